@@ -1,0 +1,45 @@
+# Helpers shared by every folder's CMakeLists.txt.
+#
+# Each folder is one target whose sources are the folder's own *.cpp files
+# (subfolders are separate targets). Headers are included by folder:
+#   #include "platform/win32/Files.h"
+
+include_guard(GLOBAL)
+
+# velto_library(<name> [SHARED|STATIC] [PUBLIC_DEPS ...] [PRIVATE_DEPS ...])
+# Platform libraries and controls are SHARED so that process-wide state
+# (the current machine, the dialogs backend, the last-error code) exists once.
+function(velto_library name)
+    cmake_parse_arguments(ARG "SHARED;STATIC" "" "PUBLIC_DEPS;PRIVATE_DEPS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+    file(GLOB headers CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
+    if(ARG_STATIC)
+        add_library(${name} STATIC ${sources} ${headers})
+        set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+    else()
+        add_library(${name} SHARED ${sources} ${headers})
+        install(TARGETS ${name} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+    endif()
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+    velto_warnings(${name})
+endfunction()
+
+function(velto_warnings target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# velto_test(<name> [DEPS ...]): one GoogleTest executable from the folder's *.cpp files.
+# Every test runs on Qt's offscreen platform and never sees the user's machine.
+function(velto_test name)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+    add_executable(${name} ${sources})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    velto_warnings(${name})
+    gtest_discover_tests(${name}
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELTO_MACHINE=/nonexistent;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-xdg"
+                   TIMEOUT 300)
+endfunction()
