@@ -1,0 +1,104 @@
+#include "platform/machine/Machine.h"
+
+#include <cstdlib>
+
+#include "platform/machine/IniMachineProfile.h"
+#include "platform/machine/MachineError.h"
+
+namespace machine {
+namespace {
+
+std::mutex gCurrentMutex;
+std::shared_ptr<Machine> gCurrent;
+
+std::string CreateHint(const std::filesystem::path& folder) {
+    return "create one with: velto-machine create " + folder.string();
+}
+
+}  // namespace
+
+Machine::Machine(std::filesystem::path folder, std::unique_ptr<MachineProfile> profile)
+    : folder_(std::move(folder)), profile_(std::move(profile)), resolver_(profile_->drives()) {
+    const auto drives = profile_->drives();
+    currentDirectory_.drive = drives.empty() ? 'C' : drives.front().letter;
+    for (const DriveInfo& drive : drives) {
+        if (drive.letter == 'C') {
+            currentDirectory_.drive = 'C';
+        }
+    }
+}
+
+std::shared_ptr<Machine> Machine::Open(const std::filesystem::path& folder) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) {
+        throw MachineError("no machine folder " + folder.string() + "; " + CreateHint(folder));
+    }
+    if (!std::filesystem::exists(folder / IniMachineProfile::kFileName, ec)) {
+        throw MachineError(folder.string() + " is not a Velto machine (no " +
+                           IniMachineProfile::kFileName + "); " + CreateHint(folder));
+    }
+    const auto absolute = std::filesystem::absolute(folder, ec).lexically_normal();
+    return std::make_shared<Machine>(absolute, IniMachineProfile::Load(absolute));
+}
+
+ResolvedPath Machine::Resolve(std::string_view windowsPath) const {
+    PathError error;
+    const auto parsed = ParseWindowsPath(windowsPath, currentDirectory(), error);
+    if (!parsed) {
+        ResolvedPath failed;
+        failed.error = error;
+        return failed;
+    }
+    return resolver_.Resolve(*parsed);
+}
+
+std::optional<std::string> Machine::ToWindowsPath(const std::filesystem::path& hostPath) const {
+    return resolver_.ToWindows(hostPath);
+}
+
+WindowsPath Machine::currentDirectory() const {
+    std::lock_guard lock(mutex_);
+    return currentDirectory_;
+}
+
+void Machine::setCurrentDirectory(WindowsPath folder) {
+    std::lock_guard lock(mutex_);
+    currentDirectory_ = std::move(folder);
+}
+
+std::shared_ptr<Machine> CurrentMachine() {
+    std::lock_guard lock(gCurrentMutex);
+    return gCurrent;
+}
+
+void SetCurrentMachine(std::shared_ptr<Machine> machine) {
+    std::lock_guard lock(gCurrentMutex);
+    gCurrent = std::move(machine);
+}
+
+MachineLocation ChooseMachineFolder(const std::optional<std::string>& commandLineFolder) {
+    if (commandLineFolder) {
+        return {*commandLineFolder, "--machine"};
+    }
+    if (const char* env = std::getenv("VELTO_MACHINE"); env != nullptr && *env != '\0') {
+        return {env, "$VELTO_MACHINE"};
+    }
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && *xdg != '\0') {
+        return {std::filesystem::path(xdg) / "velto" / "machine", "$XDG_DATA_HOME"};
+    }
+    const char* home = std::getenv("HOME");
+    return {std::filesystem::path(home != nullptr ? home : "") / ".local" / "share" / "velto" /
+                "machine",
+            "default"};
+}
+
+std::shared_ptr<Machine> OpenChosenMachine(const MachineLocation& location) {
+    try {
+        return Machine::Open(location.folder);
+    } catch (const MachineError& e) {
+        throw MachineError(std::string(e.what()) + " (machine folder from " + location.source +
+                           ")");
+    }
+}
+
+}  // namespace machine

@@ -1,0 +1,66 @@
+#pragma once
+// The emulated machine: a folder holding machine.ini (the profile), registry.db and the host
+// folders of its drives. Everything that reads or writes the machine's files goes through the
+// process-wide current machine.
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/machine/MachineProfile.h"
+#include "platform/machine/PathResolver.h"
+
+namespace machine {
+
+class Machine {
+  public:
+    static constexpr const char* kRegistryFileName = "registry.db";
+
+    Machine(std::filesystem::path folder, std::unique_ptr<MachineProfile> profile);
+
+    // Opens the machine in `folder`; throws MachineError (saying how to create one) when the
+    // folder is missing or holds no machine.ini, or when the profile cannot be understood.
+    static std::shared_ptr<Machine> Open(const std::filesystem::path& folder);
+
+    const std::filesystem::path& folder() const { return folder_; }
+    const MachineProfile& profile() const { return *profile_; }
+    std::filesystem::path registryPath() const { return folder_ / kRegistryFileName; }
+    const PathResolver& paths() const { return resolver_; }
+
+    // Windows path -> host path with the machine's current directory for relative paths.
+    ResolvedPath Resolve(std::string_view windowsPath) const;
+    // Host path -> Windows path; nullopt outside the machine's drives.
+    std::optional<std::string> ToWindowsPath(const std::filesystem::path& hostPath) const;
+
+    // The folder relative Windows paths start from; the root of C: (or of the first drive)
+    // until set.
+    WindowsPath currentDirectory() const;
+    void setCurrentDirectory(WindowsPath folder);
+
+  private:
+    std::filesystem::path folder_;
+    std::unique_ptr<MachineProfile> profile_;
+    PathResolver resolver_;
+    mutable std::mutex mutex_;
+    WindowsPath currentDirectory_;
+};
+
+// The machine every Win32 call works on; nullptr until one is set. Tests set their own.
+std::shared_ptr<Machine> CurrentMachine();
+void SetCurrentMachine(std::shared_ptr<Machine> machine);
+
+// Where the machine folder comes from, in this order: the --machine argument, $VELTO_MACHINE,
+// $XDG_DATA_HOME/velto/machine, ~/.local/share/velto/machine.
+struct MachineLocation {
+    std::filesystem::path folder;
+    std::string source;  // "--machine", "$VELTO_MACHINE", "$XDG_DATA_HOME", "default"
+};
+MachineLocation ChooseMachineFolder(const std::optional<std::string>& commandLineFolder);
+
+// Opens the chosen machine; the MachineError message names where the folder came from.
+std::shared_ptr<Machine> OpenChosenMachine(const MachineLocation& location);
+
+}  // namespace machine
