@@ -150,9 +150,11 @@ void SqliteRegistryStore::Create(const std::filesystem::path& path) {
                              nullptr);
     std::string failure;
     if (rc == SQLITE_OK) {
-        const std::string setup =
-            std::string("PRAGMA application_id = ") + std::to_string(kApplicationId) +
-            ";PRAGMA user_version = " + std::to_string(kSchemaVersion) + ";BEGIN;" + kSchema;
+        // No syncs while building: the file is private until it is synced once and linked.
+        const std::string setup = std::string("PRAGMA synchronous = OFF;PRAGMA application_id = ") +
+                                  std::to_string(kApplicationId) +
+                                  ";PRAGMA user_version = " + std::to_string(kSchemaVersion) +
+                                  ";BEGIN;" + kSchema;
         std::string roots = "INSERT INTO keys (id, parent, name, fold) VALUES ";
         for (Root root : kAllRoots) {
             const std::string name(RootName(root));

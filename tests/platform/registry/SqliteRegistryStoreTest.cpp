@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "tests/platform/registry/TempFolder.h"
+#include "tests/platform/registry/TestSupport.h"
 
 using namespace registry;
 

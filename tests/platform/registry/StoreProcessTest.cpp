@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "platform/registry/SqliteRegistryStore.h"
-#include "tests/platform/registry/TempFolder.h"
+#include "tests/platform/registry/TestSupport.h"
 
 using namespace registry;
 using namespace std::chrono_literals;
@@ -43,13 +43,6 @@ pid_t Spawn(const std::function<int()>& body) {
         ::_exit(status);
     }
     return pid;
-}
-
-// Appended rather than `"v" + std::to_string(i)`, which trips a false -Wrestrict in GCC 12.
-std::string Numbered(std::string_view prefix, int i) {
-    std::string name(prefix);
-    name += std::to_string(i);
-    return name;
 }
 
 int ExitStatus(pid_t pid) {
@@ -222,7 +215,7 @@ TEST(StoreProcesses, WriterKilledBetweenWritesKeepsEveryCommittedValueWhole) {
     ASSERT_EQ(store->values(SharedKey(*store), values), Outcome::Ok);
     ASSERT_GE(values.size(), 21u);
     for (std::size_t i = 0; i < values.size(); ++i) {
-        EXPECT_EQ(values[i].name, Numbered("v", static_cast<int>(i)));
+        EXPECT_EQ(values[i].name, Numbered("v", static_cast<long long>(i)));
         EXPECT_EQ(values[i].data, Payload(static_cast<int>(i), kSize)) << values[i].name;
     }
 }

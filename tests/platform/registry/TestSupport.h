@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 
 // A folder of its own for one test, removed afterwards.
 class TempFolder {
@@ -35,4 +36,12 @@ inline std::string ReadFileBytes(const std::filesystem::path& path) {
 
 inline void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// prefix + number, built by appending: `"v" + std::to_string(i)` trips a false -Wrestrict
+// warning in GCC 12.
+inline std::string Numbered(std::string_view prefix, long long number) {
+    std::string name(prefix);
+    name += std::to_string(number);
+    return name;
 }
