@@ -69,7 +69,7 @@ std::optional<WindowsPath> ParseWindowsPath(std::string_view path, const Windows
         path.remove_prefix(2);
         // "C:name" is relative to the drive's current folder: the current directory when it is
         // on that drive, else the drive's root.
-        if (!path.empty() && !IsSeparator(path[0]) && result.drive == current.drive) {
+        if ((path.empty() || !IsSeparator(path[0])) && result.drive == current.drive) {
             result.components = current.components;
         }
     } else {
@@ -99,6 +99,13 @@ std::optional<WindowsPath> ParseWindowsPath(std::string_view path, const Windows
         pos = end + 1;
     }
     return result;
+}
+
+bool PathResolver::LeadsInside(const std::filesystem::path& hostPath,
+                               const std::filesystem::path& driveRoot) {
+    std::error_code ec;
+    const auto target = std::filesystem::canonical(hostPath, ec);
+    return !ec && Inside(target, driveRoot);
 }
 
 PathResolver::PathResolver(std::vector<DriveInfo> drives) : drives_(std::move(drives)) {}
@@ -312,7 +319,10 @@ std::shared_ptr<const std::vector<DirEntryName>> PathResolver::List(
     while (const dirent* ent = ::readdir(dir)) {
         const std::string_view name = ent->d_name;
         if (name != "." && name != "..") {
-            entries->push_back(DirEntryName{std::string(name), HostNameToWindows(name), {}});
+            entries->push_back(DirEntryName{std::string(name),
+                                            HostNameToWindows(name),
+                                            {},
+                                            ent->d_type == DT_LNK || ent->d_type == DT_UNKNOWN});
         }
         errno = 0;
     }

@@ -65,6 +65,8 @@ struct DirEntryName {
     std::string host;
     std::string windows;
     std::string shortName;
+    // A symbolic link (or an entry whose type readdir did not tell): check where it leads.
+    bool mayBeLink = false;
 };
 
 class PathResolver {
@@ -75,6 +77,10 @@ class PathResolver {
 
     // The Windows path of a host path inside one of the drives; nullopt outside all of them.
     std::optional<std::string> ToWindows(const std::filesystem::path& host) const;
+
+    // Whether a host path lies inside a drive's canonical host folder once links are followed.
+    static bool LeadsInside(const std::filesystem::path& hostPath,
+                            const std::filesystem::path& driveRoot);
 
     const DriveInfo* Drive(char letter) const;
     const std::vector<DriveInfo>& drives() const { return drives_; }

@@ -1,0 +1,57 @@
+#pragma once
+// The one way files are replaced on the user's behalf (INI files, reports, exports, copies):
+// the new content goes to a hidden sibling, is flushed to disk, renamed over the target, and
+// the folder is flushed, so a crash at any moment leaves either the old file or the new one.
+// A replaced file keeps its permissions and DOS attributes.
+
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace win32 {
+
+class AtomicFile {
+  public:
+    // Creates the sibling next to `target`; check error() before writing.
+    explicit AtomicFile(std::filesystem::path target);
+    // Removes the sibling unless Commit succeeded.
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // 0, or the errno of the first failure.
+    int error() const { return error_; }
+    // The open sibling, for callers that copy into it directly.
+    int fd() const { return fd_; }
+    const std::filesystem::path& target() const { return target_; }
+
+    bool Write(std::string_view data);
+    // Takes mode and DOS attributes from `source` instead of from the file being replaced.
+    void TakeAttributesFrom(std::filesystem::path source) { attributesFrom_ = std::move(source); }
+    // Sets the new file's access and modification times.
+    bool SetTimes(const timespec& access, const timespec& write);
+    // Puts the new content in place. With `replace` false it fails with EEXIST when the
+    // target exists (checked by the rename itself, not before it). Returns 0 or an errno.
+    int Commit(bool replace = true);
+
+  private:
+    void Discard();
+
+    std::filesystem::path target_;
+    std::filesystem::path sibling_;
+    std::filesystem::path attributesFrom_;
+    int fd_ = -1;
+    int error_ = 0;
+    bool committed_ = false;
+};
+
+// Replaces a host file with `contents`; 0 or an errno.
+int WriteHostFileAtomically(const std::filesystem::path& target, std::string_view contents);
+
+// Replaces a file of the current machine given by its Windows path; false with the last error
+// set when the path does not resolve or the write fails.
+bool WriteFileAtomicallyA(std::string_view windowsPath, std::string_view contents);
+
+}  // namespace win32

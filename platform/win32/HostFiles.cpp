@@ -1,0 +1,230 @@
+#include "platform/win32/HostFiles.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <vector>
+
+namespace win32::host {
+namespace {
+
+class HostXattrs : public ExtendedAttributes {
+  public:
+    int Get(const std::filesystem::path& path, const char* name,
+            std::string& value) const override {
+        std::vector<char> buffer(64);
+        for (;;) {
+            const ssize_t n = ::getxattr(path.c_str(), name, buffer.data(), buffer.size());
+            if (n >= 0) {
+                value.assign(buffer.data(), static_cast<size_t>(n));
+                return 0;
+            }
+            if (errno != ERANGE) {
+                return errno;
+            }
+            const ssize_t needed = ::getxattr(path.c_str(), name, nullptr, 0);
+            if (needed < 0) {
+                return errno;
+            }
+            buffer.resize(static_cast<size_t>(needed) + 1);
+        }
+    }
+
+    int Set(const std::filesystem::path& path, const char* name,
+            std::string_view value) const override {
+        return ::setxattr(path.c_str(), name, value.data(), value.size(), 0) == 0 ? 0 : errno;
+    }
+};
+
+const HostXattrs kHostXattrs;
+std::atomic<const ExtendedAttributes*> gXattrs{&kHostXattrs};
+
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+}  // namespace
+
+int Stat(const std::filesystem::path& path, FileStat& out) {
+    struct statx stx;
+    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0) {
+        return errno;
+    }
+    out.isDirectory = S_ISDIR(stx.stx_mode);
+    out.isRegular = S_ISREG(stx.stx_mode);
+    out.size = stx.stx_size;
+    out.mode = stx.stx_mode;
+    out.device = (static_cast<std::uint64_t>(stx.stx_dev_major) << 32) | stx.stx_dev_minor;
+    out.inode = stx.stx_ino;
+    const auto toTimespec = [](const statx_timestamp& t) {
+        return timespec{static_cast<time_t>(t.tv_sec), static_cast<long>(t.tv_nsec)};
+    };
+    out.accessTime = toTimespec(stx.stx_atime);
+    out.writeTime = toTimespec(stx.stx_mtime);
+    out.creationTime =
+        (stx.stx_mask & STATX_BTIME) != 0 ? toTimespec(stx.stx_btime) : out.writeTime;
+    return 0;
+}
+
+const ExtendedAttributes& Xattrs() {
+    return *gXattrs.load();
+}
+
+void SetXattrsForTesting(const ExtendedAttributes* replacement) {
+    gXattrs.store(replacement != nullptr ? replacement : &kHostXattrs);
+}
+
+int ChangeMode(const std::filesystem::path& path, mode_t mode) {
+    return ::chmod(path.c_str(), mode) == 0 ? 0 : errno;
+}
+
+int RemoveFile(const std::filesystem::path& path) {
+    return ::unlink(path.c_str()) == 0 ? 0 : errno;
+}
+
+int RemoveDirectory(const std::filesystem::path& path) {
+    return ::rmdir(path.c_str()) == 0 ? 0 : errno;
+}
+
+int MakeDirectory(const std::filesystem::path& path) {
+    return ::mkdir(path.c_str(), 0777) == 0 ? 0 : errno;
+}
+
+int RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return errno;
+    }
+    // File systems without RENAME_NOREPLACE: a hard link fails on an existing name just the
+    // same. Folders cannot be linked; they are only renamed when nothing has their new name.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        return ::unlink(from.c_str()) == 0 ? 0 : errno;
+    }
+    if (errno != EPERM) {
+        return errno;
+    }
+    struct stat st;
+    if (::lstat(to.c_str(), &st) == 0) {
+        return EEXIST;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int RenameReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int CreateNewFile(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return errno;
+    }
+    return ::close(fd) == 0 ? 0 : errno;
+}
+
+int SetTimes(const std::filesystem::path& path, const timespec& access, const timespec& write) {
+    const timespec times[2] = {access, write};
+    return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0 ? 0 : errno;
+}
+
+int ReadWholeFile(const std::filesystem::path& path, std::string& out) {
+    const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        return errno;
+    }
+    out.clear();
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (n == 0) {
+            return 0;
+        }
+        out.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+int CopyContents(const std::filesystem::path& from, int toFd) {
+    const Descriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) {
+        return errno;
+    }
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        if (n == 0) {
+            return 0;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(toFd, buffer.data() + done, static_cast<size_t>(n - done));
+            if (w < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return errno;
+            }
+            done += w;
+        }
+    }
+}
+
+FolderLock::FolderLock(const std::filesystem::path& dir)
+    : fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_ < 0) {
+        error_ = errno;
+        return;
+    }
+    while (::flock(fd_, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            error_ = errno;
+            return;
+        }
+    }
+}
+
+FolderLock::~FolderLock() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+int SyncDirectory(const std::filesystem::path& dir) {
+    const Descriptor fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        return errno;
+    }
+    return ::fsync(fd.get()) == 0 ? 0 : errno;
+}
+
+}  // namespace win32::host

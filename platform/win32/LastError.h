@@ -1,0 +1,16 @@
+#pragma once
+// The calling thread's last error, as GetLastError reports it. SetLastError is the only place
+// that writes it; POSIX failures reach it through the one errno table below.
+
+#include "platform/win32/WinError.h"
+
+namespace win32 {
+
+DWORD GetLastError();
+void SetLastError(DWORD code);
+
+// The Win32 code Windows gives for the failure an errno value describes.
+DWORD Win32ErrorFromErrno(int err);
+void SetLastErrorFromErrno(int err);
+
+}  // namespace win32

@@ -1,0 +1,42 @@
+#pragma once
+// Finding and loading the version resource of an executable image (PE32, PE32+, 16-bit NE).
+// LE and LX images (virtual device drivers) are recognised but read as having no version
+// resource.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "platform/win32/VersionImage.h"
+
+namespace win32 {
+
+struct VersionResource {
+    std::vector<std::uint8_t> block;  // the resource's bytes: a version block
+    bool from16BitImage = false;
+};
+
+struct VersionLoadResult {
+    std::optional<VersionResource> resource;
+    std::uint32_t error = 0;  // the Win32 error code when there is no resource
+};
+
+// The version block is at most 64 KiB (its length is a WORD); a resource claiming more is
+// read only that far.
+inline constexpr std::uint32_t kMaxVersionBlock = 0x10000;
+
+// Of several RT_VERSION resources, the one Windows loads on an English (US) system: name 1,
+// language neutral, else 0x0409, else 0x0009, else the first listed. Anything malformed
+// (truncated headers, offsets or sizes past the end, cyclic resource trees, an empty or
+// overlong root block) gives no resource with ERROR_BAD_FORMAT; a file that is not an
+// executable image, or has no resources, ERROR_RESOURCE_DATA_NOT_FOUND; an image without
+// RT_VERSION, ERROR_RESOURCE_TYPE_NOT_FOUND; without name 1, ERROR_RESOURCE_NAME_NOT_FOUND.
+VersionLoadResult LoadVersionResource(ImageSource& image);
+VersionLoadResult LoadVersionResource(std::span<const std::uint8_t> image);
+
+// The size GetFileVersionInfoSizeA reports for a resource: Windows leaves room beside the
+// block for the text it converts between code pages.
+std::uint32_t VersionInfoSize(const VersionResource& resource);
+
+}  // namespace win32
