@@ -22,8 +22,10 @@ struct Date {
     friend constexpr auto operator<=>(Date, Date) = default;
 };
 
-inline constexpr double kMinDateSerial = -657434.0;      // 1 Jan 100
-inline constexpr double kMaxDateSerial = 2958465.99999;  // 31 Dec 9999 23:59:59
+// Day numbers of the first and the last valid day (1 Jan 100 and 31 Dec 9999); any time of
+// those days is valid as well.
+inline constexpr double kMinDateSerial = -657434.0;
+inline constexpr double kMaxDateSerial = 2958465.0;
 // The date the file functions report for a time they cannot read: 1 January 1601, 00:00.
 inline constexpr double UNKNOWN_DATE = -109205.0;
 
