@@ -56,11 +56,20 @@ void ManualClock::Wait(double seconds) {
     Advance(seconds);
 }
 
+double ManualClock::LocalNow() {
+    return base_ + sinceBase_ / kSecondsPerDay;
+}
+
 void ManualClock::Advance(double seconds) {
     if (seconds > 0) {
-        localNow_ += seconds / kSecondsPerDay;
+        sinceBase_ += seconds;
         monotonic_ += seconds;
     }
+}
+
+void ManualClock::SetLocalNow(automation::Date localNow) {
+    base_ = localNow.serial;
+    sinceBase_ = 0;
 }
 
 std::shared_ptr<Clock> CurrentClock() {

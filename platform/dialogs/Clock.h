@@ -35,17 +35,20 @@ class SystemClock : public Clock {
 // local time and the monotonic time together.
 class ManualClock : public Clock {
   public:
-    explicit ManualClock(automation::Date localNow) : localNow_(localNow.serial) {}
-    double LocalNow() override { return localNow_; }
+    explicit ManualClock(automation::Date localNow) : base_(localNow.serial) {}
+    double LocalNow() override;
     double Monotonic() override { return monotonic_; }
     void Wait(double seconds) override;
 
     void Advance(double seconds);
-    void SetLocalNow(automation::Date localNow) { localNow_ = localNow.serial; }
+    void SetLocalNow(automation::Date localNow);
     int Waits() const { return waits_; }
 
   private:
-    double localNow_;
+    // The local time is kept as a date plus the seconds since it, so that many small steps
+    // add up exactly instead of each losing a little in the date's rounding.
+    double base_;
+    double sinceBase_ = 0;
     double monotonic_ = 0;
     int waits_ = 0;
 };
