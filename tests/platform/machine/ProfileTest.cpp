@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "platform/machine/IniMachineProfile.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/MachineError.h"
+#include "tests/support/MachineBuilder.h"
+
+namespace {
+
+using machine::DriveType;
+using machine::IniDocument;
+using machine::IniMachineProfile;
+using machine::MachineError;
+using machine::Platform;
+
+const std::filesystem::path kDir = "/srv/machines/m1";
+
+IniMachineProfile ProfileOf(const char* text) {
+    return IniMachineProfile(kDir, IniDocument::Parse(text));
+}
+
+TEST(IniMachineProfile, EmptyProfileGivesTheWindows98Defaults) {
+    const auto p = ProfileOf("");
+    EXPECT_EQ(p.platform(), Platform::Win9x);
+    EXPECT_EQ(p.version().major, 4u);
+    EXPECT_EQ(p.version().minor, 10u);
+    EXPECT_EQ(p.version().build, 2222u);
+    EXPECT_EQ(p.servicePack(), "A");
+    EXPECT_EQ(p.windowsDir(), "C:\\WINDOWS");
+    EXPECT_EQ(p.systemDir(), "C:\\WINDOWS\\SYSTEM");
+    EXPECT_EQ(p.tempDir(), "C:\\WINDOWS\\TEMP");
+    EXPECT_EQ(p.programDir(), "C:\\Program Files\\Velto");
+    EXPECT_EQ(p.computerName(), "");
+    ASSERT_EQ(p.drives().size(), 1u);
+    EXPECT_EQ(p.drives()[0].letter, 'C');
+    EXPECT_EQ(p.drives()[0].type, DriveType::Fixed);
+    EXPECT_EQ(p.drives()[0].hostFolder, kDir / "drives" / "C");
+    EXPECT_EQ(p.specialFolder("personal"), "C:\\My Documents");
+    EXPECT_EQ(p.specialFolder("Startup"), "C:\\WINDOWS\\Start Menu\\Programs\\StartUp");
+    EXPECT_EQ(p.specialFolder("Fonts"), std::nullopt);
+}
+
+TEST(IniMachineProfile, NtDefaultsFollowTheWindowsFolder) {
+    const auto p = ProfileOf("[machine]\nplatform=nt\nWindowsDir=D:\\WINNT\\\n");
+    EXPECT_EQ(p.platform(), Platform::NT);
+    EXPECT_EQ(p.version().major, 5u);
+    EXPECT_EQ(p.windowsDir(), "D:\\WINNT");  // trailing backslash dropped
+    EXPECT_EQ(p.systemDir(), "D:\\WINNT\\SYSTEM32");
+    EXPECT_EQ(p.tempDir(), "D:\\WINNT\\TEMP");
+}
+
+TEST(IniMachineProfile, DrivesWithTypesFoldersAndNoMedium) {
+    const auto p = ProfileOf(
+        "[Drives]\n"
+        "d=CDROM:/media/cd\n"
+        "A=removable:\n"
+        "C=fixed:drives/C\n"
+        "C=fixed:ignored\n"
+        "E=remote: ../share \n");
+    const auto drives = p.drives();
+    ASSERT_EQ(drives.size(), 4u);  // letter order, the repeated C once
+    EXPECT_EQ(drives[0].letter, 'A');
+    EXPECT_EQ(drives[0].type, DriveType::Removable);
+    EXPECT_TRUE(drives[0].hostFolder.empty());
+    EXPECT_EQ(drives[1].hostFolder, kDir / "drives" / "C");
+    EXPECT_EQ(drives[2].letter, 'D');
+    EXPECT_EQ(drives[2].type, DriveType::CdRom);
+    EXPECT_EQ(drives[2].hostFolder, "/media/cd");
+    EXPECT_EQ(drives[3].type, DriveType::Remote);
+    EXPECT_EQ(drives[3].hostFolder, "/srv/machines/share");
+}
+
+TEST(IniMachineProfile, ValuesThatMakeNoSenseAreNamedInTheError) {
+    const struct {
+        const char* text;
+        const char* mentions;
+    } cases[] = {
+        {"[Machine]\nPlatform=95\n", "Platform=95"},
+        {"[Machine]\nVersion=4.10\n", "Version=4.10"},
+        {"[Machine]\nVersion=4.x.1\n", "Version=4.x.1"},
+        {"[Machine]\nWindowsDir=WINDOWS\n", "WindowsDir=WINDOWS"},
+        {"[Drives]\nCD=fixed:x\n", "CD"},
+        {"[Drives]\nC=floppy:x\n", "C=floppy:x"},
+        {"[Drives]\nC=drives/C\n", "C=drives/C"},
+    };
+    for (const auto& c : cases) {
+        try {
+            ProfileOf(c.text);
+            ADD_FAILURE() << "accepted: " << c.text;
+        } catch (const MachineError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.mentions), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(IniMachineProfile, OtherValuesAndSpecialFoldersAreReadable) {
+    const auto p = ProfileOf("[Folders]\nPersonal=E:\\Docs\\\n[Volume]\nSerial=1234-ABCD\n");
+    EXPECT_EQ(p.specialFolder("PERSONAL"), "E:\\Docs");
+    EXPECT_EQ(p.value("volume", "serial"), "1234-ABCD");
+    EXPECT_EQ(p.value("volume", "label"), std::nullopt);
+}
+
+TEST(Machine, OpeningSomethingThatIsNotAMachineSaysHowToCreateOne) {
+    testsupport::MachineBuilder builder;
+    const auto notMachine = builder.folder() / "drives";
+    for (const auto& folder : {builder.folder() / "absent", notMachine}) {
+        try {
+            machine::Machine::Open(folder);
+            ADD_FAILURE() << "opened " << folder;
+        } catch (const MachineError& e) {
+            EXPECT_NE(std::string(e.what()).find("velto-machine create " + folder.string()),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+    const auto opened = machine::Machine::Open(builder.folder());
+    EXPECT_EQ(opened->registryPath(), builder.folder() / "registry.db");
+    EXPECT_EQ(opened->profile().windowsDir(), "C:\\WINDOWS");
+}
+
+class EnvGuard {
+  public:
+    explicit EnvGuard(const char* name) : name_(name) {
+        if (const char* v = std::getenv(name)) {
+            saved_ = v;
+        }
+    }
+    ~EnvGuard() {
+        if (saved_) {
+            setenv(name_, saved_->c_str(), 1);
+        } else {
+            unsetenv(name_);
+        }
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> saved_;
+};
+
+TEST(Machine, FolderChoiceOrder) {
+    EnvGuard machineEnv("VELTO_MACHINE");
+    EnvGuard xdg("XDG_DATA_HOME");
+    EnvGuard home("HOME");
+    setenv("VELTO_MACHINE", "/from/env", 1);
+    setenv("XDG_DATA_HOME", "/xdg", 1);
+    setenv("HOME", "/home/u", 1);
+    EXPECT_EQ(machine::ChooseMachineFolder(std::string("/cli")).folder, "/cli");
+    EXPECT_EQ(machine::ChooseMachineFolder(std::nullopt).folder, "/from/env");
+    unsetenv("VELTO_MACHINE");
+    EXPECT_EQ(machine::ChooseMachineFolder(std::nullopt).folder, "/xdg/velto/machine");
+    setenv("XDG_DATA_HOME", "", 1);
+    const auto fallback = machine::ChooseMachineFolder(std::nullopt);
+    EXPECT_EQ(fallback.folder, "/home/u/.local/share/velto/machine");
+    try {
+        machine::OpenChosenMachine(fallback);
+        ADD_FAILURE();
+    } catch (const MachineError& e) {
+        EXPECT_NE(std::string(e.what()).find("default"), std::string::npos);
+    }
+}
+
+}  // namespace
