@@ -190,6 +190,12 @@ void SqliteRegistryStore::Create(const std::filesystem::path& path) {
 
 std::unique_ptr<SqliteRegistryStore> SqliteRegistryStore::Open(
     const std::filesystem::path& path, std::chrono::milliseconds busyTimeout) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        throw StoreError(StoreError::Kind::CannotOpen,
+                         "registry " + path.string() +
+                             " does not exist (velto-machine create makes a machine with one)");
+    }
     sqlite3* db = nullptr;
     // Without SQLITE_OPEN_CREATE a missing file fails instead of becoming an empty registry.
     const int rc = sqlite3_open_v2(

@@ -97,8 +97,8 @@ LSTATUS RegDeleteValueA(HKEY hKey, std::string_view lpValueName);
 // Without `lpData`: the type and the size in bytes. With it: the data, or ERROR_MORE_DATA and
 // the size needed when *lpcbData is too small (the buffer is then left alone). A string
 // shorter than the buffer and without a NUL of its own gets one, as NT does.
-LSTATUS RegQueryValueExA(HKEY hKey, std::string_view lpValueName, DWORD* lpReserved,
-                         DWORD* lpType, BYTE* lpData, DWORD* lpcbData);
+LSTATUS RegQueryValueExA(HKEY hKey, std::string_view lpValueName, DWORD* lpReserved, DWORD* lpType,
+                         BYTE* lpData, DWORD* lpcbData);
 LSTATUS RegSetValueExA(HKEY hKey, std::string_view lpValueName, DWORD Reserved, DWORD dwType,
                        const BYTE* lpData, DWORD cbData);
 
