@@ -154,4 +154,47 @@ std::int32_t RunTimeErrorFromErrno(int error) {
     }
 }
 
+std::int32_t RunTimeErrorFromWin32(std::uint32_t code) {
+    // Win32 codes by their documented values; this library does not see the Win32 headers.
+    switch (code) {
+        case 2:  // ERROR_FILE_NOT_FOUND
+            return FileNotFound;
+        case 3:    // ERROR_PATH_NOT_FOUND
+        case 161:  // ERROR_BAD_PATHNAME
+        case 206:  // ERROR_FILENAME_EXCED_RANGE
+        case 267:  // ERROR_DIRECTORY
+            return PathNotFound;
+        case 4:  // ERROR_TOO_MANY_OPEN_FILES
+            return TooManyFiles;
+        case 5:   // ERROR_ACCESS_DENIED
+        case 19:  // ERROR_WRITE_PROTECT
+        case 32:  // ERROR_SHARING_VIOLATION
+        case 33:  // ERROR_LOCK_VIOLATION
+            return PermissionDenied;
+        case 8:   // ERROR_NOT_ENOUGH_MEMORY
+        case 14:  // ERROR_OUTOFMEMORY
+            return OutOfMemory;
+        case 15:  // ERROR_INVALID_DRIVE
+        case 53:  // ERROR_BAD_NETPATH
+            return DeviceUnavailable;
+        case 17:  // ERROR_NOT_SAME_DEVICE
+            return RenameAcrossDrives;
+        case 21:  // ERROR_NOT_READY
+            return DiskNotReady;
+        case 39:    // ERROR_HANDLE_DISK_FULL
+        case 112:   // ERROR_DISK_FULL
+        case 1295:  // ERROR_DISK_QUOTA_EXCEEDED
+            return DiskFull;
+        case 80:   // ERROR_FILE_EXISTS
+        case 183:  // ERROR_ALREADY_EXISTS
+            return FileAlreadyExists;
+        case 123:  // ERROR_INVALID_NAME
+            return BadFileNameOrNumber;
+        case 1117:  // ERROR_IO_DEVICE
+            return DeviceIOError;
+        default:
+            return PathFileAccessError;
+    }
+}
+
 }  // namespace automation

@@ -86,5 +86,8 @@ std::string ErrorText(std::int32_t number);
 // The run-time error the old file functions raised for a failed host call with this errno
 // (ENOENT -> 53, EACCES -> 70, ENOSPC -> 61, ...); 75 for anything without a closer match.
 std::int32_t RunTimeErrorFromErrno(int error);
+// The same for a Win32 error code (GetLastError): ERROR_FILE_NOT_FOUND -> 53,
+// ERROR_PATH_NOT_FOUND -> 76, ERROR_ACCESS_DENIED -> 70, ERROR_NOT_READY -> 71, ...
+std::int32_t RunTimeErrorFromWin32(std::uint32_t code);
 
 }  // namespace automation

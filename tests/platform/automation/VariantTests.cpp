@@ -243,6 +243,11 @@ TEST(Errors, NumbersTextsAndSources) {
     EXPECT_EQ(RunTimeErrorFromErrno(EACCES), PermissionDenied);
     EXPECT_EQ(RunTimeErrorFromErrno(ENOSPC), DiskFull);
     EXPECT_EQ(RunTimeErrorFromErrno(EINVAL), PathFileAccessError);
+    EXPECT_EQ(RunTimeErrorFromWin32(2), FileNotFound);
+    EXPECT_EQ(RunTimeErrorFromWin32(3), PathNotFound);
+    EXPECT_EQ(RunTimeErrorFromWin32(5), PermissionDenied);
+    EXPECT_EQ(RunTimeErrorFromWin32(21), DiskNotReady);
+    EXPECT_EQ(RunTimeErrorFromWin32(9999), PathFileAccessError);
 }
 
 }  // namespace
