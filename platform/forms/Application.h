@@ -21,6 +21,8 @@ namespace forms {
 std::optional<std::string> HeadlessPlatform(const char* display, const char* waylandDisplay,
                                             const char* qpaPlatform);
 
+// Make it in main (or another scope that ends before main returns): a QApplication torn down
+// by static destructors outlives Qt's own globals and crashes.
 class Application {
   public:
     Application(int& argc, char** argv);

@@ -18,6 +18,10 @@ struct LayoutCase {
     MsgBoxIcon icon;
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+    *os << "style " << c.style;
+}
+
 class DecodeStyle : public testing::TestWithParam<LayoutCase> {};
 
 TEST_P(DecodeStyle, GivesButtonsDefaultEscapeAndIcon) {
