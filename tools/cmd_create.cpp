@@ -1,0 +1,217 @@
+// velto-machine create DIR [--platform 9x|nt] [--demo]
+
+#include <unistd.h>
+
+#include <array>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+
+#include "platform/machine/IniMachineProfile.h"
+#include "platform/win32/AtomicFile.h"
+#include "platform/win32/FileAttributes.h"
+#include "platform/win32/Files.h"
+#include "platform/win32/HostFiles.h"
+#include "platform/win32/LastError.h"
+#include "platform/win32/Paths.h"
+#include "tools/velto-machine-commands.h"
+
+namespace velto_machine {
+namespace {
+
+// The files of the program's folder, copied from the resources when present.
+constexpr std::array<const char*, 3> kProgramFiles = {"pad_file.xml", "watermark.jpg", "vlt.chm"};
+
+std::string ProfileText(machine::Platform platform) {
+    const bool nt = platform == machine::Platform::NT;
+    std::ostringstream ini;
+    ini << "; The profile of a Velto emulated machine. Every key is optional.\r\n"
+        << "[Machine]\r\n"
+        << "Platform=" << (nt ? "NT" : "9x") << "\r\n"
+        << "Version=" << (nt ? "5.1.2600" : "4.10.2222") << "\r\n"
+        << "ServicePack=" << (nt ? "Service Pack 3" : "A") << "\r\n"
+        << "WindowsDir=C:\\WINDOWS\r\n"
+        << "SystemDir=C:\\WINDOWS\\" << (nt ? "SYSTEM32" : "SYSTEM") << "\r\n"
+        << "TempDir=C:\\WINDOWS\\TEMP\r\n"
+        << "ProgramDir=C:\\Program Files\\Velto\r\n"
+        << "; empty: the host's own names\r\n"
+        << "ComputerName=\r\n"
+        << "UserName=\r\n"
+        << "\r\n"
+        << "[Drives]\r\n"
+        << "; letter=type:host folder (relative to this folder or absolute); types: fixed\r\n"
+        << "; removable cdrom remote ramdisk; no folder = no medium in the drive\r\n"
+        << "C=fixed:drives/C\r\n"
+        << "\r\n"
+        << "[Folders]\r\n"
+        << "Personal=C:\\My Documents\r\n"
+        << "Startup=C:\\WINDOWS\\Start Menu\\Programs\\StartUp\r\n";
+    return ini.str();
+}
+
+[[noreturn]] void Win32Failure(const std::string& what) {
+    throw std::runtime_error(what + " (Win32 error " + std::to_string(win32::GetLastError()) + ")");
+}
+
+// Creates a Windows folder and every missing folder above it.
+void CreateFolderTree(const std::string& path) {
+    size_t pos = path.find('\\', 3);
+    while (true) {
+        const std::string prefix = path.substr(0, pos);
+        const auto attributes = win32::GetFileAttributesA(prefix);
+        if (attributes == win32::INVALID_FILE_ATTRIBUTES) {
+            if (!win32::CreateDirectoryA(prefix)) {
+                Win32Failure("cannot create " + prefix);
+            }
+        } else if ((attributes & win32::FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            throw std::runtime_error(prefix + " is a file, not a folder");
+        }
+        if (pos == std::string::npos) {
+            return;
+        }
+        pos = path.find('\\', pos + 1);
+    }
+}
+
+std::optional<std::filesystem::path> ResourcesFolder() {
+    std::vector<std::filesystem::path> candidates;
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        candidates.push_back(exe.parent_path() / ".." / "share" / "velto");
+    }
+    candidates.emplace_back(VELTO_DATA_DIR);
+    candidates.push_back(std::filesystem::path(VELTO_SOURCE_DIR) / "resources");
+    for (const auto& folder : candidates) {
+        if (std::filesystem::is_directory(folder, ec)) {
+            return folder.lexically_normal();
+        }
+    }
+    return std::nullopt;
+}
+
+void CopyProgramFiles(const machine::Machine& m, std::ostream& out) {
+    const std::string programDir = m.profile().programDir();
+    const auto resources = ResourcesFolder();
+    if (!resources) {
+        out << "  no resources folder found: " << programDir << " is left empty\n";
+        return;
+    }
+    const auto target = win32::HostPathOf(programDir);
+    if (!target) {
+        Win32Failure("cannot reach " + programDir);
+    }
+    std::vector<std::string> copied;
+    for (const char* name : kProgramFiles) {
+        const auto source = *resources / name;
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(source, ec)) {
+            continue;
+        }
+        win32::AtomicFile file(*target / name);
+        if (file.error() == 0) {
+            if (const int err = win32::host::CopyContents(source, file.fd()); err != 0) {
+                throw std::runtime_error("cannot copy " + source.string() + ": " +
+                                         std::strerror(err));
+            }
+        }
+        if (const int err = file.Commit(); err != 0) {
+            throw std::runtime_error("cannot write " + (*target / name).string() + ": " +
+                                     std::strerror(err));
+        }
+        copied.push_back(name);
+    }
+    out << "  " << programDir << ": ";
+    if (copied.empty()) {
+        out << "no program files in " << resources->string() << "\n";
+        return;
+    }
+    for (size_t i = 0; i < copied.size(); ++i) {
+        out << (i > 0 ? ", " : "") << copied[i];
+    }
+    out << " from " << resources->string() << "\n";
+}
+
+// Removes what a failed create made, so no half machine is left behind.
+class Undo {
+  public:
+    Undo(std::filesystem::path folder, bool existed)
+        : folder_(std::move(folder)), existed_(existed) {}
+    ~Undo() {
+        if (done_) {
+            return;
+        }
+        machine::SetCurrentMachine(nullptr);
+        std::error_code ec;
+        if (!existed_) {
+            std::filesystem::remove_all(folder_, ec);
+            return;
+        }
+        for (const auto& entry : std::filesystem::directory_iterator(folder_, ec)) {
+            std::filesystem::remove_all(entry.path(), ec);
+        }
+    }
+    void Keep() { done_ = true; }
+
+  private:
+    std::filesystem::path folder_;
+    bool existed_;
+    bool done_ = false;
+};
+
+int Create(const std::vector<std::string>& args) {
+    const auto parsed = ParseArgs(args, {"--demo"}, {"--platform"});
+    if (parsed.positional.size() != 1) {
+        throw UsageError("usage: velto-machine create DIR [--platform 9x|nt] [--demo]");
+    }
+    machine::Platform platform = machine::Platform::Win9x;
+    if (const auto name = parsed.value("--platform")) {
+        if (*name == "nt" || *name == "NT") {
+            platform = machine::Platform::NT;
+        } else if (*name != "9x" && *name != "9X") {
+            throw UsageError("--platform must be 9x or nt, not " + *name);
+        }
+    }
+    const std::filesystem::path folder =
+        std::filesystem::absolute(parsed.positional[0]).lexically_normal();
+    std::error_code ec;
+    const bool existed = std::filesystem::exists(folder, ec);
+    if (existed &&
+        (!std::filesystem::is_directory(folder, ec) || !std::filesystem::is_empty(folder, ec))) {
+        throw UsageError(folder.string() + " exists and is not an empty folder");
+    }
+
+    std::filesystem::create_directories(folder / "drives" / "C");
+    Undo undo(folder, existed);
+    if (const int err = win32::WriteHostFileAtomically(
+            folder / machine::IniMachineProfile::kFileName, ProfileText(platform));
+        err != 0) {
+        throw std::runtime_error("cannot write machine.ini: " + std::string(std::strerror(err)));
+    }
+    const auto created = OpenMachine(folder);
+    const auto& profile = created->profile();
+    std::cout << "Created a " << (platform == machine::Platform::NT ? "NT" : "9x") << " machine in "
+              << folder.string() << "\n";
+    for (const auto& path :
+         {profile.windowsDir(), profile.systemDir(), profile.tempDir(), profile.programDir(),
+          *profile.specialFolder("Personal"), *profile.specialFolder("Startup")}) {
+        CreateFolderTree(path);
+    }
+    CopyProgramFiles(*created, std::cout);
+
+    CreateContext context{folder, created, parsed.has("--demo"), false, std::cout};
+    for (const auto& step : CreateSteps()) {
+        step.run(context);
+    }
+    if (context.demo && !context.demoFilled) {
+        std::cout << "  --demo: this build has no demo files yet; the machine is a plain one\n";
+    }
+    undo.Keep();
+    return kOk;
+}
+
+const RegisterCommand kCreate({"create", "DIR [--platform 9x|nt] [--demo]",
+                               "creates a machine in DIR (which must be new or empty)", Create});
+
+}  // namespace
+}  // namespace velto_machine

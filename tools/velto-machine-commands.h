@@ -1,0 +1,84 @@
+#pragma once
+// The commands of velto-machine. Each command lives in its own cmd_<name>.cpp and registers
+// itself with a static RegisterCommand object; the dispatcher only looks them up.
+
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/machine/Machine.h"
+
+namespace velto_machine {
+
+// Exit statuses.
+inline constexpr int kOk = 0;
+inline constexpr int kFailed = 1;
+inline constexpr int kUsage = 2;
+
+// Wrong arguments or a folder that is not a machine: printed as one line, exit status 2.
+class UsageError : public std::runtime_error {
+  public:
+    explicit UsageError(const std::string& message) : std::runtime_error(message) {}
+};
+
+struct Command {
+    std::string name;
+    std::string usage;  // arguments, as shown after the name
+    std::string summary;
+    // Gets the arguments after the command name; returns the exit status.
+    std::function<int(const std::vector<std::string>& args)> run;
+};
+
+struct RegisterCommand {
+    explicit RegisterCommand(Command command);
+};
+
+const Command* FindCommand(const std::string& name);
+std::vector<Command> AllCommands();  // by name
+
+// Arguments split into options and positional ones. `flags` take no value, `valued` take
+// one ("--opt value" or "--opt=value"); anything else starting with "-" is a UsageError.
+struct ParsedArgs {
+    std::vector<std::string> positional;
+    std::vector<std::string> flags;
+    std::vector<std::pair<std::string, std::string>> values;
+
+    bool has(const std::string& flag) const;
+    std::optional<std::string> value(const std::string& option) const;
+};
+ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std::string>& flags,
+                     const std::vector<std::string>& valued);
+
+// Opens the machine in `folder` and makes it current; a folder that is not a machine is a
+// UsageError.
+std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folder);
+
+// Steps that fill a machine `create` has just written: its registry, file types, demo files.
+// They register themselves like commands and run in ascending `order`.
+struct CreateContext {
+    std::filesystem::path folder;
+    std::shared_ptr<machine::Machine> machine;  // current while the steps run
+    bool demo = false;
+    // Set by the step that fills a demo machine.
+    bool demoFilled = false;
+    std::ostream& out;
+};
+
+struct CreateStep {
+    std::string name;
+    int order = 0;
+    std::function<void(CreateContext&)> run;
+};
+
+struct RegisterCreateStep {
+    explicit RegisterCreateStep(CreateStep step);
+};
+
+std::vector<CreateStep> CreateSteps();  // in order
+
+}  // namespace velto_machine

@@ -1,0 +1,49 @@
+// velto-machine <command> ...: creates and inspects emulated machines.
+
+#include <exception>
+#include <iostream>
+
+#include "platform/machine/MachineError.h"
+#include "tools/velto-machine-commands.h"
+
+namespace {
+
+void PrintUsage(std::ostream& out) {
+    out << "usage: velto-machine <command> [arguments]\n\ncommands:\n";
+    for (const auto& command : velto_machine::AllCommands()) {
+        out << "  " << command.name << " " << command.usage << "\n      " << command.summary
+            << "\n";
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        PrintUsage(std::cerr);
+        return velto_machine::kUsage;
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        PrintUsage(std::cout);
+        return velto_machine::kOk;
+    }
+    const auto* command = velto_machine::FindCommand(args[0]);
+    if (command == nullptr) {
+        std::cerr << "velto-machine: unknown command '" << args[0]
+                  << "' (velto-machine --help lists the commands)\n";
+        return velto_machine::kUsage;
+    }
+    try {
+        return command->run({args.begin() + 1, args.end()});
+    } catch (const velto_machine::UsageError& e) {
+        std::cerr << "velto-machine " << command->name << ": " << e.what() << "\n";
+        return velto_machine::kUsage;
+    } catch (const machine::MachineError& e) {
+        std::cerr << "velto-machine " << command->name << ": " << e.what() << "\n";
+        return velto_machine::kUsage;
+    } catch (const std::exception& e) {
+        std::cerr << "velto-machine " << command->name << ": " << e.what() << "\n";
+        return velto_machine::kFailed;
+    }
+}
