@@ -1,0 +1,153 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "platform/machine/IniDocument.h"
+#include "platform/machine/Machine.h"
+
+extern char** environ;
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class VeltoMachine : public ::testing::Test {
+  protected:
+    VeltoMachine() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "velto-cli-XXXXXX").string();
+        dir_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : "";
+    }
+    ~VeltoMachine() override {
+        machine::SetCurrentMachine(nullptr);
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+
+    ToolRun Tool(std::vector<std::string> args) {
+        args.insert(args.begin(), VELTO_MACHINE_TOOL);
+        std::vector<char*> argv;
+        for (auto& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+        const auto outFile = dir_ / "stdout";
+        const auto errFile = dir_ / "stderr";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        pid_t pid;
+        ToolRun run;
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+            waitpid(pid, &run.status, 0);
+            run.status = WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        run.out = Slurp(outFile);
+        run.err = Slurp(errFile);
+        return run;
+    }
+
+    std::filesystem::path dir_;
+};
+
+TEST_F(VeltoMachine, CreateWritesAWholeMachineThatInfoDescribes) {
+    const auto m = dir_ / "win98";
+    const auto created = Tool({"create", m.string()});
+    ASSERT_EQ(created.status, 0) << created.err;
+    for (const char* folder : {"WINDOWS/SYSTEM", "WINDOWS/TEMP", "Program Files/Velto",
+                               "My Documents", "WINDOWS/Start Menu/Programs/StartUp"}) {
+        EXPECT_TRUE(std::filesystem::is_directory(m / "drives" / "C" / folder)) << folder;
+    }
+    const auto opened = machine::Machine::Open(m);
+    EXPECT_EQ(opened->profile().platform(), machine::Platform::Win9x);
+    EXPECT_EQ(opened->profile().systemDir(), "C:\\WINDOWS\\SYSTEM");
+    const auto pad = std::filesystem::path(VELTO_SOURCE_DIR) / "resources" / "pad_file.xml";
+    if (std::filesystem::exists(pad)) {
+        EXPECT_TRUE(std::filesystem::exists(m / "drives/C/Program Files/Velto/pad_file.xml"));
+    }
+
+    const auto info = Tool({"info", m.string()});
+    ASSERT_EQ(info.status, 0) << info.err;
+    for (const std::string& part :
+         std::vector<std::string>{"9x (Windows 98) 4.10.2222 A", "C:\\WINDOWS\\SYSTEM", "C:  fixed",
+                                  (m / "drives" / "C").string(), "free of"}) {
+        EXPECT_NE(info.out.find(part), std::string::npos) << part << "\n" << info.out;
+    }
+}
+
+TEST_F(VeltoMachine, NtMachinesAndDrivesWithoutMedium) {
+    const auto m = dir_ / "xp";
+    ASSERT_EQ(Tool({"create", "--platform", "nt", m.string()}).status, 0);
+    EXPECT_TRUE(std::filesystem::is_directory(m / "drives/C/WINDOWS/SYSTEM32"));
+    auto profile = machine::IniDocument::Parse(Slurp(m / "machine.ini"));
+    profile.Set("Drives", "A", "removable:");
+    std::ofstream(m / "machine.ini", std::ios::trunc) << profile.Serialize();
+    const auto info = Tool({"info", m.string()});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("NT (Windows XP) 5.1.2600"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("A:  removable no medium"), std::string::npos) << info.out;
+}
+
+TEST_F(VeltoMachine, CreateAcceptsAnEmptyFolderAndTheDemoOption) {
+    std::filesystem::create_directory(dir_ / "empty");
+    EXPECT_EQ(Tool({"create", (dir_ / "empty").string(), "--demo"}).status, 0);
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "empty" / "machine.ini"));
+}
+
+TEST_F(VeltoMachine, MistakesGiveOneLineAndStatusTwo) {
+    std::filesystem::create_directory(dir_ / "full");
+    std::ofstream(dir_ / "full" / "keep.txt") << "mine";
+    std::ofstream(dir_ / "file") << "x";
+    const struct {
+        std::vector<std::string> args;
+        std::string says;
+    } cases[] = {
+        {{"create", (dir_ / "full").string()}, "not an empty folder"},
+        {{"create", (dir_ / "file").string()}, "not an empty folder"},
+        {{"create"}, "usage: velto-machine create"},
+        {{"create", (dir_ / "a").string(), (dir_ / "b").string()}, "usage"},
+        {{"create", (dir_ / "n").string(), "--platform", "xp"}, "9x or nt"},
+        {{"create", (dir_ / "n").string(), "--platform"}, "--platform needs a value"},
+        {{"create", (dir_ / "n").string(), "--fast"}, "unknown option --fast"},
+        {{"info", dir_.string()}, "velto-machine create " + dir_.string()},
+        {{"info", (dir_ / "none").string()}, "velto-machine create"},
+        {{"info"}, "usage: velto-machine info"},
+        {{"frobnicate"}, "unknown command 'frobnicate'"},
+        {{}, "usage: velto-machine <command>"},
+    };
+    for (const auto& c : cases) {
+        const auto run = Tool(c.args);
+        const std::string shown = c.args.empty() ? "(none)" : c.args[0];
+        EXPECT_EQ(run.status, 2) << shown;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << shown << ": " << run.err;
+        if (!c.args.empty()) {
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        }
+    }
+    EXPECT_EQ(Slurp(dir_ / "full" / "keep.txt"), "mine");
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "n"));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "a"));
+}
+
+}  // namespace
