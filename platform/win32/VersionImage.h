@@ -42,6 +42,9 @@ ResourceLookup FindPeVersionResource(ImageSource& image, std::uint64_t peOffset)
 // RT_VERSION, name 1, of a 16-bit NE image whose "NE" signature is at `neOffset`.
 ResourceLookup FindNeVersionResource(ImageSource& image, std::uint64_t neOffset);
 
+// The version resource of a virtual device driver whose "LE" signature is at `leOffset`.
+ResourceLookup FindLeVersionResource(ImageSource& image, std::uint64_t leOffset);
+
 // Little-endian reads from bytes already fetched; callers check the bounds.
 inline std::uint16_t ReadU16(std::span<const std::uint8_t> b, std::size_t at) {
     return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));

@@ -30,7 +30,7 @@ VersionLoadResult LoadVersionResource(ImageSource& image) {
         return fail(ERROR_BAD_FORMAT);
     }
     ResourceLookup found;
-    bool sixteenBit = false;
+    bool sixteenBitLayout = false;
     if (signature[0] == 'P' && signature[1] == 'E') {
         if (!image.Read(newHeader, signature) || signature[2] != 0 || signature[3] != 0) {
             return fail(ERROR_BAD_FORMAT);
@@ -38,9 +38,12 @@ VersionLoadResult LoadVersionResource(ImageSource& image) {
         found = FindPeVersionResource(image, newHeader);
     } else if (signature[0] == 'N' && signature[1] == 'E') {
         found = FindNeVersionResource(image, newHeader);
-        sixteenBit = true;
-    } else if (signature[0] == 'L' && (signature[1] == 'E' || signature[1] == 'X')) {
-        return fail(ERROR_RESOURCE_DATA_NOT_FOUND);
+        sixteenBitLayout = true;
+    } else if (signature[0] == 'L' && signature[1] == 'E') {
+        found = FindLeVersionResource(image, newHeader);
+        sixteenBitLayout = true;
+    } else if (signature[0] == 'L' && signature[1] == 'X') {
+        return fail(ERROR_RESOURCE_DATA_NOT_FOUND);  // OS/2 2.x: no Windows resources
     } else {
         return fail(ERROR_BAD_FORMAT);
     }
@@ -48,7 +51,7 @@ VersionLoadResult LoadVersionResource(ImageSource& image) {
         return fail(found.error);
     }
     VersionResource resource;
-    resource.from16BitImage = sixteenBit;
+    resource.sixteenBitLayout = sixteenBitLayout;
     resource.block.resize(std::min(found.size, kMaxVersionBlock));
     if (!image.Read(*found.offset, resource.block) || !IsValidVersionBlock(resource.block)) {
         return fail(ERROR_BAD_FORMAT);
@@ -63,7 +66,7 @@ VersionLoadResult LoadVersionResource(std::span<const std::uint8_t> image) {
 
 std::uint32_t VersionInfoSize(const VersionResource& resource) {
     const auto length = static_cast<std::uint32_t>(resource.block.size());
-    if (!resource.from16BitImage) {
+    if (!resource.sixteenBitLayout) {
         return length * 2 + 4;
     }
     // Windows reserves (length - fixed info) * 4 for a 16-bit block, which is less than the

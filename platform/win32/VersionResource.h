@@ -1,7 +1,6 @@
 #pragma once
-// Finding and loading the version resource of an executable image (PE32, PE32+, 16-bit NE).
-// LE and LX images (virtual device drivers) are recognised but read as having no version
-// resource.
+// Finding and loading the version resource of an executable image: PE32, PE32+, 16-bit NE
+// and LE (virtual device drivers). LX images (OS/2 2.x) carry no Windows resources.
 
 #include <cstdint>
 #include <optional>
@@ -14,7 +13,7 @@ namespace win32 {
 
 struct VersionResource {
     std::vector<std::uint8_t> block;  // the resource's bytes: a version block
-    bool from16BitImage = false;
+    bool sixteenBitLayout = false;    // from an NE or LE image: 8-bit text
 };
 
 struct VersionLoadResult {

@@ -48,13 +48,14 @@ std::vector<std::uint8_t> Corrupt(const Image& image, Corruption corruption) {
     std::vector<std::uint8_t> b = image.bytes;
     const Layout& l = image.layout;
     const bool ne = image.format == Format::Ne;
+    const bool le = image.format == Format::Le;
     const bool hasData = !l.data.empty();
     switch (corruption) {
         case Corruption::TruncatedDosHeader:
             b.resize(0x30);
             break;
         case Corruption::TruncatedNewHeader:
-            b.resize(l.newHeader + (ne ? 0x20 : 0x30));
+            b.resize(l.newHeader + (ne ? 0x20 : le ? 0xB0 : 0x30));
             break;
         case Corruption::NewHeaderPastEnd:
             SetU32(b, 0x3C, static_cast<std::uint32_t>(b.size() + 0x1000));
@@ -62,6 +63,8 @@ std::vector<std::uint8_t> Corrupt(const Image& image, Corruption corruption) {
         case Corruption::ResourceTableUnmapped:
             if (ne) {
                 SetU16(b, l.newHeader + 0x24, 0xFFF0);
+            } else if (le) {
+                SetU32(b, l.newHeader + 0xB8, 0x7FFFFF00);
             } else if (l.directories.empty()) {
                 NotApplicable("the image has no resources");
             } else {
@@ -71,7 +74,7 @@ std::vector<std::uint8_t> Corrupt(const Image& image, Corruption corruption) {
             }
             break;
         case Corruption::HugeDirectory:
-            if (ne || l.directories.empty()) {
+            if (ne || le || l.directories.empty()) {
                 NotApplicable("no PE resource tree");
             }
             SetU16(b, l.resourceTable + 12, 0xFFFF);
@@ -79,8 +82,8 @@ std::vector<std::uint8_t> Corrupt(const Image& image, Corruption corruption) {
             break;
         case Corruption::CyclicDirectory:
         case Corruption::SelfLoopDirectory: {
-            if (ne) {
-                NotApplicable("NE has no resource tree");
+            if (ne || le) {
+                NotApplicable("no PE resource tree");
             }
             const std::size_t dir = VersionTypeDirectory(image);
             const std::size_t target =
@@ -94,6 +97,8 @@ std::vector<std::uint8_t> Corrupt(const Image& image, Corruption corruption) {
             }
             if (ne) {
                 SetU16(b, l.entries[0], static_cast<std::uint16_t>((b.size() >> 4) + 0x100));
+            } else if (le) {
+                SetU32(b, l.newHeader + 0xB8, static_cast<std::uint32_t>(b.size() - 4));
             } else {
                 SetU32(b, l.entries[0], 0x7FFFFF00);
             }
@@ -104,6 +109,8 @@ std::vector<std::uint8_t> Corrupt(const Image& image, Corruption corruption) {
             }
             if (ne) {
                 SetU16(b, l.entries[0] + 2, 0xFFFF);
+            } else if (le) {
+                SetU32(b, l.entries[0] + 8, 0x7FFFFFF0);
             } else {
                 SetU32(b, l.entries[0] + 4, 0x7FFFFFF0);
             }

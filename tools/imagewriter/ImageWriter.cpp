@@ -45,13 +45,22 @@ ImageSpec VersionImage(const VersionInfo& info, Format format, std::uint16_t lan
     spec.format = format;
     Resource resource;
     resource.language = language;
-    resource.data = BuildVersionBlock(info, format == Format::Ne);
+    resource.data = BuildVersionBlock(info, format == Format::Ne || format == Format::Le);
     spec.resources.push_back(std::move(resource));
     return spec;
 }
 
 Image BuildImage(const ImageSpec& spec) {
-    return spec.format == Format::Ne ? BuildNeImage(spec) : BuildPeImage(spec);
+    switch (spec.format) {
+        case Format::Ne:
+            return BuildNeImage(spec);
+        case Format::Le:
+            return BuildLeImage(spec);
+        case Format::Pe32:
+        case Format::Pe32Plus:
+            break;
+    }
+    return BuildPeImage(spec);
 }
 
 }  // namespace imagewriter

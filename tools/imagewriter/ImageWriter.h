@@ -1,12 +1,13 @@
 #pragma once
-// Builds small, valid executable images (PE32, PE32+, 16-bit NE) that carry chosen version
-// resources, and corrupt variants of them. Used by the tests, the fuzz seeds, the benchmarks
-// and the demo machine. Text is given in UTF-8.
+// Builds small, valid executable images (PE32, PE32+, 16-bit NE, LE virtual device drivers)
+// that carry chosen version resources, and corrupt variants of them. Used by the tests, the fuzz
+// seeds, the benchmarks and the demo machine. Text is given in UTF-8.
 //
 // The images look like linker output to any reader: an MZ header with a DOS stub, file and
 // section alignment, a code section whose entry point returns success, a resource section laid
 // out as resource compilers do (named entries before numbered ones, both sorted), a correct
-// PE checksum; NE images carry a segment table, resident and non-resident name tables.
+// PE checksum; NE images carry a segment table, resident and non-resident name tables; LE
+// images an object table, page map, name and entry tables and the driver's resource record.
 
 #include <array>
 #include <cstdint>
@@ -70,23 +71,25 @@ using ResourceId = std::variant<std::uint16_t, std::string>;
 struct Resource {
     ResourceId type = win32::RT_VERSION;
     ResourceId name = win32::VS_VERSION_INFO;
-    std::uint16_t language = 0x0409;  // PE only; NE resources have no language
+    std::uint16_t language = 0x0409;  // PE only; NE and LE resources have no language
     std::vector<std::uint8_t> data;
 };
 
-enum class Format { Pe32, Pe32Plus, Ne };
+// An LE image holds at most one resource, with numbered type and name.
+enum class Format { Pe32, Pe32Plus, Ne, Le };
 
 struct ImageSpec {
     Format format = Format::Pe32;
     bool dll = true;
     std::vector<Resource> resources;
-    // An extra data section (PE) or trailing bytes (NE) bring the file to at least this size.
+    // An extra data section (PE) or trailing bytes (NE, LE) bring the file to at least this
+    // size.
     std::uint64_t minimumSize = 0;
-    std::string moduleName = "MODULE";  // NE only
+    std::string moduleName = "MODULE";  // NE and LE
 };
 
 // An image of `format` with one version resource in `language`, the block laid out as the
-// format's own (16-bit for NE).
+// format's own (16-bit for NE and LE).
 ImageSpec VersionImage(const VersionInfo& info, Format format = Format::Pe32,
                        std::uint16_t language = 0x0409);
 
@@ -97,7 +100,8 @@ struct Layout {
     std::uint32_t sectionTable = 0;          // PE
     std::uint32_t resourceTable = 0;         // PE: the root directory; NE: the resource table
     std::vector<std::uint32_t> directories;  // PE: directory tables, root first
-    // Per resource, in the order given: PE its data entry, NE its NAMEINFO record.
+    // Per resource, in the order given: PE its data entry, NE its NAMEINFO record, LE its
+    // resource record.
     std::vector<std::uint32_t> entries;
     std::vector<std::uint32_t> data;  // per resource, in the order given
 };
@@ -115,7 +119,7 @@ enum class Corruption {
     TruncatedDosHeader,     // the file ends inside the MZ header
     TruncatedNewHeader,     // the file ends inside the PE or NE header
     NewHeaderPastEnd,       // the MZ header points past the end of the file
-    ResourceTableUnmapped,  // PE: the resource tree lies in no section; NE: past the end
+    ResourceTableUnmapped,  // PE: the tree lies in no section; NE, LE: past the end
     HugeDirectory,          // PE: the root directory claims 131070 entries
     CyclicDirectory,        // PE: the version type's directory leads back to the root
     SelfLoopDirectory,      // PE: the version type's directory leads to itself

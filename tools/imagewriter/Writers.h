@@ -10,6 +10,7 @@ namespace imagewriter {
 
 Image BuildPeImage(const ImageSpec& spec);
 Image BuildNeImage(const ImageSpec& spec);
+Image BuildLeImage(const ImageSpec& spec);
 
 // The MZ header and a DOS stub that prints `message` ('$'-terminated) and exits; the new
 // header follows at `newHeader`.

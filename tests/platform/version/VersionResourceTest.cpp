@@ -160,12 +160,48 @@ TEST(VersionResource, NeImagesCarryEightBitBlocks) {
     const auto image = BuildImage(imagewriter::VersionImage(info, Format::Ne));
     const auto loaded = LoadVersionResource(image.bytes);
     ASSERT_TRUE(loaded.resource) << loaded.error;
-    EXPECT_TRUE(loaded.resource->from16BitImage);
+    EXPECT_TRUE(loaded.resource->sixteenBitLayout);
     EXPECT_TRUE(win32::IsVersionBlock16(loaded.resource->block));
     EXPECT_EQ(CompanyOf(image.bytes), "Caf\u00e9 \u20ac");
     const auto root = win32::QueryVersionBlock(loaded.resource->block, "\\");
     ASSERT_TRUE(root);
     EXPECT_EQ(win32::ReadFixedFileInfo(root->bytes)->dwFileOS, win32::VOS_DOS_WINDOWS16);
+}
+
+TEST(VersionResource, VirtualDeviceDriversCarryEightBitBlocks) {
+    VersionInfo info = InfoWithCompany("Caf\u00e9 \u20ac");
+    info.fixed->os = win32::VOS_DOS_WINDOWS32;
+    info.fixed->type = win32::VFT_VXD;
+    const auto image = BuildImage(imagewriter::VersionImage(info, Format::Le));
+    const auto loaded = LoadVersionResource(image.bytes);
+    ASSERT_TRUE(loaded.resource) << loaded.error;
+    EXPECT_TRUE(loaded.resource->sixteenBitLayout);
+    EXPECT_EQ(CompanyOf(image.bytes), "Caf\u00e9 \u20ac");
+    const auto root = win32::QueryVersionBlock(loaded.resource->block, "\\");
+    ASSERT_TRUE(root);
+    EXPECT_EQ(win32::ReadFixedFileInfo(root->bytes)->dwFileType, win32::VFT_VXD);
+
+    ImageSpec spec;
+    spec.format = Format::Le;
+    Resource other;
+    other.type = std::uint16_t{6};
+    other.data = std::vector<std::uint8_t>(20, 1);
+    Resource two = other;
+    two.type = win32::RT_VERSION;
+    two.name = std::uint16_t{2};
+    const struct {
+        const char* what;
+        std::vector<Resource> resources;
+        std::string expected;
+    } cases[] = {
+        {"another type", {other}, "error 1813"},
+        {"another name", {two}, "error 1814"},
+        {"no resource", {}, "error 1812"},
+    };
+    for (const auto& c : cases) {
+        spec.resources = c.resources;
+        EXPECT_EQ(CompanyOf(BuildImage(spec).bytes), c.expected) << c.what;
+    }
 }
 
 TEST(VersionResource, NeNameRules) {
@@ -208,7 +244,6 @@ TEST(VersionResource, FilesThatAreNoImages) {
         {"one byte", {'M'}, win32::ERROR_RESOURCE_DATA_NOT_FOUND},
         {"text", std::vector<std::uint8_t>(text.begin(), text.end()),
          win32::ERROR_RESOURCE_DATA_NOT_FOUND},
-        {"virtual device driver", withSignature("LE"), win32::ERROR_RESOURCE_DATA_NOT_FOUND},
         {"OS/2 2.x image", withSignature("LX"), win32::ERROR_RESOURCE_DATA_NOT_FOUND},
         {"unknown new header", withSignature("QQ"), win32::ERROR_BAD_FORMAT},
         {"PE without its NULs", withSignature("PE") /* intact */, 0},
@@ -235,7 +270,7 @@ TEST_P(Corrupted, GivesNoVersionResource) {
     Resource manifest;
     manifest.type = std::uint16_t{24};
     manifest.data = {'<', 'x', '/', '>'};
-    if (GetParam().format != Format::Ne) {
+    if (GetParam().format == Format::Pe32 || GetParam().format == Format::Pe32Plus) {
         spec.resources.push_back(manifest);
         Resource german = VersionResource(0x0407, "de");
         spec.resources.push_back(german);
@@ -275,14 +310,34 @@ const CorruptCase kCorruptCases[] = {
     {Corruption::TruncatedData, Format::Pe32, win32::ERROR_BAD_FORMAT},
     {Corruption::TruncatedData, Format::Ne, win32::ERROR_BAD_FORMAT},
     {Corruption::HugeAlignmentShift, Format::Ne, win32::ERROR_BAD_FORMAT},
+    {Corruption::TruncatedDosHeader, Format::Le, win32::ERROR_BAD_FORMAT},
+    {Corruption::TruncatedNewHeader, Format::Le, win32::ERROR_BAD_FORMAT},
+    {Corruption::NewHeaderPastEnd, Format::Le, win32::ERROR_BAD_FORMAT},
+    {Corruption::ResourceTableUnmapped, Format::Le, win32::ERROR_BAD_FORMAT},
+    {Corruption::DataPastEnd, Format::Le, win32::ERROR_BAD_FORMAT},
+    {Corruption::HugeDataSize, Format::Le, win32::ERROR_BAD_FORMAT},
+    {Corruption::ZeroLengthRoot, Format::Le, win32::ERROR_BAD_FORMAT},
+    {Corruption::RootLengthPastEnd, Format::Le, win32::ERROR_BAD_FORMAT},
+    {Corruption::TruncatedData, Format::Le, win32::ERROR_BAD_FORMAT},
     // The root is whole; the damage shows in the lookups (see below).
     {Corruption::ZeroLengthChild, Format::Pe32, 0},
 };
 
-INSTANTIATE_TEST_SUITE_P(Images, Corrupted, testing::ValuesIn(kCorruptCases));
+std::string CaseName(const testing::TestParamInfo<CorruptCase>& info) {
+    static const char* const kFormats[] = {"Pe32", "Pe32Plus", "Ne", "Le"};
+    static const char* const kCorruptions[] = {
+        "TruncatedDosHeader", "TruncatedNewHeader", "NewHeaderPastEnd",  "ResourceTableUnmapped",
+        "HugeDirectory",      "CyclicDirectory",    "SelfLoopDirectory", "DataPastEnd",
+        "HugeDataSize",       "ZeroLengthRoot",     "ZeroLengthChild",   "RootLengthPastEnd",
+        "TruncatedData",      "HugeAlignmentShift"};
+    return std::string(kFormats[static_cast<int>(info.param.format)]) + "_" +
+           kCorruptions[static_cast<int>(info.param.corruption)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, Corrupted, testing::ValuesIn(kCorruptCases), CaseName);
 
 TEST(VersionResource, ZeroLengthChildEndsTheLookup) {
-    for (const Format format : {Format::Pe32, Format::Ne}) {
+    for (const Format format : {Format::Pe32, Format::Ne, Format::Le}) {
         const auto image = BuildImage(imagewriter::VersionImage(InfoWithCompany("x"), format));
         EXPECT_EQ(CompanyOf(imagewriter::Corrupt(image, Corruption::ZeroLengthChild)),
                   "no translation");
@@ -304,7 +359,7 @@ TEST(VersionResource, ReportedSizeLeavesRoomForConvertedText) {
 
     // Without fixed info the Windows formula would fall below the block, or wrap around.
     win32::VersionResource tiny;
-    tiny.from16BitImage = true;
+    tiny.sixteenBitLayout = true;
     tiny.block.resize(40);
     EXPECT_EQ(win32::VersionInfoSize(tiny), 40u);
     tiny.block.resize(60);
