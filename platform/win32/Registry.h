@@ -8,6 +8,8 @@
 // its UTF-8 text with the terminating NUL. When the size given to RegSetValueExA leaves the
 // NUL out (a common habit the NT call forgives), the NUL is stored anyway.
 //
+// As on Windows, the result is the return value; GetLastError is left alone.
+//
 // Deliberate departures: a leading backslash in a key path is ignored (as the 9x calls did;
 // NT refuses it), and RegDeleteKeyA never deletes a key that has subkeys (as NT; 9x deleted
 // the whole tree).

@@ -30,14 +30,15 @@ State& Shared() {
 }
 
 // A caller looping over a broken registry would otherwise print the same line every call.
+// An empty message forgets the last one, so that a failure coming back is told again.
 void Report(const std::string& message) {
     static std::mutex mutex;
     static std::string last;
     std::lock_guard lock(mutex);
-    if (message != last) {
+    if (!message.empty() && message != last) {
         std::fprintf(stderr, "velto: %s\n", message.c_str());
-        last = message;
     }
+    last = message;
 }
 
 }  // namespace
@@ -77,6 +78,7 @@ LSTATUS Resolve(HKEY handle, OpenKey& key) {
                     return Failure(e);
                 }
                 state.machine = current;
+                Report({});
             }
             store = state.store;
         }
