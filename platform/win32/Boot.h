@@ -1,0 +1,56 @@
+#pragma once
+// The start of the emulated machine: what Windows does with the moves and deletions it was
+// asked to carry out "at the next restart", before any program runs. In order:
+//   1. the [Rename] lines of wininit.ini in the Windows folder (9x family), top to bottom;
+//      then wininit.ini is renamed to wininit.bak, replacing an older one;
+//   2. the PendingFileRenameOperations list (NT family), in list order; then the entries are
+//      taken off the list (the value goes once it is empty).
+// Both are carried out whatever the machine's platform, as a machine that changed family
+// would. A failing operation (its source gone, its folder missing, a read-only target) is
+// reported and the others still run; the file and the list are cleared either way, because
+// running the operations that succeeded a second time at the next start could do harm.
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/win32/WinError.h"
+
+namespace win32 {
+
+struct BootOperation {
+    enum class From { Wininit, PendingList };
+    From from = From::Wininit;
+    // The wininit.ini line number, or the entry's place in the pending list (from 1).
+    std::size_t position = 0;
+    std::string source;
+    // Absent: delete the source.
+    std::optional<std::string> target;
+    bool replaceExisting = false;
+    // ERROR_SUCCESS once carried out.
+    DWORD error = ERROR_SUCCESS;
+
+    bool succeeded() const { return error == ERROR_SUCCESS; }
+    // "wininit.ini line 3: move C:\TEMP\VLT1.TMP to C:\WINDOWS\SYSTEM\A.DLL: done"
+    std::string Describe() const;
+};
+
+struct BootReport {
+    std::vector<BootOperation> operations;
+    // Every line reported, in order (the operations' lines among them).
+    std::vector<std::string> lines;
+    // An operation failed, or wininit.ini or the pending list could not be read or cleared.
+    bool failed = false;
+};
+
+using BootPrinter = std::function<void(const std::string& line)>;
+
+// Starts the current machine, handing each line to `print` as it happens.
+BootReport BootMachine(const BootPrinter& print = {});
+
+// A short text for a Win32 error code, for reports ("file not found").
+std::string DescribeWin32Error(DWORD code);
+
+}  // namespace win32

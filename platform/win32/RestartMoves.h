@@ -1,0 +1,62 @@
+#pragma once
+// Moves and deletions that wait for the machine's next start, the way the NT family keeps
+// them: a list in the registry that MoveFileExA(..., MOVEFILE_DELAY_UNTIL_REBOOT) appends to
+// and that the start of the machine (Boot.h) carries out and then removes.
+//
+// Installing the handler of MoveFileExA's delayed form happens when this library is loaded;
+// nothing needs to be called for it.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/win32/WinError.h"
+
+namespace win32 {
+
+// Below HKEY_LOCAL_MACHINE.
+inline constexpr std::string_view kSessionManagerKey =
+    "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+inline constexpr std::string_view kPendingFileRenameOperations = "PendingFileRenameOperations";
+
+struct PendingRename {
+    // Full Windows paths, without the "\??\" prefix of the stored form.
+    std::string source;
+    // Absent: delete the source at the start.
+    std::optional<std::string> target;
+    bool replaceExisting = false;
+
+    bool operator==(const PendingRename&) const = default;
+};
+
+// The stored form of a list (REG_MULTI_SZ data, see RestartMoves.cpp).
+std::vector<std::uint8_t> EncodePendingRenames(std::span<const PendingRename> list);
+
+// Reads stored data as leniently as the start of the machine does: a missing final NUL, a
+// path without the "\??\" prefix and a last source without any target string are accepted
+// (the last one means delete). Never fails; bytes that hold no entry give an empty list.
+std::vector<PendingRename> DecodePendingRenames(std::span<const std::uint8_t> data);
+
+// The list of the current machine; empty when there is none. nullopt with the last error set
+// when the registry cannot be read or the value is not a REG_MULTI_SZ.
+std::optional<std::vector<PendingRename>> ReadPendingRenames();
+
+// Takes entries that have been carried out off the front of the current machine's list,
+// deleting the value when nothing is left. Entries another process appended meanwhile stay;
+// when the list no longer starts with `done` it is left alone and the call fails with
+// ERROR_INVALID_DATA; a registry that cannot be written fails it with the registry's error.
+bool RemovePendingRenames(std::span<const PendingRename> done);
+
+// The delayed form of MoveFileExA: appends one entry to the list of the current machine.
+// `existing` and `newName` are made full paths against the current directory; neither needs
+// to exist yet. Fails with ERROR_INVALID_PARAMETER together with MOVEFILE_COPY_ALLOWED (the
+// system refuses that pair), with ERROR_CALL_NOT_IMPLEMENTED on a machine of the 9x family
+// (which keeps its start-up moves in wininit.ini instead), with the path's error for a path
+// that cannot be understood, and with the registry's error when the list cannot be written.
+bool ScheduleRestartMove(std::string_view existing, std::optional<std::string_view> newName,
+                         DWORD flags);
+
+}  // namespace win32

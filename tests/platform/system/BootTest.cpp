@@ -1,0 +1,221 @@
+// The machine's start: wininit.ini (9x family) and the pending list (NT family) carried out in
+// order, failures reported without stopping the rest, and both cleared afterwards.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/Boot.h"
+#include "platform/win32/Files.h"
+#include "platform/win32/RestartMoves.h"
+#include "platform/win32/Wininit.h"
+#include "tests/support/MachineBuilder.h"
+#include "tests/support/RegistrySeed.h"
+
+namespace {
+
+using win32::WininitRename;
+
+struct ParseCase {
+    const char* name;
+    std::string text;
+    std::vector<WininitRename> renames;
+    std::vector<std::size_t> ignored;
+};
+
+TEST(WininitParse, RenameLinesAsTheStartReadsThem) {
+    const ParseCase cases[] = {
+        {"move and delete",
+         "[Rename]\r\nC:\\WINDOWS\\SYSTEM\\A.DLL=C:\\TEMP\\A.TMP\r\nNUL=C:\\OLD.DLL\r\n",
+         {{2, "C:\\TEMP\\A.TMP", "C:\\WINDOWS\\SYSTEM\\A.DLL"}, {3, "C:\\OLD.DLL", std::nullopt}},
+         {}},
+        {"header in any case with blanks, NUL in any case",
+         "  [rEnAmE]\t\nnul=C:\\X\nNul = C:\\Y \n",
+         {{2, "C:\\X", std::nullopt}, {3, "C:\\Y", std::nullopt}},
+         {}},
+        {"comments and blank lines skipped",
+         "[Rename]\n; C:\\A=C:\\B\n\n   \nC:\\C=C:\\D\n",
+         {{5, "C:\\D", "C:\\C"}},
+         {}},
+        {"other sections are not renames",
+         "[Other]\nC:\\A=C:\\B\n[Rename]\nC:\\C=C:\\D\n[Later]\nC:\\E=C:\\F\n",
+         {{4, "C:\\D", "C:\\C"}},
+         {}},
+        {"every rename section counts",
+         "[Rename]\nC:\\A=C:\\B\n[X]\n[RENAME]\nNUL=C:\\C\n",
+         {{2, "C:\\B", "C:\\A"}, {5, "C:\\C", std::nullopt}},
+         {}},
+        {"malformed lines are reported, not run",
+         "[Rename]\nC:\\A\n=C:\\B\nC:\\C=\nC:\\D=C:\\E\n",
+         {{5, "C:\\E", "C:\\D"}},
+         {2, 3, 4}},
+        {"old Mac line ends",
+         "[Rename]\rNUL=C:\\A\rNUL=C:\\B",
+         {{2, "C:\\A", std::nullopt}, {3, "C:\\B", std::nullopt}},
+         {}},
+        {"a header with text after it is another section", "[Rename] x\nNUL=C:\\A\n", {}, {}},
+        {"Windows-1252 bytes",
+         "[Rename]\nNUL=C:\\Caf\xE9.DLL\n",
+         {{2, "C:\\Caf\xC3\xA9.DLL", std::nullopt}},
+         {}},
+        {"no section", "NUL=C:\\A\n", {}, {}},
+        {"empty file", "", {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto parsed = win32::ParseWininitRenames(c.text);
+        EXPECT_EQ(parsed.renames, c.renames);
+        EXPECT_EQ(parsed.ignoredLines, c.ignored);
+    }
+}
+
+// What a finished operation looks like in the report, without the error text.
+struct Outcome {
+    std::string source;
+    win32::DWORD error;
+};
+
+std::vector<Outcome> Outcomes(const win32::BootReport& report) {
+    std::vector<Outcome> out;
+    for (const auto& op : report.operations) {
+        out.push_back({op.source, op.error});
+    }
+    return out;
+}
+
+void ExpectOutcomes(const win32::BootReport& report, const std::vector<Outcome>& expected) {
+    const auto actual = Outcomes(report);
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(actual[i].source, expected[i].source);
+        EXPECT_EQ(actual[i].error, expected[i].error);
+    }
+}
+
+TEST(Boot, NineXWininitRunsInOrderPastAFailure) {
+    testsupport::MachineBuilder m;
+    testsupport::SeedRegistry(m);
+    m.File("C:\\WINDOWS\\TEMP\\VLT1.TMP", "new a")
+        .File("C:\\WINDOWS\\SYSTEM\\A.DLL", "old a")
+        .File("C:\\APPS\\B.DLL", "b")
+        .File("C:\\WINDOWS\\TEMP\\VLT2.TMP", "new c")
+        .File("C:\\WINDOWS\\wininit.bak", "last time")
+        .File("C:\\WINDOWS\\wininit.ini",
+              "[Rename]\r\n"
+              "C:\\WINDOWS\\SYSTEM\\A.DLL=C:\\WINDOWS\\TEMP\\VLT1.TMP\r\n"
+              "C:\\WINDOWS\\SYSTEM\\GONE.DLL=C:\\WINDOWS\\TEMP\\MISSING.TMP\r\n"
+              "garbage\r\n"
+              "nul=C:\\APPS\\B.DLL\r\n"
+              "C:\\NOFOLDER\\C.DLL=C:\\WINDOWS\\TEMP\\VLT2.TMP\r\n"
+              "C:\\WINDOWS\\SYSTEM\\C.DLL=C:\\WINDOWS\\TEMP\\VLT2.TMP\r\n");
+
+    std::vector<std::string> printed;
+    const auto report =
+        win32::BootMachine([&](const std::string& line) { printed.push_back(line); });
+
+    ExpectOutcomes(report, {{"C:\\WINDOWS\\TEMP\\VLT1.TMP", win32::ERROR_SUCCESS},
+                            {"C:\\WINDOWS\\TEMP\\MISSING.TMP", win32::ERROR_FILE_NOT_FOUND},
+                            {"C:\\APPS\\B.DLL", win32::ERROR_SUCCESS},
+                            {"C:\\WINDOWS\\TEMP\\VLT2.TMP", win32::ERROR_PATH_NOT_FOUND},
+                            {"C:\\WINDOWS\\TEMP\\VLT2.TMP", win32::ERROR_SUCCESS}});
+    EXPECT_TRUE(report.failed);
+    EXPECT_EQ(printed, report.lines);
+    EXPECT_EQ(
+        report.lines[0],
+        "wininit.ini line 2: move C:\\WINDOWS\\TEMP\\VLT1.TMP to C:\\WINDOWS\\SYSTEM\\A.DLL: done");
+    EXPECT_EQ(report.lines[1],
+              "wininit.ini line 3: move C:\\WINDOWS\\TEMP\\MISSING.TMP to "
+              "C:\\WINDOWS\\SYSTEM\\GONE.DLL: failed (error 2, file not found)");
+    EXPECT_EQ(report.lines[2], "wininit.ini line 4: not a rename line, left alone");
+    EXPECT_EQ(report.lines.back(), "wininit.ini renamed to wininit.bak");
+
+    EXPECT_EQ(m.Read("C:\\WINDOWS\\SYSTEM\\A.DLL"), "new a");
+    EXPECT_FALSE(m.Exists("C:\\WINDOWS\\TEMP\\VLT1.TMP"));
+    EXPECT_FALSE(m.Exists("C:\\APPS\\B.DLL"));
+    EXPECT_EQ(m.Read("C:\\WINDOWS\\SYSTEM\\C.DLL"), "new c");
+    EXPECT_FALSE(m.Exists("C:\\WINDOWS\\wininit.ini"));
+    EXPECT_NE(m.Read("C:\\WINDOWS\\wininit.bak").find("VLT1.TMP"), std::string::npos);
+
+    const auto again = win32::BootMachine();
+    EXPECT_TRUE(again.operations.empty());
+    EXPECT_FALSE(again.failed);
+    EXPECT_EQ(again.lines, std::vector<std::string>{"nothing to carry out"});
+}
+
+TEST(Boot, NtPendingListRunsInOrderPastAFailure) {
+    testsupport::MachineBuilder m;
+    m.Platform(machine::Platform::NT);
+    testsupport::SeedRegistry(m);
+    m.File("C:\\WINDOWS\\TEMP\\VLT1.TMP", "new a")
+        .File("C:\\WINDOWS\\SYSTEM32\\A.DLL", "old a")
+        .File("C:\\X\\KEEP.TMP", "keep")
+        .File("C:\\X\\KEEP.DLL", "present")
+        .File("C:\\OLD\\B.DLL", "b")
+        .Folder("C:\\EMPTY");
+    const win32::DWORD delay = win32::MOVEFILE_DELAY_UNTIL_REBOOT;
+    ASSERT_TRUE(win32::MoveFileExA("C:\\WINDOWS\\TEMP\\VLT1.TMP", "C:\\WINDOWS\\SYSTEM32\\A.DLL",
+                                   delay | win32::MOVEFILE_REPLACE_EXISTING));
+    ASSERT_TRUE(win32::MoveFileExA("C:\\X\\KEEP.TMP", "C:\\X\\KEEP.DLL", delay));
+    ASSERT_TRUE(win32::MoveFileExA("C:\\GONE\\C.DLL", std::nullopt, delay));
+    ASSERT_TRUE(win32::MoveFileExA("C:\\OLD\\B.DLL", std::nullopt, delay));
+    ASSERT_TRUE(win32::MoveFileExA("C:\\EMPTY", std::nullopt, delay));
+
+    const auto report = win32::BootMachine();
+    ExpectOutcomes(report, {{"C:\\WINDOWS\\TEMP\\VLT1.TMP", win32::ERROR_SUCCESS},
+                            {"C:\\X\\KEEP.TMP", win32::ERROR_ALREADY_EXISTS},
+                            {"C:\\GONE\\C.DLL", win32::ERROR_PATH_NOT_FOUND},
+                            {"C:\\OLD\\B.DLL", win32::ERROR_SUCCESS},
+                            {"C:\\EMPTY", win32::ERROR_SUCCESS}});
+    EXPECT_TRUE(report.failed);
+    EXPECT_EQ(report.lines[0],
+              "pending operation 1: move C:\\WINDOWS\\TEMP\\VLT1.TMP to "
+              "C:\\WINDOWS\\SYSTEM32\\A.DLL (replacing it): done");
+    EXPECT_EQ(report.lines[3], "pending operation 4: delete C:\\OLD\\B.DLL: done");
+    EXPECT_EQ(report.lines.back(), "PendingFileRenameOperations cleared");
+
+    EXPECT_EQ(m.Read("C:\\WINDOWS\\SYSTEM32\\A.DLL"), "new a");
+    EXPECT_EQ(m.Read("C:\\X\\KEEP.DLL"), "present");
+    EXPECT_EQ(m.Read("C:\\X\\KEEP.TMP"), "keep");
+    EXPECT_FALSE(m.Exists("C:\\OLD\\B.DLL"));
+    EXPECT_FALSE(m.Exists("C:\\EMPTY"));
+    const auto rest = win32::ReadPendingRenames();
+    ASSERT_TRUE(rest);
+    EXPECT_TRUE(rest->empty());
+}
+
+TEST(Boot, WininitComesBeforeThePendingList) {
+    testsupport::MachineBuilder m;
+    m.Platform(machine::Platform::NT);
+    testsupport::SeedRegistry(m);
+    m.File("C:\\A.TMP", "a").File("C:\\WINDOWS\\wininit.ini", "[Rename]\nC:\\B.DLL=C:\\A.TMP\n");
+    // Only finds its source if wininit.ini ran first.
+    ASSERT_TRUE(win32::MoveFileExA("C:\\B.DLL", "C:\\C.DLL", win32::MOVEFILE_DELAY_UNTIL_REBOOT));
+
+    const auto report = win32::BootMachine();
+    EXPECT_FALSE(report.failed);
+    ASSERT_EQ(report.operations.size(), 2u);
+    EXPECT_EQ(report.operations[0].from, win32::BootOperation::From::Wininit);
+    EXPECT_EQ(report.operations[1].from, win32::BootOperation::From::PendingList);
+    EXPECT_EQ(m.Read("C:\\C.DLL"), "a");
+}
+
+TEST(Boot, ReadOnlyTargetsAndFoldersWithContentFail) {
+    testsupport::MachineBuilder m;
+    testsupport::SeedRegistry(m);
+    m.File("C:\\NEW.TMP", "new")
+        .File("C:\\RO.DLL", "old")
+        .File("C:\\FULL\\F.TXT", "f")
+        .File("C:\\WINDOWS\\wininit.ini", "[Rename]\nC:\\RO.DLL=C:\\NEW.TMP\nNUL=C:\\FULL\n");
+    ASSERT_EQ(::chmod(m.HostPath("C:\\RO.DLL").c_str(), 0444), 0);
+
+    const auto report = win32::BootMachine();
+    ExpectOutcomes(report, {{"C:\\NEW.TMP", win32::ERROR_ACCESS_DENIED},
+                            {"C:\\FULL", win32::ERROR_DIR_NOT_EMPTY}});
+    EXPECT_EQ(m.Read("C:\\RO.DLL"), "old");
+    EXPECT_TRUE(m.Exists("C:\\FULL\\F.TXT"));
+    EXPECT_FALSE(m.Exists("C:\\WINDOWS\\wininit.ini"));
+}
+
+}  // namespace
