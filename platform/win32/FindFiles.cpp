@@ -131,7 +131,49 @@ std::optional<std::vector<WIN32_FIND_DATAA>> Finish(std::vector<WIN32_FIND_DATAA
 }  // namespace
 
 bool MatchesWildcard(std::string_view pattern, std::string_view name) {
-    return Match(TranslatePattern(pattern), CodePoints(machine::text::FoldCase(name)));
+    return WildcardPattern(pattern).Matches(name);
+}
+
+WildcardPattern::WildcardPattern(std::string_view pattern) : compiled_(TranslatePattern(pattern)) {
+    matchesEverything_ = compiled_ == U"*";
+    // "*" may eat anything, and a "*" before a dot may eat anything up to the name's last dot,
+    // which lies at or after the start of a tail that begins with a dot; either way the name
+    // matches exactly when it ends with the tail. No character outside ASCII folds into ASCII,
+    // so an ASCII tail compares byte by byte.
+    if (compiled_.size() < 2 || (compiled_[0] != '*' && compiled_[0] != kDosStar) ||
+        (compiled_[0] == kDosStar && compiled_[1] != '.')) {
+        return;
+    }
+    std::string tail;
+    for (size_t i = 1; i < compiled_.size(); ++i) {
+        const char32_t c = compiled_[i];
+        if (c >= 0x80 || c == '*') {
+            return;
+        }
+        tail += static_cast<char>(c);
+    }
+    asciiTail_ = std::move(tail);
+}
+
+bool WildcardPattern::Matches(std::string_view name) const {
+    if (matchesEverything_) {
+        return true;
+    }
+    if (asciiTail_) {
+        const std::string& tail = *asciiTail_;
+        if (name.size() < tail.size()) {
+            return false;
+        }
+        const std::string_view end = name.substr(name.size() - tail.size());
+        for (size_t i = 0; i < tail.size(); ++i) {
+            const char c = end[i];
+            if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 0x20) : c) != tail[i]) {
+                return false;
+            }
+        }
+        return true;
+    }
+    return Match(compiled_, CodePoints(machine::text::FoldCase(name)));
 }
 
 std::optional<std::vector<WIN32_FIND_DATAA>> FindFiles(std::string_view pattern,
@@ -202,9 +244,9 @@ std::optional<std::vector<WIN32_FIND_DATAA>> FindFiles(std::string_view pattern,
             }
         }
     }
-    const std::u32string compiled = TranslatePattern(name);
+    const WildcardPattern compiled(name);
     for (const machine::DirEntryName& item : *listing) {
-        if (!Match(compiled, CodePoints(machine::text::FoldCase(item.windows)))) {
+        if (!compiled.Matches(item.windows)) {
             continue;
         }
         const auto hostPath = dir->host / item.host;

@@ -27,6 +27,22 @@ struct WIN32_FIND_DATAA {
 // extension, "a.*" also "a", a "?" before a dot or at the end may match nothing).
 bool MatchesWildcard(std::string_view pattern, std::string_view name);
 
+// A pattern prepared once for matching many names, with the rules of MatchesWildcard. Walkers
+// that test every name of a large tree use it; the common "*.ext" form costs one comparison of
+// the name's end.
+class WildcardPattern {
+  public:
+    explicit WildcardPattern(std::string_view pattern);
+    bool Matches(std::string_view name) const;
+
+  private:
+    std::u32string compiled_;
+    bool matchesEverything_ = false;
+    // Set when the pattern is "*" followed by ASCII text without wildcards: upper-case, the
+    // text every matching name ends with.
+    std::optional<std::string> asciiTail_;
+};
+
 // Lists `pattern`: a folder path and a name that may hold wildcards ("C:\WINDOWS\*.DLL"); a
 // path without wildcards finds that one entry; a folder path ending in "\" lists the folder
 // with "." and ".." first (except at a drive root).

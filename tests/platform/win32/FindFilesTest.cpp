@@ -63,6 +63,13 @@ TEST(MatchesWildcard, WindowsRulesAroundDots) {
          true},                                 // é and É
         {"caf?.txt", "caf\xC3\xA9.txt", true},  // "?" is one character, not one byte
         {"x.dll", "X.DLL", true},
+        {"*.dll", ".dll", true},
+        {"*.dll", "\xC3\xA9t\xC3\xA9.Dll", true},
+        {"*.dll", "x.dl\xC3\xA9", false},
+        {"*.dll", "x.DLL\xC3\xA9", false},
+        {"*ocx", "ACTIVE.OCX", true},
+        {"*ocx", "oc", false},
+        {"*.d.l", "a.D.L", true},
         {"x.dll", "x.dl", false},
         {"", "", true},
         {"", "a", false},
