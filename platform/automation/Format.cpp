@@ -268,7 +268,7 @@ std::string FormatNumberSection(double value, std::string_view section, bool wit
     }
     int exponent = 0;
     if (pattern.hasExponent && value != 0.0) {
-        const int leading = integerPlaces > 0 ? integerPlaces : 0;
+        const int leading = integerPlaces;
         exponent = static_cast<int>(std::floor(std::log10(value))) - (leading - 1);
         double mantissa = value / std::pow(10.0, exponent);
         // Rounding may carry the mantissa into one more digit.
@@ -314,7 +314,13 @@ std::string FormatNumberSection(double value, std::string_view section, bool wit
     }
     int integerIndex = 0;
     std::size_t fractionIndex = 0;
+    // Without integer placeholders the whole part still shows, right before the point.
+    bool wholePending = integerPlaces == 0 && !whole.empty();
     for (const auto& token : pattern.tokens) {
+        if (wholePending && token.kind != NumberToken::Literal) {
+            out += whole;
+            wholePending = false;
+        }
         switch (token.kind) {
             case NumberToken::Literal:
                 out += token.text;

@@ -182,11 +182,6 @@ bool EqualValues(const Variant& a, const Variant& b) {
 
 namespace {
 
-template <class T>
-const T* ArrayOf(const Variant& v) {
-    return v.get_if<T>();
-}
-
 std::int32_t Bound(const Variant& array, int dimension, bool upper) {
     if (const auto* a = array.get_if<VariantArray2D>()) {
         return upper ? a->UBound(dimension) : a->LBound(dimension);
@@ -197,13 +192,13 @@ std::int32_t Bound(const Variant& array, int dimension, bool upper) {
         }
         return upper ? a->UBound() : a->LBound();
     };
-    if (const auto* a = ArrayOf<ByteArray>(array)) {
+    if (const auto* a = array.get_if<ByteArray>()) {
         return bound(a);
     }
-    if (const auto* a = ArrayOf<StringArray>(array)) {
+    if (const auto* a = array.get_if<StringArray>()) {
         return bound(a);
     }
-    if (const auto* a = ArrayOf<VariantArray>(array)) {
+    if (const auto* a = array.get_if<VariantArray>()) {
         return bound(a);
     }
     Raise(TypeMismatch);
