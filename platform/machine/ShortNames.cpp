@@ -49,13 +49,16 @@ std::string Generate(std::string_view longName, unsigned n) {
         AppendUsable(ext, name.substr(dot + 1), 3);
     }
     if (base.empty()) {
-        base = "_";
+        base.push_back('_');
     }
-    const std::string tail = "~" + std::to_string(n);
-    base.resize(std::min(base.size(), 8 - tail.size()));
-    std::string result = base + tail;
+    const std::string number = std::to_string(n);
+    const size_t keep = number.size() < 7 ? 7 - number.size() : 0;
+    std::string result = base.substr(0, keep);
+    result += '~';
+    result += number;
     if (!ext.empty()) {
-        result += "." + ext;
+        result += '.';
+        result += ext;
     }
     return result;
 }

@@ -85,8 +85,8 @@ std::optional<std::pair<detail::Target, host::FileStat>> ExistingSource(std::str
 
 namespace detail {
 
-void SetRestartMoveHandler(RestartMoveHandler handler) {
-    gRestartMoveHandler.store(handler);
+RestartMoveHandler SetRestartMoveHandler(RestartMoveHandler handler) {
+    return gRestartMoveHandler.exchange(handler);
 }
 
 }  // namespace detail

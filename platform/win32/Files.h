@@ -34,7 +34,8 @@ namespace detail {
 // its handler here; until one is installed such calls fail with ERROR_NOT_SUPPORTED.
 using RestartMoveHandler = bool (*)(std::string_view existing,
                                     std::optional<std::string_view> newName, DWORD flags);
-void SetRestartMoveHandler(RestartMoveHandler handler);
+// Returns the handler installed before.
+RestartMoveHandler SetRestartMoveHandler(RestartMoveHandler handler);
 
 }  // namespace detail
 }  // namespace win32

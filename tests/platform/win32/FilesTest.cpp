@@ -122,6 +122,7 @@ bool RecordingHandler(std::string_view, std::optional<std::string_view> to, DWOR
 }
 
 TEST_F(FilesTest, RestartMovesGoToTheirHandler) {
+    const auto installed = detail::SetRestartMoveHandler(nullptr);
     EXPECT_FALSE(MoveFileExA("C:\\SRC\\a.dll", std::nullopt, MOVEFILE_DELAY_UNTIL_REBOOT));
     EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
     EXPECT_FALSE(MoveFileExA("C:\\SRC\\a.dll", std::nullopt, 0));
@@ -131,7 +132,7 @@ TEST_F(FilesTest, RestartMovesGoToTheirHandler) {
     EXPECT_EQ(GetLastError(), 2004u);
     EXPECT_TRUE(MoveFileExA("C:\\SRC\\a.dll", "C:\\DST\\a.dll", 5));
     EXPECT_EQ(GetLastError(), 1005u);
-    detail::SetRestartMoveHandler(nullptr);
+    detail::SetRestartMoveHandler(installed);
     EXPECT_TRUE(builder.Exists("C:\\SRC\\a.dll"));
 }
 
