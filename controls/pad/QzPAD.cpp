@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "controls/xml/ControlAbout.h"
 #include "platform/automation/Conversion.h"
 #include "platform/automation/CreateObject.h"
 #include "platform/automation/Errors.h"
 #include "platform/automation/Text.h"
+#include "platform/dialogs/ControlAbout.h"
 
 namespace Qz_PAD {
 namespace {
@@ -235,7 +235,7 @@ void QzPAD::WriteProperties(automation::PropertyBag& bag) const {
 }
 
 void QzPAD::AboutDisplay() const {
-    Qz_XML::ShowAbout(Qz_XML::MakerVersion("QzPAD"));
+    dialogs::ShowControlAbout(dialogs::MakerVersion("QzPAD"));
 }
 
 }  // namespace Qz_PAD

@@ -2,12 +2,12 @@
 
 #include <iostream>
 
-#include "controls/xml/ControlAbout.h"
 #include "controls/xml/XMLText.h"
 #include "platform/automation/Conversion.h"
 #include "platform/automation/CreateObject.h"
 #include "platform/automation/Errors.h"
 #include "platform/automation/Text.h"
+#include "platform/dialogs/ControlAbout.h"
 #include "platform/win32/AtomicFile.h"
 #include "platform/win32/FileAttributes.h"
 #include "platform/win32/HostFiles.h"
@@ -407,7 +407,7 @@ void QzXML::WriteProperties(automation::PropertyBag& bag) const {
 }
 
 void QzXML::AboutDisplay() const {
-    ShowAbout(MakerVersion("QzXML"));
+    dialogs::ShowControlAbout(dialogs::MakerVersion("QzXML"));
 }
 
 }  // namespace Qz_XML
