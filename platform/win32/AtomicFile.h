@@ -33,7 +33,9 @@ class AtomicFile {
     // Sets the new file's access and modification times.
     bool SetTimes(const timespec& access, const timespec& write);
     // Puts the new content in place. With `replace` false it fails with EEXIST when the
-    // target exists (checked by the rename itself, not before it). Returns 0 or an errno.
+    // target exists (checked by the rename itself, not before it). Returns 0 or an errno; an
+    // errno after the rename (the folder could not be flushed) means the new content is in
+    // place but may not survive a power cut.
     int Commit(bool replace = true);
 
   private:
