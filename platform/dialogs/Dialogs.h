@@ -106,6 +106,9 @@ struct FileDialogResult {
 struct FolderDialogRequest {
     std::string title;
     std::string initDir;
+    // A file name or wildcard pattern the chosen folder must hold; only the directory picker
+    // (DirectoryPicker.h) checks it, the backends' folder dialogs ignore it.
+    std::string requiredFile = {};
 };
 
 // One backend shows every box; exactly one is current per process.
