@@ -33,7 +33,8 @@ function(velto_warnings target)
 endfunction()
 
 # velto_test(<name> [DEPS ...]): one GoogleTest executable from the folder's *.cpp files.
-# Every test runs on Qt's offscreen platform and never sees the user's machine.
+# Every test runs on Qt's offscreen platform, never sees the user's machine and never starts a
+# browser or file manager (VELTO_NO_LAUNCH).
 function(velto_test name)
     cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
@@ -43,6 +44,6 @@ function(velto_test name)
     velto_warnings(${name})
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELTO_MACHINE=/nonexistent;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-xdg"
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELTO_MACHINE=/nonexistent;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-xdg;VELTO_NO_LAUNCH=1"
                    TIMEOUT 300)
 endfunction()

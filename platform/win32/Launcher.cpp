@@ -1,0 +1,176 @@
+#include "platform/win32/Launcher.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string_view>
+#include <thread>
+
+extern char** environ;
+
+namespace win32 {
+namespace {
+
+// The program file for argv[0]; ENOENT when there is none, EACCES when it cannot be run.
+int FindProgram(const std::string& name, std::string& path) {
+    const auto runnable = [](const std::string& candidate) {
+        struct stat st {};
+        return ::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+               ::access(candidate.c_str(), X_OK) == 0;
+    };
+    if (name.empty()) {
+        return ENOENT;
+    }
+    if (name.find('/') != std::string::npos) {
+        path = name;
+        if (runnable(name)) {
+            return 0;
+        }
+        return ::access(name.c_str(), F_OK) == 0 ? EACCES : ENOENT;
+    }
+    const char* variable = std::getenv("PATH");
+    const std::string_view search = variable != nullptr ? variable : "/usr/local/bin:/usr/bin:/bin";
+    std::size_t pos = 0;
+    while (pos <= search.size()) {
+        std::size_t end = search.find(':', pos);
+        if (end == std::string_view::npos) {
+            end = search.size();
+        }
+        const std::string folder(search.substr(pos, end - pos));
+        const std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + name;
+        if (runnable(candidate)) {
+            path = candidate;
+            return 0;
+        }
+        pos = end + 1;
+    }
+    return ENOENT;
+}
+
+class RealLauncher : public Launcher {
+  public:
+    int Launch(const LaunchRequest& request, long& processId) override {
+        processId = 0;
+        if (request.argv.empty()) {
+            return EINVAL;
+        }
+        std::string program;
+        if (const int err = FindProgram(request.argv[0], program); err != 0) {
+            return err;
+        }
+        std::vector<char*> argv;
+        std::vector<std::string> args = request.argv;
+        for (std::string& arg : args) {
+            argv.push_back(arg.data());
+        }
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        if (!request.workingDirectory.empty()) {
+            posix_spawn_file_actions_addchdir_np(&actions, request.workingDirectory.c_str());
+        }
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        // A browser started from the program outlives it and its terminal.
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+        pid_t pid = 0;
+        const int err =
+            ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&actions);
+        if (err != 0) {
+            return err;
+        }
+        processId = pid;
+        // Nobody waits for the program; this keeps it from lingering as a zombie.
+        std::thread([pid] {
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+        }).detach();
+        return 0;
+    }
+};
+
+// The default: the real launcher, unless VELTO_NO_LAUNCH asks for a printed line instead.
+class DefaultLauncher : public Launcher {
+  public:
+    int Launch(const LaunchRequest& request, long& processId) override {
+        const char* value = std::getenv(kNoLaunchVariable);
+        if (value != nullptr && *value != '\0' && std::string_view(value) != "0") {
+            processId = 0;
+            std::fprintf(stderr, "velto: %s is set; not starting: %s\n", kNoLaunchVariable,
+                         DescribeLaunch(request).c_str());
+            return 0;
+        }
+        return HostLauncher()->Launch(request, processId);
+    }
+};
+
+struct State {
+    std::mutex mutex;
+    std::shared_ptr<Launcher> current;
+};
+
+State& Shared() {
+    static State state;
+    return state;
+}
+
+std::shared_ptr<Launcher> Default() {
+    static const auto launcher = std::make_shared<DefaultLauncher>();
+    return launcher;
+}
+
+std::string Quote(const std::string& text) {
+    if (!text.empty() && text.find_first_of(" \t\n'\"\\$`*?[]&;|<>()#~!") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+}  // namespace
+
+std::shared_ptr<Launcher> HostLauncher() {
+    static const auto launcher = std::make_shared<RealLauncher>();
+    return launcher;
+}
+
+std::shared_ptr<Launcher> CurrentLauncher() {
+    State& state = Shared();
+    std::lock_guard lock(state.mutex);
+    return state.current ? state.current : Default();
+}
+
+std::shared_ptr<Launcher> SetLauncher(std::shared_ptr<Launcher> launcher) {
+    State& state = Shared();
+    std::lock_guard lock(state.mutex);
+    auto previous = state.current ? state.current : Default();
+    state.current = std::move(launcher);
+    return previous;
+}
+
+std::string DescribeLaunch(const LaunchRequest& request) {
+    std::string line;
+    for (const std::string& arg : request.argv) {
+        line += (line.empty() ? "" : " ") + Quote(arg);
+    }
+    if (!request.workingDirectory.empty()) {
+        line += " (in " + Quote(request.workingDirectory.string()) + ")";
+    }
+    return line;
+}
+
+}  // namespace win32

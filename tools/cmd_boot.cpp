@@ -1,0 +1,31 @@
+// velto-machine boot DIR: the machine's start, carrying out the moves and deletions scheduled
+// for it (wininit.ini, then the pending list), one line per operation. Exit status 1 when any
+// of them failed.
+
+#include <iostream>
+
+#include "platform/win32/Boot.h"
+#include "tools/velto-machine-commands.h"
+
+namespace velto_machine {
+namespace {
+
+int Boot(const std::vector<std::string>& args) {
+    const ParsedArgs parsed = ParseArgs(args, {}, {});
+    if (parsed.positional.size() != 1) {
+        throw UsageError("usage: velto-machine boot DIR");
+    }
+    OpenMachine(parsed.positional[0]);
+    const win32::BootReport report =
+        win32::BootMachine([](const std::string& line) { std::cout << line << "\n"; });
+    std::cout << std::flush;
+    return report.failed ? kFailed : kOk;
+}
+
+const RegisterCommand kBoot({"boot", "DIR",
+                             "starts the machine: carries out the moves and deletions "
+                             "scheduled for its next start",
+                             Boot});
+
+}  // namespace
+}  // namespace velto_machine
