@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <vector>
 
 #include "platform/automation/CreateObject.h"
 #include "platform/automation/Errors.h"
@@ -120,32 +121,34 @@ void WshShortcut::SetHotkey(const std::string& value) {
         link_.hotKey = 0;
         return;
     }
-    std::uint16_t modifiers = 0;
-    std::optional<std::uint8_t> key;
+    std::vector<std::string> parts;
     std::size_t pos = 0;
-    while (pos <= value.size()) {
-        std::size_t end = value.find('+', pos);
+    while (true) {
+        const std::size_t end = value.find('+', pos);
+        parts.push_back(machine::text::FoldCase(
+            machine::text::Trim(std::string_view(value).substr(pos, end - pos))));
         if (end == std::string::npos) {
-            end = value.size();
-        }
-        const std::string part = machine::text::FoldCase(
-            machine::text::Trim(std::string_view(value).substr(pos, end - pos)));
-        pos = end + 1;
-        if (part == "ALT") {
-            modifiers |= kHotkeyAlt;
-        } else if (part == "CTRL") {
-            modifiers |= kHotkeyControl;
-        } else if (part == "SHIFT") {
-            modifiers |= kHotkeyShift;
-        } else if (part == "EXT") {
-            modifiers |= kHotkeyExt;
-        } else if (!key && end == value.size()) {
-            key = KeyCode(part);
-        }
-        if (end == value.size()) {
             break;
         }
+        pos = end + 1;
     }
+    // Modifiers first, the key last.
+    std::uint16_t modifiers = 0;
+    bool valid = true;
+    for (std::size_t i = 0; i + 1 < parts.size() && valid; ++i) {
+        if (parts[i] == "ALT") {
+            modifiers |= kHotkeyAlt;
+        } else if (parts[i] == "CTRL") {
+            modifiers |= kHotkeyControl;
+        } else if (parts[i] == "SHIFT") {
+            modifiers |= kHotkeyShift;
+        } else if (parts[i] == "EXT") {
+            modifiers |= kHotkeyExt;
+        } else {
+            valid = false;
+        }
+    }
+    const auto key = valid ? KeyCode(parts.back()) : std::nullopt;
     if (!key) {
         InvalidArgument("WshShortcut.Hotkey", "Invalid hotkey: \"" + value + "\".");
     }
