@@ -2,9 +2,8 @@
 
 #include <QApplication>
 #include <QGuiApplication>
-#include <QKeySequence>
+#include <QKeyEvent>
 #include <QScreen>
-#include <QShortcut>
 #include <QStyle>
 #include <memory>
 
@@ -79,8 +78,15 @@ frmDirListing::frmDirListing() {
     connect(OK, &QPushButton::clicked, this, [this] { OK_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
     connect(cmdNewFolder, &QToolButton::clicked, this, [this] { cmdNewFolder_Click(); });
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, [this] { cmdCancel_Click(); });
+}
+
+// Escape is the Cancel button's key, as in any dialog; the lists pass it on to the window.
+void frmDirListing::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        cmdCancel_Click();
+        return;
+    }
+    forms::Form::keyPressEvent(event);
 }
 
 std::string frmDirListing::Pattern() const {

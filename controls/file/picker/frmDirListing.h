@@ -48,6 +48,9 @@ class frmDirListing : public forms::Form {
     void OK_Click();
     void cmdCancel_Click();
 
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     // The file list's pattern: RequiredFile, or "*.*" without one.
     std::string Pattern() const;
