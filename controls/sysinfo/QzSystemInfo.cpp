@@ -1,0 +1,324 @@
+#include "controls/sysinfo/QzSystemInfo.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+#include "platform/automation/Conversion.h"
+#include "platform/automation/CreateObject.h"
+#include "platform/automation/Text.h"
+#include "platform/dialogs/ControlAbout.h"
+#include "platform/win32/Directories.h"
+#include "platform/win32/ExitWindows.h"
+#include "platform/win32/SpecialFolders.h"
+#include "platform/win32/SystemInfo.h"
+
+namespace Qz_System_Info {
+namespace {
+
+const automation::ProgIDRegistration kRegistration(QzSystemInfo::kProgID,
+                                                   [] { return std::make_shared<QzSystemInfo>(); });
+
+std::string UpToNul(const std::string& text) {
+    return text.substr(0, text.find('\0'));
+}
+
+// A folder as the folder properties give it: cut at its NUL, no trailing blanks, ending in "\".
+std::string FolderText(const std::optional<std::string>& folder) {
+    if (!folder) {
+        return {};
+    }
+    std::string text(automation::RTrim(UpToNul(*folder)));
+    if (!text.ends_with('\\')) {
+        text += '\\';
+    }
+    return text;
+}
+
+std::int32_t Kilobytes(std::uint32_t bytes) {
+    return static_cast<std::int32_t>(std::nearbyint(bytes / 1024.0));
+}
+
+std::int32_t ClampToLong(std::uint64_t n) {
+    return static_cast<std::int32_t>(
+        std::min<std::uint64_t>(n, std::numeric_limits<std::int32_t>::max()));
+}
+
+std::string HighLow(std::uint32_t revision) {
+    return std::to_string((revision >> 8) & 0xFF) + "." + std::to_string(revision & 0xFF);
+}
+
+}  // namespace
+
+std::string DriveTypeText(std::int32_t type) {
+    static constexpr const char* kTexts[] = {"Unknown",     "Drive Not Present", "Removable drive",
+                                             "Fixed drive", "Network drive",     "CD-ROM drive",
+                                             "RAM-disk"};
+    return type >= 0 && type < static_cast<std::int32_t>(std::size(kTexts)) ? kTexts[type]
+                                                                            : std::string();
+}
+
+std::string KeyboardTypeText(int type) {
+    switch (type) {
+        case 1:
+            return "IBM PC/XT or compatible (83 key)";
+        case 2:
+            return "Olivetti \"ico\" (102 key)";
+        case 3:
+            return "IBM PC/AT or compatible (84 key)";
+        case 4:
+            return "IBM enhanced (101 or 102 key)";
+        case 5:
+            return "Nokia 1050 or compatible";
+        case 6:
+            return "Nokia 9140 or compatible";
+        case 7:
+            return "Japanese";
+        default:
+            return {};
+    }
+}
+
+std::string ProcessorText(std::uint32_t architecture, std::uint32_t level, std::uint32_t revision) {
+    const std::string lv = std::to_string(level);
+    const std::string model = std::to_string((revision >> 8) & 0xFF);
+    const std::string stepping = std::to_string(revision & 0xFF);
+    switch (architecture) {
+        case 0: {
+            static constexpr const char* kFamilies[] = {
+                ", 80386",       ", 80486",    ", Pentium", ", Pentium Pro or Pentium II",
+                ", Pentium III", ", Pentium 4"};
+            const std::string family =
+                level >= 3 && level <= 8 ? kFamilies[level - 3] : ", Beyond Pentium 4";
+            return "Intel" + family + " Model " + HighLow(revision);
+        }
+        case 1:
+            return "MIPS R" + lv + "000";
+        case 2:
+            return "Alpha " + lv + " Model A" + model + " Pass " + stepping;
+        case 3: {
+            std::string name;
+            switch (level) {
+                case 1:
+                    name = "601";
+                    break;
+                case 3:
+                    name = "603";
+                    break;
+                case 4:
+                    name = "604";
+                    break;
+                case 6:
+                    name = "603+";
+                    break;
+                case 9:
+                    name = "604+";
+                    break;
+                case 20:
+                    name = "620";
+                    break;
+                default:
+                    // The family is 6xx; unlisted levels still say which one.
+                    name = "6" + lv;
+                    break;
+            }
+            return "PPC " + name + " Processor Version " + HighLow(revision);
+        }
+        case 4:
+            return "SH" + lv;
+        case 5:
+            return "ARM Level " + lv;
+        case 6:
+            return "Intel Itanium " + lv + " Model " + HighLow(revision);
+        case 0xFFFF:
+            return "Unknown Level " + lv + " Version " + HighLow(revision);
+        default:
+            return {};
+    }
+}
+
+std::string SerialNumberText(std::uint32_t serial) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    for (int shift = 28; shift >= 0; shift -= 4) {
+        text += kHex[(serial >> shift) & 0xF];
+        if (shift == 16) {
+            text += '-';
+        }
+    }
+    return text;
+}
+
+std::string QzSystemInfo::SystemDir() const {
+    return FolderText(win32::GetSystemDirectoryA());
+}
+
+std::string QzSystemInfo::WinDir() const {
+    return FolderText(win32::GetWindowsDirectoryA());
+}
+
+std::string QzSystemInfo::TempDir() const {
+    return FolderText(win32::GetTempPathA());
+}
+
+std::string QzSystemInfo::TempFileName(const std::string& Prefix) const {
+    return UpToNul(win32::GetTempFileNameA(TempDir(), Prefix, 0).value_or(""));
+}
+
+std::string QzSystemInfo::MyDocuments() const {
+    return SpecialFolder(QzSpecPersonal, 0);
+}
+
+std::string QzSystemInfo::SpecialFolder(std::int32_t lngFolder, std::int32_t EnumUser) const {
+    const auto path =
+        win32::SHGetFolderPathA(0, lngFolder + win32::CSIDL_FLAG_CREATE,
+                                static_cast<win32::DWORD>(EnumUser), win32::SHGFP_TYPE_CURRENT);
+    return UpToNul(path.value_or(""));
+}
+
+std::string QzSystemInfo::ComputerName() const {
+    return UpToNul(win32::GetComputerNameA().value_or(""));
+}
+
+std::string QzSystemInfo::UserName() const {
+    return UpToNul(win32::GetUserNameA().value_or(""));
+}
+
+void QzSystemInfo::WinVer(std::int32_t& lngMajor, std::int32_t& lngMinor, std::int32_t& lngBuild,
+                          std::string* strPlatform, std::string* strAdditionalInfo,
+                          OS_VERSIONS* PlatformEnum) const {
+    const auto version = win32::GetVersionExA();
+    lngMajor = version ? static_cast<std::int32_t>(version->dwMajorVersion) : 0;
+    lngMinor = version ? static_cast<std::int32_t>(version->dwMinorVersion) : 0;
+    lngBuild = version ? static_cast<std::int32_t>(version->dwBuildNumber & 0xFFFF) : 0;
+    const std::int32_t platform = version ? static_cast<std::int32_t>(version->dwPlatformId) : 0;
+    if (PlatformEnum != nullptr) {
+        *PlatformEnum = static_cast<OS_VERSIONS>(platform);
+    }
+    if (strPlatform != nullptr) {
+        static constexpr const char* kPlatforms[] = {"Windows Version 3", "Windows 95/98/Me",
+                                                     "Windows NT/2000/XP or .NET Server"};
+        *strPlatform = version && platform >= 0 && platform <= 2 ? kPlatforms[platform] : "";
+    }
+    if (strAdditionalInfo != nullptr) {
+        *strAdditionalInfo = version ? UpToNul(version->szCSDVersion) : "";
+    }
+}
+
+automation::Variant QzSystemInfo::DriveList() const {
+    return automation::StringArray(win32::GetLogicalDriveStringsA());
+}
+
+DRIVE_TYPES QzSystemInfo::DriveTypeEnum(const std::string& strRoot) const {
+    return static_cast<DRIVE_TYPES>(win32::GetDriveTypeA(strRoot));
+}
+
+std::string QzSystemInfo::DriveType(const std::string& strRoot) const {
+    return DriveTypeText(DriveTypeEnum(strRoot));
+}
+
+void QzSystemInfo::DriveInfo(const std::string& strRoot, std::int32_t& lngTotalSpace,
+                             std::int32_t& lngFreeSpace) const {
+    lngTotalSpace = 0;
+    lngFreeSpace = 0;
+    if (const auto space = win32::GetDiskFreeSpaceA(strRoot)) {
+        const std::uint64_t cluster =
+            std::uint64_t{space->sectorsPerCluster} * space->bytesPerSector;
+        lngTotalSpace = ClampToLong(cluster * space->totalNumberOfClusters);
+        lngFreeSpace = ClampToLong(cluster * space->numberOfFreeClusters);
+    }
+}
+
+std::string QzSystemInfo::SerialNumber(const std::string& strRoot) const {
+    const auto volume = win32::GetVolumeInformationA(strRoot);
+    return SerialNumberText(volume ? volume->volumeSerialNumber : 0);
+}
+
+std::string QzSystemInfo::VolumeLabel(const std::string& strRoot) const {
+    const auto volume = win32::GetVolumeInformationA(strRoot);
+    return volume ? UpToNul(volume->volumeName) : std::string();
+}
+
+void QzSystemInfo::FreeMemory(std::uint8_t& btePercentUsed, std::int32_t& lngTotalRam,
+                              std::int32_t& lngFreeRam, std::int32_t* lngTotalPageFile,
+                              std::int32_t* lngAvailPageFile, std::int32_t* lngTotalVirtual,
+                              std::int32_t* lngAvailVirtual) const {
+    const win32::MEMORYSTATUS memory = win32::GlobalMemoryStatus();
+    btePercentUsed = static_cast<std::uint8_t>(std::min<win32::DWORD>(memory.dwMemoryLoad, 100));
+    lngTotalRam = Kilobytes(memory.dwTotalPhys);
+    lngFreeRam = Kilobytes(memory.dwAvailPhys);
+    const std::pair<std::int32_t*, win32::DWORD> optional[] = {
+        {lngTotalPageFile, memory.dwTotalPageFile},
+        {lngAvailPageFile, memory.dwAvailPageFile},
+        {lngTotalVirtual, memory.dwTotalVirtual},
+        {lngAvailVirtual, memory.dwAvailVirtual},
+    };
+    for (const auto& [out, bytes] : optional) {
+        if (out != nullptr) {
+            *out = Kilobytes(bytes);
+        }
+    }
+}
+
+std::uint8_t QzSystemInfo::FunctionKeys() const {
+    return static_cast<std::uint8_t>(win32::GetKeyboardType(2));
+}
+
+std::string QzSystemInfo::KeyboardType() const {
+    return KeyboardTypeText(win32::GetKeyboardType(0));
+}
+
+void QzSystemInfo::ProcessorInfo(std::string& strProcessor, std::int32_t& lngNumOfProcessors,
+                                 std::int32_t& lngActiveProcessor, std::string* MinAppAddress,
+                                 std::string* MaxAppAddress, std::int32_t* Blocksize) const {
+    const win32::SYSTEM_INFO info = win32::GetSystemInfo();
+    strProcessor =
+        ProcessorText(info.wProcessorArchitecture, info.wProcessorLevel, info.wProcessorRevision);
+    lngNumOfProcessors = static_cast<std::int32_t>(info.dwNumberOfProcessors);
+    lngActiveProcessor = static_cast<std::int32_t>(info.dwActiveProcessorMask);
+    if (MinAppAddress != nullptr) {
+        *MinAppAddress =
+            automation::Hex(static_cast<std::int32_t>(info.lpMinimumApplicationAddress));
+    }
+    if (MaxAppAddress != nullptr) {
+        *MaxAppAddress =
+            automation::Hex(static_cast<std::int32_t>(info.lpMaximumApplicationAddress));
+    }
+    if (Blocksize != nullptr) {
+        *Blocksize = static_cast<std::int32_t>(info.dwAllocationGranularity);
+    }
+}
+
+void QzSystemInfo::ShutDown() const {
+    win32::ExitWindowsEx(win32::EWX_SHUTDOWN | win32::EWX_FORCE, 0);
+}
+
+void QzSystemInfo::PowerDown() const {
+    win32::ExitWindowsEx(win32::EWX_POWEROFF | win32::EWX_FORCE, 0);
+}
+
+void QzSystemInfo::Reboot() const {
+    win32::ExitWindowsEx(win32::EWX_REBOOT | win32::EWX_FORCE, 0);
+}
+
+void QzSystemInfo::Logoff() const {
+    win32::ExitWindowsEx(win32::EWX_LOGOFF | win32::EWX_FORCE, 0);
+}
+
+void QzSystemInfo::AboutDisplay() const {
+    dialogs::ShowControlAbout(dialogs::MakerVersion("QzSystemInfo"));
+}
+
+void QzSystemInfo::SetSize(int width, int height) {
+    width_ = width;
+    height_ = height;
+    UserControl_Resize();
+}
+
+void QzSystemInfo::UserControl_Resize() {
+    width_ = kDesignSize;
+    height_ = kDesignSize;
+}
+
+}  // namespace Qz_System_Info
