@@ -150,6 +150,17 @@ class QzFile : public automation::Object {
                              const std::optional<std::string>& sDefault = std::nullopt);
     std::int16_t VerifySave(const std::optional<std::string>& ObjectToSave = std::nullopt);
 
+    // --- Directory picker (QzFileDirListing.cpp) ---
+    // The folder the user picks in the folder window (platform/dialogs/DirectoryPicker.h): a
+    // drive root as C:\, any other folder without a trailing backslash; "" when cancelled
+    // (Canceled true) or when the folder lacks RequiredFile (Canceled false, RequiredFileFound
+    // false). RequiredFileFound is only written when RequiredFile is given. Without a picker
+    // installed (a program without windows) every call is a cancel.
+    std::string ShowDirListing(const std::string& InitPath,
+                               const std::optional<std::string>& Title = std::nullopt,
+                               bool* Canceled = nullptr, const std::string& RequiredFile = "",
+                               bool* RequiredFileFound = nullptr);
+
     // --- Recent projects ---
     std::int32_t RecentCount();
     std::string RecentProject(std::int32_t Index) const;
