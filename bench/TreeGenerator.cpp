@@ -1,6 +1,13 @@
 #include "bench/TreeGenerator.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <stdexcept>
@@ -116,6 +123,53 @@ GeneratedTree GenerateTree(const std::filesystem::path& root, const TreeSpec& sp
         }
     }
     return tree;
+}
+
+NameTreeCounts GenerateNameTree(const std::filesystem::path& root, const NameTreeSpec& spec) {
+    std::vector<std::filesystem::path> folders{root};
+    std::filesystem::create_directories(root);
+    for (std::size_t first = 0, level = 0; level < spec.depth; ++level) {
+        const std::size_t last = folders.size();
+        for (std::size_t f = first; f < last; ++f) {
+            for (std::size_t k = 0; k < spec.fanout; ++k) {
+                folders.push_back(folders[f] /
+                                  ("Dir" + std::to_string(level) + "_" + std::to_string(k)));
+                std::filesystem::create_directory(folders.back());
+            }
+        }
+        first = last;
+    }
+
+    std::mt19937 rng(spec.seed);
+    std::uniform_real_distribution<double> share(0.0, 1.0);
+    NameTreeCounts counts;
+    counts.folders = folders.size();
+    // Stems come from a pool about as large as a folder's share of the files, so most names
+    // occur in many folders.
+    const std::size_t perFolder = std::max<std::size_t>(1, spec.files / folders.size());
+    const std::size_t pool = std::max<std::size_t>(perFolder * 4, 16);
+    for (std::size_t n = 0; n < spec.files; ++n) {
+        const auto& folder = folders[n % folders.size()];
+        const bool matching = share(rng) < spec.matchingShare;
+        const auto& extensions = matching ? spec.matchingExtensions : spec.otherExtensions;
+        std::string extension = extensions[rng() % extensions.size()];
+        if (rng() % 4 == 0) {
+            std::transform(extension.begin(), extension.end(), extension.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        }
+        const std::string name = "lib" + std::to_string(rng() % pool) + "_" +
+                                 std::to_string(n / folders.size()) + "." + extension;
+        const int fd =
+            ::open((folder / name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            throw std::runtime_error("cannot create " + (folder / name).string() + ": " +
+                                     std::strerror(errno));
+        }
+        ::close(fd);
+        ++counts.files;
+        counts.matching += matching ? 1 : 0;
+    }
+    return counts;
 }
 
 }  // namespace benchtree

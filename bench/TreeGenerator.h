@@ -48,4 +48,26 @@ struct GeneratedTree {
 // Writes the tree below `root` (created) and returns what it wrote.
 GeneratedTree GenerateTree(const std::filesystem::path& root, const TreeSpec& spec);
 
+// A tree of empty files for walking and listing: `depth` levels of `fanout` subfolders below
+// the root, `files` files spread evenly over every folder. A `matchingShare` of the names end
+// in one of `matchingExtensions` (in upper or lower case), the rest in `otherExtensions`; names
+// repeat across folders, as copies of shared files do.
+struct NameTreeSpec {
+    std::size_t files = 100000;
+    std::size_t depth = 4;
+    std::size_t fanout = 8;
+    double matchingShare = 0.1;
+    std::vector<std::string> matchingExtensions{"dll", "ocx"};
+    std::vector<std::string> otherExtensions{"txt", "exe", "ini", "hlp", "dat", "dllx"};
+    std::uint32_t seed = 1;
+};
+
+struct NameTreeCounts {
+    std::size_t folders = 0;
+    std::size_t files = 0;
+    std::size_t matching = 0;
+};
+
+NameTreeCounts GenerateNameTree(const std::filesystem::path& root, const NameTreeSpec& spec);
+
 }  // namespace benchtree
