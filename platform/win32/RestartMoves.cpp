@@ -13,32 +13,6 @@
 namespace win32 {
 namespace {
 
-// The pending list is the REG_MULTI_SZ value PendingFileRenameOperations of
-// HKLM\SYSTEM\CurrentControlSet\Control\Session Manager, laid out as the NT family lays it
-// out (only the text is UTF-8 here, as every string of this registry): one pair of strings
-// per operation, each string ending in a NUL, and one more NUL after the last pair.
-//
-//   \??\C:\TEMP\VLT1.TMP  NUL  !\??\C:\WINDOWS\SYSTEM32\A.DLL  NUL    move, replacing the target
-//   \??\C:\TEMP\B.TMP     NUL  \??\C:\B.DLL                    NUL    move, keep an existing target
-//   \??\C:\OLD\C.DLL      NUL                                  NUL    delete (empty second string)
-//                         NUL                                         end of the list
-//
-// Sources and targets are full paths behind the "\??\" prefix; a "!" before the target's
-// prefix asks for an existing target to be replaced.
-constexpr std::string_view kPrefix = "\\??\\";
-
-void AppendString(std::vector<std::uint8_t>& out, std::string_view text) {
-    out.insert(out.end(), text.begin(), text.end());
-    out.push_back(0);
-}
-
-std::string WithoutPrefix(std::string_view text) {
-    if (text.starts_with(kPrefix)) {
-        text.remove_prefix(kPrefix.size());
-    }
-    return std::string(text);
-}
-
 // The full path the list keeps for `path`; nullopt with the last error set.
 std::optional<std::string> FullPath(std::string_view path, const machine::Machine& current) {
     machine::PathError error;
@@ -99,52 +73,6 @@ const bool kHandlerInstalled = [] {
 }();
 
 }  // namespace
-
-std::vector<std::uint8_t> EncodePendingRenames(std::span<const PendingRename> list) {
-    std::vector<std::uint8_t> out;
-    for (const PendingRename& entry : list) {
-        AppendString(out, std::string(kPrefix) + entry.source);
-        if (entry.target) {
-            AppendString(out,
-                         (entry.replaceExisting ? "!" : "") + std::string(kPrefix) + *entry.target);
-        } else {
-            out.push_back(0);
-        }
-    }
-    out.push_back(0);
-    return out;
-}
-
-std::vector<PendingRename> DecodePendingRenames(std::span<const std::uint8_t> data) {
-    std::vector<std::string> strings;
-    std::string current;
-    for (const std::uint8_t byte : data) {
-        if (byte == 0) {
-            strings.push_back(std::move(current));
-            current.clear();
-        } else {
-            current.push_back(static_cast<char>(byte));
-        }
-    }
-    if (!current.empty()) {
-        strings.push_back(std::move(current));
-    }
-    std::vector<PendingRename> list;
-    for (std::size_t i = 0; i < strings.size() && !strings[i].empty(); i += 2) {
-        PendingRename entry;
-        entry.source = WithoutPrefix(strings[i]);
-        std::string_view target = i + 1 < strings.size() ? strings[i + 1] : std::string_view{};
-        if (target.starts_with('!')) {
-            entry.replaceExisting = true;
-            target.remove_prefix(1);
-        }
-        if (!target.empty()) {
-            entry.target = WithoutPrefix(target);
-        }
-        list.push_back(std::move(entry));
-    }
-    return list;
-}
 
 std::optional<std::vector<PendingRename>> ReadPendingRenames() {
     std::vector<PendingRename> list;

@@ -32,7 +32,7 @@ struct PendingRename {
     bool operator==(const PendingRename&) const = default;
 };
 
-// The stored form of a list (REG_MULTI_SZ data, see RestartMoves.cpp).
+// The stored form of a list (REG_MULTI_SZ data, laid out in PendingRenames.cpp).
 std::vector<std::uint8_t> EncodePendingRenames(std::span<const PendingRename> list);
 
 // Reads stored data as leniently as the start of the machine does: a missing final NUL, a
