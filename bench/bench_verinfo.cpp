@@ -56,7 +56,7 @@ void BM_VersionStringsOfHostFiles(benchmark::State& state) {
     }
     Report(state, data.tree.images.size(), versioned);
 }
-BENCHMARK(BM_VersionStringsOfHostFiles)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VersionStringsOfHostFiles)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // What the file control does per copy: size, then the block, then the queries, all on
 // Windows paths of the machine.
@@ -77,6 +77,6 @@ void BM_VersionStringsOfMachineFiles(benchmark::State& state) {
     }
     Report(state, data.windowsPaths.size(), versioned);
 }
-BENCHMARK(BM_VersionStringsOfMachineFiles)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_VersionStringsOfMachineFiles)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

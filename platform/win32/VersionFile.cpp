@@ -4,50 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <vector>
 
 #include "platform/win32/LastError.h"
 #include "platform/win32/VersionErrors.h"
 
 namespace win32 {
 namespace {
-
-class FileImageSource final : public ImageSource {
-  public:
-    FileImageSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
-    std::uint64_t Size() const override { return size_; }
-
-    bool Read(std::uint64_t offset, std::span<std::uint8_t> out) override {
-        if (offset > size_ || size_ - offset < out.size()) {
-            return false;
-        }
-        std::size_t done = 0;
-        while (done < out.size()) {
-            const ssize_t n = ::pread(fd_, out.data() + done, out.size() - done,
-                                      static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n < 0) {
-                error_ = errno;
-                return false;
-            }
-            if (n == 0) {
-                return false;  // the file shrank since it was opened
-            }
-            done += static_cast<std::size_t>(n);
-        }
-        return true;
-    }
-
-    // The errno of a failed read, which outranks whatever the parser concluded from it.
-    int Error() const { return error_; }
-
-  private:
-    int fd_;
-    std::uint64_t size_;
-    int error_ = 0;
-};
 
 class Descriptor {
   public:
@@ -66,6 +32,69 @@ class Descriptor {
 };
 
 }  // namespace
+
+bool FileImageSource::Read(std::uint64_t offset, std::span<std::uint8_t> out) {
+    if (offset > size_ || size_ - offset < out.size()) {
+        return false;
+    }
+    if (out.size() > kPageSize) {
+        return ReadFully(offset, out);
+    }
+    while (!out.empty()) {
+        const Page* page = Fetch(offset / kPageSize);
+        if (page == nullptr) {
+            return false;
+        }
+        const std::size_t within = offset % kPageSize;
+        const std::size_t n = std::min(out.size(), page->bytes.size() - within);
+        std::copy_n(page->bytes.begin() + static_cast<std::ptrdiff_t>(within), n, out.begin());
+        out = out.subspan(n);
+        offset += n;
+    }
+    return true;
+}
+
+const FileImageSource::Page* FileImageSource::Fetch(std::uint64_t number) {
+    ++clock_;
+    for (Page& p : pages_) {
+        if (p.number == number && !p.bytes.empty()) {
+            p.lastUse = clock_;
+            return &p;
+        }
+    }
+    Page& victim =
+        *std::min_element(pages_.begin(), pages_.end(),
+                          [](const Page& a, const Page& b) { return a.lastUse < b.lastUse; });
+    const std::uint64_t start = number * kPageSize;
+    victim.bytes.resize(std::min<std::uint64_t>(kPageSize, size_ - start));
+    if (!ReadFully(start, victim.bytes)) {
+        victim.bytes.clear();
+        return nullptr;
+    }
+    victim.number = number;
+    victim.lastUse = clock_;
+    return &victim;
+}
+
+bool FileImageSource::ReadFully(std::uint64_t offset, std::span<std::uint8_t> out) {
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t n =
+            ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            error_ = errno;
+            return false;
+        }
+        if (n == 0) {
+            return false;  // the file shrank since it was opened
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
 
 VersionLoadResult LoadVersionResourceFromFile(const std::filesystem::path& hostPath) {
     const auto fail = [](DWORD error) { return VersionLoadResult{{}, error}; };

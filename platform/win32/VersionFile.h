@@ -1,11 +1,46 @@
 #pragma once
 // Version resources of host files.
 
+#include <array>
 #include <filesystem>
+#include <vector>
 
 #include "platform/win32/VersionResource.h"
 
 namespace win32 {
+
+// An open host file as an image. Reads go through a few cached pages: the headers of an image
+// share its first page and the resource tree the first pages of its resource section, so a
+// lookup costs a handful of reads. Larger reads (the version block itself) go straight to the
+// file. The descriptor stays the caller's.
+class FileImageSource final : public ImageSource {
+  public:
+    FileImageSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+    std::uint64_t Size() const override { return size_; }
+    bool Read(std::uint64_t offset, std::span<std::uint8_t> out) override;
+
+    // The errno of a failed read, which outranks whatever a parser concluded from it.
+    int Error() const { return error_; }
+
+  private:
+    static constexpr std::size_t kPageSize = 4096;
+    static constexpr std::size_t kPages = 4;
+
+    struct Page {
+        std::uint64_t number = 0;
+        std::vector<std::uint8_t> bytes;  // shorter than a page at the end of the file
+        std::uint64_t lastUse = 0;
+    };
+
+    const Page* Fetch(std::uint64_t number);
+    bool ReadFully(std::uint64_t offset, std::span<std::uint8_t> out);
+
+    int fd_;
+    std::uint64_t size_;
+    int error_ = 0;
+    std::array<Page, kPages> pages_;
+    std::uint64_t clock_ = 0;
+};
 
 // Reads the version resource of a host file, fetching only the structures the lookup walks.
 // A file that cannot be opened or read gives the Win32 code of that failure; a folder gives
