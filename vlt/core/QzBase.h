@@ -1,0 +1,44 @@
+// The small shared procedures of start-up and shut-down: loading the control host, a pause
+// that keeps the windows alive, folder-name normalising, the update-check glue and the
+// orderly close.
+//
+// Ending the program. The old runtime's End statement stopped the program where it stood:
+// nothing after it ran. End() does the same by throwing ProgramEnded, which is deliberately
+// not a std::exception, so no error handling of the program's own (Steps) ever catches it.
+// Whatever runs the program's code catches it at the top: main for the start-up, and
+// RunEventHandler for every event handler of a window, so that it never unwinds through the
+// window system.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace vlt {
+
+struct ProgramEnded {};
+
+// Stops the program here (see above).
+[[noreturn]] void End();
+
+// Runs a window's event handler: an End inside it stops the handler (the forms are already
+// unloaded, so the event loop ends); an unhandled run-time error shows the platform's
+// run-time error box and marks the run as abended, which ends the event loop with a non-zero
+// exit status.
+void RunEventHandler(const std::function<void()>& handler);
+
+}  // namespace vlt
+
+namespace QzBase {
+
+// Shows the splash window when asked, stores the program abbreviation and loads the control
+// host GlobalControls.
+void LoadControlHost(const std::string& abbreviation, bool showSplash);
+// Waits `seconds` while the windows keep processing their events.
+void Pause(double seconds);
+// The path with a trailing "\" (unchanged when it has one).
+std::string LastSlash(const std::string& path);
+// The orderly close: unloads the control host and every form, then ends the program. A
+// second call returns at once.
+void CloseProgram();
+
+}  // namespace QzBase

@@ -1,0 +1,88 @@
+// The program's shared state: everything the core modules and the windows hand to each other
+// during one run. It is one struct so that a test can start from a clean program with
+// ResetState() instead of chasing globals through several files.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vlt/core/WindowInterfaces.h"
+
+namespace automation {
+class Object;
+}
+namespace Qz_Debug {
+class QzDebug;
+}
+namespace Qz_File {
+class QzFile;
+}
+namespace Qz_Registry {
+class QzRegistry;
+}
+
+namespace vlt {
+
+class GlobalControls;
+
+// One action-list entry: the kind as decimal text ("1" copy, "2" delete, "4" backups on,
+// "5" backups off), the source, the target.
+using ActionEntry = std::array<std::string, 3>;
+// One action-log entry: a path, the code as decimal text, a second path or a message.
+using LogEntry = std::array<std::string, 3>;
+
+struct VltState {
+    // --- Start-up and control host ---
+    // The controls of GlobalControls; set while it is loaded, null before and after, so a
+    // control call after the orderly close is a fault that shows at once.
+    Qz_Debug::QzDebug* QzDebug1 = nullptr;
+    Qz_Registry::QzRegistry* QzRegistry1 = nullptr;
+    Qz_File::QzFile* QzFile1 = nullptr;
+    // The control host; it keeps the controls the references above point to.
+    std::shared_ptr<GlobalControls> globalControls;
+    // "VLT": names the trace file.
+    std::string ProgramAbbreviation;
+    // The program's own command line (what the old runtime called Command$): the arguments
+    // left after the host options, joined by blanks.
+    std::string CommandLine;
+    // QzDebug's CommandLineList() as it was at start-up: upper-cased parameters.
+    std::vector<std::string> CommandLineList;
+    // The update-check control while a check runs.
+    std::shared_ptr<automation::Object> UpdateCheck;
+    // Set by the orderly close so that it runs once.
+    bool Closing = false;
+    // An unhandled run-time error ended the program (its exit status is then non-zero).
+    bool Abended = false;
+
+    // --- Scan and matching ---
+    // Whether *.exe files are scanned: chosen anew in every run, never stored.
+    bool EXE = false;
+    bool ScanSucceeded = false;
+    // "|path||path|...": the recommended copy of every matched group, between bars.
+    std::string RecommendedList;
+
+    // --- Action list and log ---
+    // Entries numbered from 0; only the first ActionCount are live.
+    std::vector<ActionEntry> ActionList;
+    std::int32_t ActionCount = 0;
+    std::int32_t NextAction = 0;
+    bool BackupActive = false;
+    // Entries numbered from 1: entry k is ActionLog[k - 1]; LogCount entries are live.
+    std::vector<LogEntry> ActionLog;
+    std::int32_t LogCount = 0;
+    bool RestartNeeded = false;
+    bool ChangesApplied = false;
+
+    // --- Windows, as the core sees them ---
+    Windows windows;
+};
+
+// The state of this run.
+VltState& State();
+// Back to the state of a program that has just started (windows and controls forgotten).
+void ResetState();
+
+}  // namespace vlt
