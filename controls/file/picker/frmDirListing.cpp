@@ -219,6 +219,10 @@ void frmDirListing::cmdNewFolder_Click() {
 }
 
 void frmDirListing::OK_Click() {
+    // With no drive of the machine readable there is nothing to choose; only Cancel answers.
+    if (Dir1->Path().empty()) {
+        return;
+    }
     // A folder the user has highlighted but not opened is the one meant.
     if (const std::string highlighted = Dir1->Highlighted(); highlighted != Dir1->Path()) {
         try {

@@ -343,6 +343,19 @@ TEST_F(frmDirListingTest, EscapeCancelsAndTheTitleIsTheCallers) {
     EXPECT_EQ(answer.resultDir, "");
 }
 
+TEST_F(frmDirListingTest, WithoutAnyReadableDriveOnlyCancelAnswers) {
+    machine::SetCurrentMachine(nullptr);
+    const auto answer = Pick("C:\\", [](frmDirListing& w) {
+        EXPECT_EQ(w.Dir1->Path(), "");
+        EXPECT_EQ(w.Drive1->count(), 0);
+        w.OK_Click();
+        EXPECT_TRUE(w.isVisible()) << "OK chose nothing";
+    });
+    EXPECT_EQ(answer.resultDir, "");
+    EXPECT_TRUE(answer.canceled);
+    machine::SetCurrentMachine(machine.machine());
+}
+
 TEST_F(frmDirListingTest, InstalledAsTheDirectoryPicker) {
     const auto previous = dialogs::SetDirectoryPicker(nullptr);
     InstallDirectoryPicker();

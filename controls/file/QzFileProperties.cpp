@@ -1,0 +1,110 @@
+// The members that answer questions about one file: version texts, dates and size,
+// attributes, short name.
+#include <unistd.h>
+
+#include <optional>
+
+#include "controls/file/QzFile.h"
+#include "controls/file/clsFileProperties.h"
+#include "platform/automation/Date.h"
+#include "platform/win32/FileAttributes.h"
+#include "platform/win32/FileTime.h"
+#include "platform/win32/Paths.h"
+
+namespace Qz_File {
+namespace {
+
+void Put(std::string* out, const std::string& value) {
+    if (out != nullptr) {
+        *out = value;
+    }
+}
+
+// The local date and time of a file time, to the second; nullopt for a time that has no
+// automation date (before 1601 once shifted to local time, or beyond the year 9999).
+std::optional<automation::Date> LocalDateOf(win32::FILETIME time) {
+    const auto local = win32::FileTimeToLocalFileTime(time);
+    if (!local) {
+        return std::nullopt;
+    }
+    const auto st = win32::FileTimeToSystemTime(*local);
+    if (!st || st->wYear > 9999) {
+        return std::nullopt;
+    }
+    return automation::DateFromParts({.year = st->wYear,
+                                      .month = st->wMonth,
+                                      .day = st->wDay,
+                                      .hour = st->wHour,
+                                      .minute = st->wMinute,
+                                      .second = st->wSecond});
+}
+
+void SetDate(automation::Date* out, win32::FILETIME time) {
+    if (out == nullptr) {
+        return;
+    }
+    if (const auto date = LocalDateOf(time)) {
+        *out = *date;
+    }
+}
+
+// What opening the file for reading would give: its times and size, or nothing for a folder,
+// a missing file or one the user may not read.
+std::optional<win32::WIN32_FILE_ATTRIBUTE_DATA> OpenForReading(const std::string& file) {
+    const auto data = win32::GetFileAttributesExA(file);
+    if (!data || (data->dwFileAttributes & win32::FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return std::nullopt;
+    }
+    const auto host = win32::HostPathOf(file);
+    if (!host || ::access(host->c_str(), R_OK) != 0) {
+        return std::nullopt;
+    }
+    return data;
+}
+
+}  // namespace
+
+void QzFile::GetFileProperties(const std::string& sfile, std::string* strCompanyName,
+                               std::string* strFileDescription, std::string* strInternalName,
+                               std::string* strLegalCopyright, std::string* strProductName,
+                               std::string* strOriginalFileName, std::string* strProductVersion,
+                               std::string* strFileVersion) {
+    clsFileProperties properties;
+    properties.FileInfo(sfile);
+    Put(strCompanyName, properties.CompanyName());
+    Put(strFileDescription, properties.FileDescription());
+    Put(strInternalName, properties.InternalName());
+    Put(strLegalCopyright, properties.LegalCopyright());
+    Put(strProductName, properties.ProductName());
+    Put(strOriginalFileName, properties.OriginalFilename());
+    Put(strProductVersion, properties.ProductVersion());
+    Put(strFileVersion, properties.FileVersion());
+}
+
+void QzFile::GetFileDates(const std::string& sfile, automation::Date& dtCreation,
+                          automation::Date* dtModified, automation::Date* dtLastAccess,
+                          double* dwFileSize) {
+    const auto data = OpenForReading(sfile);
+    if (!data) {
+        if (dwFileSize != nullptr) {
+            *dwFileSize = -1;
+        }
+        return;
+    }
+    SetDate(dtLastAccess, data->ftLastAccessTime);
+    SetDate(&dtCreation, data->ftCreationTime);
+    SetDate(dtModified, data->ftLastWriteTime);
+    if (dwFileSize != nullptr) {
+        *dwFileSize = static_cast<double>(data->nFileSize);
+    }
+}
+
+std::int32_t QzFile::FileAttributes(const std::string& sfile) {
+    return win32::GetFileAttributesA(sfile);
+}
+
+std::string QzFile::GetShortName(const std::string& strLongName) {
+    return win32::GetShortPathNameA(strLongName).value_or(std::string());
+}
+
+}  // namespace Qz_File
