@@ -1,0 +1,286 @@
+// Downloading and starting the installer, the asking variant, and the licence file.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "platform/automation/Errors.h"
+#include "platform/dialogs/Dialogs.h"
+#include "tests/controls/upgrade/UpgradeTestSupport.h"
+
+namespace Qz_Upgrade::test {
+namespace {
+
+using testsupport::HttpResponse;
+
+constexpr const char* kInstaller = "C:\\Program Files\\Velto\\setup.exe";
+
+std::int32_t ErrorOf(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const automation::Error& e) {
+        return e.Number();
+    }
+    return 0;
+}
+
+class Download : public UpgradeTest {};
+
+TEST_F(Download, TakesTheFirstAddressThatGivesAnAcceptableInstaller) {
+    const std::string whole = Installer(1000);
+    const std::string page = "<html><body>Download velto now!</body></html>";
+    struct Case {
+        const char* what;
+        std::string sizeBytes;
+        bool emptyPrimary;
+        std::vector<std::pair<std::string, std::string>> served;
+        bool downloaded;
+        std::vector<std::string> requests;
+    };
+    const Case cases[] = {
+        {"the primary gives nothing, the secondary serves",
+         "",
+         false,
+         {{"/mirror/setup.exe", whole}},
+         true,
+         {"/velto/setup.exe", "/mirror/setup.exe"}},
+        {"an empty primary address is passed over",
+         "",
+         true,
+         {{"/mirror/setup.exe", whole}},
+         true,
+         {"/mirror/setup.exe"}},
+        {"a truncated installer is rejected, a whole one taken",
+         "1000",
+         false,
+         {{"/velto/setup.exe", Installer(600)}, {"/mirror/setup.exe", whole}},
+         true,
+         {"/velto/setup.exe", "/mirror/setup.exe"}},
+        {"an installer of another size anywhere fails the download",
+         "1000",
+         false,
+         {{"/velto/setup.exe", Installer(600)},
+          {"/mirror/setup.exe", Installer(1200)},
+          {"/extra1/setup.exe", Installer(999)},
+          {"/extra2/setup.exe", Installer(1001)}},
+         false,
+         {"/velto/setup.exe", "/mirror/setup.exe", "/extra1/setup.exe", "/extra2/setup.exe"}},
+        {"a web page that links to the installer",
+         "1000",
+         false,
+         {{"/velto/setup.exe",
+           "<HTML><BODY><A HREF=\"http://127.0.0.1:{port}/files/setup.exe\">setup.exe</A>"},
+          {"/files/setup.exe", whole}},
+         true,
+         {"/velto/setup.exe", "/files/setup.exe"}},
+        {"a web page that links to a file of another size",
+         "1000",
+         false,
+         {{"/velto/setup.exe",
+           "<HTML><BODY><A HREF=\"http://127.0.0.1:{port}/files/setup.exe\">setup.exe</A>"},
+          {"/files/setup.exe", Installer(10)}},
+         false,
+         {"/velto/setup.exe", "/files/setup.exe", "/mirror/setup.exe", "/extra1/setup.exe",
+          "/extra2/setup.exe"}},
+        {"a web page without a link is not the installer",
+         "",
+         false,
+         {{"/velto/setup.exe", page}, {"/mirror/setup.exe", whole}},
+         true,
+         {"/velto/setup.exe", "/mirror/setup.exe"}},
+        {"a link whose file only ends in the name is not followed",
+         "",
+         false,
+         {{"/velto/setup.exe",
+           "<HTML><BODY><A HREF=\"http://127.0.0.1:{port}/files/oldsetup.exe\">x</A>"},
+          {"/files/oldsetup.exe", whole}},
+         false,
+         {"/velto/setup.exe", "/mirror/setup.exe", "/extra1/setup.exe", "/extra2/setup.exe"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::LocalHttpServer caseServer;
+        PadSpec spec;
+        spec.downloads = {caseServer.Url("/velto/setup.exe"), caseServer.Url("/mirror/setup.exe"),
+                          caseServer.Url("/extra1/setup.exe"), caseServer.Url("/extra2/setup.exe")};
+        if (c.emptyPrimary) {
+            spec.downloads[0].clear();
+        }
+        spec.sizeBytes = c.sizeBytes;
+        LocalPad(spec);
+        for (auto [path, body] : c.served) {
+            if (const auto at = body.find("{port}"); at != std::string::npos) {
+                body.replace(at, 6, std::to_string(caseServer.port()));
+            }
+            caseServer.Serve(path, body);
+        }
+        EXPECT_EQ(upgrade.DownloadUpdate(), c.downloaded);
+        EXPECT_EQ(caseServer.Requests(), c.requests);
+        // Nothing that failed its check is left for anyone to start.
+        EXPECT_EQ(Exists(kInstaller), c.downloaded);
+        if (c.downloaded && Exists(kInstaller)) {
+            EXPECT_EQ(Read(kInstaller), whole);
+        }
+        std::filesystem::remove(machine.HostPath(kInstaller));
+    }
+}
+
+// A page that links to its own address is followed a few times, not until the stack runs out.
+TEST_F(Download, APageThatLinksToItselfEndsTheAttempt) {
+    PadSpec spec = OnServer();
+    LocalPad(spec);
+    server.Serve("/velto/setup.exe",
+                 "<HTML><BODY><A HREF=\"" + server.Url("/velto/setup.exe") + "\">again</A>",
+                 "text/html");
+    EXPECT_FALSE(upgrade.DownloadUpdate());
+    const auto requests = server.Requests();
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), "/velto/setup.exe"), 4);
+    EXPECT_FALSE(Exists(kInstaller));
+}
+
+TEST_F(Download, ATransferCutShortIsAnErrorAndLeavesNoFile) {
+    LocalPad(OnServer());
+    server.Serve("/velto/setup.exe", HttpResponse::CutShort(Installer(100), 1000));
+    server.Serve("/mirror/setup.exe", Installer(1000));
+    EXPECT_EQ(ErrorOf([&] { upgrade.DownloadUpdate(); }), InetCtls::icConnectionBroken);
+    EXPECT_FALSE(Exists(kInstaller));
+}
+
+TEST_F(Download, GoesIntoTheGivenFolderOrThePADFilesFolder) {
+    LocalPad(OnServer());
+    server.Serve("/velto/setup.exe", Installer(10));
+    machine.Folder("C:\\Downloads");
+    EXPECT_TRUE(upgrade.DownloadUpdate("C:\\Downloads"));
+    EXPECT_EQ(upgrade.WorkingFolder(), "C:\\Downloads\\");
+    EXPECT_TRUE(Exists("C:\\Downloads\\setup.exe"));
+    EXPECT_TRUE(upgrade.DownloadUpdate("C:\\Downloads\\"));
+    EXPECT_EQ(upgrade.WorkingFolder(), "C:\\Downloads\\");
+    EXPECT_TRUE(upgrade.DownloadUpdate());
+    EXPECT_EQ(upgrade.WorkingFolder(), kFolder);
+    EXPECT_TRUE(Exists(kInstaller));
+    EXPECT_EQ(ErrorOf([&] { upgrade.DownloadUpdate("C:\\Missing"); }), automation::PathNotFound);
+}
+
+TEST_F(Download, ExecuteInstallStartsTheInstaller) {
+    LocalPad(OnServer());
+    machine.File(kInstaller, Installer(10));
+    upgrade.ExecuteInstall(kFolder);
+    EXPECT_EQ(Boxes(), (std::vector<Box>{{std::string("Executing ") + kInstaller, 0, "Velto"}}));
+    ASSERT_EQ(launcher->requests.size(), 1u);
+    EXPECT_EQ(launcher->requests[0].argv,
+              std::vector<std::string>{machine.HostPath(kInstaller).string()});
+}
+
+TEST_F(Download, ExecuteInstallOfAMissingInstallerOpensTheFolder) {
+    LocalPad(OnServer());
+    upgrade.ExecuteInstall("C:\\Program Files\\Velto");
+    EXPECT_EQ(
+        Boxes(),
+        (std::vector<Box>{
+            {std::string("Executing ") + kInstaller, 0, "Velto"},
+            {std::string("Unable to run ") + kInstaller + ".\r\nOpening folder.", 0, "Velto"}}));
+    ASSERT_EQ(launcher->requests.size(), 2u);
+    const auto& folder = launcher->requests[1].argv;
+    ASSERT_EQ(folder.size(), 2u);
+    EXPECT_EQ(folder[0], "xdg-open");
+    EXPECT_TRUE(
+        std::filesystem::equivalent(folder[1], machine.HostPath("C:\\Program Files\\Velto")));
+}
+
+class AskingDownload : public UpgradeTest {
+  protected:
+    AskingDownload() {
+        PadSpec local = OnServer();
+        LocalPad(local);
+        PadSpec published = local;
+        published.version = "1.1.0";
+        server.Serve("/velto/pad_file.xml", PadText(published), "text/xml");
+    }
+    const Box question{"An update to Velto is available. Do you wish to download it now?", 36,
+                       "Update Available"};
+};
+
+TEST_F(AskingDownload, YesDownloadsAndStartsTheInstaller) {
+    server.Serve("/velto/setup.exe", Installer(10));
+    boxes->AnswerMsgBox(dialogs::vbYes);
+    boxes->AnswerMsgBox(dialogs::vbOK);
+    EXPECT_TRUE(upgrade.GUIDownloadUpdate("C:\\Program Files\\Velto", true));
+    EXPECT_EQ(Boxes(),
+              (std::vector<Box>{question, {std::string("Executing ") + kInstaller, 0, "Velto"}}));
+    EXPECT_EQ(boxes->Unanswered(), 0u);
+    EXPECT_EQ(launcher->requests.size(), 1u);
+    EXPECT_EQ(Read(kInstaller), Installer(10));
+}
+
+TEST_F(AskingDownload, WithoutRunInstallOnlyDownloads) {
+    server.Serve("/velto/setup.exe", Installer(10));
+    boxes->AnswerMsgBox(dialogs::vbYes);
+    EXPECT_TRUE(upgrade.GUIDownloadUpdate());
+    EXPECT_EQ(Boxes(), std::vector<Box>{question});
+    EXPECT_TRUE(launcher->requests.empty());
+    EXPECT_TRUE(Exists(kInstaller));
+}
+
+TEST_F(AskingDownload, NoDownloadsNothing) {
+    server.Serve("/velto/setup.exe", Installer(10));
+    boxes->AnswerMsgBox(dialogs::vbNo);
+    EXPECT_FALSE(upgrade.GUIDownloadUpdate(kFolder, true));
+    EXPECT_EQ(server.Requests(), std::vector<std::string>{"/velto/pad_file.xml"});
+    EXPECT_FALSE(Exists(kInstaller));
+    EXPECT_TRUE(launcher->requests.empty());
+}
+
+TEST_F(AskingDownload, AFailedDownloadIsToldAndNotStarted) {
+    boxes->AnswerMsgBox(dialogs::vbYes);
+    EXPECT_FALSE(upgrade.GUIDownloadUpdate(kFolder, true));
+    EXPECT_EQ(Boxes(), (std::vector<Box>{question,
+                                         {"The update to Velto could not be downloaded.  Please "
+                                          "visit the vendor's website.",
+                                          48, "Download failed"}}));
+    EXPECT_TRUE(launcher->requests.empty());
+}
+
+// Here the published file is fetched straight over the local one (same folder, same name), so
+// only the backup can bring it back.
+TEST_F(AskingDownload, APageInPlaceOfThePADFileLeavesTheLocalOneInPlace) {
+    const std::string local = Read(kPADFile);
+    const std::string page = "<HTML><BODY>Under maintenance</BODY></HTML>";
+    server.Serve("/velto/pad_file.xml", page, "text/html");
+    EXPECT_FALSE(upgrade.GUIDownloadUpdate(kFolder, true));
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(Read(kPADFile), local);
+    EXPECT_EQ(Read(std::string(kPADFile) + ".fail"), page);
+}
+
+TEST_F(AskingDownload, NothingNewAsksNothing) {
+    upgrade.SetMinor("2");
+    EXPECT_FALSE(upgrade.GUIDownloadUpdate(kFolder, true));
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(server.Requests(), std::vector<std::string>{"/velto/pad_file.xml"});
+}
+
+TEST_F(Download, SaveEULAFileWritesTheLicenceWithCrLfLines) {
+    PadSpec spec = OnServer();
+    spec.eula = "VELTO LICENCE\nUse it.\r\nShare it.";
+    LocalPad(spec);
+    upgrade.SaveEULAFile();
+    EXPECT_EQ(Read("C:\\Program Files\\Velto\\EULA.txt"),
+              "VELTO LICENCE\r\nUse it.\r\nShare it.\r\n");
+    machine.Folder("C:\\Docs");
+    machine.File("C:\\Docs\\EULA.txt", "an older and much longer licence text");
+    upgrade.SaveEULAFile("C:\\Docs");
+    EXPECT_EQ(Read("C:\\Docs\\EULA.txt"), "VELTO LICENCE\r\nUse it.\r\nShare it.\r\n");
+    EXPECT_EQ(ErrorOf([&] { upgrade.SaveEULAFile("C:\\Nowhere\\"); }), automation::PathNotFound);
+}
+
+TEST_F(Download, SaveEULAFileOfAPADFileWithoutLicence) {
+    PadSpec spec = OnServer();
+    spec.eula.clear();
+    LocalPad(spec);
+    upgrade.SaveEULAFile(kFolder);
+    EXPECT_EQ(Read("C:\\Program Files\\Velto\\EULA.txt"), "\r\n");
+}
+
+}  // namespace
+}  // namespace Qz_Upgrade::test
