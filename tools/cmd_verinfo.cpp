@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "platform/win32/Boot.h"
 #include "platform/win32/VersionErrors.h"
 #include "platform/win32/VersionFile.h"
 #include "platform/win32/VersionStrings.h"
@@ -53,19 +54,6 @@ bool MeansNoVersion(win32::DWORD error) {
     }
 }
 
-std::string Reason(win32::DWORD error) {
-    switch (error) {
-        case win32::ERROR_FILE_NOT_FOUND:
-            return "no such file";
-        case win32::ERROR_PATH_NOT_FOUND:
-            return "no such folder";
-        case win32::ERROR_ACCESS_DENIED:
-            return "access denied (or a folder)";
-        default:
-            return "Win32 error " + std::to_string(error);
-    }
-}
-
 int Verinfo(const std::vector<std::string>& args) {
     const auto parsed = ParseArgs(args, {}, {});
     if (parsed.positional.empty()) {
@@ -76,7 +64,7 @@ int Verinfo(const std::vector<std::string>& args) {
         const auto loaded = win32::LoadVersionResourceFromFile(file);
         if (!loaded.resource && !MeansNoVersion(loaded.error)) {
             std::cerr << "velto-machine verinfo: cannot read " << file << ": "
-                      << Reason(loaded.error) << "\n";
+                      << win32::DescribeWin32Error(loaded.error) << "\n";
             status = kFailed;
             continue;
         }
