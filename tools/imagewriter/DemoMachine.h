@@ -1,0 +1,43 @@
+#pragma once
+// The contents of the demo machine's drive C:, a Windows 98 style installation holding real
+// duplicate system files, so that a new user sees every kind of verdict:
+//   - copies with equal versions, one of them in the system folder, byte-identical or not;
+//   - an older copy beside a newer one, on either side of the system folder;
+//   - copies whose company names differ;
+//   - byte-identical copies without version information;
+//   - copies of other types: .ocx, .drv (16-bit), .vxd, .exe, .acm and .tlb;
+//   - a few hundred unrelated files (documents, fonts, help, sounds, data).
+// Everything is fixed: the same bytes and dates every time, so tests and screenshots repeat.
+// Text files are written with CR LF line ends.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace imagewriter {
+
+// Where the machine keeps its folders (Windows paths, no trailing backslash).
+struct DemoLayout {
+    std::string windowsDir = "C:\\WINDOWS";
+    std::string systemDir = "C:\\WINDOWS\\SYSTEM";
+    std::string programFiles = "C:\\Program Files";
+    std::string personal = "C:\\My Documents";
+};
+
+struct DemoFile {
+    std::string path;  // full Windows path
+    std::vector<std::uint8_t> bytes;
+    std::int64_t writeTime = 0;  // seconds since 1970, UTC
+};
+
+// In a fixed order: the duplicate groups first, then the unrelated files.
+std::vector<DemoFile> DemoFiles(const DemoLayout& layout);
+
+// Use counts of shared files in the system folder, as setup programs leave them under
+// HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs: full path and count.
+std::vector<std::pair<std::string, std::uint32_t>> DemoSharedDllCounts(const DemoLayout& layout);
+
+// A small valid JPEG (32 x 32, mid grey) standing in for the program's watermark picture.
+std::vector<std::uint8_t> PlaceholderJpeg();
+
+}  // namespace imagewriter
