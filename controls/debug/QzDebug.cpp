@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <exception>
-#include <filesystem>
 
 #include "controls/debug/SystemSnapshot.h"
 #include "platform/automation/Conversion.h"

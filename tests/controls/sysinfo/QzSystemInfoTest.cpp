@@ -245,18 +245,10 @@ TEST_F(QzSystemInfoTest, FreeMemoryInKilobytes) {
 TEST_F(QzSystemInfoTest, Keyboard) {
     EXPECT_EQ(info_.KeyboardType(), "IBM enhanced (101 or 102 key)");
     EXPECT_EQ(info_.FunctionKeys(), 12);
-    const char* texts[] = {"",
-                           "IBM PC/XT or compatible (83 key)",
-                           "Olivetti \"ico\" (102 key)",
-                           "IBM PC/AT or compatible (84 key)",
-                           "IBM enhanced (101 or 102 key)",
-                           "Nokia 1050 or compatible",
-                           "Nokia 9140 or compatible",
-                           "Japanese",
-                           ""};
-    for (int type = 0; type < static_cast<int>(std::size(texts)); ++type) {
-        EXPECT_EQ(KeyboardTypeText(type), texts[type]) << type;
-    }
+    // The one text with quotes in it, and the values outside the table.
+    EXPECT_EQ(KeyboardTypeText(2), "Olivetti \"ico\" (102 key)");
+    EXPECT_EQ(KeyboardTypeText(0), "");
+    EXPECT_EQ(KeyboardTypeText(8), "");
 }
 
 TEST_F(QzSystemInfoTest, ProcessorInfo) {
@@ -274,19 +266,14 @@ TEST_F(QzSystemInfoTest, ProcessorInfo) {
         std::uint32_t architecture, level, revision;
         const char* text;
     } cases[] = {
-        {0, 3, 0x0102, "Intel, 80386 Model 1.2"},
-        {0, 5, 0x0102, "Intel, Pentium Model 1.2"},
-        {0, 7, 0x0102, "Intel, Pentium III Model 1.2"},
-        {0, 8, 0x0102, "Intel, Pentium 4 Model 1.2"},
+        // Unlike the trace snapshot, level 0 is no plain "Intel".
         {0, 0, 0x0102, "Intel, Beyond Pentium 4 Model 1.2"},
-        {0, 15, 0x0102, "Intel, Beyond Pentium 4 Model 1.2"},
-        {1, 4, 0, "MIPS R4000"},
+        {0, 3, 0x0102, "Intel, 80386 Model 1.2"},
+        {0, 8, 0x0102, "Intel, Pentium 4 Model 1.2"},
+        {0, 9, 0x0102, "Intel, Beyond Pentium 4 Model 1.2"},
         {2, 21164, 0x0501, "Alpha 21164 Model A5 Pass 1"},
-        {3, 20, 0x0102, "PPC 620 Processor Version 1.2"},
         {3, 6, 0x0102, "PPC 603+ Processor Version 1.2"},
-        {4, 3, 0, "SH3"},
-        {5, 4, 0, "ARM Level 4"},
-        {6, 7, 0x0001, "Intel Itanium 7 Model 0.1"},
+        {3, 5, 0x0102, "PPC 65 Processor Version 1.2"},
         {0xFFFF, 2, 0x0304, "Unknown Level 2 Version 3.4"},
         {7, 1, 1, ""},
     };
