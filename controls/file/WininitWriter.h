@@ -1,0 +1,24 @@
+// Adding a line to the start-up rename list of the 9x family, the [Rename] section of
+// wininit.ini: "target=source" moves source over target, "NUL=source" deletes source.
+//
+// The new line goes at the end of the existing rename section (after any blank lines that
+// close it, right before the next section's header), or, without one, into a new "[Rename]"
+// section at the end of the file. Every existing line is kept as it was; a line identical to
+// the new one is not looked for. The section header and the lines are recognised the way the
+// machine's start reads them (any case, blanks and tabs around the header; CR LF, CR or LF
+// ends a line), so a line added here is always one the start carries out. The new text has
+// CR LF after every line.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace Qz_File {
+
+// "NUL=" & source when `target` is empty, else target & "=" & source.
+std::string RenameLine(std::string_view source, std::string_view target);
+
+// The whole new content for a wininit.ini that held `wininitBytes` (empty: no file).
+std::string AddRenameLine(std::string_view wininitBytes, std::string_view line);
+
+}  // namespace Qz_File
