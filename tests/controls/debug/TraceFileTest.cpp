@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "controls/debug/QzDebug.h"
+#include "platform/automation/CreateObject.h"
 #include "platform/automation/Date.h"
 #include "platform/dialogs/Clock.h"
+#include "platform/dialogs/ScriptedDialogs.h"
 #include "platform/win32/SystemInfo.h"
 #include "tests/controls/debug/TraceTestSupport.h"
 #include "tests/support/MachineBuilder.h"
@@ -256,13 +258,20 @@ TEST_F(TraceFile, TextIsUtf8WithCrLf) {
     }
 }
 
-TEST(QzDebugControl, KeepsDesignSize) {
-    QzDebug debug;
+TEST(QzDebugControl, CreatedByProgIDKeepsDesignSizeAndShowsAbout) {
+    auto debug = automation::CreateObjectAs<QzDebug>("Qz_Debug.QzDebug");
+    ASSERT_TRUE(debug);
     for (const auto& [w, h] : {std::pair{100, 5000}, std::pair{736, 736}, std::pair{0, 0}}) {
-        debug.SetSize(w, h);
-        EXPECT_EQ(debug.Width(), 736);
-        EXPECT_EQ(debug.Height(), 736);
+        debug->SetSize(w, h);
+        EXPECT_EQ(debug->Width(), 736);
+        EXPECT_EQ(debug->Height(), 736);
     }
+    auto script = std::make_shared<dialogs::ScriptedDialogs>();
+    dialogs::ScopedBackend backend(script);
+    debug->AboutDisplay();
+    ASSERT_EQ(script->MsgBoxes().size(), 1u);
+    EXPECT_EQ(script->MsgBoxes()[0].title, "About QzDebug");
+    EXPECT_TRUE(script->MsgBoxes()[0].prompt.starts_with("QzDebug\r\nby Korvane\r\n"));
 }
 
 }  // namespace
