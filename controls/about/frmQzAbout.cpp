@@ -1,0 +1,235 @@
+#include "controls/about/frmQzAbout.h"
+
+#include <QFont>
+#include <QIcon>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+
+#include "controls/about/AboutCache.h"
+#include "controls/about/Layout.h"
+#include "controls/about/WebLinks.h"
+#include "platform/automation/Errors.h"
+#include "platform/automation/Variant.h"
+#include "platform/dialogs/Dialogs.h"
+
+namespace Qz_About {
+namespace {
+
+constexpr const char* kBuildExtension = "QZUPGRADE_Build";
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QLabel* Label(QWidget* parent, const char* name, double left, double top, double width,
+              double height) {
+    QLabel* label = Child<QLabel>(parent, name, left, top, width, height);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+// A picture from its address; nullopt when it cannot be had or is no picture.
+std::optional<QPixmap> Picture(const std::string& url) {
+    const std::string bytes = FetchPicture(url);
+    QPixmap picture;
+    if (bytes.empty() || !picture.loadFromData(reinterpret_cast<const uchar*>(bytes.data()),
+                                               static_cast<uint>(bytes.size()))) {
+        return std::nullopt;
+    }
+    return picture;
+}
+
+void SetPicture(QLabel* image, const std::string& url) {
+    if (const auto picture = Picture(url)) {
+        image->setPixmap(
+            picture->scaled(image->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    }
+}
+
+void SetPicture(QPushButton* button, const std::string& url) {
+    if (const auto picture = Picture(url)) {
+        button->setIcon(QIcon(*picture));
+    }
+}
+
+}  // namespace
+
+frmQzAbout::frmQzAbout()
+    : Image1(Label(this, "Image1", 240, 240, 480, 480)),
+      lbProductName(Label(this, "lbProductName", 960, 240, 5400, 330)),
+      lbVersion(Label(this, "lbVersion", 960, 600, 5400, 255)),
+      lbCompanyName(Label(this, "lbCompanyName", 960, 870, 5400, 255)),
+      lbCopyright(Label(this, "lbCopyright", 960, 1140, 5400, 255)),
+      lbDescription(Label(this, "lbDescription", 960, 1500, 5400, 1260)),
+      lbDisclaimer(Label(this, "lbDisclaimer", 240, 2880, 6120, 540)),
+      cmdCompanyButton(Child<QPushButton>(this, "cmdCompanyButton", 240, 3600, 1740, 450)),
+      cmdPurchaseButton(Child<QPushButton>(this, "cmdPurchaseButton", 2100, 3600, 1380, 450)),
+      cmdAssociateButton(Child<QPushButton>(this, "cmdAssociateButton", 3600, 3600, 1740, 450)),
+      cmdOK(Child<QPushButton>(this, "cmdOK", 5460, 3600, 900, 450)) {
+    setObjectName("frmQzAbout");
+    forms::SetWidth(*this, 6600);
+    forms::SetHeight(*this, 4320);
+    QFont bold = lbProductName->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.25);
+    lbProductName->setFont(bold);
+    QFont small = lbDisclaimer->font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
+    lbDisclaimer->setFont(small);
+    cmdOK->setText("OK");
+    cmdOK->setDefault(true);
+    QObject::connect(cmdCompanyButton, &QPushButton::clicked, [this] { cmdCompanyButton_Click(); });
+    QObject::connect(cmdPurchaseButton, &QPushButton::clicked,
+                     [this] { cmdPurchaseButton_Click(); });
+    QObject::connect(cmdAssociateButton, &QPushButton::clicked,
+                     [this] { cmdAssociateButton_Click(); });
+    QObject::connect(cmdOK, &QPushButton::clicked, [this] { cmdOK_Click(); });
+}
+
+std::string frmQzAbout::FromPAD(const std::function<std::string()>& read) {
+    if (padUnreadable_) {
+        return {};
+    }
+    try {
+        return read();
+    } catch (const automation::Error&) {
+        // A missing or unreadable PAD file leaves the items it feeds empty; the cache still
+        // speaks for it.
+        padUnreadable_ = true;
+        return {};
+    }
+}
+
+std::string frmQzAbout::Item(AboutCache& cache, const char* name,
+                             const std::function<std::string()>& read) {
+    std::string value = cache.Get(name);
+    if (value.empty()) {
+        value = FromPAD(read);
+        if (!value.empty()) {
+            cache.Save(name, value);
+        }
+    }
+    return value;
+}
+
+std::string frmQzAbout::Description() {
+    const auto chain = [this](const std::string& language) {
+        for (const std::string& text : {pad_.Char_Desc_2000(language), pad_.Char_Desc_450(language),
+                                        pad_.Char_Desc_250(language), pad_.Char_Desc_80(language),
+                                        pad_.Char_Desc_45(language)}) {
+            if (!text.empty()) {
+                return text;
+            }
+        }
+        return std::string();
+    };
+    std::string description = chain(Language);
+    if (description.empty()) {
+        const automation::Variant languages = pad_.Language();
+        const auto* names = languages.get_if<automation::StringArray>();
+        if (names != nullptr && !names->empty()) {
+            description = chain((*names)[names->LBound()]);
+        }
+    }
+    return description;
+}
+
+std::string frmQzAbout::VersionCaption() {
+    if (Major == 0 && Minor == 0 && Revision == 0) {
+        const std::string version = FromPAD([this] { return pad_.Program_Version(); });
+        const std::string build = FromPAD([this] { return pad_.Extension(kBuildExtension); });
+        if (version.empty()) {
+            return {};
+        }
+        return "Version " + version + (build.empty() ? "" : "." + build);
+    }
+    if (Major < 0) {
+        return {};
+    }
+    std::string caption = "Version " + std::to_string(Major);
+    if (Minor >= 0) {
+        caption += "." + std::to_string(Minor);
+    }
+    if (Revision >= 0) {
+        caption += "." + std::to_string(Revision);
+    }
+    return caption;
+}
+
+void frmQzAbout::Form_Load() {
+    pad_.SetPADFile(PADFile);
+    padUnreadable_ = false;
+    AboutCache cache(PADFile);
+
+    const std::string programName =
+        Item(cache, "ProgramName", [this] { return pad_.Program_Name(); });
+    lbProductName->setText(Q(programName));
+    setWindowTitle(Q("About " + programName));
+    SetPicture(Image1, Item(cache, "AppIcon", [this] { return pad_.Application_Icon_URL(); }));
+    lbVersion->setText(Q(VersionCaption()));
+
+    orderURL_ = Item(cache, "AppOrder", [this] { return pad_.Application_Order_URL(); });
+    cmdPurchaseButton->setVisible(!orderURL_.empty());
+    SetPicture(cmdPurchaseButton, Item(cache, "PurchaseIcon", [this] {
+                   return pad_.Extension("QZABOUT_Purchase_Icon_URL");
+               }));
+    std::string purchaseText =
+        Item(cache, "PurchaseText", [this] { return pad_.Extension("QZABOUT_Purchase_Text"); });
+    if (purchaseText.empty()) {
+        purchaseText = "Purchase";
+    }
+    cmdPurchaseButton->setText(Q(purchaseText));
+    cmdPurchaseButton->setToolTip(Q(purchaseText));
+
+    associateURL_ =
+        Item(cache, "AssocURL", [this] { return pad_.Extension("QZABOUT_Associate_URL"); });
+    cmdAssociateButton->setVisible(!associateURL_.empty());
+    SetPicture(cmdAssociateButton, Item(cache, "AssocIcon", [this] {
+                   return pad_.Extension("QZABOUT_Associate_Icon_URL");
+               }));
+    std::string associateText =
+        Item(cache, "AssocText", [this] { return pad_.Extension("QZABOUT_Associate_Text"); });
+    if (associateText.empty()) {
+        associateText = "Become an Associate";
+    }
+    cmdAssociateButton->setText(Q(associateText));
+
+    lbDescription->setText(Q(Item(cache, "Desc", [this] { return Description(); })));
+    lbDisclaimer->setText(
+        Q(Item(cache, "Disclaimer", [this] { return pad_.Extension("QZABOUT_Disclaimer"); })));
+
+    const std::string companyName =
+        Item(cache, "CompanyName", [this] { return pad_.Company_Name(); });
+    lbCompanyName->setText(Q(companyName));
+    companyURL_ = Item(cache, "CompanyURL", [this] { return pad_.Company_WebSite_URL(); });
+    cmdCompanyButton->setText(Q(companyName + " on the web."));
+    // A button that leads nowhere is not offered.
+    cmdCompanyButton->setEnabled(!companyURL_.empty());
+    SetPicture(cmdCompanyButton, Item(cache, "CompanyIcon", [this] {
+                   return pad_.Extension("QZABOUT_Company_Icon_URL");
+               }));
+
+    lbCopyright->setText(Q(LegalCopyright));
+}
+
+void frmQzAbout::Open(const std::string& url) {
+    if (url.empty()) {
+        return;
+    }
+    const auto address = WebAddress(url);
+    if (!address) {
+        dialogs::MsgBox("\"" + url + "\" is not a web address, so it is not opened.",
+                        dialogs::vbOKOnly | dialogs::vbExclamation, windowTitle().toStdString());
+        return;
+    }
+    try {
+        OpenInBrowser(*address);
+    } catch (const automation::Error& error) {
+        dialogs::MsgBox("Unable to open " + *address + ".\r\n" + error.Description(),
+                        dialogs::vbOKOnly | dialogs::vbExclamation, windowTitle().toStdString());
+    }
+}
+
+}  // namespace Qz_About
