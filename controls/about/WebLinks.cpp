@@ -1,6 +1,7 @@
 #include "controls/about/WebLinks.h"
 
 #include <cctype>
+#include <map>
 
 #include "controls/registry/QzRegistry.h"
 #include "platform/automation/Errors.h"
@@ -11,8 +12,10 @@
 namespace Qz_About {
 namespace {
 
-// Pictures must not hold the About box up for long when the network is slow.
-constexpr std::int32_t kPictureTimeout = 10;
+// Pictures must not hold the About box up for long when the network is slow; and once an
+// address has answered (or failed to), later boxes of the run take that answer instead of
+// waiting again.
+constexpr std::int32_t kPictureTimeout = 5;
 
 std::string Lower(std::string_view text) {
     std::string lower(text);
@@ -116,15 +119,23 @@ std::string FetchPicture(const std::string& url) {
     if (!StartsWithIgnoreCase(url, "http://") && !StartsWithIgnoreCase(url, "https://")) {
         return {};
     }
+    static std::map<std::string, std::string> fetched;
+    if (const auto known = fetched.find(url); known != fetched.end()) {
+        return known->second;
+    }
+    std::string picture;
     try {
         InetCtls::Inet inet;
         inet.SetRequestTimeout(kPictureTimeout);
         const automation::Variant body = inet.OpenURL(url, InetCtls::icByteArray);
-        const auto* bytes = body.get_if<automation::ByteArray>();
-        return bytes == nullptr ? std::string() : std::string(bytes->begin(), bytes->end());
+        if (const auto* bytes = body.get_if<automation::ByteArray>()) {
+            picture.assign(bytes->begin(), bytes->end());
+        }
     } catch (const automation::Error&) {
-        return {};
+        picture.clear();
     }
+    fetched[url] = picture;
+    return picture;
 }
 
 }  // namespace Qz_About

@@ -25,7 +25,7 @@ std::optional<std::string> WebAddress(std::string_view url);
 void OpenInBrowser(const std::string& address);
 
 // The bytes at an http or https address, or "" when they cannot be had: a picture is
-// decoration and its absence is no error.
+// decoration and its absence is no error. Each address is fetched once per run.
 std::string FetchPicture(const std::string& url);
 
 }  // namespace Qz_About

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "controls/about/AboutCache.h"
 #include "controls/about/Layout.h"
@@ -86,6 +87,12 @@ frmQzAbout::frmQzAbout()
     QObject::connect(cmdAssociateButton, &QPushButton::clicked,
                      [this] { cmdAssociateButton_Click(); });
     QObject::connect(cmdOK, &QPushButton::clicked, [this] { cmdOK_Click(); });
+    // OK is the default and the cancel button of the box.
+    for (const QKeySequence& key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter),
+                                    QKeySequence(Qt::Key_Escape)}) {
+        QObject::connect(new QShortcut(key, this), &QShortcut::activated,
+                         [this] { cmdOK_Click(); });
+    }
 }
 
 std::string frmQzAbout::FromPAD(const std::function<std::string()>& read) {

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 
 #include "controls/about/Layout.h"
 #include "controls/pad/QzPAD.h"
@@ -37,6 +38,9 @@ frmQzLicense::frmQzLicense()
         "the agreement.");
     QObject::connect(cmdOK, &QPushButton::clicked, [this] { cmdOK_Click(); });
     QObject::connect(cmdNo, &QPushButton::clicked, [this] { cmdNo_Click(); });
+    // Escape leaves without agreeing; nothing but the button itself agrees to a licence.
+    QObject::connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated,
+                     [this] { close(); });
 }
 
 void frmQzLicense::Form_Load() {
@@ -54,7 +58,6 @@ void frmQzLicense::Form_Load() {
         cmdNo->setVisible(false);
         lbQuestion->setText("You have accepted this License Agreement.");
     }
-    cmdOK->setDefault(true);
 }
 
 void frmQzLicense::cmdOK_Click() {

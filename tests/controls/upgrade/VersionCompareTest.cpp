@@ -66,19 +66,5 @@ TEST(VersionCompare, WeighsThePartsInOrderOfSignificance) {
     }
 }
 
-TEST(VersionCompare, PadsTheShorterTextWithZeros) {
-    std::string a = "7";
-    std::string b = "123";
-    PadPair(a, b);
-    EXPECT_EQ(a, "007");
-    EXPECT_EQ(b, "123");
-    PadPair(b, a);
-    EXPECT_EQ(a, "007");
-    std::string empty;
-    std::string two = "42";
-    PadPair(two, empty);
-    EXPECT_EQ(empty, "00");
-}
-
 }  // namespace
 }  // namespace Qz_Upgrade
