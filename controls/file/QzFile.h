@@ -194,6 +194,7 @@ class QzFile : public automation::Object {
     std::string RecentKey() const;
     void LoadRecents();
     void WriteRecent(std::int32_t position, const std::string& file) const;
+    void DeleteRecent(std::int32_t position) const;
 
     std::string companyName_;
     std::string productName_;
