@@ -15,6 +15,14 @@ T& Installed(const std::shared_ptr<T>& window, const char* name) {
     return *window;
 }
 
+template <class T>
+T& Referenced(T* control, const char* name) {
+    if (control == nullptr) {
+        automation::Raise(automation::ObjectVariableNotSet, name);
+    }
+    return *control;
+}
+
 }  // namespace
 
 VltState& State() {
@@ -48,6 +56,18 @@ SaveDialog& CommonDialog() {
 
 Qz_System_Info::QzSystemInfo& Sys1() {
     return Installed(State().windows.sysInfo, "QzSysInfo").Sys1();
+}
+
+Qz_File::QzFile& QzFile1() {
+    return Referenced(State().QzFile1, "QzFile1");
+}
+
+Qz_Registry::QzRegistry& QzRegistry1() {
+    return Referenced(State().QzRegistry1, "QzRegistry1");
+}
+
+Qz_Debug::QzDebug& QzDebug1() {
+    return Referenced(State().QzDebug1, "QzDebug1");
 }
 
 }  // namespace vlt

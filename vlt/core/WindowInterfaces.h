@@ -11,6 +11,15 @@
 namespace Qz_System_Info {
 class QzSystemInfo;
 }
+namespace Qz_Debug {
+class QzDebug;
+}
+namespace Qz_File {
+class QzFile;
+}
+namespace Qz_Registry {
+class QzRegistry;
+}
 
 namespace vlt {
 
@@ -106,5 +115,11 @@ MainWindow& frmVelto();
 ReviewWindow& frmDupSys();
 SaveDialog& CommonDialog();
 Qz_System_Info::QzSystemInfo& Sys1();
+
+// The controls of GlobalControls, through the global references; run-time error 91 while the
+// control host is not loaded (before start-up, after the orderly close).
+Qz_File::QzFile& QzFile1();
+Qz_Registry::QzRegistry& QzRegistry1();
+Qz_Debug::QzDebug& QzDebug1();
 
 }  // namespace vlt

@@ -14,20 +14,12 @@ namespace {
 
 using automation::Variant;
 
-Qz_Registry::QzRegistry& Registry() {
-    Qz_Registry::QzRegistry* registry = vlt::State().QzRegistry1;
-    if (registry == nullptr) {
-        automation::Raise(automation::ObjectVariableNotSet, "modVLTProperties");
-    }
-    return *registry;
-}
-
 std::string Stored(const char* value, const char* fallback) {
-    return automation::CStr(Registry().GetRegSetting(value, Variant(fallback)));
+    return automation::CStr(vlt::QzRegistry1().GetRegSetting(value, Variant(fallback)));
 }
 
 void Store(const char* value, bool on) {
-    Registry().SaveRegSetting(value, Variant(on ? "Y" : "N"));
+    vlt::QzRegistry1().SaveRegSetting(value, Variant(on ? "Y" : "N"));
 }
 
 // An option that is on unless stored as exactly "N".
@@ -153,18 +145,19 @@ void Backup(bool value) {
 
 std::string BackupPath() {
     vlt::TraceScope trace("modVLTProperties.BackupPath Get");
-    return automation::CStr(Registry().GetRegSetting("BackupPath", Variant(dialogs::App().Path())));
+    return automation::CStr(
+        vlt::QzRegistry1().GetRegSetting("BackupPath", Variant(dialogs::App().Path())));
 }
 
 void BackupPath(const std::string& value) {
     vlt::TraceScope trace("modVLTProperties.BackupPath Let");
-    Registry().SaveRegSetting("BackupPath", Variant(QzBase::LastSlash(value)));
+    vlt::QzRegistry1().SaveRegSetting("BackupPath", Variant(QzBase::LastSlash(value)));
 }
 
 std::int32_t CompareFields() {
     vlt::TraceScope trace("modVLTProperties.CompareFields Get");
     const Variant stored =
-        Registry().GetRegSetting("CompareFields", Variant(kDefaultCompareFields));
+        vlt::QzRegistry1().GetRegSetting("CompareFields", Variant(kDefaultCompareFields));
     // A value mangled by hand (text that is no number, or a number too big for the mask) must
     // not stop every scan: the comparison falls back to its default fields.
     try {
@@ -178,7 +171,7 @@ std::int32_t CompareFields() {
 
 void CompareFields(std::int32_t value) {
     vlt::TraceScope trace("modVLTProperties.CompareFields Let");
-    Registry().SaveRegSetting("CompareFields", Variant(value));
+    vlt::QzRegistry1().SaveRegSetting("CompareFields", Variant(value));
 }
 
 bool GoScan() {
