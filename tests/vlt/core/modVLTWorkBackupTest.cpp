@@ -1,0 +1,329 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/automation/Errors.h"
+#include "platform/dialogs/Dialogs.h"
+#include "tests/support/RegistrySeed.h"
+#include "tests/vlt/core/CoreTestSupport.h"
+#include "vlt/core/VltState.h"
+#include "vlt/core/modVLTProperties.h"
+#include "vlt/core/modVLTWorkActions.h"
+
+namespace {
+
+using coretest::CoreTest;
+using coretest::kProgramDir;
+using vlt::State;
+using Strings = std::vector<std::string>;
+
+constexpr const char* kCounts =
+    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+class Backups : public CoreTest {
+  protected:
+    Backups() {
+        LoadHost();
+        machine.File("C:\\A\\X.DLL", "new copy").File("C:\\WINDOWS\\SYSTEM\\X.DLL", "old");
+    }
+
+    // REGEDIT4 lines of the shared-library counts: "name"=dword:... per value.
+    void SeedCounts(const std::vector<std::pair<std::string, int>>& counts) {
+        std::string text = std::string("REGEDIT4\r\n\r\n[") + kCounts + "]\r\n";
+        for (const auto& [path, n] : counts) {
+            std::string escaped;
+            for (const char c : path) {
+                escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+            }
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "%08x", n);
+            text += "\"" + escaped + "\"=dword:" + hex + "\r\n";
+        }
+        testsupport::SeedRegistry(machine, text);
+    }
+    std::string Counts() const { return testsupport::RegistryText(machine, kCounts); }
+    std::string Wininit() const {
+        return machine.Exists("C:\\WINDOWS\\wininit.ini") ? machine.Read("C:\\WINDOWS\\wininit.ini")
+                                                          : std::string();
+    }
+    static Strings Codes() {
+        Strings codes;
+        for (int k = 0; k < State().LogCount; ++k) {
+            codes.push_back(State().ActionLog[static_cast<std::size_t>(k)][1]);
+        }
+        return codes;
+    }
+    Strings Titles() const {
+        Strings titles;
+        for (const auto& box : dialogs->MsgBoxes()) {
+            titles.push_back(box.title);
+        }
+        return titles;
+    }
+    std::vector<std::string> TempFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry :
+             std::filesystem::directory_iterator(machine.HostPath("C:\\WINDOWS\\TEMP"))) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
+};
+
+TEST(BackupName, IsMadeFromTheFullPath) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"C:\\WINDOWS\\SYSTEM\\FOO.DLL", "C~~WINDOWS~SYSTEM~FOO.DLL.backup"},
+        {"D:\\APPS\\X.OCX", "D~~APPS~X.OCX.backup"},
+        {"C:\\X.DLL", "C~~X.DLL.backup"},
+        {"C:\\BACK\\C~~X.DLL.backup", "C:\\BACK\\C~~X.DLL.backup"},
+        {"C:\\BACK\\C~~X.DLL.BACKUP", "C:\\BACK\\C~~X.DLL.BACKUP"},
+        {"C:\\BACK\\X.DLL.BackUp", "C:\\BACK\\X.DLL.BackUp"},
+    };
+    for (const auto& [path, name] : cases) {
+        EXPECT_EQ(modVLTWork::SetBackupName(path), name) << path;
+    }
+}
+
+TEST_F(Backups, CopyIntoTheSystemFolderCarriesTheSharedLibraryCountOver) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, int>> before;
+        std::string target;
+        std::string countsAfter;
+    };
+    const std::string header = std::string("REGEDIT4\r\n\r\n[") + kCounts + "]\r\n";
+    const std::vector<Case> cases = {
+        {"target 3, source none",
+         {{"C:\\WINDOWS\\SYSTEM\\X.DLL", 3}},
+         "C:\\WINDOWS\\SYSTEM\\X.DLL",
+         header + "\"C:\\\\WINDOWS\\\\SYSTEM\\\\X.DLL\"=dword:00000004\r\n\r\n"},
+        {"target 3, source 2",
+         {{"C:\\WINDOWS\\SYSTEM\\X.DLL", 3}, {"C:\\A\\X.DLL", 2}},
+         "C:\\WINDOWS\\SYSTEM\\X.DLL",
+         header + "\"C:\\\\WINDOWS\\\\SYSTEM\\\\X.DLL\"=dword:00000005\r\n" +
+             "\"C:\\\\A\\\\X.DLL\"=dword:00000002\r\n\r\n"},
+        {"source 2 only",
+         {{"C:\\A\\X.DLL", 2}},
+         "C:\\WINDOWS\\SYSTEM\\X.DLL",
+         header + "\"C:\\\\A\\\\X.DLL\"=dword:00000002\r\n" +
+             "\"C:\\\\WINDOWS\\\\SYSTEM\\\\X.DLL\"=dword:00000002\r\n\r\n"},
+        {"neither counted", {}, "C:\\WINDOWS\\SYSTEM\\X.DLL", header + "\r\n"},
+        {"not into the system folder",
+         {{"C:\\B\\X.DLL", 3}},
+         "C:\\B\\X.DLL",
+         header + "\"C:\\\\B\\\\X.DLL\"=dword:00000003\r\n\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testsupport::SeedRegistry(machine, std::string("REGEDIT4\r\n\r\n[-") + kCounts + "]\r\n");
+        SeedCounts(c.before);
+        EXPECT_EQ(modVLTWork::CopyTo("C:\\A\\X.DLL", c.target), 1);
+        EXPECT_EQ(Counts(), c.countsAfter);
+    }
+}
+
+TEST_F(Backups, CopyToSchedulesACompleteTemporaryCopyAndLogsIt) {
+    EXPECT_EQ(modVLTWork::CopyTo("C:\\A\\X.DLL", "C:\\WINDOWS\\SYSTEM\\X.DLL"), 1);
+    EXPECT_TRUE(State().RestartNeeded);
+    ASSERT_EQ(State().LogCount, 1);
+    EXPECT_EQ(State().ActionLog[0],
+              (vlt::LogEntry{"C:\\A\\X.DLL", "5", "C:\\WINDOWS\\SYSTEM\\X.DLL"}));
+    const Strings temps = TempFiles();
+    ASSERT_EQ(temps.size(), 1u);
+    EXPECT_EQ(machine.Read("C:\\WINDOWS\\TEMP\\" + temps[0]), "new copy");
+    EXPECT_NE(Wininit().find("C:\\WINDOWS\\SYSTEM\\X.DLL=C:\\WINDOWS\\TEMP\\" + temps[0] + "\r\n"),
+              std::string::npos)
+        << Wininit();
+    EXPECT_EQ(machine.Read("C:\\WINDOWS\\SYSTEM\\X.DLL"), "old");
+}
+
+TEST_F(Backups, CopyToDoesNothingForTheSameFileOrAMissingSource) {
+    EXPECT_EQ(modVLTWork::CopyTo("C:\\A\\X.DLL", "c:\\a\\x.dll"), 0);
+    EXPECT_TRUE(dialogs->MsgBoxes().empty());
+
+    EXPECT_EQ(modVLTWork::CopyTo("C:\\A\\GONE.DLL", "C:\\WINDOWS\\SYSTEM\\GONE.DLL"), 0);
+    ASSERT_EQ(dialogs->MsgBoxes().size(), 1u);
+    const auto box = dialogs->MsgBoxes().front();
+    EXPECT_EQ(box.title, "File not found");
+    EXPECT_EQ(box.style, dialogs::vbExclamation);
+    EXPECT_EQ(box.prompt,
+              "C:\\A\\GONE.DLL does not exist!\r\nPlease make sure you have no other processes "
+              "running when you run Velto.\r\nPress OK to continue");
+
+    EXPECT_EQ(State().LogCount, 0);
+    EXPECT_FALSE(State().RestartNeeded);
+    EXPECT_EQ(Wininit(), "");
+}
+
+TEST_F(Backups, AFailedTemporaryCopyIsNeverScheduledWhateverTheAnswer) {
+    SeedCounts({{"C:\\WINDOWS\\SYSTEM\\X.DLL", 3}});
+    std::filesystem::remove_all(machine.HostPath("C:\\WINDOWS\\TEMP"));
+    for (const int answer : {dialogs::vbIgnore, dialogs::vbRetry}) {
+        SCOPED_TRACE(answer);
+        dialogs->Clear();
+        State().LogCount = 0;
+        dialogs->AnswerMsgBox(answer);
+        dialogs->AnswerMsgBox(dialogs::vbIgnore);
+        EXPECT_EQ(modVLTWork::CopyTo("C:\\A\\X.DLL", "C:\\WINDOWS\\SYSTEM\\X.DLL"), 0);
+        EXPECT_EQ(Titles(), answer == dialogs::vbRetry
+                                ? (Strings{"Application Error!", "Application Error!"})
+                                : (Strings{"Application Error!"}));
+        EXPECT_EQ(Wininit(), "");
+        EXPECT_FALSE(State().RestartNeeded);
+        EXPECT_NE(Counts().find("dword:00000003"), std::string::npos);
+        ASSERT_EQ(State().LogCount, 1);
+        EXPECT_EQ(State().ActionLog[0][1], "2");
+        EXPECT_EQ(State().ActionLog[0][2],
+                  "Error: Copy to C:\\WINDOWS\\SYSTEM\\X.DLL failed; nothing was scheduled");
+    }
+}
+
+TEST_F(Backups, RemoveFileDropsTheCountAndSchedulesTheDeletion) {
+    SeedCounts({{"C:\\WINDOWS\\SYSTEM\\X.DLL", 2}, {"C:\\A\\X.DLL", 1}});
+    modVLTWork::RemoveFile("C:\\WINDOWS\\SYSTEM\\X.DLL");
+    const std::string counts = Counts();
+    EXPECT_EQ(counts.find("SYSTEM"), std::string::npos) << counts;
+    EXPECT_NE(counts.find("\"C:\\\\A\\\\X.DLL\"=dword:00000001"), std::string::npos);
+    EXPECT_NE(Wininit().find("NUL=C:\\WINDOWS\\SYSTEM\\X.DLL\r\n"), std::string::npos);
+    EXPECT_TRUE(State().RestartNeeded);
+    ASSERT_EQ(State().LogCount, 1);
+    EXPECT_EQ(State().ActionLog[0], (vlt::LogEntry{"C:\\WINDOWS\\SYSTEM\\X.DLL", "7", ""}));
+    EXPECT_TRUE(machine.Exists("C:\\WINDOWS\\SYSTEM\\X.DLL"));
+}
+
+TEST_F(Backups, OnNtRestartMovesGoToThePendingList) {
+    machine.Platform(machine::Platform::NT);
+    machine.File("C:\\WINDOWS\\SYSTEM32\\X.DLL", "old");
+    modVLTWork::RemoveFile("C:\\A\\X.DLL");
+    EXPECT_EQ(modVLTWork::CopyTo("C:\\WINDOWS\\SYSTEM\\X.DLL", "C:\\WINDOWS\\SYSTEM32\\X.DLL"), 1);
+    const std::string list = testsupport::RegistryText(
+        machine, "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session Manager");
+    EXPECT_NE(list.find("PendingFileRenameOperations"), std::string::npos) << list;
+    EXPECT_EQ(Wininit(), "");
+    EXPECT_EQ(Codes(), (Strings{"7", "5"}));
+}
+
+TEST_F(Backups, BackItUpCopiesIntoTheBackupFolderAndLogsIt) {
+    modVLTProperties::BackupPath("C:\\BACK");
+    EXPECT_TRUE(modVLTWork::BackItUp("C:\\WINDOWS\\SYSTEM\\X.DLL"));
+    EXPECT_EQ(machine.Read("C:\\BACK\\C~~WINDOWS~SYSTEM~X.DLL.backup"), "old");
+    ASSERT_EQ(State().LogCount, 1);
+    EXPECT_EQ(State().ActionLog[0], (vlt::LogEntry{"C:\\WINDOWS\\SYSTEM\\X.DLL", "3",
+                                                   "C:\\BACK\\C~~WINDOWS~SYSTEM~X.DLL.backup"}));
+    // The folder test leaves nothing behind, neither there nor among the temporary files.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(machine.HostPath("C:\\BACK")),
+                            std::filesystem::directory_iterator()),
+              1);
+    EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(Backups, BackItUpKeepsAnOlderBackupWithOtherContent) {
+    modVLTProperties::BackupPath("C:\\BACK\\");
+    machine.File("C:\\BACK\\C~~WINDOWS~SYSTEM~X.DLL.backup", "first original")
+        .File("C:\\BACK\\C~~WINDOWS~SYSTEM~X.DLL.backup.1", "older still");
+    EXPECT_TRUE(modVLTWork::BackItUp("C:\\WINDOWS\\SYSTEM\\X.DLL"));
+    EXPECT_EQ(machine.Read("C:\\BACK\\C~~WINDOWS~SYSTEM~X.DLL.backup"), "old");
+    EXPECT_EQ(machine.Read("C:\\BACK\\C~~WINDOWS~SYSTEM~X.DLL.backup.1"), "older still");
+    EXPECT_EQ(machine.Read("C:\\BACK\\C~~WINDOWS~SYSTEM~X.DLL.backup.2"), "first original");
+
+    // The same content again loses nothing, so nothing more is kept.
+    EXPECT_TRUE(modVLTWork::BackItUp("C:\\WINDOWS\\SYSTEM\\X.DLL"));
+    EXPECT_FALSE(machine.Exists("C:\\BACK\\C~~WINDOWS~SYSTEM~X.DLL.backup.3"));
+    EXPECT_EQ(Codes(), (Strings{"3", "3"}));
+}
+
+TEST_F(Backups, BackItUpOfAMissingFileSaysSoAndLogsTheError) {
+    modVLTProperties::BackupPath("C:\\BACK");
+    EXPECT_FALSE(modVLTWork::BackItUp("C:\\A\\GONE.DLL"));
+    ASSERT_EQ(dialogs->MsgBoxes().size(), 1u);
+    EXPECT_EQ(dialogs->MsgBoxes()[0].title, "File not found");
+    EXPECT_EQ(dialogs->MsgBoxes()[0].prompt,
+              "C:\\A\\GONE.DLL does not exist!  It may have been deleted by another process.  It "
+              "is recommended that you have no other processes running when you run Velto.");
+    ASSERT_EQ(State().LogCount, 1);
+    EXPECT_EQ(State().ActionLog[0],
+              (vlt::LogEntry{"C:\\A\\GONE.DLL", "2", "Error: File does not exist"}));
+}
+
+TEST_F(Backups, BackItUpWithBackupsOffDoesNothing) {
+    modVLTProperties::Backup(false);
+    EXPECT_TRUE(modVLTWork::BackItUp("C:\\A\\GONE.DLL"));
+    EXPECT_TRUE(dialogs->MsgBoxes().empty());
+    EXPECT_EQ(State().LogCount, 0);
+}
+
+TEST_F(Backups, ValidPathCreatesAMissingFolder) {
+    std::string folder = "C:\\NEW\\DEEPER\\";
+    EXPECT_TRUE(modVLTWork::ValidPath(folder));
+    EXPECT_EQ(folder, "C:\\NEW\\DEEPER\\");
+    EXPECT_TRUE(std::filesystem::is_empty(machine.HostPath("C:\\NEW\\DEEPER")));
+    EXPECT_TRUE(dialogs->MsgBoxes().empty());
+}
+
+TEST_F(Backups, ValidPathNeverTouchesAFileAlreadyThere) {
+    for (int i = 0; i < 20; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "C:\\BACK\\VLT%X.tmp", i);
+        machine.File(name, "keep me");
+    }
+    std::string folder = "C:\\BACK\\";
+    EXPECT_TRUE(modVLTWork::ValidPath(folder));
+    for (int i = 0; i < 20; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "C:\\BACK\\VLT%X.tmp", i);
+        EXPECT_EQ(machine.Read(name), "keep me");
+    }
+}
+
+TEST_F(Backups, AnUnusableBackupFolderFallsBackToTheProgramsBackupsFolder) {
+    machine.DriveWithoutMedium('E');
+    modVLTProperties::BackupPath("E:\\SAVE");
+    EXPECT_TRUE(modVLTWork::BackItUp("C:\\WINDOWS\\SYSTEM\\X.DLL"));
+    ASSERT_EQ(dialogs->MsgBoxes().size(), 1u);
+    EXPECT_EQ(dialogs->MsgBoxes()[0].title, "Problem with backup path");
+    EXPECT_EQ(dialogs->MsgBoxes()[0].prompt,
+              "Unable to write to E:\\SAVE\\.\r\nBackup path changed to C:\\Program "
+              "Files\\Velto\\Backups\\.");
+    const std::string backup =
+        std::string(kProgramDir) + "\\Backups\\C~~WINDOWS~SYSTEM~X.DLL.backup";
+    EXPECT_EQ(machine.Read(backup), "old");
+    ASSERT_EQ(State().LogCount, 1);
+    EXPECT_EQ(State().ActionLog[0][2], backup);
+}
+
+TEST_F(Backups, WhenTheFallbackFailsTooTheFileIsNotBackedUpAndTheLogSaysSo) {
+    machine.DriveWithoutMedium('E').ProfileValue("Machine", "ProgramDir", "E:\\Velto");
+    modVLTProperties::BackupPath("E:\\SAVE");
+    // DoError raises the error again; the backup's own error handling offers it, and Ignore
+    // goes on without a backup.
+    dialogs->AnswerMsgBox(dialogs::vbOK);
+    dialogs->AnswerMsgBox(dialogs::vbOK);
+    dialogs->AnswerMsgBox(dialogs::vbOK);
+    dialogs->AnswerMsgBox(dialogs::vbOK);
+    dialogs->AnswerMsgBox(dialogs::vbIgnore);
+    EXPECT_FALSE(modVLTWork::BackItUp("C:\\WINDOWS\\SYSTEM\\X.DLL"));
+    EXPECT_EQ(Titles(), (Strings{"Problem with backup path", "Velto", "Application Error",
+                                 "Application Ending", "Application Error!"}));
+    EXPECT_EQ(dialogs->MsgBoxes()[1].prompt.substr(0, 31), "Problem with E:\\Velto\\Backups\\!");
+    ASSERT_EQ(State().LogCount, 1);
+    EXPECT_EQ(State().ActionLog[0],
+              (vlt::LogEntry{"E:\\Velto\\Backups\\", "2",
+                             "Error: Path does not exists and cannot be created"}));
+}
+
+TEST_F(Backups, RebootRequestedAsksAndAnswersYesOnly) {
+    for (const int answer : {dialogs::vbYes, dialogs::vbNo}) {
+        dialogs->AnswerMsgBox(answer);
+        EXPECT_EQ(modVLTWork::RebootRequested(), answer == dialogs::vbYes);
+    }
+    const auto box = dialogs->MsgBoxes().front();
+    EXPECT_EQ(box.title, "Restart Required");
+    EXPECT_EQ(box.style, dialogs::vbYesNo | dialogs::vbQuestion);
+    EXPECT_EQ(box.prompt,
+              "You need to restart your system for some of these changes to take effect.  Do "
+              "you want to restart now?");
+}
+
+}  // namespace

@@ -1,0 +1,361 @@
+// Backups, copies and removals at the next start of Windows, and the shared-library counts.
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+
+#include "controls/debug/QzDebug.h"
+#include "controls/file/QzFile.h"
+#include "controls/registry/QzRegistry.h"
+#include "controls/sysinfo/QzSystemInfo.h"
+#include "platform/automation/Conversion.h"
+#include "platform/automation/Errors.h"
+#include "platform/automation/Text.h"
+#include "platform/dialogs/App.h"
+#include "platform/dialogs/Dialogs.h"
+#include "platform/win32/Directories.h"
+#include "platform/win32/FileAttributes.h"
+#include "platform/win32/Files.h"
+#include "platform/win32/HostFiles.h"
+#include "platform/win32/LastError.h"
+#include "platform/win32/Paths.h"
+#include "vlt/core/QzBase.h"
+#include "vlt/core/Steps.h"
+#include "vlt/core/TraceScope.h"
+#include "vlt/core/VltState.h"
+#include "vlt/core/modVLTProperties.h"
+#include "vlt/core/modVLTWorkActions.h"
+#include "vlt/core/modVLTWorkControls.h"
+
+namespace modVLTWork {
+namespace {
+
+using automation::Variant;
+using detail::File;
+using detail::Registry;
+
+[[noreturn]] void RaiseLastError(const std::string& source) {
+    automation::Raise(automation::RunTimeErrorFromWin32(win32::GetLastError()), source);
+}
+
+bool Exists(const std::string& path) {
+    return win32::GetFileAttributesA(path) != win32::INVALID_FILE_ATTRIBUTES;
+}
+
+std::optional<std::uint64_t> SizeOf(const std::string& path) {
+    const auto data = win32::GetFileAttributesExA(path);
+    if (!data || (data->dwFileAttributes & win32::FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return std::nullopt;
+    }
+    return data->nFileSize;
+}
+
+std::string Contents(const std::string& path) {
+    const auto host = win32::HostPathOf(path);
+    if (!host) {
+        RaiseLastError("modVLTWork");
+    }
+    std::string text;
+    if (const int error = win32::host::ReadWholeFile(*host, text); error != 0) {
+        automation::Raise(automation::RunTimeErrorFromErrno(error), "modVLTWork");
+    }
+    return text;
+}
+
+// The use count of a file in SharedDLLs; 0 when it has none (or holds no number).
+std::int32_t SharedDllCount(const std::string& path) {
+    const Variant stored = Registry().GetRegSetting(
+        Variant(path), Variant(std::int32_t{0}), kSharedDLLsKey, Qz_Registry::HKEY_LOCAL_MACHINE);
+    if (!automation::IsNumeric(stored)) {
+        return 0;
+    }
+    return std::max(automation::CLng(stored), std::int32_t{0});
+}
+
+std::string SystemFolder() {
+    return QzBase::LastSlash(vlt::Sys1().SystemDir());
+}
+
+// Before a backup replaces one of the same name, an older backup with other content is moved
+// aside under the first free "{name}.{n}", so that the only copy of an earlier version is
+// never overwritten. Backups are small system files; comparing them whole costs little.
+void KeepOlderBackup(const std::string& backup, const std::string& path) {
+    if (!Exists(backup)) {
+        return;
+    }
+    if (SizeOf(backup) == SizeOf(path) && Contents(backup) == Contents(path)) {
+        return;
+    }
+    std::string aside;
+    for (int n = 1;; ++n) {
+        aside = backup + "." + std::to_string(n);
+        if (!Exists(aside)) {
+            break;
+        }
+    }
+    if (!win32::MoveFileA(backup, aside)) {
+        RaiseLastError("modVLTWork.BackItUp");
+    }
+    vlt::Trace("Older backup kept as " + aside);
+}
+
+// Creates a new file in the folder (never touching an existing one), writes "test" into it
+// and removes it again.
+void WriteTestFile(const std::string& folder) {
+    const auto name = win32::GetTempFileNameA(folder, "VLT");
+    if (!name) {
+        RaiseLastError("modVLTWork.ValidPath");
+    }
+    const auto host = win32::HostPathOf(*name);
+    bool written = false;
+    if (host) {
+        std::ofstream out(*host, std::ios::binary | std::ios::trunc);
+        out << "test\r\n";
+        out.close();
+        written = !out.fail();
+    }
+    if (!win32::DeleteFileA(*name) || !written) {
+        automation::Raise(automation::PathFileAccessError, "modVLTWork.ValidPath");
+    }
+}
+
+// Creates the folder (a Windows path ending in "\") and any missing folder above it.
+void CreateFolder(const std::string& folder) {
+    std::string path = folder;
+    while (!path.empty() && path.back() == '\\') {
+        path.pop_back();
+    }
+    for (std::size_t at = path.find('\\', 3); at != std::string::npos;
+         at = path.find('\\', at + 1)) {
+        if (!Exists(path.substr(0, at))) {
+            win32::CreateDirectoryA(path.substr(0, at));
+        }
+    }
+    if (!Exists(path) && !win32::CreateDirectoryA(path)) {
+        RaiseLastError("modVLTWork.ValidPath");
+    }
+}
+
+// Runs `attempt`, reporting whether it went through and, if not, the error it raised.
+bool Try(const std::function<void()>& attempt, automation::Error& failure) {
+    try {
+        attempt();
+        return true;
+    } catch (const automation::Error& error) {
+        failure = error;
+        return false;
+    }
+}
+
+}  // namespace
+
+bool BackItUp(const std::string& Path) {
+    vlt::TraceScope trace("modVLTWork.BackItUp");
+    vlt::Steps steps("modVLTWork.BackItUp");
+    if (!modVLTProperties::Backup()) {
+        return true;
+    }
+    std::string name;
+    steps.run("Setting Backup file name", [&] { name = SetBackupName(Path); });
+    std::string folder;
+    bool valid = false;
+    steps.run("verify path valid", [&] {
+        folder = QzBase::LastSlash(modVLTProperties::BackupPath());
+        valid = ValidPath(folder);
+    });
+    if (!valid) {
+        steps.run("Path invalid", [&] {
+            UpdateActionLog(folder, 2, "Error: Path does not exists and cannot be created");
+        });
+        return false;
+    }
+    if (!File().FileExists(Path)) {
+        dialogs::MsgBox(Path + " does not exist!  It may have been " +
+                            "deleted by another process.  It is recommended that " +
+                            "you have no other processes running when you run " +
+                            dialogs::App().Title() + ".",
+                        dialogs::vbExclamation | dialogs::vbOKOnly, "File not found");
+        UpdateActionLog(Path, 2, "Error: File does not exist");
+        return false;
+    }
+    const std::string backup = folder + name;
+    const bool copied = steps.run("Beginning Copy for backup", [&] {
+        KeepOlderBackup(backup, Path);
+        if (!win32::CopyFileA(Path, backup, false)) {
+            RaiseLastError("modVLTWork.BackItUp");
+        }
+    });
+    if (!copied) {
+        // The user chose to go on without the backup; the report must not claim one.
+        UpdateActionLog(Path, 2, "Error: Backup to " + backup + " failed");
+        return false;
+    }
+    UpdateActionLog(Path, 3, backup);
+    return true;
+}
+
+std::string SetBackupName(const std::string& Path) {
+    vlt::TraceScope trace("modVLTWork.SetBackupName");
+    constexpr std::string_view kExtension = ".backup";
+    if (Path.size() >= kExtension.size() &&
+        automation::EqualsIgnoreCase(std::string_view(Path).substr(Path.size() - kExtension.size()),
+                                     kExtension)) {
+        return Path;
+    }
+    std::string rest = Path.size() > 2 ? Path.substr(2) : std::string();
+    std::replace(rest.begin(), rest.end(), '\\', '~');
+    return Path.substr(0, 1) + "~" + rest + std::string(kExtension);
+}
+
+bool ValidPath(std::string& Folder) {
+    vlt::TraceScope trace("modVLTWork.ValidPath");
+    const std::string first = Folder;
+    automation::Error failure(0, {});
+    if (Try([&] { WriteTestFile(Folder); }, failure)) {
+        return true;
+    }
+    if (Try(
+            [&] {
+                CreateFolder(Folder);
+                WriteTestFile(Folder);
+            },
+            failure)) {
+        return true;
+    }
+    const dialogs::AppObject& app = dialogs::App();
+    const std::string fallback = QzBase::LastSlash(app.Path()) + "Backups\\";
+    dialogs::MsgBox(
+        "Unable to write to " + Folder + ".\r\nBackup path changed to " + fallback + ".",
+        dialogs::vbExclamation | dialogs::vbOKOnly, "Problem with backup path");
+    Folder = fallback;
+    if (Try(
+            [&] {
+                CreateFolder(Folder);
+                WriteTestFile(Folder);
+            },
+            failure)) {
+        return true;
+    }
+    dialogs::MsgBox("Problem with " + Folder + "!\r\nMake sure all drives are connected and " +
+                        Folder + " exists, then restart " + app.Title() +
+                        ".\r\nIf problem persists, contact " + app.CompanyName() +
+                        ".\r\n\r\nError message: " + std::to_string(failure.Number()) + ": " +
+                        failure.Description(),
+                    dialogs::vbOKOnly);
+    detail::Debug().DoError(failure.Number(),
+                            "Path: " + first + ".\r\n" + Folder + " also invalid.",
+                            "modVLTWork.ValidPath", "Verifying Path");
+}
+
+std::int16_t CopyTo(const std::string& Source, const std::string& Target) {
+    vlt::TraceScope trace("modVLTWork.CopyTo");
+    vlt::Steps steps("modVLTWork.CopyTo");
+    if (automation::EqualsIgnoreCase(Source, Target)) {
+        return 0;
+    }
+    std::string systemFolder;
+    bool intoSystem = false;
+    steps.run("Checking target folder", [&] {
+        systemFolder = SystemFolder();
+        intoSystem = automation::EqualsIgnoreCase(QzBase::LastSlash(File().GrabFilePath(Target)),
+                                                  systemFolder);
+    });
+    vlt::Trace("Attempt to Copy " + Source + " to: " + systemFolder);
+    if (!File().FileExists(Source)) {
+        dialogs::MsgBox(Source + " does not exist!\r\n" +
+                            "Please make sure you have no other processes running when you " +
+                            "run " + dialogs::App().Title() + ".\r\nPress OK to continue",
+                        dialogs::vbExclamation | dialogs::vbOKOnly, "File not found");
+        return 0;
+    }
+
+    // Only a complete copy may ever be scheduled over a system file: the temporary copy must
+    // exist and have the source's size, and the move must have been recorded, before the
+    // count, the restart and the log say that anything will happen.
+    std::string temp;
+    const auto discardTemp = [&] {
+        if (!temp.empty()) {
+            win32::DeleteFileA(temp);
+        }
+    };
+    const bool copied = steps.run("Copying to temporary file", [&] {
+        discardTemp();
+        temp = vlt::Sys1().TempFileName("VLT");
+        if (temp.empty()) {
+            RaiseLastError("modVLTWork.CopyTo");
+        }
+        if (!win32::CopyFileA(Source, temp, false)) {
+            RaiseLastError("modVLTWork.CopyTo");
+        }
+        const auto sourceSize = SizeOf(Source);
+        if (!sourceSize || SizeOf(temp) != sourceSize) {
+            automation::Raise(automation::DeviceIOError, "modVLTWork.CopyTo");
+        }
+    });
+    const bool scheduled = copied && steps.run("Scheduling copy on restart: " + temp,
+                                               [&] { File().MoveOnRestart(temp, Target); });
+    if (!scheduled) {
+        discardTemp();
+        UpdateActionLog(Source, 2, "Error: Copy to " + Target + " failed; nothing was scheduled");
+        return 0;
+    }
+    vlt::State().RestartNeeded = true;
+
+    if (intoSystem) {
+        steps.run("Changing DLL Count", [&] {
+            std::int32_t n = SharedDllCount(Target);
+            std::int32_t m = SharedDllCount(Source);
+            if (m == 0 && n > 0) {
+                m = 1;
+            }
+            n += m;
+            vlt::Trace(Target + " - Changing DLL Count to " + std::to_string(n));
+            if (n >= 1) {
+                Registry().SaveRegSetting(Target, Variant(n), kSharedDLLsKey,
+                                          Qz_Registry::HKEY_LOCAL_MACHINE);
+            }
+        });
+    }
+    vlt::Trace(Source + " copied to " + Target + " (on restart)");
+    UpdateActionLog(Source, 5, Target);
+    return 1;
+}
+
+void RemoveFile(const std::string& Path) {
+    vlt::TraceScope trace("modVLTWork.RemoveFile");
+    vlt::Steps steps("modVLTWork.RemoveFile");
+    std::int32_t n = 0;
+    steps.run("Reading DLL Count", [&] { n = SharedDllCount(Path); });
+    // The count goes only once the deletion is certain to happen.
+    if (RebootForFileKill(Path) && n >= 1) {
+        steps.run("Removing DLL Count", [&] {
+            vlt::Trace("Removing DLL Count for " + Path);
+            Registry().DeleteValue(Path, kSharedDLLsKey, Qz_Registry::HKEY_LOCAL_MACHINE);
+        });
+    }
+}
+
+bool RebootForFileKill(const std::string& Path) {
+    vlt::TraceScope trace("modVLTWork.RebootForFileKill");
+    vlt::Steps steps("modVLTWork.RebootForFileKill");
+    if (!steps.run("Scheduling removal on restart: " + Path,
+                   [&] { File().MoveOnRestart(Path, ""); })) {
+        UpdateActionLog(Path, 2, "Error: Removal could not be scheduled");
+        return false;
+    }
+    vlt::State().RestartNeeded = true;
+    UpdateActionLog(Path, 7, "");
+    return true;
+}
+
+bool RebootRequested() {
+    vlt::TraceScope trace("modVLTWork.RebootRequested");
+    return dialogs::MsgBox(
+               "You need to restart your system for some of these changes "
+               "to take effect.  Do you want to restart now?",
+               dialogs::vbYesNo | dialogs::vbQuestion, "Restart Required") == dialogs::vbYes;
+}
+
+}  // namespace modVLTWork
