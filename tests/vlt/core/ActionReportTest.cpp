@@ -162,5 +162,21 @@ TEST(ActionReport, HtmlEscapeTouchesOnlyTheFourCharacters) {
     }
 }
 
+TEST(ActionReport, TheViewCommandGetsTheQuotedReportPath) {
+    const std::string report = "C:\\WINDOWS\\TEMP\\VLT1A.tmp";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"browser.exe", "browser.exe \"C:\\WINDOWS\\TEMP\\VLT1A.tmp\""},
+        {"xdg-open \"%1\"", "xdg-open \"C:\\WINDOWS\\TEMP\\VLT1A.tmp\""},
+        {"xdg-open %1", "xdg-open \"C:\\WINDOWS\\TEMP\\VLT1A.tmp\""},
+        {"viewer -n %L -q", "viewer -n \"C:\\WINDOWS\\TEMP\\VLT1A.tmp\" -q"},
+        {"\"C:\\Program Files\\Web\\web.exe\" -nohome",
+         "\"C:\\Program Files\\Web\\web.exe\" -nohome \"C:\\WINDOWS\\TEMP\\VLT1A.tmp\""},
+        {"", " \"C:\\WINDOWS\\TEMP\\VLT1A.tmp\""},
+    };
+    for (const auto& [registered, command] : cases) {
+        EXPECT_EQ(ViewCommandLine(registered, report), command) << registered;
+    }
+}
+
 }  // namespace
 }  // namespace modVLTFinalize
