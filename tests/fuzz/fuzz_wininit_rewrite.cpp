@@ -1,0 +1,69 @@
+// Adding a line to wininit.ini over arbitrary file contents: every line that was there is
+// still there, in its order and unchanged; only the new line (and, when the file had no rename
+// section, its header) is added; and the machine's start reads the new line as a rename.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "controls/file/WininitWriter.h"
+#include "platform/machine/Text.h"
+#include "platform/win32/Wininit.h"
+
+namespace {
+
+constexpr std::string_view kSource = "C:\\TEMP\\QZFUZZ.TMP";
+constexpr std::string_view kTarget = "C:\\WINDOWS\\SYSTEM\\QZFUZZ.DLL";
+
+std::vector<std::string_view> Lines(std::string_view text, bool crlfOnly) {
+    std::vector<std::string_view> lines;
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t end = crlfOnly ? text.find("\r\n", pos) : text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) {
+            if (crlfOnly) {
+                std::abort();  // every line written ends in CR LF
+            }
+            end = text.size();
+        }
+        lines.push_back(text.substr(pos, end - pos));
+        pos = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    return lines;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const std::string line = Qz_File::RenameLine(kSource, kTarget);
+    const std::string written = Qz_File::AddRenameLine(bytes, line);
+
+    const std::string before = machine::text::DecodeFileText(bytes);
+    const auto old = Lines(before, false);
+    const auto now = Lines(written, true);
+    std::size_t kept = 0;
+    std::size_t added = 0;
+    for (const auto& l : now) {
+        if (kept < old.size() && l == old[kept]) {
+            ++kept;
+        } else if (l == line || l == "[Rename]") {
+            ++added;
+        } else {
+            std::abort();
+        }
+    }
+    if (kept != old.size() || added == 0) {
+        std::abort();
+    }
+
+    bool found = false;
+    for (const auto& rename : win32::ParseWininitRenames(written).renames) {
+        found = found || (rename.source == kSource && rename.target == kTarget);
+    }
+    if (!found) {
+        std::abort();
+    }
+    return 0;
+}
