@@ -20,14 +20,18 @@
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTProperties.h"
 #include "vlt/core/modVLTWorkActions.h"
-#include "vlt/core/modVLTWorkControls.h"
 
 namespace modVLTFinalize {
 namespace {
 
 using automation::Variant;
-using modVLTWork::detail::File;
-using modVLTWork::detail::Registry;
+Qz_File::QzFile& File() {
+    return vlt::QzFile1();
+}
+
+Qz_Registry::QzRegistry& Registry() {
+    return vlt::QzRegistry1();
+}
 
 constexpr const char* kProcedure = "modVLTFinalize.DoActionReport";
 

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#include "controls/debug/QzDebug.h"
 #include "controls/file/QzFile.h"
-#include "controls/registry/QzRegistry.h"
 #include "controls/sysinfo/QzSystemInfo.h"
 #include "platform/automation/Errors.h"
 #include "platform/automation/Text.h"
@@ -12,39 +10,13 @@
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTProperties.h"
-#include "vlt/core/modVLTWorkControls.h"
 
 namespace modVLTWork {
-namespace detail {
 namespace {
-
-template <class Control>
-Control& Loaded(Control* control, const char* name) {
-    if (control == nullptr) {
-        automation::Raise(automation::ObjectVariableNotSet, name);
-    }
-    return *control;
-}
-
-}  // namespace
 
 Qz_File::QzFile& File() {
-    return Loaded(vlt::State().QzFile1, "QzFile1");
+    return vlt::QzFile1();
 }
-
-Qz_Registry::QzRegistry& Registry() {
-    return Loaded(vlt::State().QzRegistry1, "QzRegistry1");
-}
-
-Qz_Debug::QzDebug& Debug() {
-    return Loaded(vlt::State().QzDebug1, "QzDebug1");
-}
-
-}  // namespace detail
-
-namespace {
-
-using detail::File;
 
 // A recommended path the repair may spread: one that names a file in a folder. The matcher
 // reports "no recommendation" as "" (company names differ) or "?" (version information

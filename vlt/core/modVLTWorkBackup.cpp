@@ -27,14 +27,18 @@
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTProperties.h"
 #include "vlt/core/modVLTWorkActions.h"
-#include "vlt/core/modVLTWorkControls.h"
 
 namespace modVLTWork {
 namespace {
 
 using automation::Variant;
-using detail::File;
-using detail::Registry;
+Qz_File::QzFile& File() {
+    return vlt::QzFile1();
+}
+
+Qz_Registry::QzRegistry& Registry() {
+    return vlt::QzRegistry1();
+}
 
 [[noreturn]] void RaiseLastError(const std::string& source) {
     automation::Raise(automation::RunTimeErrorFromWin32(win32::GetLastError()), source);
@@ -244,7 +248,7 @@ bool ValidPath(std::string& Folder) {
                         ".\r\n\r\nError message: " + std::to_string(failure.Number()) + ": " +
                         failure.Description(),
                     dialogs::vbOKOnly);
-    detail::Debug().DoError(failure.Number(),
+    vlt::QzDebug1().DoError(failure.Number(),
                             "Path: " + first + ".\r\n" + Folder + " also invalid.",
                             "modVLTWork.ValidPath", "Verifying Path");
 }
