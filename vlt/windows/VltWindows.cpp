@@ -1,0 +1,28 @@
+#include "vlt/windows/VltWindows.h"
+
+#include <memory>
+
+#include "vlt/core/VltState.h"
+#include "vlt/windows/CommonDialog.h"
+#include "vlt/windows/QzSysInfo.h"
+#include "vlt/windows/frmSplash.h"
+#include "vlt/windows/frmStandBy.h"
+#include "vlt/windows/frmVelto.h"
+
+namespace vltwindows {
+
+void InstallWindows() {
+    vlt::Windows& windows = vlt::State().windows;
+    windows.splash = std::make_shared<frmSplash>();
+    windows.standBy = std::make_shared<frmStandBy>();
+    windows.main = std::make_shared<frmVelto>();
+    windows.commonDialog = std::make_shared<CommonDialog>();
+    windows.sysInfo = std::make_shared<QzSysInfo>();
+    windows.unloadAllForms = [] {
+        for (forms::Form* form : forms::LoadedForms()) {
+            form->Unload();
+        }
+    };
+}
+
+}  // namespace vltwindows
