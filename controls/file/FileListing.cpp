@@ -83,8 +83,6 @@ void FileListing::Clear() {
     charsUsed_ = 0;
     folders_.clear();
     folders_.shrink_to_fit();
-    folderKeys_.clear();
-    folderKeys_.shrink_to_fit();
     order_.clear();
     order_.shrink_to_fit();
     sorted_ = false;
@@ -94,14 +92,19 @@ std::uint32_t FileListing::AddFolder(std::string_view folder) {
     if (folders_.size() >= std::numeric_limits<std::uint32_t>::max()) {
         automation::Raise(automation::Overflow);
     }
-    std::string key = SortKeyOf(folder);
-    folders_.emplace_back(folder);
-    folderKeys_.push_back(key.empty() ? folders_.back() : std::move(key));
+    const std::string key = SortKeyOf(folder);
+    folders_.push_back(FolderText{Store(folder, key), static_cast<std::uint32_t>(folder.size()),
+                                  static_cast<std::uint32_t>(key.size())});
     return static_cast<std::uint32_t>(folders_.size() - 1);
 }
 
-std::uint64_t FileListing::Reserve(std::size_t size) {
-    // A name and its key never straddle two blocks; the rest of a full block stays unused.
+std::uint64_t FileListing::Store(std::string_view text, std::string_view key) {
+    const std::size_t size = text.size() + key.size();
+    // A text never straddles two blocks; the rest of a full block stays unused. Windows names
+    // and paths are far shorter than a block.
+    if (size > kCharBlockSize) {
+        automation::Raise(automation::InvalidProcedureCall);
+    }
     const std::uint64_t blocksEnd = static_cast<std::uint64_t>(charBlocks_.size())
                                     << kCharBlockBits;
     if (charsUsed_ + size > blocksEnd) {
@@ -110,6 +113,9 @@ std::uint64_t FileListing::Reserve(std::size_t size) {
     }
     const std::uint64_t offset = charsUsed_;
     charsUsed_ += size;
+    char* out = charBlocks_[offset >> kCharBlockBits].get() + (offset & (kCharBlockSize - 1));
+    std::memcpy(out, text.data(), text.size());
+    std::memcpy(out + text.size(), key.data(), key.size());
     return offset;
 }
 
@@ -123,10 +129,7 @@ void FileListing::Add(std::string_view name, std::uint32_t folder) {
         automation::Raise(automation::InvalidProcedureCall);
     }
     const std::string key = SortKeyOf(name);
-    const std::uint64_t offset = Reserve(name.size() + key.size());
-    char* out = charBlocks_[offset >> kCharBlockBits].get() + (offset & (kCharBlockSize - 1));
-    std::memcpy(out, name.data(), name.size());
-    std::memcpy(out + name.size(), key.data(), key.size());
+    const std::uint64_t offset = Store(name, key);
 
     const auto slot = static_cast<std::size_t>(count_);
     if ((slot & (kEntryBlockSize - 1)) == 0) {
@@ -144,8 +147,15 @@ std::string_view FileListing::Name(std::int32_t entry) const {
     return {Chars(e.offset), e.nameLength};
 }
 
-const std::string& FileListing::Folder(std::int32_t entry) const {
-    return folders_[At(entry).folder];
+std::string_view FileListing::Folder(std::int32_t entry) const {
+    const FolderText& f = folders_[At(entry).folder];
+    return {Chars(f.offset), f.length};
+}
+
+std::string_view FileListing::FolderKey(std::uint32_t folder) const {
+    const FolderText& f = folders_[folder];
+    return f.keyLength == 0 ? std::string_view(Chars(f.offset), f.length)
+                            : std::string_view(Chars(f.offset) + f.length, f.keyLength);
 }
 
 std::string_view FileListing::KeyOf(const Entry& e) const {
@@ -162,7 +172,7 @@ int FileListing::Compare(std::int32_t a, std::int32_t b) const {
     if (ea.folder == eb.folder) {
         return 0;
     }
-    return CompareBytes(folderKeys_[ea.folder], folderKeys_[eb.folder]);
+    return CompareBytes(FolderKey(ea.folder), FolderKey(eb.folder));
 }
 
 bool FileListing::Sort(const std::function<bool()>& keepGoing) {
@@ -222,7 +232,7 @@ bool FileListing::Sort(const std::function<bool()>& keepGoing) {
 std::string FileListing::File(std::int32_t position) const {
     const std::int32_t entry = order_[static_cast<std::size_t>(position)];
     const Entry& e = At(entry);
-    const std::string& folder = folders_[e.folder];
+    const std::string_view folder = Folder(entry);
     std::string path;
     path.reserve(folder.size() + e.nameLength);
     path += folder;

@@ -34,7 +34,7 @@ class FileListing {
 
     // Entry `entry` in discovery order.
     std::string_view Name(std::int32_t entry) const;
-    const std::string& Folder(std::int32_t entry) const;
+    std::string_view Folder(std::int32_t entry) const;
 
     // Sorts by (upper-cased name, upper-cased folder), compared code unit by code unit, with
     // the partitioning rule whose effect on entries with equal keys callers can see: two names
@@ -58,6 +58,12 @@ class FileListing {
         std::uint16_t nameLength;
         std::uint16_t keyLength;  // 0: the key is the name itself
     };
+    // A folder text, stored like a name: most listings have thousands of folders.
+    struct FolderText {
+        std::uint64_t offset;
+        std::uint32_t length;
+        std::uint32_t keyLength;
+    };
     static constexpr std::size_t kEntryBlockBits = 16;
     static constexpr std::size_t kEntryBlockSize = std::size_t{1} << kEntryBlockBits;
     static constexpr std::size_t kCharBlockBits = 20;
@@ -71,16 +77,16 @@ class FileListing {
         return charBlocks_[offset >> kCharBlockBits].get() + (offset & (kCharBlockSize - 1));
     }
     std::string_view KeyOf(const Entry& entry) const;
-    // Room for `size` characters that do not cross a block boundary; returns their offset.
-    std::uint64_t Reserve(std::size_t size);
+    std::string_view FolderKey(std::uint32_t folder) const;
+    // Stores a text and, when it is not empty, its key right after it; returns the offset.
+    std::uint64_t Store(std::string_view text, std::string_view key);
     int Compare(std::int32_t a, std::int32_t b) const;
 
     std::int32_t count_ = 0;
     std::vector<std::unique_ptr<Entry[]>> entries_;
     std::vector<std::unique_ptr<char[]>> charBlocks_;
     std::uint64_t charsUsed_ = 0;
-    std::vector<std::string> folders_;
-    std::vector<std::string> folderKeys_;
+    std::vector<FolderText> folders_;
     std::vector<std::int32_t> order_;
     bool sorted_ = false;
 };
