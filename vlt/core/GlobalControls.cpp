@@ -33,6 +33,7 @@ void GlobalControls::Load() {
         return;
     }
     loaded_ = true;
+    QzAbout1 = std::make_unique<Qz_About::QzAbout>();
     QzFile1 = std::make_unique<Qz_File::QzFile>();
     QzRegistry1 = std::make_unique<Qz_Registry::QzRegistry>();
     QzDebug1 = std::make_unique<Qz_Debug::QzDebug>("GlobalControls");
@@ -47,6 +48,7 @@ void GlobalControls::Unload() {
     Form_Unload();
     loaded_ = false;
     // The trace control writes its end-of-run block as it ends, so it goes last.
+    QzAbout1.reset();
     QzFile1.reset();
     QzRegistry1.reset();
     QzDebug1.reset();
@@ -55,6 +57,7 @@ void GlobalControls::Unload() {
 void GlobalControls::Form_Load() {
     TraceScope trace("GlobalControls.Form_Load");
     const dialogs::AppObject& app = dialogs::App();
+    QzAbout1->SetPADFile(app.Path() + "\\pad_file.xml");
     QzBase::Pause(3);
     if (State().windows.splash) {
         // The splash window may be gone already (a key press closes it); that is no failure.
@@ -64,6 +67,10 @@ void GlobalControls::Form_Load() {
             Trace("Splash window: " + error.Description());
         }
     }
+    QzAbout1->SetLegalCopyright(app.LegalCopyright());
+    QzAbout1->SetMajor(app.Major());
+    QzAbout1->SetMinor(app.Minor());
+    QzAbout1->SetRevision(app.Revision());
     QzFile1->SetCompanyName(app.CompanyName());
     QzFile1->SetProductName(app.ProductName() + " " + std::to_string(app.Major()));
     QzRegistry1->SethKey(Qz_Registry::HKEY_CURRENT_USER);
@@ -78,6 +85,7 @@ void GlobalControls::Form_Load() {
     if (const auto* items = list.get_if<automation::StringArray>()) {
         State().CommandLineList = items->Items();
     }
+    State().QzAbout1 = QzAbout1.get();
     State().QzFile1 = QzFile1.get();
     State().QzRegistry1 = QzRegistry1.get();
     State().QzDebug1 = QzDebug1.get();
@@ -85,6 +93,7 @@ void GlobalControls::Form_Load() {
 
 void GlobalControls::Form_Unload() {
     TraceScope trace("GlobalControls.Form_Unload");
+    State().QzAbout1 = nullptr;
     State().QzFile1 = nullptr;
     State().QzRegistry1 = nullptr;
     State().QzDebug1 = nullptr;

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "controls/about/QzAbout.h"
 #include "controls/debug/QzDebug.h"
 #include "controls/file/QzFile.h"
 #include "controls/registry/QzRegistry.h"
@@ -28,6 +29,7 @@ class GlobalControls {
     void QzRegistry1_RegistryErrorOccurred();
 
     // The controls exist while the host is loaded.
+    std::unique_ptr<Qz_About::QzAbout> QzAbout1;
     std::unique_ptr<Qz_File::QzFile> QzFile1;
     std::unique_ptr<Qz_Registry::QzRegistry> QzRegistry1;
     std::unique_ptr<Qz_Debug::QzDebug> QzDebug1;

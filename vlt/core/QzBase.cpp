@@ -3,9 +3,15 @@
 #include <new>
 #include <stdexcept>
 
+#include "controls/about/QzAbout.h"
 #include "controls/debug/QzDebug.h"
+#include "controls/upgrade/QzUpgrade.h"
+#include "platform/automation/CreateObject.h"
 #include "platform/automation/Errors.h"
+#include "platform/dialogs/App.h"
 #include "platform/dialogs/Clock.h"
+#include "platform/dialogs/Dialogs.h"
+#include "platform/inet/Inet.h"
 #include "vlt/core/GlobalControls.h"
 #include "vlt/core/Steps.h"
 #include "vlt/core/TraceScope.h"
@@ -61,6 +67,38 @@ std::string LastSlash(const std::string& path) {
         return path;
     }
     return path + "\\";
+}
+
+bool PrepareUpdateCheck() {
+    vlt::TraceScope trace("QzBase.PrepareUpdateCheck");
+    const dialogs::AppObject& app = dialogs::App();
+    try {
+        // Created only to learn whether HTTP transfers can be made at all.
+        automation::CreateObject(InetCtls::Inet::kProgID);
+        auto upgrade =
+            automation::CreateObjectAs<Qz_Upgrade::QzUpgrade>(Qz_Upgrade::QzUpgrade::kProgID);
+        upgrade->SetPADFile(vlt::QzAbout1().PADFile());
+        upgrade->SetMajor(std::to_string(app.Major()));
+        upgrade->SetMinor(std::to_string(app.Minor()));
+        upgrade->SetRevision(std::to_string(app.Revision()));
+        vlt::State().UpdateCheck = std::move(upgrade);
+        return true;
+    } catch (const automation::Error& error) {
+        vlt::Trace("Update check not possible: " + error.Description());
+    }
+    dialogs::MsgBox(
+        "Microsoft Internet Explorer 5.0 or above does not appear to be installed or there is "
+        "some other problem with a component.\r\n\r\nUnable to automatically update.\r\n\r\n"
+        "Please Click on the " +
+            app.CompanyName() + " button on the next screen to check the website directly.",
+        dialogs::vbInformation, std::string("Cannot automatically check for update."));
+    vlt::QzAbout1().ShowAbout();
+    return false;
+}
+
+void ReleaseUpdateCheck() {
+    vlt::TraceScope trace("QzBase.ReleaseUpdateCheck");
+    vlt::State().UpdateCheck.reset();
 }
 
 void CloseProgram() {

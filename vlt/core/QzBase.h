@@ -37,6 +37,12 @@ void LoadControlHost(const std::string& abbreviation, bool showSplash);
 void Pause(double seconds);
 // The path with a trailing "\" (unchanged when it has one).
 std::string LastSlash(const std::string& path);
+// Finds out whether HTTP transfers are possible and, if so, creates the update-check control
+// (State().UpdateCheck) for the program's PAD file and version. Otherwise explains why not,
+// shows the About window (whose button leads to the maker's web site) and returns False.
+bool PrepareUpdateCheck();
+// Releases the update-check control.
+void ReleaseUpdateCheck();
 // The orderly close: unloads the control host and every form, then ends the program. A
 // second call returns at once.
 void CloseProgram();

@@ -58,6 +58,10 @@ Qz_System_Info::QzSystemInfo& Sys1() {
     return Installed(State().windows.sysInfo, "QzSysInfo").Sys1();
 }
 
+Qz_About::QzAbout& QzAbout1() {
+    return Referenced(State().QzAbout1, "QzAbout1");
+}
+
 Qz_File::QzFile& QzFile1() {
     return Referenced(State().QzFile1, "QzFile1");
 }

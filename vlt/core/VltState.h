@@ -14,6 +14,9 @@
 namespace automation {
 class Object;
 }
+namespace Qz_About {
+class QzAbout;
+}
 namespace Qz_Debug {
 class QzDebug;
 }
@@ -38,6 +41,7 @@ struct VltState {
     // --- Start-up and control host ---
     // The controls of GlobalControls; set while it is loaded, null before and after, so a
     // control call after the orderly close is a fault that shows at once.
+    Qz_About::QzAbout* QzAbout1 = nullptr;
     Qz_Debug::QzDebug* QzDebug1 = nullptr;
     Qz_Registry::QzRegistry* QzRegistry1 = nullptr;
     Qz_File::QzFile* QzFile1 = nullptr;

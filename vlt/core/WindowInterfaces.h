@@ -11,6 +11,9 @@
 namespace Qz_System_Info {
 class QzSystemInfo;
 }
+namespace Qz_About {
+class QzAbout;
+}
 namespace Qz_Debug {
 class QzDebug;
 }
@@ -118,6 +121,7 @@ Qz_System_Info::QzSystemInfo& Sys1();
 
 // The controls of GlobalControls, through the global references; run-time error 91 while the
 // control host is not loaded (before start-up, after the orderly close).
+Qz_About::QzAbout& QzAbout1();
 Qz_File::QzFile& QzFile1();
 Qz_Registry::QzRegistry& QzRegistry1();
 Qz_Debug::QzDebug& QzDebug1();

@@ -1,0 +1,115 @@
+// vlt: finds old duplicate copies of system files on an emulated Windows machine.
+//
+// The machine comes from --machine DIR, $VELTO_MACHINE or the default folder. The program's
+// own command line (-S for the unattended run, -TRACE...) is what is left after the host
+// options. Qt starts on its offscreen platform when there is no display, and without a
+// display message boxes go to the console. The program lives while a form is loaded; when it
+// ends, a restart that it asked for is carried out as the machine's start (the moves it
+// scheduled happen then). Exit status: 0 after an orderly close, 1 after an abend, 2 when
+// the arguments or the machine cannot be used.
+#include <QTimer>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "platform/automation/Format.h"
+#include "platform/dialogs/App.h"
+#include "platform/forms/Application.h"
+#include "platform/forms/Form.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/MachineError.h"
+#include "platform/win32/ExitWindows.h"
+#include "vlt/HostOptions.h"
+#include "vlt/core/ModVelto.h"
+#include "vlt/core/QzBase.h"
+#include "vlt/core/VltState.h"
+#include "vlt/windows/VltWindows.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: vlt [--machine DIR] [PROGRAM ARGUMENTS...]\n"
+    "Finds old duplicate copies of system files on an emulated Windows machine.\n"
+    "\n"
+    "Host options (taken out before the program sees its command line):\n"
+    "  --machine DIR  the machine folder (else $VELTO_MACHINE, else\n"
+    "                 $XDG_DATA_HOME/velto/machine)\n"
+    "  --help         show this help and exit\n"
+    "  --version      show the version and exit\n"
+    "  --             end of host options\n"
+    "\n"
+    "Program arguments (joined by blanks into the program's command line):\n"
+    "  -S             unattended run: one scan, automatic repair, the action report,\n"
+    "                 then the machine's restart\n"
+    "  -TRACE[TYPES][:NAME]  trace into VLT.trc (or NAME_GlobalControls.trc) in the\n"
+    "                 program's folder\n";
+
+// Runs the event loop while a form is loaded and the program has neither closed nor abended.
+void RunWhileAFormIsLoaded(forms::Application& app) {
+    const auto ended = [] {
+        const vlt::VltState& state = vlt::State();
+        return state.Closing || state.Abended || forms::LoadedForms().empty();
+    };
+    if (ended()) {
+        return;
+    }
+    app.qt().setQuitOnLastWindowClosed(false);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (ended()) {
+            app.qt().quit();
+        }
+    });
+    watch.start(100);
+    app.qt().exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const vltmain::HostOptions options =
+        vltmain::ParseHostOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options.error.empty()) {
+        std::cerr << "vlt: " << options.error << "\nTry 'vlt --help' for more information.\n";
+        return 2;
+    }
+    if (options.help) {
+        std::cout << kUsage;
+        return 0;
+    }
+    const dialogs::AppObject& app = dialogs::App();
+    if (options.version) {
+        std::cout << "vlt (" << app.ProductName() << ") " << app.Major() << "." << app.Minor()
+                  << "." << app.Revision() << "\n"
+                  << app.LegalCopyright() << "\n";
+        return 0;
+    }
+    try {
+        machine::SetCurrentMachine(
+            machine::OpenChosenMachine(machine::ChooseMachineFolder(options.machine)));
+    } catch (const machine::MachineError& error) {
+        std::cerr << "vlt: " << error.what() << "\n";
+        return 2;
+    }
+    automation::SetLocale(automation::Locale::FromHost());
+
+    // Qt sees only the program's name: the program's own switches are no Qt options.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    forms::Application qt(qtArgc, qtArgv);
+    vlt::State().CommandLine = options.commandLine;
+    vltwindows::InstallWindows();
+    vlt::RunEventHandler([] { ModVelto::Main(); });
+    RunWhileAFormIsLoaded(qt);
+    const bool abended = vlt::State().Abended;
+    // The forms and controls go while Qt is still there; the trace control writes its
+    // end-of-run block as it goes.
+    vlt::ResetState();
+
+    if (const auto restart = win32::RunPendingRestart(
+            [](const std::string& line) { std::cout << "restart: " << line << std::endl; });
+        restart && restart->failed) {
+        std::cerr << "vlt: some of the moves scheduled for the restart failed\n";
+    }
+    return abended ? 1 : 0;
+}
