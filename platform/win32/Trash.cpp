@@ -406,8 +406,13 @@ HRESULT SHEmptyRecycleBinA(HWND, std::string_view rootPath, DWORD dwFlags) {
               (rootPath.size() == 3 && (rootPath[2] == '\\' || rootPath[2] == '/'))));
         std::error_code ec;
         if (chosen && !drive.hostFolder.empty()) {
-            const auto root = std::filesystem::weakly_canonical(drive.hostFolder, ec);
-            roots.push_back(ec ? drive.hostFolder : root);
+            // Items were recorded under the path the resolver used, which may or may not have
+            // its links resolved: both spellings of the drive's folder count.
+            roots.push_back(drive.hostFolder);
+            const auto canonical = std::filesystem::weakly_canonical(drive.hostFolder, ec);
+            if (!ec && canonical != drive.hostFolder) {
+                roots.push_back(canonical);
+            }
         } else if (chosen) {
             roots.emplace_back();
         }

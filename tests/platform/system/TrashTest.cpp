@@ -267,6 +267,17 @@ TEST_F(EmptyBinTest, OnlyTheMachinesEntriesOfTheDriveGo) {
     EXPECT_EQ(dialogs_->MsgBoxes().size(), shown);
 }
 
+TEST_F(EmptyBinTest, ADriveReachedThroughALinkIsStillTheMachines) {
+    const auto real = machine_.folder() / "real-e";
+    std::filesystem::create_directories(real);
+    std::filesystem::create_directory_symlink(real, machine_.folder() / "link-e");
+    machine_.DriveAt('E', machine::DriveType::Fixed, machine_.folder() / "link-e");
+    machine_.File("E:\\E.DLL", "e");
+    ASSERT_EQ(Delete("E:\\E.DLL", win32::FOF_ALLOWUNDO | win32::FOF_NOCONFIRMATION), 0);
+    EXPECT_EQ(win32::SHEmptyRecycleBinA(0, "E:\\", win32::SHERB_NOCONFIRMATION), win32::S_OK);
+    EXPECT_EQ(TrashedNames(), (std::vector<std::string>{"A.DLL", "B.DLL", "D.DLL", "photo.jpg"}));
+}
+
 TEST_F(EmptyBinTest, ARootThatIsNotADriveIsRefused) {
     for (const char* root : {"Q:\\", "C:\\WINDOWS", "nonsense"}) {
         SCOPED_TRACE(root);

@@ -80,9 +80,11 @@ class RegTool : public ::testing::Test {
 
 TEST_F(RegTool, NewMachineHasAnEmptyRegistry) {
     EXPECT_TRUE(std::filesystem::is_regular_file(machine_ / "registry.db"));
-    const ToolRun exported = run({"reg", "export", machine_.string()});
+    // Settings start empty; the only keys a new machine has are the file types that create
+    // registers under HKEY_CLASSES_ROOT.
+    const ToolRun exported = run({"reg", "export", machine_.string(), "HKEY_CURRENT_USER"});
     EXPECT_EQ(exported.status, 0) << exported.err;
-    EXPECT_EQ(exported.out, "REGEDIT4\r\n\r\n");
+    EXPECT_EQ(exported.out, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER]\r\n\r\n");
 }
 
 TEST_F(RegTool, ImportThenExportGivesTheSameText) {
