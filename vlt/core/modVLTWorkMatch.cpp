@@ -365,6 +365,9 @@ void FixSysFile(std::span<const std::string> Folders, const std::string& Recomme
         automation::Raise(automation::InvalidProcedureCall, "modVLTWork.FixSysFile",
                           "No copy is recommended, so there is nothing to repair from");
     }
+    if (n < 0 || static_cast<std::size_t>(n) > Folders.size()) {
+        automation::Raise(automation::SubscriptOutOfRange, "modVLTWork.FixSysFile");
+    }
     const auto group = Folders.first(static_cast<std::size_t>(n));
     std::int32_t first = 0;
     std::int32_t last = 0;
