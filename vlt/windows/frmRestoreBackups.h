@@ -1,0 +1,62 @@
+// frmRestoreBackups: lists the backups the program made before it replaced or removed system
+// files (the "*.backup" files of the backup folder), each under the path it will be put back
+// at, and schedules the chosen ones to be moved back over their originals at the next start of
+// Windows. Closing the window offers the restart when something was scheduled.
+//
+// A backup's name is its original path with the drive's colon and every backslash written as
+// "~" (C:\WIN\SYS\A.DLL is C~~WIN~SYS~A.DLL.backup). A "~" that belonged to the path itself, as
+// in the short name C:\PROGRA~1, reads the same as a separator, so a name can stand for several
+// paths. The window settles each name on the reading whose folder exists on this machine (see
+// OriginalPath) and shows that path in the list and, for the current line, in lbRestoreTo.
+#pragma once
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "controls/resize/QzResize.h"
+#include "platform/forms/Form.h"
+
+class frmRestoreBackups : public forms::Form {
+  public:
+    frmRestoreBackups();
+
+    // Shows a new window modally; it loads afresh every time, as the window expects.
+    static void ShowModal();
+
+    // The path the backup file `name` (without its folder) is restored to, or "" for a name
+    // this program never makes. Of the readings of its "~" characters, the first in this order
+    // wins: the file itself exists; its folder exists; the reading with every "~" a separator.
+    // Within one rank, readings with more separators come first. `isFolder` and `isFile` say
+    // whether a Windows path exists as such; the window passes the machine's.
+    static std::string OriginalPath(const std::string& name,
+                                    const std::function<bool(const std::string&)>& isFolder,
+                                    const std::function<bool(const std::string&)>& isFile);
+    // The same on the current machine.
+    static std::string OriginalPath(const std::string& name);
+
+    void Form_Load() override;
+    void Form_Resize() override;
+    void Form_Unload(int& cancel) override;
+    void cmdRestore_Click();
+    // Says where the current line's backup goes.
+    void List1_Click();
+
+    // The backup file names, in the order of the lines of List1.
+    std::vector<std::string> BackupFiles;
+    // Set once a restore was scheduled while the window was open.
+    bool RestoreScheduled = false;
+
+    QLabel* lbFolder;
+    QListWidget* List1;
+    QLabel* lbRestoreTo;
+    QPushButton* cmdRestore;
+    Qz_Resize::QzResize* QzResize1;
+
+  private:
+    // The backup folder as this load found it, ending in "\".
+    std::string folder_;
+};

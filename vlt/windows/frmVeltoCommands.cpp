@@ -1,0 +1,265 @@
+// The main window's exclusion list, the scan and the commands of its buttons and menus.
+#include <QListWidgetItem>
+#include <memory>
+
+#include "controls/about/QzAbout.h"
+#include "controls/file/QzFile.h"
+#include "controls/registry/QzRegistry.h"
+#include "controls/sysinfo/QzSystemInfo.h"
+#include "controls/upgrade/QzUpgrade.h"
+#include "platform/automation/Errors.h"
+#include "platform/automation/Text.h"
+#include "platform/automation/Variant.h"
+#include "platform/dialogs/App.h"
+#include "platform/dialogs/Dialogs.h"
+#include "platform/win32/Process.h"
+#include "platform/win32/Shell.h"
+#include "vlt/core/QzBase.h"
+#include "vlt/core/Steps.h"
+#include "vlt/core/TraceScope.h"
+#include "vlt/core/VltState.h"
+#include "vlt/core/modVLTProperties.h"
+#include "vlt/core/modVLTWork.h"
+#include "vlt/windows/frmRestoreBackups.h"
+#include "vlt/windows/frmVelto.h"
+
+namespace {
+
+bool HasMark(const QListWidgetItem& line) {
+    return line.text().contains("***");
+}
+
+// Runs one of the About control's windows; one that cannot be shown (its PAD file unreadable)
+// is explained instead of ending the program.
+void ShowAboutWindow(const char* what, const std::function<void()>& show) {
+    try {
+        show();
+    } catch (const automation::Error& error) {
+        vlt::Trace(std::string(what) + " not shown: " + error.Description());
+        dialogs::MsgBox(std::string("The ") + what + " cannot be shown:\r\n" + error.Description(),
+                        dialogs::vbExclamation, std::string(what));
+    }
+}
+
+}  // namespace
+
+void frmVelto::cmdAddExclusion_Click() {
+    vlt::TraceScope trace("frmVelto.cmdAddExclusion_Click");
+    bool canceled = false;
+    const std::string folder = vlt::QzFile1().ShowDirListing(
+        "c:", std::string("Select Directory to Exclude from Scan"), &canceled);
+    if (folder.empty() || canceled) {
+        return;
+    }
+    // The picker gives folders without the trailing "\" that SystemDir has.
+    const std::string chosen = QzBase::LastSlash(folder);
+    const std::string systemDir = QzBase::LastSlash(vlt::Sys1().SystemDir());
+    const auto refuse = [](const std::string& why) {
+        dialogs::MsgBox("You cannot exclude the system folder from the scan." + why,
+                        dialogs::vbExclamation | dialogs::vbOKOnly,
+                        std::string("System folder cannot be excluded"));
+    };
+    if (automation::EqualsIgnoreCase(chosen, systemDir)) {
+        refuse("");
+        return;
+    }
+    std::string line = folder;
+    if (dialogs::MsgBox("Do you wish to exclude all subdirectories as well?",
+                        dialogs::vbYesNo | dialogs::vbQuestion,
+                        std::string("Exclude Subdirectories?")) == dialogs::vbYes) {
+        // With its subfolders, a folder above the system folder would exclude it too.
+        if (systemDir.size() > chosen.size() &&
+            automation::EqualsIgnoreCase(systemDir.substr(0, chosen.size()), chosen)) {
+            refuse("\r\n" + systemDir + " lies below " + chosen + ".");
+            return;
+        }
+        line += kSubfolderMark;
+        lbNote1->setVisible(true);
+    }
+    for (int i = 0; i < List1->count(); ++i) {
+        if (automation::EqualsIgnoreCase(List1->item(i)->text().toStdString(), line)) {
+            List1->setCurrentRow(i);
+            return;
+        }
+    }
+    List1->addItem(QString::fromStdString(line));
+}
+
+void frmVelto::List1_Click() {
+    cmdRemoveExclusion->setEnabled(true);
+}
+
+void frmVelto::cmdRemoveExclusion_Click() {
+    vlt::TraceScope trace("frmVelto.cmdRemoveExclusion_Click");
+    if (List1->selectedItems().isEmpty()) {
+        return;
+    }
+    QListWidgetItem* current = List1->currentItem();
+    if (current == nullptr || !current->isSelected()) {
+        current = List1->selectedItems().front();
+    }
+    delete List1->takeItem(List1->row(current));
+    ShowNoteWhenMarked();
+    cmdRemoveExclusion->setEnabled(!List1->selectedItems().isEmpty());
+}
+
+void frmVelto::ShowNoteWhenMarked() {
+    bool marked = false;
+    for (int i = 0; i < List1->count() && !marked; ++i) {
+        marked = HasMark(*List1->item(i));
+    }
+    lbNote1->setVisible(marked);
+}
+
+void frmVelto::SaveExclusions() {
+    vlt::TraceScope trace("frmVelto.SaveExclusions");
+    Qz_Registry::QzRegistry& registry = vlt::QzRegistry1();
+    const std::string key = registry.RegKey() + "\\Exclusions";
+    registry.DeleteKey(key);
+    for (int i = 0; i < List1->count(); ++i) {
+        registry.SaveRegSetting(List1->item(i)->text().toStdString(),
+                                automation::Variant(std::string()), key);
+    }
+}
+
+void frmVelto::DoTheScan() {
+    vlt::TraceScope trace("frmVelto.DoTheScan");
+    modVLTProperties::AllDups(optAllDuplicate[0]->isChecked());
+    const auto value = [](const QCheckBox* box) {
+        return std::string(box->isChecked() ? "1" : "0");
+    };
+    vlt::Trace("Bckup=" + value(ckBackup) + ",ACM=" + value(ckACM) + ",DLL=" + value(ckDLL) +
+               ",DRV=" + value(ckDRV) + ",EXE=" + value(ckEXE) + ",OCX=" + value(ckOCX) +
+               ",TLB=" + value(ckTLB) + ",VBX=" + value(ckVBX) + ",VXD=" + value(ckVXD));
+    SaveExclusions();
+    modVLTWork::StartScan();
+    if (vlt::State().ScanSucceeded) {
+        forms::Form::Unload();
+    }
+}
+
+void frmVelto::cmdScan_Click() {
+    vlt::TraceScope trace("frmVelto.cmdScan_Click");
+    DoTheScan();
+}
+
+void frmVelto::mnuScan_Click() {
+    vlt::TraceScope trace("frmVelto.mnuScan_Click");
+    DoTheScan();
+}
+
+void frmVelto::cmdGetBackup_Click() {
+    vlt::TraceScope trace("frmVelto.cmdGetBackup_Click");
+    bool canceled = false;
+    const std::string folder = vlt::QzFile1().ShowDirListing(
+        txBackupPath->text().toStdString(), std::string("Set Backup Directory"), &canceled);
+    if (!folder.empty() && !canceled) {
+        txBackupPath->setText(QString::fromStdString(folder));
+    }
+}
+
+void frmVelto::cmdRecycle_Click() {
+    vlt::TraceScope trace("frmVelto.cmdRecycle_Click");
+    // Only the backups: the backup folder is the program's own folder until the user picks
+    // another, and may be any folder the user picked, so "*.*" would bin files that are no
+    // backups. Older backups kept as "name.backup.1" go too.
+    const std::string pattern = QzBase::LastSlash(modVLTProperties::BackupPath()) + "*.backup*";
+    if (!vlt::QzFile1().Recycle(pattern)) {
+        vlt::Trace("Backups not sent to the Recycle Bin: " + pattern);
+    }
+}
+
+void frmVelto::cmdRestore_Click() {
+    vlt::TraceScope trace("frmVelto.cmdRestore_Click");
+    frmRestoreBackups::ShowModal();
+}
+
+void frmVelto::mnuRestore_Click() {
+    vlt::TraceScope trace("frmVelto.mnuRestore_Click");
+    frmRestoreBackups::ShowModal();
+}
+
+void frmVelto::Help_Click() {
+    vlt::TraceScope trace("frmVelto.Help_Click");
+    vlt::Steps steps("frmVelto.Help_Click");
+    steps.run("Shell to Help", [] {
+        const std::string folder = QzBase::LastSlash(dialogs::App().Path());
+        Qz_File::QzFile& file = vlt::QzFile1();
+        // A compiled help file goes to the help viewer; the help this program ships is a set
+        // of HTML pages, opened in the desktop's browser.
+        if (const std::string compiled = folder + "vlt.chm"; file.FileExists(compiled)) {
+            win32::Shell("hh \"" + compiled + "\"", win32::vbNormalFocus);
+            return;
+        }
+        const std::string pages = folder + "help\\index.htm";
+        if (!file.FileExists(pages)) {
+            dialogs::MsgBox("The help pages are missing: " + pages +
+                                " was not found.\r\n\r\nCreate the machine again to get the "
+                                "help pages of this version of " +
+                                dialogs::App().Title() + ".",
+                            dialogs::vbExclamation, std::string("Help not found"));
+            return;
+        }
+        if (win32::ShellExecuteA(0, "open", pages, "", "", win32::SW_SHOWNORMAL) <= 32) {
+            automation::Raise(automation::FileNotFound, "frmVelto.Help_Click",
+                              "No program could open " + pages);
+        }
+    });
+}
+
+void frmVelto::mnuAbout_Click() {
+    vlt::TraceScope trace("frmVelto.mnuAbout_Click");
+    ShowAboutWindow("About box", [] { vlt::QzAbout1().ShowAbout(); });
+}
+
+void frmVelto::mnuLicense_Click() {
+    vlt::TraceScope trace("frmVelto.mnuLicense_Click");
+    ShowAboutWindow("licence agreement", [] { vlt::QzAbout1().ShowLicense(); });
+}
+
+void frmVelto::mnuUpdateCheck_Click() {
+    vlt::TraceScope trace("frmVelto.mnuUpdateCheck_Click");
+    vlt::ProgressWindow& progress = vlt::frmStandBy();
+    progress.Show();
+    progress.SetFormTitle("Update Check");
+    progress.SetScanItem("Checking for Upgrade");
+    if (!QzBase::PrepareUpdateCheck()) {
+        progress.Unload();
+        return;
+    }
+    bool installing = false;
+    try {
+        const auto upgrade =
+            std::dynamic_pointer_cast<Qz_Upgrade::QzUpgrade>(vlt::State().UpdateCheck);
+        if (!upgrade) {
+            automation::Raise(automation::TypeMismatch, "frmVelto.mnuUpdateCheck_Click");
+        }
+        installing = upgrade->GUIDownloadUpdate(dialogs::App().Path(), true);
+    } catch (const automation::Error& error) {
+        // No server, or a download that broke off: the user hears it, the program goes on.
+        QzBase::ReleaseUpdateCheck();
+        progress.Unload();
+        dialogs::MsgBox("The update check failed:\r\n" + error.Description(),
+                        dialogs::vbExclamation, std::string("Update Check"));
+        return;
+    }
+    QzBase::ReleaseUpdateCheck();
+    progress.Unload();
+    if (installing) {
+        dialogs::MsgBox("Velto will now close so that the update can install.",
+                        dialogs::vbInformation | dialogs::vbOKOnly, std::string("Closing"));
+        forms::Form::Unload();
+        return;
+    }
+    dialogs::MsgBox("No update available", dialogs::vbInformation | dialogs::vbOKOnly,
+                    std::string("Update Check"));
+}
+
+void frmVelto::cmdExit_Click() {
+    vlt::TraceScope trace("frmVelto.cmdExit_Click");
+    // The orderly close unloads the control host before this window, so the list is stored
+    // while it still can be.
+    SaveExclusions();
+    trace.Exit();
+    QzBase::CloseProgram();
+}
