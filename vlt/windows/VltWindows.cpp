@@ -5,6 +5,7 @@
 #include "vlt/core/VltState.h"
 #include "vlt/windows/CommonDialog.h"
 #include "vlt/windows/QzSysInfo.h"
+#include "vlt/windows/frmDupSys.h"
 #include "vlt/windows/frmSplash.h"
 #include "vlt/windows/frmStandBy.h"
 #include "vlt/windows/frmVelto.h"
@@ -16,6 +17,7 @@ void InstallWindows() {
     windows.splash = std::make_shared<frmSplash>();
     windows.standBy = std::make_shared<frmStandBy>();
     windows.main = std::make_shared<frmVelto>();
+    windows.review = std::make_shared<frmDupSys>();
     windows.commonDialog = std::make_shared<CommonDialog>();
     windows.sysInfo = std::make_shared<QzSysInfo>();
     windows.unloadAllForms = [] {

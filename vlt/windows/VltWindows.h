@@ -3,8 +3,8 @@
 
 namespace vltwindows {
 
-// Creates the splash, progress, main, CommonDialog and QzSysInfo forms and installs them,
-// with the close that unloads every loaded form. Needs the Qt application object.
+// Creates the splash, progress, main, review, CommonDialog and QzSysInfo forms and installs
+// them, with the close that unloads every loaded form. Needs the Qt application object.
 void InstallWindows();
 
 }  // namespace vltwindows
