@@ -5,8 +5,11 @@
 #include <string>
 
 #include "controls/file/QzFile.h"
+#include "platform/automation/CreateObject.h"
 #include "platform/dialogs/Clock.h"
+#include "platform/inet/Inet.h"
 #include "tests/vlt/windows/WindowsTestSupport.h"
+#include "vlt/core/QzBase.h"
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTProperties.h"
 #include "vlt/windows/CommonDialog.h"
@@ -231,6 +234,37 @@ TEST_F(WindowsTest, TheOrderlyCloseUnloadsEveryInstalledForm) {
     EXPECT_EQ(forms::LoadedForms().size(), 3u);
     vlt::State().windows.unloadAllForms();
     EXPECT_TRUE(forms::LoadedForms().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The update check when HTTP transfers cannot be made: the reason, then the About window.
+TEST_F(WindowsTest, AnUpdateCheckWithoutTransfersExplainsAndShowsTheAboutWindow) {
+    LoadHost();
+    automation::RegisterProgID(InetCtls::Inet::kProgID, [] { return nullptr; });
+    std::vector<std::string> modal;
+    bool prepared = true;
+    {
+        forms::ScopedModalDriver driver(
+            [&](forms::Form& form) { modal.push_back(form.objectName().toStdString()); });
+        prepared = QzBase::PrepareUpdateCheck();
+    }
+    automation::RegisterProgID(InetCtls::Inet::kProgID,
+                               [] { return std::make_shared<InetCtls::Inet>(); });
+    EXPECT_FALSE(prepared);
+    EXPECT_EQ(vlt::State().UpdateCheck, nullptr);
+    const auto boxes = dialogs->MsgBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Cannot automatically check for update.");
+    EXPECT_EQ(boxes[0].style, dialogs::vbInformation);
+    EXPECT_EQ(boxes[0].prompt,
+              "Microsoft Internet Explorer 5.0 or above does not appear to be installed or there "
+              "is some other problem with a component.\r\n\r\nUnable to automatically "
+              "update.\r\n\r\nPlease Click on the Korvane button on the next screen to check the "
+              "website directly.");
+    EXPECT_EQ(modal.size(), 1u) << "the About window";
 }
 
 }  // namespace

@@ -1,0 +1,170 @@
+// The program vlt as a user starts it: its host options, the unattended run on a machine
+// without a display (console dialogs, no terminal), the exit status, and the machine's
+// restart when the program ends.
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/MachineBuilder.h"
+#include "tests/support/RegistrySeed.h"
+#include "tools/imagewriter/ImageWriter.h"
+#include "vlt/HostOptions.h"
+
+namespace {
+
+TEST(HostOptions, TakeTheHostsOptionsOutAndJoinTheRest) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::optional<std::string> machine;
+        std::string commandLine;
+        bool help = false;
+    } const cases[] = {
+        {{"--machine", "/m", "-S"}, "/m", "-S"},
+        {{"-s", "--machine", "/m", "-TRACE:night"}, "/m", "-s -TRACE:night"},
+        // A host path is never part of the program's command line, "-S" in it or not.
+        {{"--machine=/home/x-S-machine"}, "/home/x-S-machine", ""},
+        {{"--machine", "/tmp/-S"}, "/tmp/-S", ""},
+        {{"a.ini", "/q", "--", "--machine", "x"}, std::nullopt, "a.ini /q --machine x"},
+        {{"--help", "-S"}, std::nullopt, "-S", true},
+        {{}, std::nullopt, ""},
+    };
+    for (const Case& c : cases) {
+        const vltmain::HostOptions options = vltmain::ParseHostOptions(c.arguments);
+        EXPECT_EQ(options.error, "");
+        EXPECT_EQ(options.machine, c.machine);
+        EXPECT_EQ(options.commandLine, c.commandLine);
+        EXPECT_EQ(options.help, c.help);
+    }
+}
+
+TEST(HostOptions, RejectWhatTheyDoNotKnow) {
+    EXPECT_EQ(vltmain::ParseHostOptions({"--bogus"}).error, "unrecognized option '--bogus'");
+    EXPECT_EQ(vltmain::ParseHostOptions({"-S", "--machine"}).error,
+              "option '--machine' needs the machine folder");
+}
+
+struct VltRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+std::string ReadAll(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs vlt with no terminal (every question takes its least destructive answer) and nothing
+// launched.
+VltRun RunVlt(const std::vector<std::string>& arguments) {
+    const std::filesystem::path out = std::filesystem::temp_directory_path() / "vlt-test-out";
+    const std::filesystem::path err = std::filesystem::temp_directory_path() / "vlt-test-err";
+    std::string command = "VELTO_NO_LAUNCH=1 " + Quoted(VLT_BINARY);
+    for (const std::string& argument : arguments) {
+        command += " " + Quoted(argument);
+    }
+    command += " </dev/null >" + Quoted(out.string()) + " 2>" + Quoted(err.string());
+    VltRun run;
+    const int raw = std::system(command.c_str());
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = ReadAll(out);
+    run.err = ReadAll(err);
+    std::filesystem::remove(out);
+    std::filesystem::remove(err);
+    return run;
+}
+
+TEST(Program, HelpVersionAndBadOptions) {
+    const VltRun help = RunVlt({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.starts_with("Usage: vlt [--machine DIR]")) << help.out;
+
+    const VltRun version = RunVlt({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.starts_with("vlt (Velto) 1.0.12\n")) << version.out;
+
+    const VltRun bad = RunVlt({"--bogus", "-S"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("unrecognized option '--bogus'"), std::string::npos) << bad.err;
+}
+
+TEST(Program, AMissingMachineIsExplained) {
+    const VltRun run = RunVlt({"--machine", "/nonexistent/velto-machine", "-S"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("/nonexistent/velto-machine"), std::string::npos) << run.err;
+}
+
+std::string Dll(const std::string& version) {
+    imagewriter::StringTable table;
+    table.strings = {
+        {"CompanyName", "Korvane"}, {"FileVersion", version}, {"ProductVersion", version}};
+    imagewriter::VersionInfo info;
+    info.tables = {table};
+    const imagewriter::Image image = imagewriter::BuildImage(imagewriter::VersionImage(info));
+    return std::string(image.bytes.begin(), image.bytes.end());
+}
+
+class UnattendedRun : public testing::Test {
+  protected:
+    UnattendedRun() {
+        machine.Folder("C:\\Program Files\\Velto");
+        testsupport::SeedRegistry(machine);
+    }
+
+    VltRun Vlt(const std::string& switches) {
+        return RunVlt({"--machine", machine.folder().string(), switches});
+    }
+
+    testsupport::MachineBuilder machine;
+};
+
+TEST_F(UnattendedRun, LowerCaseSRepairsAndRestartsTheMachineAtTheEnd) {
+    const std::string newer = Dll("2.0");
+    machine.File("C:\\APP\\N.DLL", Dll("1.0")).File("C:\\OTHER\\N.DLL", newer);
+    const VltRun run = Vlt("-s");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("restart: wininit.ini line"), std::string::npos) << run.out;
+    // The restart has carried the copy out and put wininit.ini aside.
+    EXPECT_EQ(machine.Read("C:\\APP\\N.DLL"), newer);
+    EXPECT_TRUE(machine.Exists("C:\\WINDOWS\\wininit.bak"));
+    EXPECT_FALSE(machine.Exists("C:\\WINDOWS\\wininit.ini"));
+    EXPECT_NE(run.err.find("Do you wish to view the report?"), std::string::npos);
+}
+
+TEST_F(UnattendedRun, NothingToDoEndsWithoutARestart) {
+    const std::string same = Dll("1.0");
+    machine.File("C:\\APP\\S.DLL", same).File("C:\\OTHER\\S.DLL", same);
+    const VltRun run = Vlt("-S");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("No Action taken"), std::string::npos) << run.err;
+    EXPECT_FALSE(machine.Exists("C:\\WINDOWS\\wininit.bak"));
+}
+
+TEST_F(UnattendedRun, TracingWritesTheTraceFileBesideTheProgram) {
+    const VltRun run = Vlt("-S -TRACE");
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::string trace = machine.Read("C:\\Program Files\\Velto\\VLT.trc");
+    EXPECT_NE(trace.find(": +Enter modVelto.Main\r\n"), std::string::npos);
+    EXPECT_NE(trace.find(": +Enter modVLTWork.StartScan\r\n"), std::string::npos);
+    EXPECT_NE(trace.find("Program end: "), std::string::npos);
+}
+
+}  // namespace
