@@ -143,7 +143,9 @@ std::string frmRestoreBackups::OriginalPath(const std::string& name,
         return {};  // the name would end in a backslash: a folder, never a backup
     }
     ReadingSearch search{pieces, isFolder, isFile, {}, {}};
-    search.From(root, 0);
+    if (isFolder(root)) {
+        search.From(root, 0);
+    }
     if (!search.fileExists.empty()) {
         return search.fileExists;
     }

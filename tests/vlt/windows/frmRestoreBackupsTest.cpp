@@ -1,0 +1,254 @@
+// The backup restore window: which path a backup's name stands for, the list of a real backup
+// folder, restores scheduled for the restart, and the restart question.
+#include <QTest>
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "controls/registry/QzRegistry.h"
+#include "platform/win32/ExitWindows.h"
+#include "tests/vlt/windows/WindowsTestSupport.h"
+#include "vlt/core/VltState.h"
+#include "vlt/windows/frmRestoreBackups.h"
+#include "vlt/windows/frmVelto.h"
+
+namespace {
+
+using windowstest::WindowsTest;
+
+TEST(frmRestoreBackupsOriginalPath, PrefersTheReadingThatExistsOnTheMachine) {
+    struct Case {
+        const char* name;
+        std::set<std::string> folders;
+        std::set<std::string> files;
+        const char* path;
+    } const cases[] = {
+        {"C~~WIN~SYS~A.DLL.backup", {"C:\\", "C:\\WIN", "C:\\WIN\\SYS"}, {}, "C:\\WIN\\SYS\\A.DLL"},
+        {"C~~A.DLL.backup", {}, {}, "C:\\A.DLL"},
+        {"C~~A.DLL.BACKUP", {}, {}, "C:\\A.DLL"},
+        // A short name's "~" is read as part of the folder that exists.
+        {"C~~PROGRA~1~APP~X.DLL.backup",
+         {"C:\\", "C:\\PROGRA~1", "C:\\PROGRA~1\\APP"},
+         {},
+         "C:\\PROGRA~1\\APP\\X.DLL"},
+        {"C~~WIN~SYS~MSVBVM~1.DLL.backup",
+         {"C:\\", "C:\\WIN", "C:\\WIN\\SYS"},
+         {},
+         "C:\\WIN\\SYS\\MSVBVM~1.DLL"},
+        {"C~~X~~Y.DLL.backup", {"C:\\", "C:\\X~"}, {}, "C:\\X~\\Y.DLL"},
+        // The drive's root is a folder that exists too.
+        {"C~~GONE~C.DLL.backup", {"C:\\"}, {}, "C:\\GONE~C.DLL"},
+        // Both folders exist: the reading with more separators, unless the other's file exists.
+        {"C~~A~B~X.DLL.backup", {"C:\\", "C:\\A", "C:\\A\\B", "C:\\A~B"}, {}, "C:\\A\\B\\X.DLL"},
+        {"C~~A~B~X.DLL.backup",
+         {"C:\\", "C:\\A", "C:\\A\\B", "C:\\A~B"},
+         {"C:\\A~B\\X.DLL"},
+         "C:\\A~B\\X.DLL"},
+        // Not even the drive exists (another machine's backup): every "~" a separator.
+        {"D~~OLD~1~Z.OCX.backup", {}, {}, "D:\\OLD\\1\\Z.OCX"},
+        // Names this program never makes.
+        {"x.backup", {}, {}, ""},
+        {"odd.backup", {}, {}, ""},
+        {"C~X.DLL.backup", {}, {}, ""},
+        {"1~~A.DLL.backup", {}, {}, ""},
+        {"C~~.backup", {}, {}, ""},
+        {"C~~A~.backup", {"C:\\A"}, {}, ""},
+        {"C~~A.DLL", {}, {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto isFolder = [&](const std::string& path) { return c.folders.count(path) > 0; };
+        const auto isFile = [&](const std::string& path) { return c.files.count(path) > 0; };
+        EXPECT_EQ(frmRestoreBackups::OriginalPath(c.name, isFolder, isFile), c.path);
+    }
+}
+
+class frmRestoreBackupsTest : public WindowsTest {
+  protected:
+    static constexpr const char* kFolder = "C:\\BACK\\";
+
+    frmRestoreBackupsTest() {
+        LoadHost();
+        Store({{"BackupPath", kFolder}});
+        machine.Folder("C:\\BACK");
+        win32::ClearExitRequest();
+    }
+    ~frmRestoreBackupsTest() override { win32::ClearExitRequest(); }
+
+    void Backup(const std::string& name) { machine.File(kFolder + name, "backup of " + name); }
+    std::vector<std::string> Lines() const {
+        std::vector<std::string> lines;
+        for (int i = 0; i < window.List1->count(); ++i) {
+            lines.push_back(window.List1->item(i)->text().toStdString());
+        }
+        return lines;
+    }
+    std::string Wininit() const {
+        return machine.Exists("C:\\WINDOWS\\wininit.ini") ? machine.Read("C:\\WINDOWS\\wininit.ini")
+                                                          : std::string();
+    }
+    std::vector<std::string> Titles() const {
+        std::vector<std::string> titles;
+        for (const auto& box : dialogs->MsgBoxes()) {
+            titles.push_back(box.title);
+        }
+        return titles;
+    }
+    // Every line still shows the path of the backup it restores.
+    void ExpectLinesMatchBackups() const {
+        ASSERT_EQ(window.BackupFiles.size(), static_cast<std::size_t>(window.List1->count()));
+        for (std::size_t i = 0; i < window.BackupFiles.size(); ++i) {
+            EXPECT_EQ(Lines()[i], frmRestoreBackups::OriginalPath(window.BackupFiles[i]));
+        }
+    }
+    void Select(std::initializer_list<int> lines) {
+        window.List1->clearSelection();
+        for (const int line : lines) {
+            window.List1->item(line)->setSelected(true);
+        }
+    }
+
+    frmRestoreBackups window;
+};
+
+TEST_F(frmRestoreBackupsTest, ListsEachBackupUnderThePathItRestoresTo) {
+    Backup("C~~WINDOWS~SYSTEM~A.DLL.backup");
+    Backup("C~~PROGRA~1~Velto~B.OCX.backup");
+    Backup("D~~GONE~C.DLL.backup");
+    Backup("odd.backup");
+    Backup("C~~WINDOWS~D.DLL.backup.1");
+    Backup("notes.txt");
+    window.Show();
+    std::vector<std::string> lines = Lines();
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{"C:\\PROGRA~1\\Velto\\B.OCX",
+                                               "C:\\WINDOWS\\SYSTEM\\A.DLL", "D:\\GONE\\C.DLL"}));
+    ExpectLinesMatchBackups();
+    EXPECT_EQ(window.lbFolder->text().toStdString(), "Backups in C:\\BACK\\");
+
+    const int gone = static_cast<int>(
+        std::find(window.BackupFiles.begin(), window.BackupFiles.end(), "D~~GONE~C.DLL.backup") -
+        window.BackupFiles.begin());
+    window.List1->setCurrentRow(gone);
+    EXPECT_EQ(window.lbRestoreTo->text().toStdString(),
+              "D~~GONE~C.DLL.backup is restored to D:\\GONE\\C.DLL  (that folder does not exist "
+              "on this machine)");
+}
+
+TEST_F(frmRestoreBackupsTest, RestoringTwoNeighbouringLinesTakesExactlyThoseAndTheRestStillWork) {
+    for (const char* name : {"A1", "A2", "A3", "A4"}) {
+        Backup(std::string("C~~WINDOWS~") + name + ".DLL.backup");
+    }
+    window.Show();
+    ASSERT_EQ(window.List1->count(), 4);
+    const std::vector<std::string> before = Lines();
+    const std::vector<std::string> names = window.BackupFiles;
+    Select({1, 2});
+    QTest::mouseClick(window.cmdRestore, Qt::LeftButton);
+
+    EXPECT_EQ(Lines(), (std::vector<std::string>{before[0], before[3]}));
+    ExpectLinesMatchBackups();
+    EXPECT_TRUE(window.RestoreScheduled);
+    for (const int line : {1, 2}) {
+        EXPECT_NE(Wininit().find(before[line] + "=" + kFolder + names[line]), std::string::npos)
+            << Wininit();
+    }
+    for (const int line : {0, 3}) {
+        EXPECT_EQ(Wininit().find(before[line] + "="), std::string::npos) << Wininit();
+    }
+    ASSERT_EQ(Titles(), std::vector<std::string>{"Files Restored"});
+    EXPECT_EQ(dialogs->MsgBoxes()[0].prompt,
+              "To be Restored on Restart:\r\n" + before[1] + "\r\n" + before[2] + "\r\n");
+    EXPECT_EQ(dialogs->MsgBoxes()[0].style, dialogs::vbInformation);
+
+    Select({0, 1});
+    QTest::mouseClick(window.cmdRestore, Qt::LeftButton);
+    EXPECT_TRUE(Lines().empty());
+    for (const int line : {0, 3}) {
+        EXPECT_NE(Wininit().find(before[line] + "=" + kFolder + names[line]), std::string::npos);
+    }
+}
+
+TEST_F(frmRestoreBackupsTest, AVanishedBackupIsReportedAndDroppedAndNoRestartIsOffered) {
+    Backup("C~~WINDOWS~A.DLL.backup");
+    window.Show();
+    std::filesystem::remove(machine.HostPath(std::string(kFolder) + "C~~WINDOWS~A.DLL.backup"));
+    Select({0});
+    QTest::mouseClick(window.cmdRestore, Qt::LeftButton);
+    ASSERT_EQ(Titles(), std::vector<std::string>{"File Does Not Exist"});
+    EXPECT_EQ(dialogs->MsgBoxes()[0].prompt,
+              "C:\\BACK\\C~~WINDOWS~A.DLL.backup no longer exists.  Cannot restore");
+    EXPECT_TRUE(Lines().empty());
+    EXPECT_FALSE(window.RestoreScheduled);
+    EXPECT_EQ(Wininit(), "");
+    window.close();
+    EXPECT_EQ(dialogs->MsgBoxes().size(), 1u) << "no restart question";
+    EXPECT_FALSE(win32::PendingExitRequest());
+}
+
+TEST_F(frmRestoreBackupsTest, ClosingAfterARestoreOffersTheRestart) {
+    for (const int answer : {dialogs::vbNo, dialogs::vbYes}) {
+        SCOPED_TRACE(answer == dialogs::vbYes ? "Yes" : "No");
+        Backup("C~~WINDOWS~A.DLL.backup");
+        window.Show();
+        Select({0});
+        QTest::mouseClick(window.cmdRestore, Qt::LeftButton);
+        dialogs->Clear();
+        dialogs->AnswerMsgBox(answer);
+        window.close();
+        EXPECT_EQ(Titles(), std::vector<std::string>{"Restart Required"});
+        EXPECT_EQ(win32::PendingExitRequest().has_value(), answer == dialogs::vbYes);
+        if (answer == dialogs::vbYes) {
+            EXPECT_TRUE(win32::PendingExitRequest()->restart);
+        }
+        dialogs->Clear();
+    }
+}
+
+TEST_F(frmRestoreBackupsTest, NothingSelectedOrNoBackupsDoesNothing) {
+    window.Show();
+    EXPECT_TRUE(Lines().empty());
+    EXPECT_EQ(window.lbRestoreTo->text().toStdString(), "There are no backups to restore.");
+    QTest::mouseClick(window.cmdRestore, Qt::LeftButton);
+    window.close();
+
+    Backup("C~~WINDOWS~A.DLL.backup");
+    window.Show();
+    window.List1->clearSelection();
+    QTest::mouseClick(window.cmdRestore, Qt::LeftButton);
+    EXPECT_EQ(Lines().size(), 1u);
+    window.close();
+    EXPECT_TRUE(dialogs->MsgBoxes().empty());
+    EXPECT_EQ(Wininit(), "");
+}
+
+TEST_F(frmRestoreBackupsTest, TheDefaultBackupFolderIsTheProgramsFolder) {
+    vlt::QzRegistry1().DeleteValue("BackupPath");
+    machine.File(std::string(coretest::kProgramDir) + "\\C~~WINDOWS~A.DLL.backup", "a");
+    window.Show();
+    EXPECT_EQ(Lines(), std::vector<std::string>{"C:\\WINDOWS\\A.DLL"});
+}
+
+TEST_F(frmRestoreBackupsTest, TheMainWindowShowsItModallyFromItsButtonAndMenu) {
+    Backup("C~~WINDOWS~A.DLL.backup");
+    frmVelto main;
+    main.Load();
+    dialogs->Clear();
+    int shown = 0;
+    forms::ScopedModalDriver driver([&](forms::Form& form) {
+        auto* restore = dynamic_cast<frmRestoreBackups*>(&form);
+        ASSERT_NE(restore, nullptr);
+        EXPECT_TRUE(restore->ShownModal());
+        EXPECT_EQ(restore->List1->count(), 1);
+        ++shown;
+    });
+    QTest::mouseClick(main.cmdRestore, Qt::LeftButton);
+    main.mnuRestore->trigger();
+    EXPECT_EQ(shown, 2);
+    vlt::State().ScanSucceeded = true;
+    main.Unload();
+}
+
+}  // namespace
