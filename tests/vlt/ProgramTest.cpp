@@ -167,4 +167,20 @@ TEST_F(UnattendedRun, TracingWritesTheTraceFileBesideTheProgram) {
     EXPECT_NE(trace.find("Program end: "), std::string::npos);
 }
 
+TEST_F(UnattendedRun, AnAbortedRunEndsWithTheRunTimeErrorAndANonZeroStatus) {
+    // A machine whose temporary folder is missing: the copy for the restart cannot be made,
+    // and with nobody at a terminal the error box takes Abort.
+    machine.ProfileValue("Machine", "TempDir", "C:\\NOWHERE");
+    machine.File("C:\\APP\\N.DLL", Dll("1.0")).File("C:\\OTHER\\N.DLL", Dll("2.0"));
+    const VltRun run = Vlt("-S");
+    EXPECT_EQ(run.status, 1);
+    std::size_t offered = 0;
+    for (std::size_t at = run.err.find("Application Error!"); at != std::string::npos;
+         at = run.err.find("Application Error!", at + 1)) {
+        ++offered;
+    }
+    EXPECT_EQ(offered, 1u) << "Abort ends the run; no enclosing step asks again\n" << run.err;
+    EXPECT_NE(run.err.find("Run-time error '76':"), std::string::npos) << run.err;
+}
+
 }  // namespace

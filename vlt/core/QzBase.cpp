@@ -23,6 +23,15 @@ void End() {
     throw ProgramEnded{};
 }
 
+void DoError(std::int32_t number, const std::string& text, const std::string& function,
+             const std::string& location) {
+    try {
+        QzDebug1().DoError(number, text, function, location);
+    } catch (const automation::Error& error) {
+        throw ProgramAborted{error};
+    }
+}
+
 void RunEventHandler(const std::function<void()>& handler) {
     std::exception_ptr failure;
     try {
@@ -30,6 +39,10 @@ void RunEventHandler(const std::function<void()>& handler) {
         return;
     } catch (const ProgramEnded&) {
         // The orderly close has unloaded every form; with none left the event loop ends.
+        return;
+    } catch (const ProgramAborted& aborted) {
+        State().Abended = true;
+        Qz_Debug::RunTimeErrorExit(aborted.error);
         return;
     } catch (const automation::Error&) {
         failure = std::current_exception();

@@ -10,8 +10,11 @@
 // window system.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
+
+#include "platform/automation/Errors.h"
 
 namespace vlt {
 
@@ -20,10 +23,23 @@ struct ProgramEnded {};
 // Stops the program here (see above).
 [[noreturn]] void End();
 
+// The user chose Abort, or DoError explained an error the program cannot go on from: the
+// program ends with that run-time error. Like ProgramEnded it is no std::exception, so no
+// enclosing step offers the error a second time on its way up (each would ask again, and an
+// Ignore there would carry on a run the user had ended).
+struct ProgramAborted {
+    automation::Error error;
+};
+
+// QzDebug's DoError for the program's own code: explains the error, offers the problem
+// report, seals the trace file, then ends the program (ProgramAborted).
+[[noreturn]] void DoError(std::int32_t number, const std::string& text, const std::string& function,
+                          const std::string& location);
+
 // Runs a window's event handler: an End inside it stops the handler (the forms are already
-// unloaded, so the event loop ends); an unhandled run-time error shows the platform's
-// run-time error box and marks the run as abended, which ends the event loop with a non-zero
-// exit status.
+// unloaded, so the event loop ends); an aborted program or an unhandled run-time error shows
+// the platform's run-time error box and marks the run as abended, which ends the event loop
+// with a non-zero exit status.
 void RunEventHandler(const std::function<void()>& handler);
 
 }  // namespace vlt

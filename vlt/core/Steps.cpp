@@ -6,6 +6,7 @@
 
 #include "controls/debug/QzDebug.h"
 #include "platform/dialogs/Dialogs.h"
+#include "vlt/core/QzBase.h"
 #include "vlt/core/VltState.h"
 
 namespace vlt {
@@ -31,8 +32,14 @@ bool Steps::run(std::string step, const std::function<void()>& statement) {
             std::rethrow_exception(failure);
         }
         const automation::Error error = AsRunTimeError(failure);
-        if (debug->AbortRetryIgnoreError(error.Number(), error.Description(), procedure_, step_) !=
-            dialogs::vbRetry) {
+        int answer = dialogs::vbIgnore;
+        try {
+            answer = debug->AbortRetryIgnoreError(error.Number(), error.Description(), procedure_,
+                                                  step_);
+        } catch (const automation::Error& aborted) {
+            throw ProgramAborted{aborted};
+        }
+        if (answer != dialogs::vbRetry) {
             return false;
         }
     }

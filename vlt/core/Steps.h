@@ -1,7 +1,8 @@
 // Error handling by steps. A procedure runs its statements as named steps; a run-time error
 // in a step is offered to the user through QzDebug's AbortRetryIgnoreError with the step's
 // text and the procedure's name. Retry runs the step again, Ignore goes on with the next step,
-// Abort ends the program (DoError raises the error again, and it leaves the procedure).
+// Abort ends the program: DoError explains the error, which then leaves every procedure as
+// ProgramAborted (QzBase.h), so no enclosing step offers it a second time.
 //
 //   Steps steps("modVLTFinalize.DoActionReport");
 //   steps.run("Saving Temp Report File: " + name, [&] { ... });

@@ -101,8 +101,8 @@ TEST_F(MainTest, AFailedStepIsOfferedWithItsTextAndAbortEndsTheProgram) {
     try {
         RunMain("-S");
         FAIL() << "Abort did not end Main";
-    } catch (const automation::Error& error) {
-        EXPECT_EQ(error.Number(), automation::OutOfMemory);
+    } catch (const vlt::ProgramAborted& aborted) {
+        EXPECT_EQ(aborted.error.Number(), automation::OutOfMemory);
     }
     const auto boxes = dialogs->MsgBoxes();
     ASSERT_GE(boxes.size(), 2u);

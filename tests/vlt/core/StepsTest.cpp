@@ -1,10 +1,12 @@
 // Tracing of procedures and error handling by steps.
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
 #include "platform/automation/Errors.h"
 #include "tests/vlt/core/CoreTestSupport.h"
 #include "vlt/core/GlobalControls.h"
+#include "vlt/core/QzBase.h"
 #include "vlt/core/Steps.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
@@ -99,8 +101,8 @@ TEST_F(StepsTest, AbortEndsTheProgramThroughDoErrorWithTheStepAndProcedure) {
     try {
         steps.run("Checking if GoScan", [] { automation::Raise(automation::FileNotFound); });
         FAIL() << "Abort did not end the step";
-    } catch (const automation::Error& error) {
-        EXPECT_EQ(error.Number(), automation::FileNotFound);
+    } catch (const vlt::ProgramAborted& aborted) {
+        EXPECT_EQ(aborted.error.Number(), automation::FileNotFound);
     }
     const auto boxes = dialogs->MsgBoxes();
     ASSERT_GE(boxes.size(), 2u);
@@ -108,6 +110,34 @@ TEST_F(StepsTest, AbortEndsTheProgramThroughDoErrorWithTheStepAndProcedure) {
     EXPECT_EQ(boxes[1].prompt,
               "Error: 53\r\nFile not found\r\nOccurred at function modVelto.Main\r\nChecking if "
               "GoScan");
+}
+
+TEST_F(StepsTest, AnAbortedStepIsNotOfferedAgainByTheStepsAroundIt) {
+    dialogs->AnswerMsgBox(dialogs::vbAbort);
+    vlt::Steps outer("modTest.Outer");
+    vlt::Steps inner("modTest.Inner");
+    bool after = false;
+    EXPECT_THROW(outer.run("Outer step",
+                           [&] {
+                               inner.run("Inner step",
+                                         [] { automation::Raise(automation::DiskFull); });
+                               after = true;
+                           }),
+                 vlt::ProgramAborted);
+    EXPECT_FALSE(after);
+    const auto boxes = dialogs->MsgBoxes();
+    EXPECT_EQ(std::count_if(boxes.begin(), boxes.end(),
+                            [](const auto& box) { return box.title == "Application Error!"; }),
+              1);
+}
+
+TEST_F(StepsTest, AnAbortedProgramEndsItsEventHandlerAsAnAbend) {
+    dialogs->AnswerMsgBox(dialogs::vbAbort);
+    vlt::RunEventHandler([] {
+        vlt::Steps("modTest.Handler").run("Step", [] { automation::Raise(automation::DiskFull); });
+    });
+    EXPECT_TRUE(vlt::State().Abended);
+    EXPECT_EQ(dialogs->MsgBoxes().back().prompt, "Run-time error '61':\r\n\r\nDisk full");
 }
 
 TEST_F(StepsTest, ProgrammingFaultsAreNotOfferedToTheUser) {
