@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <numeric>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/machine/Text.h"
@@ -101,14 +102,20 @@ std::vector<std::string> AssignShortNames(const std::vector<std::string>& longNa
             result[i] = longNames[i];
         }
     }
+    // Names with the same first candidate share every later one, so each such family goes on
+    // from the number after its last one: every number below it is known to be taken, and a
+    // folder of thousands of alike names (backups) costs one try per name, not thousands.
+    std::unordered_map<std::string, unsigned> nextNumber;
     for (const size_t i : order) {
         if (!result[i].empty()) {
             continue;
         }
-        for (unsigned n = 1;; ++n) {
+        unsigned& next = nextNumber.try_emplace(Generate(longNames[i], 1), 1).first->second;
+        for (unsigned n = next;; ++n) {
             std::string candidate = Generate(longNames[i], n);
             if (taken.insert(candidate).second) {
                 result[i] = std::move(candidate);
+                next = n + 1;
                 break;
             }
         }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "platform/machine/ShortNames.h"
 
 namespace {
@@ -58,6 +60,25 @@ TEST(ShortNames, TheBaseShrinksWhenTheNumberGrows) {
     EXPECT_EQ(shortNames[7], "DOCUME~9.TEX");
     EXPECT_EQ(shortNames[8], "DOCUM~10.TEX");
     EXPECT_EQ(shortNames[9], "DOCUM~11.TEX");
+}
+
+TEST(ShortNames, ManyAlikeNamesTakeTheNextFreeNumbersInOrder) {
+    // Backup folders hold thousands of names that share their first six characters.
+    std::vector<std::string> names = {"C~~WIN~5.BAC", "C~~WI~12.BAC"};
+    for (int i = 0; i < 3000; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "C~~WINDOWS~SYSTEM~LIB%04d.DLL.backup", i);
+        names.push_back(name);
+    }
+    const auto shortNames = AssignShortNames(names);
+    EXPECT_EQ(shortNames[0], "C~~WIN~5.BAC");
+    EXPECT_EQ(shortNames[1], "C~~WI~12.BAC");
+    EXPECT_EQ(shortNames[2], "C~~WIN~1.BAC");
+    EXPECT_EQ(shortNames[5], "C~~WIN~4.BAC");
+    EXPECT_EQ(shortNames[6], "C~~WIN~6.BAC");
+    EXPECT_EQ(shortNames[10], "C~~WI~10.BAC");
+    EXPECT_EQ(shortNames[12], "C~~WI~13.BAC");
+    EXPECT_EQ(shortNames[3001], "C~~~3002.BAC");
 }
 
 }  // namespace
