@@ -184,12 +184,17 @@ void CopyToSystemDir(const std::string& Recommended, std::span<const std::string
     const auto inSystemDir = [&](const std::string& folder) {
         return automation::EqualsIgnoreCase(QzBase::LastSlash(folder), systemDir);
     };
-    if (!inSystemDir(File().GrabFilePath(Recommended))) {
+    const std::string recommendedFolder = File().GrabFilePath(Recommended);
+    const bool move = !inSystemDir(recommendedFolder);
+    if (move) {
         AddAction(kActionMove, Recommended, systemDir);
     }
     const std::string name = File().GrabFilename(Recommended);
     for (const std::string& folder : Folders) {
-        if (!inSystemDir(folder)) {
+        // The move has queued the deletion of the recommended copy already; a second one
+        // would list the file twice in the report and fail at the restart.
+        const bool moved = move && automation::EqualsIgnoreCase(folder + name, Recommended);
+        if (!inSystemDir(folder) && !moved) {
             AddAction(kActionDelete, folder + name, "");
         }
     }

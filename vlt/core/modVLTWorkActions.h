@@ -67,7 +67,8 @@ void UpdateActionLog(const std::string& first, std::int32_t code, const std::str
 void CopyAround(const std::string& Recommended, std::span<const std::string> Folders,
                 std::int32_t& First, std::int32_t& Last);
 // Queues moving Recommended into the system folder (unless it lies there) and deleting the
-// copies in every other folder; same range and refusal rules as CopyAround.
+// copies in every other folder, the moved copy once; same range and refusal rules as
+// CopyAround.
 void CopyToSystemDir(const std::string& Recommended, std::span<const std::string> Folders,
                      std::int32_t& First, std::int32_t& Last);
 void DeleteFile(const std::string& Path);
