@@ -39,13 +39,16 @@ QString Q(const std::string& text) {
 }
 
 // A command button whose caption wraps onto a second line when the button is too narrow for
-// it, as the old command buttons did: "Accept Recommended" in the narrow button column.
+// it, as the old command buttons did ("Accept Recommended" in the narrow button column), and
+// whose text gets smaller, down to a readable least size, when one word alone is too wide.
 class WrappingButton : public QPushButton {
   public:
     using QPushButton::QPushButton;
 
   protected:
     void paintEvent(QPaintEvent* /*event*/) override {
+        constexpr int kFlags = Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic;
+        constexpr double kLeastPoints = 6.5;
         QStylePainter painter(this);
         QStyleOptionButton option;
         initStyleOption(&option);
@@ -53,8 +56,17 @@ class WrappingButton : public QPushButton {
         option.text.clear();
         painter.drawControl(QStyle::CE_PushButton, option);
         const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
-        painter.drawItemText(area, Qt::AlignCenter | Qt::TextWordWrap | Qt::TextShowMnemonic,
-                             palette(), isEnabled(), caption, QPalette::ButtonText);
+        QFont font = this->font();
+        while (font.pointSizeF() > kLeastPoints) {
+            const QRect needed = QFontMetrics(font).boundingRect(area, kFlags, caption);
+            if (needed.width() <= area.width() && needed.height() <= area.height()) {
+                break;
+            }
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+        }
+        painter.setFont(font);
+        painter.drawItemText(area, kFlags, palette(), isEnabled(), caption,
+                             QPalette::ButtonText);
     }
 };
 
@@ -167,8 +179,14 @@ frmDupSys::frmDupSys()
     On(mnuLicense, &QAction::triggered, &frmDupSys::mnuLicense_Click);
 
     // The fixed part of the layout (twips in the client area); the resize table moves the rest.
-    constexpr double kColumnLeft = 60;
-    constexpr double kColumnWidth = 1050;
+    // The window keeps the 8-point text it was designed with, so that captions fit the narrow
+    // button column whatever the desktop's default size.
+    QFont font = this->font();
+    font.setPointSize(8);
+    setFont(font);
+    constexpr double kColumnLeft = 45;
+    constexpr double kColumnWidth = 1125;
+    constexpr double kTreeLeft = 1230;
     forms::Move(*cmdRemove, kColumnLeft, 60, kColumnWidth, 420);
     forms::Move(*cmdWinSys, kColumnLeft, 540, kColumnWidth, 420);
     forms::Move(*cmdFollowRecommendation, kColumnLeft, 1020, kColumnWidth, 600);
@@ -176,16 +194,17 @@ frmDupSys::frmDupSys()
     forms::Move(*cmdRestore, kColumnLeft, 2340, kColumnWidth, 420);
     forms::Move(*cmdRescan, kColumnLeft, 2820, kColumnWidth, 420);
     forms::Move(*cmdExit, kColumnLeft, 3480, kColumnWidth, 420);
-    forms::Move(*Label1, 1170, 30, 6300, 225);
-    forms::Move(*TreeView1, 1170, 285, 0, 0);
-    forms::Move(*cmdFileCompare, 0, 0, 270, 270);
-    forms::Move(*cmdExpandAll, 0, 0, 270, 270);
-    forms::Move(*cmdCollapseAll, 0, 0, 270, 270);
-    forms::Move(*ckBackup, kColumnLeft, 0, kColumnWidth, 270);
-    forms::Move(*txBackupPath, 1170, 0, 0, 300);
-    forms::Move(*cmdGetBackup, 0, 0, 300, 300);
+    forms::Move(*Label1, kTreeLeft, 30, 6300, 225);
+    forms::Move(*TreeView1, kTreeLeft, 285, 0, 0);
+    // The right-hand controls end where the tree ends, 60 twips inside the client area.
+    forms::Move(*cmdFileCompare, 0, 0, 330, 270);
+    forms::Move(*cmdExpandAll, 0, 0, 285, 270);
+    forms::Move(*cmdCollapseAll, 0, 0, 330, 270);
+    forms::Move(*ckBackup, 30, 0, 1185, 270);
+    forms::Move(*txBackupPath, kTreeLeft, 0, 0, 300);
+    forms::Move(*cmdGetBackup, 0, 0, 360, 300);
     forms::Move(*Label8, kColumnLeft, 0, 6000, 240);
-    forms::Move(*cmdCancel, 0, 0, 1020, 375);
+    forms::Move(*cmdCancel, 0, 0, 1080, 375);
     setMinimumWidth(forms::TwipsToPixels(7500 - kFrameWidth));
     resize(forms::TwipsToPixels(kDesignWidth - kFrameWidth),
            MenuBar->sizeHint().height() + forms::TwipsToPixels(kDesignHeight - kFrameHeight));

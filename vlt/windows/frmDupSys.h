@@ -55,7 +55,7 @@ class frmDupSys : public forms::Form, public vlt::ReviewWindow {
     // The resize table works with the window's outer size on the classic frame it was designed
     // for: the client area (below the menu bar) plus these borders and caption. Fixing them
     // here makes the layout the same under every window manager and on offscreen.
-    static constexpr double kFrameWidth = 120;
+    static constexpr double kFrameWidth = 60;
     static constexpr double kFrameHeight = 405;
     static constexpr double kDesignWidth = 11400;
     static constexpr double kDesignHeight = 8400;
