@@ -65,8 +65,7 @@ class WrappingButton : public QPushButton {
             font.setPointSizeF(font.pointSizeF() - 0.5);
         }
         painter.setFont(font);
-        painter.drawItemText(area, kFlags, palette(), isEnabled(), caption,
-                             QPalette::ButtonText);
+        painter.drawItemText(area, kFlags, palette(), isEnabled(), caption, QPalette::ButtonText);
     }
 };
 
@@ -126,6 +125,7 @@ frmDupSys::frmDupSys()
       Label8(new QLabel(Client)) {
     setObjectName("frmDupSys");
     setWindowTitle("Duplicated System Files - Velto");
+    setWindowIcon(QIcon(NodePicture(kHasRecommendation)));
     MenuBar->setObjectName("MenuBar");
     Client->setObjectName("Client");
     TreeView1->setObjectName("TreeView1");
@@ -152,6 +152,8 @@ frmDupSys::frmDupSys()
     TreeView1->MouseDown = [this](int button, int shift, double x, double y) {
         vlt::RunEventHandler([=, this] { TreeView1_MouseDown(button, shift, x, y); });
     };
+    // The arrow keys move the selection without a click: the buttons follow it all the same.
+    On(TreeView1, &QTreeWidget::currentItemChanged, &frmDupSys::RefreshSelected);
     On(cmdFileCompare, &QToolButton::clicked, &frmDupSys::cmdFileCompare_Click);
     On(cmdExpandAll, &QToolButton::clicked, &frmDupSys::cmdExpandAll_Click);
     On(cmdCollapseAll, &QToolButton::clicked, &frmDupSys::cmdCollapseAll_Click);

@@ -1,6 +1,7 @@
 // The review window's tree: what the matcher builds for each kind of group, the lazy property
 // rows, the first expansion, Expand All, what a click enables, the load and the resize table.
 #include <QImage>
+#include <QTest>
 #include <set>
 #include <string>
 #include <vector>
@@ -202,6 +203,21 @@ TEST_F(DupSysTest, AClickEnablesTheCommandsTheNodeAllows) {
     }
     // The first click names the group in ClickedKey; later clicks leave it.
     EXPECT_EQ(window->ClickedKey, "NEW.DLL");
+}
+
+TEST_F(DupSysTest, TheButtonsFollowASelectionMadeWithTheKeys) {
+    StandardMachine();
+    Match();
+    window->Show();
+    Click("NEW.DLL");
+    EXPECT_FALSE(window->cmdRemove->isEnabled());
+    window->TreeView1->setFocus();
+    Node("NEW.DLL").SetExpanded(true);
+    Node("NEW.DLL").SetExpanded(true);
+    QTest::keyClick(window->TreeView1, Qt::Key_Down);
+    EXPECT_EQ(window->TreeView1->SelectedItem().Key(), "C:\\APP\\NEW.DLL");
+    EXPECT_TRUE(window->cmdRemove->isEnabled());
+    EXPECT_TRUE(window->cmdWinSys->isEnabled());
 }
 
 TEST_F(DupSysTest, MoveToolTipSaysWhereTheCopyGoes) {
