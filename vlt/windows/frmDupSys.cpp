@@ -196,7 +196,7 @@ frmDupSys::frmDupSys()
     forms::Move(*cmdRestore, kColumnLeft, 2340, kColumnWidth, 420);
     forms::Move(*cmdRescan, kColumnLeft, 2820, kColumnWidth, 420);
     forms::Move(*cmdExit, kColumnLeft, 3480, kColumnWidth, 420);
-    forms::Move(*Label1, kTreeLeft, 30, 6300, 225);
+    forms::Move(*Label1, kTreeLeft, 30, 4500, 225);
     forms::Move(*TreeView1, kTreeLeft, 285, 0, 0);
     // The right-hand controls end where the tree ends, 60 twips inside the client area.
     forms::Move(*cmdFileCompare, 0, 0, 330, 270);
