@@ -2,9 +2,12 @@
 // notes it must show, and the pictures of the window for the documentation. The pictures are
 // written only when VELTO_SCREENSHOTS names a folder (tools write them into docs/), so that an
 // ordinary test run never rewrites committed files.
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QStyle>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +21,22 @@ namespace {
 
 using dupsystest::BareDll;
 using dupsystest::DupSysTest;
+
+// Whether a button's caption has room on one line (a check box's beside its box). The accept
+// button is left out: it wraps its caption and makes it smaller until it fits.
+bool CaptionFits(const QAbstractButton& button) {
+    if (button.objectName() == "cmdFollowRecommendation" || button.text().isEmpty()) {
+        return true;
+    }
+    QString caption = button.text();
+    caption.remove('&');
+    int needed = button.fontMetrics().horizontalAdvance(caption);
+    if (qobject_cast<const QCheckBox*>(&button) != nullptr) {
+        needed += button.style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                  button.style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+    }
+    return needed <= button.width();
+}
 
 class DupSysPictures : public DupSysTest {
   protected:
@@ -37,6 +56,9 @@ class DupSysPictures : public DupSysTest {
     // Saves the window's picture as `name`.png when pictures are asked for; the picture is the
     // window at its size either way, with its context menu drawn in when that is open.
     void Picture(const std::string& name) {
+        for (const QAbstractButton* button : window->Client->findChildren<QAbstractButton*>()) {
+            EXPECT_TRUE(CaptionFits(*button)) << button->objectName().toStdString();
+        }
         QPixmap picture = window->grab();
         EXPECT_EQ(picture.size(), window->size()) << name;
         if (window->mnuActions->isVisible()) {
