@@ -108,9 +108,9 @@ frmRestoreBackups::frmRestoreBackups()
     cmdRestore->setToolTip("Put the selected backups back when Windows restarts");
     forms::Move(*lbFolder, 120, 90, 7260, 285);
     forms::Move(*List1, 120, 405, 7260, 3600);
-    forms::Move(*lbRestoreTo, 120, 4095, 7260, 600);
-    forms::Move(*cmdRestore, 4680, 4800, 2700, 480);
-    resize(forms::TwipsToPixels(7500), forms::TwipsToPixels(5460));
+    forms::Move(*lbRestoreTo, 120, 4095, 7260, 900);
+    forms::Move(*cmdRestore, 4680, 5100, 2700, 480);
+    resize(forms::TwipsToPixels(7500), forms::TwipsToPixels(5760));
     QObject::connect(cmdRestore, &QPushButton::clicked,
                      [this] { vlt::RunEventHandler([this] { cmdRestore_Click(); }); });
     QObject::connect(List1, &QListWidget::currentRowChanged,
@@ -204,9 +204,10 @@ void frmRestoreBackups::List1_Click() {
         return;
     }
     const std::string target = List1->item(line)->text().toStdString();
-    std::string text = BackupFiles[static_cast<std::size_t>(line)] + " is restored to " + target;
+    std::string text =
+        "Restores " + target + "\nfrom the backup " + BackupFiles[static_cast<std::size_t>(line)];
     if (!MachineFolder(FolderOf(target))) {
-        text += "  (that folder does not exist on this machine)";
+        text += "\n(the folder " + FolderOf(target) + " does not exist on this machine)";
     }
     lbRestoreTo->setText(QString::fromStdString(text));
 }

@@ -2,7 +2,10 @@
 
 #include <QEvent>
 #include <QFont>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QPalette>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include "platform/dialogs/App.h"
@@ -10,6 +13,7 @@
 #include "platform/forms/Twips.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/TraceScope.h"
+#include "vlt/windows/frmVelto.h"
 
 frmSplash::frmSplash()
     : Frame1(new QFrame(this)),
@@ -27,7 +31,6 @@ frmSplash::frmSplash()
     setObjectName("frmSplash");
     setWindowFlags(Qt::SplashScreen);
     Frame1->setObjectName("Frame1");
-    Frame1->setFrameShape(QFrame::Box);
     imgLogo->setObjectName("imgLogo");
     lblCompanyProduct->setObjectName("lblCompanyProduct");
     lblProductName->setObjectName("lblProductName");
@@ -35,22 +38,57 @@ frmSplash::frmSplash()
     lblVersion->setObjectName("lblVersion");
     lblWarning->setObjectName("lblWarning");
     lblCopyright->setObjectName("lblCopyright");
-    lblWarning->setWordWrap(true);
+
+    // A white card with a thin border, the logo beside the product's name.
+    Frame1->setFrameShape(QFrame::Box);
+    Frame1->setAutoFillBackground(true);
+    QPalette card = Frame1->palette();
+    card.setColor(QPalette::Window, Qt::white);
+    card.setColor(QPalette::WindowText, QColor(40, 40, 40));
+    Frame1->setPalette(card);
+    imgLogo->setPixmap(frmVelto::ButtonPicture(frmVelto::Picture::Logo));
+    imgLogo->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
     QFont title = lblProductName->font();
-    title.setPointSize(24);
+    title.setPointSize(26);
     title.setBold(true);
     lblProductName->setFont(title);
-    auto* inner = new QVBoxLayout(Frame1);
-    for (QWidget* widget :
-         {static_cast<QWidget*>(imgLogo), static_cast<QWidget*>(lblCompanyProduct),
-          static_cast<QWidget*>(lblProductName), static_cast<QWidget*>(lblPlatform),
-          static_cast<QWidget*>(lblVersion), static_cast<QWidget*>(lblWarning),
-          static_cast<QWidget*>(lblCopyright)}) {
-        inner->addWidget(widget);
+    QPalette blue = lblProductName->palette();
+    blue.setColor(QPalette::WindowText, QColor(30, 58, 122));
+    lblProductName->setPalette(blue);
+    QFont emphasis = lblPlatform->font();
+    emphasis.setItalic(true);
+    lblPlatform->setFont(emphasis);
+    lblWarning->setWordWrap(true);
+    lblWarning->setFrameShape(QFrame::StyledPanel);
+    lblWarning->setMargin(6);
+    lblWarning->setAutoFillBackground(true);
+    QPalette caution = lblWarning->palette();
+    caution.setColor(QPalette::Window, QColor(255, 248, 220));
+    lblWarning->setPalette(caution);
+    QFont small = lblCopyright->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    lblCopyright->setFont(small);
+
+    auto* heading = new QVBoxLayout;
+    heading->setSpacing(2);
+    for (QLabel* label : {lblCompanyProduct, lblProductName, lblPlatform, lblVersion}) {
+        heading->addWidget(label);
     }
+    auto* top = new QHBoxLayout;
+    top->addWidget(imgLogo, 0, Qt::AlignTop);
+    top->addSpacing(12);
+    top->addLayout(heading, 1);
+    auto* inner = new QVBoxLayout(Frame1);
+    inner->setContentsMargins(18, 16, 18, 12);
+    inner->addLayout(top);
+    inner->addSpacing(10);
+    inner->addWidget(lblWarning);
+    inner->addStretch(1);
+    inner->addWidget(lblCopyright);
     auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(Frame1);
-    resize(forms::TwipsToPixels(7400), forms::TwipsToPixels(4300));
+    resize(forms::TwipsToPixels(7400), forms::TwipsToPixels(3600));
     Frame1->installEventFilter(this);
 }
 
@@ -63,6 +101,9 @@ void frmSplash::Form_Load() {
                                                std::to_string(app.Revision())));
     lblProductName->setText(QString::fromStdString(app.Title()));
     lblCopyright->setText(QString::fromStdString(app.LegalCopyright()));
+    if (const QScreen* display = screen()) {
+        move(display->availableGeometry().center() - rect().center());
+    }
 }
 
 void frmSplash::Form_KeyPress() {

@@ -1,5 +1,6 @@
 #include "vlt/windows/frmStandBy.h"
 
+#include <QHBoxLayout>
 #include <QPainter>
 #include <QPixmap>
 #include <QVBoxLayout>
@@ -45,13 +46,20 @@ frmStandBy::frmStandBy()
       Timer1(new QTimer(this)),
       cmdCancel(new QPushButton("&Cancel", this)) {
     setObjectName("frmStandBy");
-    setWindowTitle("Scanning");
+    setWindowTitle(kCaption);
     Labelx->setObjectName("Labelx");
     lbStatus->setObjectName("lbStatus");
     lbtime->setObjectName("lbtime");
     Picture1->setObjectName("Picture1");
     cmdCancel->setObjectName("cmdCancel");
-    lbStatus->setWordWrap(true);
+    QFont bold = Labelx->font();
+    bold.setBold(true);
+    Labelx->setFont(bold);
+    // A long folder path is shortened in the middle rather than widening the window.
+    lbStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lbStatus->setTextFormat(Qt::PlainText);
+    Picture1->setFixedSize(40, 40);
+    Picture1->setAlignment(Qt::AlignCenter);
     for (int i = 0; i < kFrames; ++i) {
         Image1[i] = new QLabel(this);
         Image1[i]->setObjectName("Image1");
@@ -59,13 +67,22 @@ frmStandBy::frmStandBy()
         Image1[i]->setVisible(false);
         forms::Move(*Image1[i], 120 + i * 540, 2400, 480, 480);
     }
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(Labelx);
+    texts->addWidget(lbStatus);
+    texts->addWidget(lbtime);
+    auto* top = new QHBoxLayout;
+    top->addWidget(Picture1, 0, Qt::AlignTop);
+    top->addSpacing(8);
+    top->addLayout(texts, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdCancel);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Labelx);
-    layout->addWidget(Picture1, 0, Qt::AlignHCenter);
-    layout->addWidget(lbStatus);
-    layout->addWidget(lbtime);
-    layout->addWidget(cmdCancel, 0, Qt::AlignHCenter);
-    resize(forms::TwipsToPixels(6000), forms::TwipsToPixels(2700));
+    layout->addLayout(top);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+    resize(forms::TwipsToPixels(6600), forms::TwipsToPixels(2100));
     Timer1->setInterval(kTickMilliseconds);
     QObject::connect(Timer1, &QTimer::timeout, [this] { Timer1_Timer(); });
     QObject::connect(cmdCancel, &QPushButton::clicked,
@@ -74,6 +91,8 @@ frmStandBy::frmStandBy()
 
 void frmStandBy::Form_Load() {
     vlt::TraceScope trace("frmStandBy.Form_Load");
+    // An update check renames the window; every load starts from the design's caption.
+    setWindowTitle(kCaption);
     scanItem_.clear();
     canceled_ = false;
     frame_ = 0;
@@ -90,7 +109,13 @@ void frmStandBy::Form_Unload(int& /*cancel*/) {
 }
 
 void frmStandBy::Timer1_Timer() {
-    lbStatus->setText(QString::fromStdString(ScanItem()));
+    const QString item = QString::fromStdString(ScanItem());
+    const int room = lbStatus->contentsRect().width();
+    const bool tooLong =
+        lbStatus->isVisible() && lbStatus->fontMetrics().horizontalAdvance(item) > room;
+    lbStatus->setText(tooLong ? lbStatus->fontMetrics().elidedText(item, Qt::ElideMiddle, room)
+                              : item);
+    lbStatus->setToolTip(tooLong ? item : QString());
     const double seconds = automation::Round(dialogs::TimerElapsed(startTime_));
     lbtime->setText(
         QString::fromStdString("Elapsed time: " + automation::NumberText(seconds) + " seconds"));

@@ -1,7 +1,8 @@
 // frmStandBy: the progress window of a scan (and of executing the action list or an update
-// check). It shows the current item, or while there is none the folder the listing reads, the
-// seconds since it was loaded and a small animation; Cancel asks the listing to stop and
-// raises the Canceled flag that the core polls.
+// check). It shows the current item, or while there is none the folder the listing reads (a
+// path too long for the window shortened in its middle, whole in the tool tip), the seconds
+// since it was loaded and a small animation; Cancel asks the listing to stop and raises the
+// Canceled flag that the core polls.
 #pragma once
 
 #include <QLabel>
@@ -16,6 +17,7 @@
 class frmStandBy : public forms::Form, public vlt::ProgressWindow {
   public:
     static constexpr int kFrames = 8;
+    static constexpr const char* kCaption = "Scanning";
     // Timer1 ticks four times a second: often enough for the seconds and a smooth animation.
     static constexpr int kTickMilliseconds = 250;
 

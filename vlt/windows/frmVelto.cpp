@@ -157,22 +157,22 @@ void frmVelto::LayOut() {
     auto place = [menu](QWidget* control, double left, double top, double width, double height) {
         forms::Move(*control, left, top + menu, width, height);
     };
-    place(Frame1, 120, 120, 3540, 3180);
+    place(Frame1, 120, 120, 4200, 3180);
     const std::array<QCheckBox*, 8> types = {ckDLL, ckOCX, ckDRV, ckEXE,
                                              ckACM, ckTLB, ckVBX, ckVXD};
     for (std::size_t i = 0; i < types.size(); ++i) {
-        forms::Move(*types[i], 180, 360 + 330 * static_cast<double>(i), 3240, 300);
+        forms::Move(*types[i], 180, 360 + 330 * static_cast<double>(i), 3960, 300);
     }
-    place(frCheckOptions, 3780, 120, 5940, 3180);
-    forms::Move(*ckQzDefault, 180, 360, 5580, 300);
+    place(frCheckOptions, 4440, 120, 5280, 3180);
+    forms::Move(*ckQzDefault, 180, 360, 4920, 300);
     for (int i = 0; i < kCompCount; ++i) {
-        forms::Move(*ckComp[i], i < 6 ? 180 : 3000, 810 + 360 * (i % 6), 2760, 300);
+        forms::Move(*ckComp[i], i < 6 ? 180 : 2700, 810 + 360 * (i % 6), 2460, 300);
     }
-    place(Frame5, 120, 3420, 4770, 1110);
-    forms::Move(*optAllDuplicate[0], 180, 360, 4410, 300);
-    forms::Move(*optAllDuplicate[1], 180, 720, 4410, 300);
-    place(Frame2, 5010, 3420, 4710, 1110);
-    forms::Move(*ckRecommend, 180, 360, 4350, 300);
+    place(Frame5, 120, 3420, 4200, 1110);
+    forms::Move(*optAllDuplicate[0], 180, 360, 3960, 300);
+    forms::Move(*optAllDuplicate[1], 180, 720, 3960, 300);
+    place(Frame2, 4440, 3420, 5280, 1110);
+    forms::Move(*ckRecommend, 180, 360, 4920, 300);
     place(Frame4, 120, 4650, 9600, 2100);
     forms::Move(*List1, 180, 360, 8550, 1290);
     forms::Move(*cmdAddExclusion, 8850, 360, 570, 570);

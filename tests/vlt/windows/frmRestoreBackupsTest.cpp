@@ -133,8 +133,8 @@ TEST_F(frmRestoreBackupsTest, ListsEachBackupUnderThePathItRestoresTo) {
         window.BackupFiles.begin());
     window.List1->setCurrentRow(gone);
     EXPECT_EQ(window.lbRestoreTo->text().toStdString(),
-              "D~~GONE~C.DLL.backup is restored to D:\\GONE\\C.DLL  (that folder does not exist "
-              "on this machine)");
+              "Restores D:\\GONE\\C.DLL\nfrom the backup D~~GONE~C.DLL.backup\n(the folder "
+              "D:\\GONE\\ does not exist on this machine)");
 }
 
 TEST_F(frmRestoreBackupsTest, RestoringTwoNeighbouringLinesTakesExactlyThoseAndTheRestStillWork) {
