@@ -21,6 +21,8 @@ namespace {
 
 // The files of the program's folder, copied from the resources when present.
 constexpr std::array<const char*, 3> kProgramFiles = {"pad_file.xml", "watermark.jpg", "vlt.chm"};
+// The folder of the help pages, in the resources and in the program's folder.
+constexpr const char* kHelpFolder = "help";
 
 std::string ProfileText(machine::Platform platform) {
     const bool nt = platform == machine::Platform::NT;
@@ -90,6 +92,18 @@ std::optional<std::filesystem::path> ResourcesFolder() {
     return std::nullopt;
 }
 
+void CopyResource(const std::filesystem::path& source, const std::filesystem::path& target) {
+    win32::AtomicFile file(target);
+    if (file.error() == 0) {
+        if (const int err = win32::host::CopyContents(source, file.fd()); err != 0) {
+            throw std::runtime_error("cannot copy " + source.string() + ": " + std::strerror(err));
+        }
+    }
+    if (const int err = file.Commit(); err != 0) {
+        throw std::runtime_error("cannot write " + target.string() + ": " + std::strerror(err));
+    }
+}
+
 void CopyProgramFiles(const machine::Machine& m, std::ostream& out) {
     const std::string programDir = m.profile().programDir();
     const auto resources = ResourcesFolder();
@@ -108,18 +122,19 @@ void CopyProgramFiles(const machine::Machine& m, std::ostream& out) {
         if (!std::filesystem::is_regular_file(source, ec)) {
             continue;
         }
-        win32::AtomicFile file(*target / name);
-        if (file.error() == 0) {
-            if (const int err = win32::host::CopyContents(source, file.fd()); err != 0) {
-                throw std::runtime_error("cannot copy " + source.string() + ": " +
-                                         std::strerror(err));
+        CopyResource(source, *target / name);
+        copied.push_back(name);
+    }
+    // The help pages, which the Help command opens in the desktop's browser.
+    std::error_code ec;
+    if (std::filesystem::is_directory(*resources / kHelpFolder, ec)) {
+        CreateFolderTree(programDir + "\\" + kHelpFolder);
+        for (const auto& page : std::filesystem::directory_iterator(*resources / kHelpFolder)) {
+            if (page.is_regular_file(ec)) {
+                CopyResource(page.path(), *target / kHelpFolder / page.path().filename());
             }
         }
-        if (const int err = file.Commit(); err != 0) {
-            throw std::runtime_error("cannot write " + (*target / name).string() + ": " +
-                                     std::strerror(err));
-        }
-        copied.push_back(name);
+        copied.push_back(std::string(kHelpFolder) + "\\");
     }
     out << "  " << programDir << ": ";
     if (copied.empty()) {

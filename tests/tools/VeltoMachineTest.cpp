@@ -86,6 +86,9 @@ TEST_F(VeltoMachine, CreateWritesAWholeMachineThatInfoDescribes) {
     if (std::filesystem::exists(pad)) {
         EXPECT_TRUE(std::filesystem::exists(m / "drives/C/Program Files/Velto/pad_file.xml"));
     }
+    if (std::filesystem::exists(pad.parent_path() / "help" / "index.htm")) {
+        EXPECT_TRUE(std::filesystem::exists(m / "drives/C/Program Files/Velto/help/index.htm"));
+    }
 
     const auto info = Tool({"info", m.string()});
     ASSERT_EQ(info.status, 0) << info.err;
