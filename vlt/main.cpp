@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/file/picker/frmDirListing.h"
 #include "platform/automation/Format.h"
 #include "platform/dialogs/App.h"
 #include "platform/forms/Application.h"
@@ -99,6 +100,8 @@ int main(int argc, char** argv) {
     forms::Application qt(qtArgc, qtArgv);
     vlt::State().CommandLine = options.commandLine;
     vltwindows::InstallWindows();
+    // QzFile's folder picker is a window; the control reaches it through this seam.
+    Qz_File::InstallDirectoryPicker();
     vlt::RunEventHandler([] { ModVelto::Main(); });
     RunWhileAFormIsLoaded(qt);
     const bool abended = vlt::State().Abended;
