@@ -43,7 +43,7 @@ TEST_F(Screenshots, MainWindowAtItsDesignedSizeAndScaledUp) {
     window.List1->addItem("C:\\Program Files\\Old Setup Files");
     window.List1->setCurrentRow(1);
     window.lbNote1->setVisible(true);
-    Take(window, "frmVelto");
+    Take(window, "main-window");
 
     window.resize(window.width() * 5 / 4, window.height() * 5 / 4);
     QApplication::processEvents();
@@ -69,7 +69,7 @@ TEST_F(Screenshots, RestoreWindowWithBackups) {
     window.Show();
     window.List1->setCurrentRow(1);
     window.List1->item(2)->setSelected(true);
-    Take(window, "frmRestoreBackups");
+    Take(window, "restore-window");
     window.close();
 }
 
@@ -80,14 +80,14 @@ TEST_F(Screenshots, FolderPicker) {
     window.InitDir = "C:\\WINDOWS\\SYSTEM";
     window.setWindowTitle("Set Backup Directory");
     window.Show();
-    Take(window, "frmDirListing");
+    Take(window, "folder-picker");
     window.Unload();
 }
 
 TEST_F(Screenshots, SplashWindow) {
     frmSplash window;
     window.Show();
-    Take(window, "frmSplash");
+    Take(window, "splash-window");
     window.Unload();
 }
 
@@ -99,7 +99,7 @@ TEST_F(Screenshots, ProgressWindow) {
     for (int tick = 0; tick < 3; ++tick) {
         window.Timer1_Timer();
     }
-    Take(window, "frmStandBy");
+    Take(window, "progress-window");
     window.Unload();
 }
 
