@@ -37,7 +37,7 @@ void ShowAboutWindow(const char* what, const std::function<void()>& show) {
     } catch (const automation::Error& error) {
         vlt::Trace(std::string(what) + " not shown: " + error.Description());
         dialogs::MsgBox(std::string("The ") + what + " cannot be shown:\r\n" + error.Description(),
-                        dialogs::vbExclamation, std::string(what));
+                        dialogs::vbExclamation);
     }
 }
 

@@ -2,7 +2,9 @@
 // the enabling rules, the comparison mask, exclusions, the scan, help, the update check, exit.
 #include <QTest>
 #include <cerrno>
+#include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -512,6 +514,44 @@ TEST_F(frmVeltoTest, HelpThatCannotBeStartedIsOfferedAgain) {
     EXPECT_NE(dialogs->MsgBoxes()[0].prompt.find("Error 53"), std::string::npos);
 }
 
+TEST_F(frmVeltoTest, RecyclingSendsOnlyTheBackupsToTheBin) {
+    // The Recycle Bin is the desktop's Trash below $XDG_DATA_HOME: one of the test's own.
+    const std::filesystem::path home = machine.HostPath("C:\\").parent_path().parent_path() / "xdg";
+    const char* previous = std::getenv("XDG_DATA_HOME");
+    const std::string kept = previous != nullptr ? previous : "";
+    setenv("XDG_DATA_HOME", home.c_str(), 1);
+    Store({{"BackupPath", "C:\\BACK\\"}});
+    machine.File("C:\\BACK\\C~~WINDOWS~A.DLL.backup", "a")
+        .File("C:\\BACK\\C~~WINDOWS~A.DLL.backup.1", "older a")
+        .File("C:\\BACK\\notes.txt", "mine");
+    LoadWindow();
+    dialogs->AnswerMsgBox(dialogs::vbYes);
+    QTest::mouseClick(window.cmdRecycle, Qt::LeftButton);
+    if (previous != nullptr) {
+        setenv("XDG_DATA_HOME", kept.c_str(), 1);
+    } else {
+        unsetenv("XDG_DATA_HOME");
+    }
+    ASSERT_EQ(dialogs->MsgBoxes().size(), 1u) << "the shell asks once";
+    EXPECT_NE(dialogs->MsgBoxes()[0].prompt.find("2 items"), std::string::npos)
+        << dialogs->MsgBoxes()[0].prompt;
+    EXPECT_FALSE(machine.Exists("C:\\BACK\\C~~WINDOWS~A.DLL.backup"));
+    EXPECT_FALSE(machine.Exists("C:\\BACK\\C~~WINDOWS~A.DLL.backup.1"));
+    EXPECT_TRUE(machine.Exists("C:\\BACK\\notes.txt"));
+    EXPECT_TRUE(std::filesystem::exists(home / "Trash" / "files" / "C~~WINDOWS~A.DLL.backup"));
+}
+
+TEST_F(frmVeltoTest, ALicenceThatCannotBeReadIsExplainedAndTheProgramGoesOn) {
+    LoadWindow();
+    window.mnuLicense->trigger();
+    ASSERT_EQ(dialogs->MsgBoxes().size(), 1u);
+    EXPECT_TRUE(
+        dialogs->MsgBoxes()[0].prompt.starts_with("The licence agreement cannot be shown:\r\n"))
+        << dialogs->MsgBoxes()[0].prompt;
+    EXPECT_EQ(dialogs->MsgBoxes()[0].style, dialogs::vbExclamation);
+    EXPECT_FALSE(vlt::State().Abended);
+}
+
 class UpdateCheckTest : public frmVeltoTest {
   protected:
     // The program's PAD file, published on the local server as `published`.
@@ -551,6 +591,26 @@ TEST_F(UpdateCheckTest, NoNewerVersionSaysSoAndTheProgressWindowComesAndGoes) {
     EXPECT_EQ(dialogs->MsgBoxes()[0].prompt, "No update available");
     EXPECT_EQ(vlt::State().UpdateCheck, nullptr);
     EXPECT_FALSE(server.Requests().empty());
+}
+
+TEST_F(UpdateCheckTest, AnUnreachableServerIsReportedAndTheProgramGoesOn) {
+    std::string pad = PadText("1.0.12");
+    const std::string live = server.Url("");
+    const std::string dead =
+        "http://127.0.0.1:" + std::to_string(testsupport::LocalHttpServer::ClosedPort());
+    for (auto at = pad.find(live); at != std::string::npos; at = pad.find(live)) {
+        pad.replace(at, live.size(), dead);
+    }
+    machine.File(std::string(coretest::kProgramDir) + "\\pad_file.xml", pad);
+    window.mnuUpdateCheck_Click();
+    EXPECT_FALSE(progress->loaded);
+    EXPECT_EQ(vlt::State().UpdateCheck, nullptr);
+    ASSERT_FALSE(dialogs->MsgBoxes().empty());
+    EXPECT_EQ(dialogs->MsgBoxes().back().title, "Update Check");
+    EXPECT_FALSE(vlt::State().Closing);
+    EXPECT_FALSE(vlt::State().Abended);
+    EXPECT_EQ(machine.Read(std::string(coretest::kProgramDir) + "\\pad_file.xml"), pad)
+        << "the program's own PAD file is kept";
 }
 
 TEST_F(UpdateCheckTest, ADeclinedUpdateIsNoUpdate) {
