@@ -139,7 +139,8 @@ const RegisterCreateStep kDemo({
         // The files copied from the resources carry the time of copying: the demo's own date
         // keeps two demo machines alike.
         const timespec installed{static_cast<time_t>(kInstalled), 0};
-        for (const auto& entry : std::filesystem::directory_iterator(watermark.parent_path(), ec)) {
+        for (const auto& entry :
+             std::filesystem::recursive_directory_iterator(watermark.parent_path(), ec)) {
             if (entry.is_regular_file(ec)) {
                 if (const int err = win32::host::SetTimes(entry.path(), installed, installed);
                     err != 0) {
