@@ -1,12 +1,9 @@
 // The program vlt as a user starts it: its host options, the unattended run on a machine
 // without a display (console dialogs, no terminal), the exit status, and the machine's
 // restart when the program ends.
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +11,7 @@
 
 #include "tests/support/MachineBuilder.h"
 #include "tests/support/RegistrySeed.h"
+#include "tests/support/RunProgram.h"
 #include "tools/imagewriter/ImageWriter.h"
 #include "vlt/HostOptions.h"
 
@@ -56,39 +54,14 @@ struct VltRun {
     std::string err;
 };
 
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
-
-std::string ReadAll(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Runs vlt with no terminal (every question takes its least destructive answer) and nothing
-// launched.
+// Runs vlt with no terminal (every question takes its least destructive answer); the test
+// environment launches nothing. Each run captures its output in a folder of its own, so
+// tests running side by side never read each other's output.
 VltRun RunVlt(const std::vector<std::string>& arguments) {
-    const std::filesystem::path out = std::filesystem::temp_directory_path() / "vlt-test-out";
-    const std::filesystem::path err = std::filesystem::temp_directory_path() / "vlt-test-err";
-    std::string command = "VELTO_NO_LAUNCH=1 " + Quoted(VLT_BINARY);
-    for (const std::string& argument : arguments) {
-        command += " " + Quoted(argument);
-    }
-    command += " </dev/null >" + Quoted(out.string()) + " 2>" + Quoted(err.string());
-    VltRun run;
-    const int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = ReadAll(out);
-    run.err = ReadAll(err);
-    std::filesystem::remove(out);
-    std::filesystem::remove(err);
-    return run;
+    std::vector<std::string> argv{VLT_BINARY};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    const testsupport::ProgramRun program = testsupport::RunProgram(argv);
+    return {program.status, program.out, program.err};
 }
 
 TEST(Program, HelpVersionAndBadOptions) {
