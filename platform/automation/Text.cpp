@@ -88,6 +88,50 @@ char32_t Lower(char32_t c) {
     }
 }
 
+// The upper-case form of a text byte by byte, without building it.
+class UpperBytes {
+  public:
+    explicit UpperBytes(std::string_view text) : text_(text) {}
+
+    // The next byte, or -1 after the last.
+    int Next() {
+        if (at_ == length_) {
+            if (pos_ >= text_.size()) {
+                return -1;
+            }
+            Fill();
+        }
+        return static_cast<unsigned char>(bytes_[at_++]);
+    }
+
+  private:
+    void Fill() {
+        const std::size_t start = pos_;
+        char32_t c = 0;
+        at_ = 0;
+        if (!DecodeUtf8(text_, pos_, c)) {
+            bytes_[0] = text_[pos_++];
+            length_ = 1;
+            return;
+        }
+        const char32_t upper = Upper(c);
+        if (upper == c) {
+            length_ = pos_ - start;
+            text_.copy(bytes_, length_, start);
+            return;
+        }
+        std::string encoded;
+        AppendUtf8(encoded, upper);
+        length_ = encoded.copy(bytes_, sizeof bytes_);
+    }
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    char bytes_[4] = {};
+    std::size_t length_ = 0;
+    std::size_t at_ = 0;
+};
+
 template <class Map>
 std::string MapCase(std::string_view text, Map map) {
     std::string out;
@@ -134,14 +178,24 @@ std::string_view Trim(std::string_view text) {
 }
 
 int CompareIgnoreCase(std::string_view a, std::string_view b) {
-    const std::string upperA = UCase(a);
-    const std::string upperB = UCase(b);
-    const int c = upperA.compare(upperB);
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    UpperBytes upperA(a);
+    UpperBytes upperB(b);
+    for (;;) {
+        const int x = upperA.Next();
+        const int y = upperB.Next();
+        if (x != y) {
+            return x < y ? -1 : 1;
+        }
+        if (x < 0) {
+            return 0;
+        }
+    }
 }
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    return CompareIgnoreCase(a, b) == 0;
+    // Every letter and its partner take the same number of bytes, so texts of different
+    // lengths never match.
+    return a == b || (a.size() == b.size() && CompareIgnoreCase(a, b) == 0);
 }
 
 bool IsValidUtf8(std::string_view text) {
@@ -156,6 +210,9 @@ bool IsValidUtf8(std::string_view text) {
 }
 
 void AppendUtf8(std::string& out, char32_t c) {
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        c = 0xFFFD;
+    }
     if (c < 0x80) {
         out.push_back(static_cast<char>(c));
     } else if (c < 0x800) {
@@ -182,16 +239,23 @@ char32_t CodePointFromWindows1252(std::uint8_t byte) {
     return byte >= 0x80 && byte <= 0x9F ? kHigh[byte - 0x80] : char32_t{byte};
 }
 
-std::string TextFromFileBytes(std::string_view bytes) {
-    if (IsValidUtf8(bytes)) {
-        return std::string(bytes);
-    }
+std::string TextFromWindows1252(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
     for (const char b : bytes) {
         AppendUtf8(out, CodePointFromWindows1252(static_cast<std::uint8_t>(b)));
     }
     return out;
+}
+
+std::string TextFromFileBytes(std::string_view bytes) {
+    if (!IsValidUtf8(bytes)) {
+        return TextFromWindows1252(bytes);
+    }
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
+        bytes.remove_prefix(3);
+    }
+    return std::string(bytes);
 }
 
 char32_t NextCodePoint(std::string_view text, std::size_t& pos) {

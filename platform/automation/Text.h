@@ -28,11 +28,15 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 int CompareIgnoreCase(std::string_view a, std::string_view b);
 
 bool IsValidUtf8(std::string_view text);
-// Appends the UTF-8 encoding of a code point (0..0x10FFFF, surrogates excluded).
+// Appends the UTF-8 encoding of a code point; a surrogate or anything above U+10FFFF (a lone
+// UTF-16 unit read from a file, say) becomes U+FFFD.
 void AppendUtf8(std::string& out, char32_t codePoint);
 // The Unicode code point of a Windows-1252 byte (undefined bytes map to the same code point).
 char32_t CodePointFromWindows1252(std::uint8_t byte);
-// Text read from a file: kept when it is valid UTF-8, else decoded as Windows-1252.
+// Windows-1252 bytes to UTF-8.
+std::string TextFromWindows1252(std::string_view bytes);
+// Text read from a file (or received as one): kept when it is valid UTF-8, less a leading
+// byte-order mark, else decoded as Windows-1252.
 std::string TextFromFileBytes(std::string_view bytes);
 
 // Decodes the code point at `pos` and advances `pos`; a byte that does not start a valid

@@ -8,7 +8,7 @@ namespace {
 using machine::text::DecodeFileText;
 using machine::text::FoldCase;
 
-TEST(Text, FoldCaseCoversAsciiAndLatin1Only) {
+TEST(Text, FoldCaseCoversAsciiLatin1AndWindows1252Letters) {
     const struct {
         const char* in;
         const char* out;
@@ -21,7 +21,8 @@ TEST(Text, FoldCaseCoversAsciiAndLatin1Only) {
         {"\xC3\xBF", "\xC5\xB8"},  // ÿ -> Ÿ, outside Latin-1
         {"\xC3\x9F", "\xC3\x9F"},  // ß has no single upper-case letter
         {"\xC3\xB7", "\xC3\xB7"},  // ÷ is not a letter
-        {"\xC5\xA1", "\xC5\xA1"},  // š is beyond Latin-1: left alone
+        {"\xC5\xA1\xC5\x93\xC5\xBE", "\xC5\xA0\xC5\x92\xC5\xBD"},  // šœž: code page letters
+        {"\xD0\xB6", "\xD0\xB6"},  // ж is no Windows-1252 letter: left alone
         {"a\xFF"
          "b",
          "A\xFF"
