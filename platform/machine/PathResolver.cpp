@@ -1,16 +1,18 @@
 #include "platform/machine/PathResolver.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 
 #include "platform/machine/NameMapping.h"
-#include "platform/machine/ShortNames.h"
-#include "platform/machine/Text.h"
 
 namespace machine {
 namespace {
@@ -33,6 +35,44 @@ bool Inside(const std::filesystem::path& path, const std::filesystem::path& root
 
 bool SameTime(const timespec& a, const timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Whether a path names an entry and leads through no symbolic link on the way: one walk of
+// the path where looking at each component would walk it once per component. False on
+// kernels without openat2, and then the caller looks component by component.
+bool ExistsWithoutLinks(const std::filesystem::path& path) {
+    open_how how{};
+    how.flags = O_PATH | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    const long fd = ::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
+    if (fd < 0) {
+        return false;
+    }
+    ::close(static_cast<int>(fd));
+    return true;
+}
+
+std::vector<DirEntryName> ReadFolder(const std::filesystem::path& hostDir, int& err) {
+    std::vector<DirEntryName> entries;
+    DIR* dir = ::opendir(hostDir.c_str());
+    if (dir == nullptr) {
+        err = errno;
+        return entries;
+    }
+    errno = 0;
+    while (const dirent* ent = ::readdir(dir)) {
+        const std::string_view name = ent->d_name;
+        if (name != "." && name != "..") {
+            entries.push_back(DirEntryName{std::string(name),
+                                           HostNameToWindows(name),
+                                           {},
+                                           ent->d_type == DT_LNK || ent->d_type == DT_UNKNOWN});
+        }
+        errno = 0;
+    }
+    err = errno;
+    ::closedir(dir);
+    return entries;
 }
 
 }  // namespace
@@ -108,7 +148,8 @@ bool PathResolver::LeadsInside(const std::filesystem::path& hostPath,
     return !ec && Inside(target, driveRoot);
 }
 
-PathResolver::PathResolver(std::vector<DriveInfo> drives) : drives_(std::move(drives)) {}
+PathResolver::PathResolver(std::vector<DriveInfo> drives, std::unique_ptr<FolderWatch> watch)
+    : drives_(std::move(drives)), watch_(std::move(watch)) {}
 
 const DriveInfo* PathResolver::Drive(char letter) const {
     letter = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
@@ -162,6 +203,24 @@ ResolvedPath PathResolver::Resolve(const WindowsPath& path) const {
     out.exists = true;
     out.host = current;
 
+    // Most paths are spelled as on disk: one look at the whole path settles them.
+    if (!path.components.empty()) {
+        std::filesystem::path literal = *root;
+        bool valid = true;
+        for (const std::string& component : path.components) {
+            const auto name = WindowsNameToHost(component);
+            valid = valid && name.has_value();
+            if (valid) {
+                literal /= *name;
+            }
+        }
+        if (valid && ExistsWithoutLinks(literal)) {
+            out.host = std::move(literal);
+            out.windows.components = path.components;
+            return out;
+        }
+    }
+
     for (size_t i = 0; i < path.components.size(); ++i) {
         const bool last = i + 1 == path.components.size();
         const std::string& component = path.components[i];
@@ -178,25 +237,10 @@ ResolvedPath PathResolver::Resolve(const WindowsPath& path) const {
             windowsName = component;
         } else {
             int err = 0;
-            const auto listing = List(current, err);
-            if (listing) {
-                const std::string folded = text::FoldCase(component);
-                const DirEntryName* match = nullptr;
-                for (const DirEntryName& entry : *listing) {
-                    if (text::FoldCase(entry.windows) == folded &&
-                        (match == nullptr || entry.host < match->host)) {
-                        match = &entry;
-                    }
-                }
-                for (size_t k = 0; match == nullptr && k < listing->size(); ++k) {
-                    if (text::FoldCase((*listing)[k].shortName) == folded) {
-                        match = &(*listing)[k];
-                    }
-                }
-                if (match != nullptr && ::lstat((current / match->host).c_str(), &st) == 0) {
-                    hostName = match->host;
-                    windowsName = match->windows;
-                }
+            auto match = Lookup(current, component, err);
+            if (match && ::lstat((current / match->host).c_str(), &st) == 0) {
+                hostName = std::move(match->host);
+                windowsName = std::move(match->windows);
             }
         }
         if (hostName.empty()) {
@@ -279,7 +323,33 @@ std::optional<std::string> PathResolver::ToWindows(const std::filesystem::path& 
 
 std::shared_ptr<const std::vector<DirEntryName>> PathResolver::List(
     const std::filesystem::path& hostDir, int& err) const {
+    std::lock_guard lock(mutex_);
+    FolderListing* listing = Listing(hostDir, err);
+    return listing != nullptr ? listing->Entries() : nullptr;
+}
+
+std::optional<DirEntryName> PathResolver::Lookup(const std::filesystem::path& hostDir,
+                                                 std::string_view windowsName, int& err) const {
+    std::lock_guard lock(mutex_);
+    FolderListing* listing = Listing(hostDir, err);
+    return listing != nullptr ? listing->Lookup(windowsName) : std::nullopt;
+}
+
+std::optional<DirEntryName> PathResolver::Find(const std::filesystem::path& hostDir,
+                                               std::string_view windowsName, int& err) const {
+    std::lock_guard lock(mutex_);
+    FolderListing* listing = Listing(hostDir, err);
+    return listing != nullptr ? listing->FindExact(windowsName) : std::nullopt;
+}
+
+std::uint64_t PathResolver::foldersRead() const {
+    std::lock_guard lock(mutex_);
+    return foldersRead_;
+}
+
+FolderListing* PathResolver::Listing(const std::filesystem::path& hostDir, int& err) const {
     err = 0;
+    ApplyWatchedChanges();
     struct stat st;
     if (::stat(hostDir.c_str(), &st) != 0) {
         err = errno;
@@ -289,71 +359,134 @@ std::shared_ptr<const std::vector<DirEntryName>> PathResolver::List(
         err = ENOTDIR;
         return nullptr;
     }
-    {
-        std::lock_guard lock(mutex_);
-        const auto it = cache_.find(hostDir.native());
-        if (it != cache_.end()) {
-            const CachedListing& cached = it->second;
-            const bool racy = cached.filled.tv_sec - st.st_mtim.tv_sec < kRacySeconds;
-            if (!racy && cached.dev == st.st_dev && cached.ino == st.st_ino &&
-                SameTime(cached.mtime, st.st_mtim) && SameTime(cached.ctime, st.st_ctim)) {
-                return cached.entries;
-            }
+    if (const auto it = cache_.find(hostDir.native()); it != cache_.end()) {
+        const CachedFolder& cached = it->second;
+        const bool same = cached.dev == st.st_dev && cached.ino == st.st_ino;
+        // A watched folder's listing has taken in every change since it was read.
+        if (same && cached.watch >= 0) {
+            return cached.listing.get();
         }
+        const bool racy = cached.filled.tv_sec - st.st_mtim.tv_sec < kRacySeconds;
+        if (same && !racy && SameTime(cached.mtime, st.st_mtim) &&
+            SameTime(cached.ctime, st.st_ctim)) {
+            return cached.listing.get();
+        }
+        Drop(it);
+    }
+    if (cache_.size() >= kMaxCachedFolders) {
+        DropAll(false);
     }
 
-    CachedListing fresh;
+    CachedFolder fresh;
     fresh.dev = st.st_dev;
     fresh.ino = st.st_ino;
     fresh.mtime = st.st_mtim;
     fresh.ctime = st.st_ctim;
     clock_gettime(CLOCK_REALTIME, &fresh.filled);
-
-    DIR* dir = ::opendir(hostDir.c_str());
-    if (dir == nullptr) {
-        err = errno;
-        return nullptr;
-    }
-    auto entries = std::make_shared<std::vector<DirEntryName>>();
-    errno = 0;
-    while (const dirent* ent = ::readdir(dir)) {
-        const std::string_view name = ent->d_name;
-        if (name != "." && name != "..") {
-            entries->push_back(DirEntryName{std::string(name),
-                                            HostNameToWindows(name),
-                                            {},
-                                            ent->d_type == DT_LNK || ent->d_type == DT_UNKNOWN});
+    // Watched before it is read, so that nothing can change unseen in between.
+    fresh.watch = watch_->Add(hostDir);
+    auto entries = ReadFolder(hostDir, err);
+    if (err != 0) {
+        if (fresh.watch >= 0 && byWatch_.count(fresh.watch) == 0) {
+            watch_->Remove(fresh.watch);
         }
-        errno = 0;
-    }
-    const int readErr = errno;
-    ::closedir(dir);
-    if (readErr != 0) {
-        err = readErr;
         return nullptr;
     }
-    std::vector<std::string> windowsNames;
-    windowsNames.reserve(entries->size());
-    for (const auto& entry : *entries) {
-        windowsNames.push_back(entry.windows);
+    ++foldersRead_;
+    fresh.listing = std::make_unique<FolderListing>(std::move(entries));
+    if (fresh.watch >= 0) {
+        byWatch_.emplace(fresh.watch, hostDir.native());
     }
-    auto shortNames = AssignShortNames(windowsNames);
-    for (size_t i = 0; i < entries->size(); ++i) {
-        (*entries)[i].shortName = std::move(shortNames[i]);
-    }
-    fresh.entries = entries;
-
-    std::lock_guard lock(mutex_);
-    if (cache_.size() >= kMaxCachedFolders) {
-        cache_.clear();
-    }
-    cache_[hostDir.native()] = fresh;
-    return entries;
+    return cache_.insert_or_assign(hostDir.native(), std::move(fresh)).first->second.listing.get();
 }
 
-void PathResolver::Forget(const std::filesystem::path& hostDir) const {
+void PathResolver::ApplyWatchedChanges() const {
+    changes_.clear();
+    if (!watch_->Drain(changes_)) {
+        DropAll(true);
+        return;
+    }
+    for (const FolderChange& change : changes_) {
+        const auto [first, last] = byWatch_.equal_range(change.watch);
+        std::vector<std::string> folders;
+        for (auto it = first; it != last; ++it) {
+            folders.push_back(it->second);
+        }
+        for (const std::string& folder : folders) {
+            const auto it = cache_.find(folder);
+            if (it == cache_.end()) {
+                continue;
+            }
+            if (change.name.empty()) {
+                Drop(it);
+            } else {
+                Reread(it, change.name);
+            }
+        }
+    }
+}
+
+void PathResolver::Reread(Cache::iterator folder, const std::string& name) const {
+    struct stat st;
+    if (::lstat((std::filesystem::path(folder->first) / name).c_str(), &st) == 0) {
+        folder->second.listing->Put(name, S_ISLNK(st.st_mode));
+    } else if (errno == ENOENT) {
+        folder->second.listing->Erase(name);
+    } else {
+        Drop(folder);
+    }
+}
+
+void PathResolver::Drop(Cache::iterator folder) const {
+    const int watch = folder->second.watch;
+    if (watch >= 0) {
+        const auto [first, last] = byWatch_.equal_range(watch);
+        for (auto it = first; it != last; ++it) {
+            if (it->second == folder->first) {
+                byWatch_.erase(it);
+                break;
+            }
+        }
+        if (byWatch_.count(watch) == 0) {
+            watch_->Remove(watch);
+        }
+    }
+    cache_.erase(folder);
+}
+
+void PathResolver::DropAll(bool watchesGone) const {
+    if (!watchesGone) {
+        for (const auto& [watch, folder] : byWatch_) {
+            watch_->Remove(watch);
+        }
+    }
+    byWatch_.clear();
+    cache_.clear();
+}
+
+void PathResolver::Refresh(const std::filesystem::path& hostPath) const {
     std::lock_guard lock(mutex_);
-    cache_.erase(hostDir.native());
+    // A folder this process removed, moved or replaced takes its listings, and those of the
+    // folders below it, with it.
+    const std::string& self = hostPath.native();
+    for (auto it = cache_.lower_bound(self); it != cache_.end() && it->first.starts_with(self);) {
+        const std::string& key = it->first;
+        if (key.size() == self.size() || key[self.size()] == '/') {
+            Drop(it++);
+        } else {
+            ++it;
+        }
+    }
+    const auto folder = cache_.find(hostPath.parent_path().native());
+    if (folder == cache_.end()) {
+        return;
+    }
+    if (folder->second.watch < 0) {
+        // Unwatched, the listing cannot tell this change from someone else's made alongside.
+        Drop(folder);
+        return;
+    }
+    Reread(folder, hostPath.filename().native());
 }
 
 }  // namespace machine

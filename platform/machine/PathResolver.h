@@ -7,6 +7,12 @@
 // the exact host name first, else a name equal without regard to case (ASCII and Latin-1), else
 // a generated short name. Nothing resolves outside the drive's host folder: a symbolic link
 // whose target lies outside (or nowhere) is refused.
+//
+// The listings of folders in which a name had to be searched are cached. A listing follows
+// this process's changes entry by entry (Refresh) and everyone's through a folder watch, so
+// that a folder changed a moment ago is not read again. A folder that cannot be watched is
+// checked against its identity and change times, and read again while a change is too recent
+// for its change time to tell one change from the next.
 
 #include <cstdint>
 #include <ctime>
@@ -17,8 +23,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "platform/machine/FolderListing.h"
+#include "platform/machine/FolderWatch.h"
 #include "platform/machine/MachineProfile.h"
 
 namespace machine {
@@ -60,18 +69,10 @@ struct ResolvedPath {
     explicit operator bool() const { return error == PathError::None; }
 };
 
-// One entry of a host folder as Windows sees it.
-struct DirEntryName {
-    std::string host;
-    std::string windows;
-    std::string shortName;
-    // A symbolic link (or an entry whose type readdir did not tell): check where it leads.
-    bool mayBeLink = false;
-};
-
 class PathResolver {
   public:
-    explicit PathResolver(std::vector<DriveInfo> drives);
+    explicit PathResolver(std::vector<DriveInfo> drives,
+                          std::unique_ptr<FolderWatch> watch = MakeHostFolderWatch());
 
     ResolvedPath Resolve(const WindowsPath& path) const;
 
@@ -85,30 +86,56 @@ class PathResolver {
     const DriveInfo* Drive(char letter) const;
     const std::vector<DriveInfo>& drives() const { return drives_; }
 
-    // The entries of a host folder in the host's readdir order, without "." and "..".
-    // Served from a per-folder cache that is refreshed when the folder changes; nullptr with
-    // `err` set to the errno when the folder cannot be read.
+    // The entries of a host folder with their short names, in the host's readdir order (those
+    // added since the folder was last read whole at the end), without "." and "..". nullptr
+    // with `err` set to the errno when the folder cannot be read.
     std::shared_ptr<const std::vector<DirEntryName>> List(const std::filesystem::path& hostDir,
                                                           int& err) const;
-    // Drops the cached listing of a folder whose entries were changed.
-    void Forget(const std::filesystem::path& hostDir) const;
+    // The entry a Windows name stands for in a host folder, found as Resolve finds it (long
+    // name without regard to case, else short name); its short name is not filled in.
+    // nullopt when there is none (`err` 0) or the folder cannot be read (`err` the errno).
+    std::optional<DirEntryName> Lookup(const std::filesystem::path& hostDir,
+                                       std::string_view windowsName, int& err) const;
+    // The entry whose Windows name is exactly `windowsName`, with its short name.
+    std::optional<DirEntryName> Find(const std::filesystem::path& hostDir,
+                                     std::string_view windowsName, int& err) const;
+
+    // This process created, replaced, moved or removed the entry at `hostPath`: the cached
+    // listing of its folder takes in just that name, and listings of folders at or below it
+    // are dropped.
+    void Refresh(const std::filesystem::path& hostPath) const;
+
+    // How many times a folder was read whole since the resolver was made.
+    std::uint64_t foldersRead() const;
 
   private:
-    struct CachedListing {
+    struct CachedFolder {
         std::uint64_t dev = 0;
         std::uint64_t ino = 0;
         timespec mtime{};
         timespec ctime{};
         timespec filled{};
-        std::shared_ptr<const std::vector<DirEntryName>> entries;
+        int watch = -1;
+        std::unique_ptr<FolderListing> listing;
     };
+    using Cache = std::map<std::string, CachedFolder>;
 
     std::optional<std::filesystem::path> CanonicalRoot(const DriveInfo& drive) const;
+    // The up-to-date listing of a folder, read if need be; the lock must be held.
+    FolderListing* Listing(const std::filesystem::path& hostDir, int& err) const;
+    void ApplyWatchedChanges() const;
+    void Reread(Cache::iterator folder, const std::string& name) const;
+    void Drop(Cache::iterator folder) const;
+    void DropAll(bool watchesGone) const;
 
     std::vector<DriveInfo> drives_;
+    std::unique_ptr<FolderWatch> watch_;
     mutable std::mutex mutex_;
     mutable std::map<char, std::filesystem::path> roots_;
-    mutable std::map<std::string, CachedListing> cache_;
+    mutable Cache cache_;
+    mutable std::unordered_multimap<int, std::string> byWatch_;
+    mutable std::vector<FolderChange> changes_;
+    mutable std::uint64_t foldersRead_ = 0;
 };
 
 }  // namespace machine

@@ -99,12 +99,17 @@ std::optional<std::string> GetTempFileNameA(std::string_view path, std::string_v
             SetLastError(ERROR_INVALID_NAME);
             return std::nullopt;
         }
-        // A name taken in another case is taken for Windows too.
-        const auto existing = folder->machine->Resolve(folderPath + name);
-        if (existing && existing.exists) {
+        // A name taken in another case, or as a short name, is taken for Windows too.
+        int err = 0;
+        if (folder->machine->paths().Lookup(folder->host, name, err)) {
             continue;
         }
-        const int err = host::CreateNewFile(folder->host / *hostName);
+        if (err != 0) {
+            SetLastErrorFromErrno(err);
+            return std::nullopt;
+        }
+        const auto created = folder->host / *hostName;
+        err = host::CreateNewFile(created);
         if (err == EEXIST) {
             continue;
         }
@@ -112,7 +117,7 @@ std::optional<std::string> GetTempFileNameA(std::string_view path, std::string_v
             SetLastErrorFromErrno(err);
             return std::nullopt;
         }
-        folder->machine->paths().Forget(folder->host);
+        folder->machine->paths().Refresh(created);
         SetLastError(ERROR_SUCCESS);
         return folderPath + name;
     }

@@ -207,7 +207,8 @@ bool MoveFileExA(std::string_view existing, std::optional<std::string_view> newN
         err = host::SyncDirectory(destination.parent_path());
     }
     from.Forget();
-    to->Forget();
+    // The destination, not the target: a rename that changes only case targets the source.
+    to->machine->paths().Refresh(destination);
     if (err != 0) {
         return err == EEXIST ? Fail(ERROR_ALREADY_EXISTS) : FailErrno(err);
     }

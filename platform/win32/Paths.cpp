@@ -8,7 +8,7 @@ namespace win32 {
 namespace detail {
 
 void Target::Forget() const {
-    machine->paths().Forget(host.parent_path());
+    machine->paths().Refresh(host);
 }
 
 std::optional<Target> Resolve(std::string_view windowsPath) {
@@ -86,14 +86,8 @@ std::optional<std::string> GetShortPathNameA(std::string_view path) {
     std::filesystem::path folder = target->driveRoot;
     for (const std::string& component : target->windows.components) {
         int err = 0;
-        const auto listing = target->machine->paths().List(folder, err);
-        const machine::DirEntryName* found = nullptr;
-        for (size_t i = 0; listing && found == nullptr && i < listing->size(); ++i) {
-            if ((*listing)[i].windows == component) {
-                found = &(*listing)[i];
-            }
-        }
-        if (found == nullptr) {
+        const auto found = target->machine->paths().Find(folder, component, err);
+        if (!found) {
             // The entry vanished between resolving and listing.
             SetLastError(err != 0 ? Win32ErrorFromErrno(err) : ERROR_FILE_NOT_FOUND);
             return std::nullopt;

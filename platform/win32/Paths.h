@@ -35,7 +35,8 @@ struct Target {
     std::filesystem::path driveRoot;
 
     bool isRoot() const { return windows.isRoot(); }
-    // Tells the path cache that the folder holding this path changed.
+    // Tells the path cache that the entry at this path was created, replaced or removed, so
+    // that it forgets what it knew of that one name.
     void Forget() const;
 };
 

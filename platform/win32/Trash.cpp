@@ -376,7 +376,7 @@ int SHFileOperationA(SHFILEOPSTRUCTA& operation) {
     for (const Item& item : items) {
         const int err = toTrash ? MoveToTrash(item.host) : DeleteForGood(item.host);
         if (current) {
-            current->paths().Forget(item.host.parent_path());
+            current->paths().Refresh(item.host);
         }
         if (err != 0) {
             const DWORD code = Win32ErrorFromErrno(err);
