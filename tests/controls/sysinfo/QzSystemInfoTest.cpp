@@ -75,9 +75,11 @@ TEST_F(QzSystemInfoTest, TempFileNameTwice) {
         EXPECT_TRUE(machine_.Exists(name)) << name;
         EXPECT_EQ(machine_.Read(name), "") << name;
     }
-    const std::string abc = info_.TempFileName("ABCDEF");
+    // Only three characters of the prefix are used. The fourth is no hexadecimal digit, so
+    // that the number after the prefix cannot pass for it.
+    const std::string abc = info_.TempFileName("ABCXYZ");
     EXPECT_TRUE(abc.starts_with("C:\\WINDOWS\\TEMP\\ABC")) << abc;
-    EXPECT_FALSE(abc.starts_with("C:\\WINDOWS\\TEMP\\ABCD")) << abc;
+    EXPECT_FALSE(abc.starts_with("C:\\WINDOWS\\TEMP\\ABCX")) << abc;
 }
 
 TEST_F(QzSystemInfoTest, TempFileNameWithoutTempFolder) {
