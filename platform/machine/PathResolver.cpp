@@ -185,6 +185,27 @@ std::optional<std::filesystem::path> PathResolver::CanonicalRoot(const DriveInfo
     return root;
 }
 
+std::optional<std::filesystem::path> PathResolver::LiteralPath(
+    char drive, const std::vector<std::string>& components, std::filesystem::path& root) const {
+    {
+        std::lock_guard lock(mutex_);
+        const auto known = roots_.find(drive);
+        if (known == roots_.end()) {
+            return std::nullopt;
+        }
+        root = known->second;
+    }
+    std::filesystem::path literal = root;
+    for (const std::string& component : components) {
+        const auto name = WindowsNameToHost(component);
+        if (!name) {
+            return std::nullopt;
+        }
+        literal /= *name;
+    }
+    return literal;
+}
+
 ResolvedPath PathResolver::Resolve(const WindowsPath& path) const {
     ResolvedPath out;
     out.windows.drive = path.drive;
@@ -192,6 +213,19 @@ ResolvedPath PathResolver::Resolve(const WindowsPath& path) const {
     if (drive == nullptr) {
         out.error = PathError::PathNotFound;
         return out;
+    }
+    // Most paths are spelled as on disk: one look at the whole path settles them, and tells
+    // as well that the drive's folder is there.
+    if (!path.components.empty()) {
+        std::filesystem::path root;
+        if (auto literal = LiteralPath(drive->letter, path.components, root);
+            literal && ExistsWithoutLinks(*literal)) {
+            out.driveRoot = std::move(root);
+            out.exists = true;
+            out.host = std::move(*literal);
+            out.windows.components = path.components;
+            return out;
+        }
     }
     const auto root = CanonicalRoot(*drive);
     if (!root) {
@@ -202,24 +236,6 @@ ResolvedPath PathResolver::Resolve(const WindowsPath& path) const {
     std::filesystem::path current = *root;
     out.exists = true;
     out.host = current;
-
-    // Most paths are spelled as on disk: one look at the whole path settles them.
-    if (!path.components.empty()) {
-        std::filesystem::path literal = *root;
-        bool valid = true;
-        for (const std::string& component : path.components) {
-            const auto name = WindowsNameToHost(component);
-            valid = valid && name.has_value();
-            if (valid) {
-                literal /= *name;
-            }
-        }
-        if (valid && ExistsWithoutLinks(literal)) {
-            out.host = std::move(literal);
-            out.windows.components = path.components;
-            return out;
-        }
-    }
 
     for (size_t i = 0; i < path.components.size(); ++i) {
         const bool last = i + 1 == path.components.size();

@@ -121,6 +121,11 @@ class PathResolver {
     using Cache = std::map<std::string, CachedFolder>;
 
     std::optional<std::filesystem::path> CanonicalRoot(const DriveInfo& drive) const;
+    // The host path of a Windows path's components taken literally, once the drive's folder
+    // is known (then set in `root`).
+    std::optional<std::filesystem::path> LiteralPath(char drive,
+                                                     const std::vector<std::string>& components,
+                                                     std::filesystem::path& root) const;
     // The up-to-date listing of a folder, read if need be; the lock must be held.
     FolderListing* Listing(const std::filesystem::path& hostDir, int& err) const;
     void ApplyWatchedChanges() const;

@@ -141,6 +141,18 @@ TEST_F(PathResolution, FailuresCarryTheWin32Codes) {
     }
 }
 
+TEST_F(PathResolution, AMediumTakenOutIsNotReadyUntilPutBack) {
+    builder.Drive('D', machine::DriveType::Removable).File("D:\\Setup\\x.txt", "x");
+    const auto folder = builder.folder() / "drives" / "D";
+    ASSERT_TRUE(Resolve("D:\\Setup\\x.txt").exists);
+    std::filesystem::rename(folder, builder.folder() / "elsewhere");
+    for (const char* path : {"D:\\Setup\\x.txt", "D:\\setup\\X.TXT", "D:\\"}) {
+        EXPECT_EQ(Resolve(path).error, PathError::NotReady) << path;
+    }
+    std::filesystem::rename(builder.folder() / "elsewhere", folder);
+    EXPECT_TRUE(Resolve("D:\\Setup\\x.txt").exists);
+}
+
 TEST_F(PathResolution, LinksMayNotLeadOutOfTheDrive) {
     const auto outside = builder.folder() / "outside";
     std::filesystem::create_directories(outside);
