@@ -204,10 +204,11 @@ std::optional<std::vector<WIN32_FIND_DATAA>> FindFiles(std::string_view pattern,
         }
         std::vector<WIN32_FIND_DATAA> found;
         if (target->exists && !target->isRoot()) {
-            const auto shortName = GetShortPathNameA(pattern);
-            auto entry =
-                EntryOf(target->host, target->windows.components.back(),
-                        shortName ? shortName->substr(shortName->rfind('\\') + 1) : std::string());
+            int err = 0;
+            const auto named = target->machine->paths().Find(
+                target->host.parent_path(), target->windows.components.back(), err);
+            auto entry = EntryOf(target->host, target->windows.components.back(),
+                                 named ? named->shortName : std::string());
             if (entry && PassesMask(entry->dwFileAttributes, attributeMask)) {
                 found.push_back(std::move(*entry));
             }

@@ -148,6 +148,14 @@ TEST_F(FindFilesTest, EntriesCarryTheirFacts) {
     EXPECT_EQ(entry.cAlternateFileName, "LONGFI~1.HTM");
     EXPECT_EQ(entry.nFileSize, 10u);
     EXPECT_EQ(entry.dwFileAttributes, FILE_ATTRIBUTE_ARCHIVE);
+    // Named without a wildcard, in another case, or through a link inside the drive.
+    builder.Symlink("C:\\Link", builder.HostPath("C:\\W"));
+    for (const char* exact : {"c:\\w\\LONG FILE NAME.HTML", "C:\\Link\\long file name.html"}) {
+        const auto named = FindFiles(exact, 0);
+        ASSERT_TRUE(named && named->size() == 1) << exact;
+        EXPECT_EQ(named->front().cFileName, "Long File Name.html") << exact;
+        EXPECT_EQ(named->front().cAlternateFileName, "LONGFI~1.HTM") << exact;
+    }
 
     const auto dots = FindFiles("C:\\W\\", 16);
     ASSERT_TRUE(dots);
