@@ -59,12 +59,9 @@ SnapshotFacts GatherSnapshotFacts();
 // figures are kilobytes and say so.
 std::vector<std::string> SnapshotLines(const SnapshotFacts& facts);
 
-// "Windows 95/98/Me" and the other platform texts; empty for an unknown identifier.
-std::string PlatformText(std::uint32_t platformId);
-// "Intel, Pentium Model 2.3" and the other descriptions by processor architecture.
+// The processor line's text: the platform's processor text (win32::ProcessorText), except that
+// an Intel processor of level 0 reads "Intel" alone.
 std::string ProcessorDescription(std::uint32_t architecture, std::uint32_t level,
                                  std::uint32_t revision);
-// "Fixed drive" and the other texts of GetDriveType's values; empty from 7 on.
-std::string DriveTypeText(std::uint32_t type);
 
 }  // namespace Qz_Debug

@@ -12,6 +12,7 @@
 #include "platform/win32/Directories.h"
 #include "platform/win32/ExitWindows.h"
 #include "platform/win32/SpecialFolders.h"
+#include "platform/win32/SystemFactTexts.h"
 #include "platform/win32/SystemInfo.h"
 
 namespace Qz_System_Info {
@@ -45,19 +46,7 @@ std::int32_t ClampToLong(std::uint64_t n) {
         std::min<std::uint64_t>(n, std::numeric_limits<std::int32_t>::max()));
 }
 
-std::string HighLow(std::uint32_t revision) {
-    return std::to_string((revision >> 8) & 0xFF) + "." + std::to_string(revision & 0xFF);
-}
-
 }  // namespace
-
-std::string DriveTypeText(std::int32_t type) {
-    static constexpr const char* kTexts[] = {"Unknown",     "Drive Not Present", "Removable drive",
-                                             "Fixed drive", "Network drive",     "CD-ROM drive",
-                                             "RAM-disk"};
-    return type >= 0 && type < static_cast<std::int32_t>(std::size(kTexts)) ? kTexts[type]
-                                                                            : std::string();
-}
 
 std::string KeyboardTypeText(int type) {
     switch (type) {
@@ -75,64 +64,6 @@ std::string KeyboardTypeText(int type) {
             return "Nokia 9140 or compatible";
         case 7:
             return "Japanese";
-        default:
-            return {};
-    }
-}
-
-std::string ProcessorText(std::uint32_t architecture, std::uint32_t level, std::uint32_t revision) {
-    const std::string lv = std::to_string(level);
-    const std::string model = std::to_string((revision >> 8) & 0xFF);
-    const std::string stepping = std::to_string(revision & 0xFF);
-    switch (architecture) {
-        case 0: {
-            static constexpr const char* kFamilies[] = {
-                ", 80386",       ", 80486",    ", Pentium", ", Pentium Pro or Pentium II",
-                ", Pentium III", ", Pentium 4"};
-            const std::string family =
-                level >= 3 && level <= 8 ? kFamilies[level - 3] : ", Beyond Pentium 4";
-            return "Intel" + family + " Model " + HighLow(revision);
-        }
-        case 1:
-            return "MIPS R" + lv + "000";
-        case 2:
-            return "Alpha " + lv + " Model A" + model + " Pass " + stepping;
-        case 3: {
-            std::string name;
-            switch (level) {
-                case 1:
-                    name = "601";
-                    break;
-                case 3:
-                    name = "603";
-                    break;
-                case 4:
-                    name = "604";
-                    break;
-                case 6:
-                    name = "603+";
-                    break;
-                case 9:
-                    name = "604+";
-                    break;
-                case 20:
-                    name = "620";
-                    break;
-                default:
-                    // The family is 6xx; unlisted levels still say which one.
-                    name = "6" + lv;
-                    break;
-            }
-            return "PPC " + name + " Processor Version " + HighLow(revision);
-        }
-        case 4:
-            return "SH" + lv;
-        case 5:
-            return "ARM Level " + lv;
-        case 6:
-            return "Intel Itanium " + lv + " Model " + HighLow(revision);
-        case 0xFFFF:
-            return "Unknown Level " + lv + " Version " + HighLow(revision);
         default:
             return {};
     }
@@ -197,9 +128,7 @@ void QzSystemInfo::WinVer(std::int32_t& lngMajor, std::int32_t& lngMinor, std::i
         *PlatformEnum = static_cast<OS_VERSIONS>(platform);
     }
     if (strPlatform != nullptr) {
-        static constexpr const char* kPlatforms[] = {"Windows Version 3", "Windows 95/98/Me",
-                                                     "Windows NT/2000/XP or .NET Server"};
-        *strPlatform = version && platform >= 0 && platform <= 2 ? kPlatforms[platform] : "";
+        *strPlatform = version ? win32::PlatformText(platform) : "";
     }
     if (strAdditionalInfo != nullptr) {
         *strAdditionalInfo = version ? UpToNul(version->szCSDVersion) : "";
@@ -215,7 +144,7 @@ DRIVE_TYPES QzSystemInfo::DriveTypeEnum(const std::string& strRoot) const {
 }
 
 std::string QzSystemInfo::DriveType(const std::string& strRoot) const {
-    return DriveTypeText(DriveTypeEnum(strRoot));
+    return win32::DriveTypeText(DriveTypeEnum(strRoot));
 }
 
 void QzSystemInfo::DriveInfo(const std::string& strRoot, std::int32_t& lngTotalSpace,
@@ -273,8 +202,8 @@ void QzSystemInfo::ProcessorInfo(std::string& strProcessor, std::int32_t& lngNum
                                  std::int32_t& lngActiveProcessor, std::string* MinAppAddress,
                                  std::string* MaxAppAddress, std::int32_t* Blocksize) const {
     const win32::SYSTEM_INFO info = win32::GetSystemInfo();
-    strProcessor =
-        ProcessorText(info.wProcessorArchitecture, info.wProcessorLevel, info.wProcessorRevision);
+    strProcessor = win32::ProcessorText(info.wProcessorArchitecture, info.wProcessorLevel,
+                                        info.wProcessorRevision);
     lngNumOfProcessors = static_cast<std::int32_t>(info.dwNumberOfProcessors);
     lngActiveProcessor = static_cast<std::int32_t>(info.dwActiveProcessorMask);
     if (MinAppAddress != nullptr) {

@@ -174,10 +174,9 @@ class QzSystemInfo : public automation::Object {
     int height_ = kDesignSize;
 };
 
-// Texts of the tables, for any value the system may give.
-std::string DriveTypeText(std::int32_t type);
+// Texts of the tables, for any value the system may give (the drive type, platform and
+// processor texts are the platform's: win32::DriveTypeText, PlatformText, ProcessorText).
 std::string KeyboardTypeText(int type);
-std::string ProcessorText(std::uint32_t architecture, std::uint32_t level, std::uint32_t revision);
 std::string SerialNumberText(std::uint32_t serial);
 
 }  // namespace Qz_System_Info

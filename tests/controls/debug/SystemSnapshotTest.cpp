@@ -9,6 +9,7 @@
 
 #include "controls/debug/SystemSnapshot.h"
 #include "platform/win32/HostSystem.h"
+#include "platform/win32/SystemFactTexts.h"
 #include "platform/win32/SystemInfo.h"
 #include "tests/support/MachineBuilder.h"
 
@@ -143,9 +144,9 @@ TEST(SystemSnapshot, DriveTypeText) {
     const char* texts[] = {"Unknown",       "Drive Not Present", "Removable drive", "Fixed drive",
                            "Network drive", "CD-ROM drive",      "RAM-disk",        ""};
     for (std::uint32_t type = 0; type < std::size(texts); ++type) {
-        EXPECT_EQ(DriveTypeText(type), texts[type]) << type;
+        EXPECT_EQ(win32::DriveTypeText(type), texts[type]) << type;
     }
-    EXPECT_EQ(DriveTypeText(0xFFFFFFFF), "");
+    EXPECT_EQ(win32::DriveTypeText(0xFFFFFFFF), "");
 }
 
 // A host with fixed figures, so that the facts of a test machine are known.

@@ -13,6 +13,7 @@
 #include "platform/dialogs/ScriptedDialogs.h"
 #include "platform/win32/ExitWindows.h"
 #include "platform/win32/HostSystem.h"
+#include "platform/win32/SystemFactTexts.h"
 #include "tests/support/MachineBuilder.h"
 #include "tests/support/RegistrySeed.h"
 
@@ -170,9 +171,9 @@ TEST_F(QzSystemInfoTest, Drives) {
         EXPECT_EQ(info_.DriveTypeEnum(c.root), c.type) << c.root;
         EXPECT_EQ(info_.DriveType(c.root), c.text) << c.root;
     }
-    EXPECT_EQ(DriveTypeText(DRIVE_UNKNOWN), "Unknown");
-    EXPECT_EQ(DriveTypeText(7), "");
-    EXPECT_EQ(DriveTypeText(-1), "");
+    EXPECT_EQ(win32::DriveTypeText(DRIVE_UNKNOWN), "Unknown");
+    EXPECT_EQ(win32::DriveTypeText(7), "");
+    EXPECT_EQ(win32::DriveTypeText(-1), "");
 }
 
 TEST_F(QzSystemInfoTest, DriveInfoStaysWithin32Bits) {
@@ -280,7 +281,7 @@ TEST_F(QzSystemInfoTest, ProcessorInfo) {
         {7, 1, 1, ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ProcessorText(c.architecture, c.level, c.revision), c.text)
+        EXPECT_EQ(win32::ProcessorText(c.architecture, c.level, c.revision), c.text)
             << c.architecture << "/" << c.level;
     }
 }
