@@ -4,9 +4,9 @@
 // A Windows path is taken apart into a drive letter and components ("\" and "/" both
 // separate, "." vanishes, ".." stops at the drive root, a path without a drive or a relative
 // one starts at the current directory). Each component is then looked up in its host folder:
-// the exact host name first, else a name equal without regard to case (ASCII and Latin-1), else
-// a generated short name. Nothing resolves outside the drive's host folder: a symbolic link
-// whose target lies outside (or nowhere) is refused.
+// the exact host name first, else a name equal without regard to case (ASCII, Latin-1 and the
+// other Windows-1252 letters), else a generated short name. Nothing resolves outside the
+// drive's host folder: a symbolic link whose target lies outside (or nowhere) is refused.
 //
 // The listings of folders in which a name had to be searched are cached. A listing follows
 // this process's changes entry by entry (Refresh) and everyone's through a folder watch, so
