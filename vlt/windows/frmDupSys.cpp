@@ -11,6 +11,7 @@
 #include "platform/automation/Text.h"
 #include "platform/dialogs/App.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/forms/NamedControls.h"
 #include "platform/forms/Twips.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/TraceScope.h"
@@ -70,27 +71,13 @@ class WrappingButton : public QPushButton {
 };
 
 QPushButton* Button(const char* name, const char* caption, const char* tip, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
+    auto* button = forms::NamedControl<QPushButton>(name, caption, parent);
     button->setToolTip(tip);
     return button;
 }
 
-QToolButton* PictureButton(const char* name, const QPixmap& picture, const char* tip,
-                           QWidget* parent) {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(name);
-    button->setIcon(QIcon(picture));
-    button->setIconSize(picture.size());
-    button->setToolTip(tip);
-    return button;
-}
-
-QAction* MenuItem(QMenu* menu, const char* name, const char* caption) {
-    QAction* item = menu->addAction(caption);
-    item->setObjectName(name);
-    return item;
-}
+using forms::MenuItem;
+using forms::PictureButton;
 
 }  // namespace
 

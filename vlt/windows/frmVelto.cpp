@@ -11,6 +11,7 @@
 #include "platform/automation/Variant.h"
 #include "platform/dialogs/App.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/forms/NamedControls.h"
 #include "platform/forms/Twips.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/Steps.h"
@@ -30,33 +31,19 @@ constexpr const char* kCompCaptions[frmVelto::kCompCount] = {
     "Original File Name", "Internal File Name", "File Copyright", "File Description"};
 
 QGroupBox* Frame(const char* name, const char* caption, QWidget* parent) {
-    auto* frame = new QGroupBox(caption, parent);
-    frame->setObjectName(name);
-    return frame;
+    return forms::NamedControl<QGroupBox>(name, caption, parent);
 }
 
 QCheckBox* CheckBox(const char* name, const char* caption, QWidget* parent) {
-    auto* box = new QCheckBox(caption, parent);
-    box->setObjectName(name);
-    return box;
+    return forms::NamedControl<QCheckBox>(name, caption, parent);
 }
 
 QToolButton* PictureButton(const char* name, frmVelto::Picture picture, const char* tip,
                            QWidget* parent) {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(name);
-    const QPixmap pixmap = frmVelto::ButtonPicture(picture);
-    button->setIcon(QIcon(pixmap));
-    button->setIconSize(pixmap.size());
-    button->setToolTip(tip);
-    return button;
+    return forms::PictureButton(name, frmVelto::ButtonPicture(picture), tip, parent);
 }
 
-QAction* MenuItem(QMenu* menu, const char* name, const char* caption) {
-    QAction* item = menu->addAction(caption);
-    item->setObjectName(name);
-    return item;
-}
+using forms::MenuItem;
 
 }  // namespace
 
