@@ -74,6 +74,9 @@ struct VltState {
     std::int32_t ActionCount = 0;
     std::int32_t NextAction = 0;
     bool BackupActive = false;
+    // Sources whose copy could not be scheduled during this execution: a move must not then
+    // delete its only source.
+    std::vector<std::string> UncopiedSources;
     // Entries numbered from 1: entry k is ActionLog[k - 1]; LogCount entries are live.
     std::vector<LogEntry> ActionLog;
     std::int32_t LogCount = 0;

@@ -28,6 +28,13 @@ bool NamesAFile(const std::string& path) {
            path.find_first_of("?*") == std::string::npos;
 }
 
+bool CopyOfSourceFailed(const std::string& path) {
+    const auto& failed = vlt::State().UncopiedSources;
+    return std::any_of(failed.begin(), failed.end(), [&](const std::string& source) {
+        return automation::EqualsIgnoreCase(source, path);
+    });
+}
+
 void NoRange(std::int32_t& First, std::int32_t& Last) {
     First = vlt::State().ActionCount;
     Last = First - 1;
@@ -98,6 +105,7 @@ bool DoNextAction() {
     }
     if (state.NextAction == 0) {
         state.BackupActive = false;
+        state.UncopiedSources.clear();
     }
     const vlt::ActionEntry entry = state.ActionList[static_cast<std::size_t>(state.NextAction)];
     const std::string& kind = entry[0];
@@ -109,7 +117,12 @@ bool DoNextAction() {
             BackItUp(target);
         }
         vlt::frmStandBy().SetScanItem("Copying " + source + " to " + target);
-        CopyTo(source, target);
+        if (CopyTo(source, target) == 0 && !automation::EqualsIgnoreCase(source, target)) {
+            state.UncopiedSources.push_back(source);
+        }
+    } else if (kind == "2" && CopyOfSourceFailed(source)) {
+        // The second half of a move whose copy failed: the file stays where it is.
+        UpdateActionLog(source, 2, "Error: Not removed, its copy was not scheduled");
     } else if (kind == "2") {
         if (File().FileExists(source) && state.BackupActive) {
             vlt::frmStandBy().SetScanItem("Backing up " + source);

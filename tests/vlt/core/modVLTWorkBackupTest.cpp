@@ -180,6 +180,27 @@ TEST_F(Backups, AFailedTemporaryCopyIsNeverScheduledWhateverTheAnswer) {
     }
 }
 
+TEST_F(Backups, AMoveWhoseCopyFailedKeepsItsSourceButOtherRemovalsGoOn) {
+    modVLTProperties::Backup(false);
+    machine.File("C:\\B\\X.DLL", "other copy");
+    std::filesystem::remove_all(machine.HostPath("C:\\WINDOWS\\TEMP"));
+    modVLTWork::AddAction(modVLTWork::kActionMove, "C:\\A\\X.DLL", "C:\\WINDOWS\\SYSTEM\\");
+    modVLTWork::DeleteFile("c:\\a\\x.dll");
+    modVLTWork::DeleteFile("C:\\B\\X.DLL");
+    dialogs->AnswerMsgBox(dialogs::vbIgnore);
+    dialogs->AnswerMsgBox(dialogs::vbIgnore);
+    while (modVLTWork::DoNextAction()) {
+    }
+    EXPECT_EQ(Codes(), (Strings{"2", "2", "2", "7"}));
+    EXPECT_EQ(
+        State().ActionLog[1],
+        (vlt::LogEntry{"C:\\A\\X.DLL", "2", "Error: Not removed, its copy was not scheduled"}));
+    EXPECT_EQ(State().ActionLog[2][0], "c:\\a\\x.dll");
+    const std::string wininit = Wininit();
+    EXPECT_EQ(wininit.find("A\\X.DLL"), std::string::npos) << wininit;
+    EXPECT_NE(wininit.find("NUL=C:\\B\\X.DLL"), std::string::npos) << wininit;
+}
+
 TEST_F(Backups, RemoveFileDropsTheCountAndSchedulesTheDeletion) {
     SeedCounts({{"C:\\WINDOWS\\SYSTEM\\X.DLL", 2}, {"C:\\A\\X.DLL", 1}});
     modVLTWork::RemoveFile("C:\\WINDOWS\\SYSTEM\\X.DLL");
