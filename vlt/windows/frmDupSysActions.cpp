@@ -5,7 +5,6 @@
 #include <QCursor>
 #include <vector>
 
-#include "controls/about/QzAbout.h"
 #include "controls/file/QzFile.h"
 #include "controls/registry/QzRegistry.h"
 #include "platform/automation/Text.h"
@@ -19,6 +18,7 @@
 #include "vlt/core/modVLTProperties.h"
 #include "vlt/core/modVLTWork.h"
 #include "vlt/core/modVLTWorkActions.h"
+#include "vlt/windows/AboutCommands.h"
 #include "vlt/windows/frmDupSys.h"
 #include "vlt/windows/frmRestoreBackups.h"
 
@@ -367,12 +367,12 @@ void frmDupSys::mnuExcludePath_Click() {
 
 void frmDupSys::mnuAbout_Click() {
     vlt::TraceScope trace("frmDupSys.mnuAbout_Click");
-    vlt::QzAbout1().ShowAbout();
+    vltwindows::ShowAboutBox();
 }
 
 void frmDupSys::mnuLicense_Click() {
     vlt::TraceScope trace("frmDupSys.mnuLicense_Click");
-    vlt::QzAbout1().ShowLicense();
+    vltwindows::ShowLicenceAgreement();
 }
 
 // --- Backup controls ---

@@ -2,7 +2,6 @@
 #include <QListWidgetItem>
 #include <memory>
 
-#include "controls/about/QzAbout.h"
 #include "controls/file/QzFile.h"
 #include "controls/registry/QzRegistry.h"
 #include "controls/sysinfo/QzSystemInfo.h"
@@ -20,6 +19,7 @@
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTProperties.h"
 #include "vlt/core/modVLTWork.h"
+#include "vlt/windows/AboutCommands.h"
 #include "vlt/windows/frmRestoreBackups.h"
 #include "vlt/windows/frmVelto.h"
 
@@ -27,18 +27,6 @@ namespace {
 
 bool HasMark(const QListWidgetItem& line) {
     return line.text().contains("***");
-}
-
-// Runs one of the About control's windows; one that cannot be shown (its PAD file unreadable)
-// is explained instead of ending the program.
-void ShowAboutWindow(const char* what, const std::function<void()>& show) {
-    try {
-        show();
-    } catch (const automation::Error& error) {
-        vlt::Trace(std::string(what) + " not shown: " + error.Description());
-        dialogs::MsgBox(std::string("The ") + what + " cannot be shown:\r\n" + error.Description(),
-                        dialogs::vbExclamation);
-    }
 }
 
 }  // namespace
@@ -209,12 +197,12 @@ void frmVelto::Help_Click() {
 
 void frmVelto::mnuAbout_Click() {
     vlt::TraceScope trace("frmVelto.mnuAbout_Click");
-    ShowAboutWindow("About box", [] { vlt::QzAbout1().ShowAbout(); });
+    vltwindows::ShowAboutBox();
 }
 
 void frmVelto::mnuLicense_Click() {
     vlt::TraceScope trace("frmVelto.mnuLicense_Click");
-    ShowAboutWindow("licence agreement", [] { vlt::QzAbout1().ShowLicense(); });
+    vltwindows::ShowLicenceAgreement();
 }
 
 void frmVelto::mnuUpdateCheck_Click() {

@@ -440,4 +440,18 @@ TEST_F(DupSysCommands, RestoreShowsTheRestoreWindowModally) {
     EXPECT_TRUE(modal);
 }
 
+TEST_F(DupSysCommands, ALicenceThatCannotBeShownKeepsTheQueuedChanges) {
+    Answer({Yes});
+    window->KillIt("C:\\OLD\\NEW.DLL");
+    const Entries queued = Actions();
+    dialogs->Clear();
+    window->mnuLicense->trigger();
+    ASSERT_EQ(dialogs->MsgBoxes().size(), 1u);
+    EXPECT_TRUE(
+        dialogs->MsgBoxes()[0].prompt.starts_with("The licence agreement cannot be shown:\r\n"))
+        << dialogs->MsgBoxes()[0].prompt;
+    EXPECT_FALSE(vlt::State().Abended);
+    EXPECT_EQ(Actions(), queued);
+}
+
 }  // namespace
