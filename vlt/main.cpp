@@ -46,6 +46,8 @@ constexpr const char* kUsage =
     "                 program's folder\n";
 
 // Runs the event loop while a form is loaded and the program has neither closed nor abended.
+// A request to end Windows (the restore window's restart, say) closes the program as the
+// session's end would.
 void RunWhileAFormIsLoaded(forms::Application& app) {
     const auto ended = [] {
         const vlt::VltState& state = vlt::State();
@@ -57,6 +59,7 @@ void RunWhileAFormIsLoaded(forms::Application& app) {
     app.qt().setQuitOnLastWindowClosed(false);
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
+        vlt::RunEventHandler(QzBase::EndIfWindowsIsEnding);
         if (ended()) {
             app.qt().quit();
         }

@@ -12,6 +12,7 @@
 #include "platform/dialogs/Clock.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/inet/Inet.h"
+#include "platform/win32/ExitWindows.h"
 #include "vlt/core/GlobalControls.h"
 #include "vlt/core/Steps.h"
 #include "vlt/core/TraceScope.h"
@@ -128,6 +129,14 @@ void CloseProgram() {
         state.windows.unloadAllForms();
     }
     vlt::End();
+}
+
+void EndIfWindowsIsEnding() {
+    if (vlt::State().Closing || !win32::PendingExitRequest()) {
+        return;
+    }
+    vlt::Trace("Windows is ending the session: closing");
+    CloseProgram();
 }
 
 }  // namespace QzBase

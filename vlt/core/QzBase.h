@@ -62,5 +62,9 @@ void ReleaseUpdateCheck();
 // The orderly close: unloads the control host and every form, then ends the program. A
 // second call returns at once.
 void CloseProgram();
+// Windows is going down (a shut down, power off, log off or restart was asked for): the
+// program closes in order, as it does when Windows ends the session. The event loop calls it;
+// it does nothing while no such request is pending.
+void EndIfWindowsIsEnding();
 
 }  // namespace QzBase

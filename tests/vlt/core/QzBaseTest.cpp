@@ -3,8 +3,10 @@
 #include <stdexcept>
 #include <string>
 
+#include "controls/sysinfo/QzSystemInfo.h"
 #include "controls/upgrade/QzUpgrade.h"
 #include "platform/automation/Errors.h"
+#include "platform/win32/ExitWindows.h"
 #include "tests/vlt/core/CoreTestSupport.h"
 #include "vlt/core/GlobalControls.h"
 #include "vlt/core/QzBase.h"
@@ -53,6 +55,34 @@ TEST_F(CoreTest, CloseProgramRunsOnceAndEndsTheProgram) {
     // The second call does nothing at all: it neither unloads again nor ends the caller.
     EXPECT_NO_THROW(QzBase::CloseProgram());
     EXPECT_EQ(unloads, 1);
+}
+
+TEST_F(CoreTest, EndingWindowsClosesTheProgramAndKeepsARestartForTheEnd) {
+    const std::pair<const char*, void (Qz_System_Info::QzSystemInfo::*)() const> members[] = {
+        {"ShutDown", &Qz_System_Info::QzSystemInfo::ShutDown},
+        {"PowerDown", &Qz_System_Info::QzSystemInfo::PowerDown},
+        {"Logoff", &Qz_System_Info::QzSystemInfo::Logoff},
+        {"Reboot", &Qz_System_Info::QzSystemInfo::Reboot},
+    };
+    for (const auto& [name, member] : members) {
+        SCOPED_TRACE(name);
+        win32::ClearExitRequest();
+        vlt::ResetState();
+        LoadHost();
+        int unloads = 0;
+        vlt::State().windows.unloadAllForms = [&] { ++unloads; };
+        vlt::RunEventHandler(QzBase::EndIfWindowsIsEnding);
+        EXPECT_FALSE(vlt::State().Closing) << "nothing was asked";
+
+        (Qz_System_Info::QzSystemInfo().*member)();
+        vlt::RunEventHandler(QzBase::EndIfWindowsIsEnding);
+        EXPECT_TRUE(vlt::State().Closing);
+        EXPECT_EQ(unloads, 1);
+        const auto request = win32::PendingExitRequest();
+        ASSERT_TRUE(request.has_value());
+        EXPECT_EQ(request->restart, std::string(name) == "Reboot");
+    }
+    win32::ClearExitRequest();
 }
 
 TEST_F(CoreTest, AnEventHandlerStopsAtEndAndAbendsOnAnUnhandledError) {
