@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <vector>
 
+#include "platform/win32/Descriptor.h"
+
 namespace win32::host {
 namespace {
 
@@ -44,22 +46,6 @@ class HostXattrs : public ExtendedAttributes {
 
 const HostXattrs kHostXattrs;
 std::atomic<const ExtendedAttributes*> gXattrs{&kHostXattrs};
-
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 }  // namespace
 

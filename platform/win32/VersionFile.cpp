@@ -9,29 +9,11 @@
 #include <cerrno>
 #include <vector>
 
+#include "platform/win32/Descriptor.h"
 #include "platform/win32/LastError.h"
 #include "platform/win32/VersionErrors.h"
 
 namespace win32 {
-namespace {
-
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
-}  // namespace
 
 bool FileImageSource::Read(std::uint64_t offset, std::span<std::uint8_t> out) {
     if (offset > size_ || size_ - offset < out.size()) {
