@@ -137,6 +137,22 @@ QPixmap Stack() {
     return pixmap;
 }
 
+// The tree's own expand (plus) or collapse (minus) box.
+QPixmap TreeBox(bool plus) {
+    QPixmap pixmap = Blank();
+    QPainter painter(&pixmap);
+    Prepare(painter);
+    painter.setPen(QPen(kInk, 1));
+    painter.setBrush(kPaper);
+    painter.drawRect(QRectF(2.5, 2.5, 11, 11));
+    painter.setPen(QPen(kInk, 1.8));
+    painter.drawLine(QPointF(5, 8), QPointF(11, 8));
+    if (plus) {
+        painter.drawLine(QPointF(8, 5), QPointF(8, 11));
+    }
+    return pixmap;
+}
+
 }  // namespace
 
 QPixmap frmDupSys::NodePicture(int index) {
@@ -173,28 +189,11 @@ QPixmap frmDupSys::ComparePicture() {
 }
 
 QPixmap frmDupSys::ExpandAllPicture() {
-    QPixmap pixmap = Blank();
-    QPainter painter(&pixmap);
-    Prepare(painter);
-    painter.setPen(QPen(kInk, 1));
-    painter.setBrush(kPaper);
-    painter.drawRect(QRectF(2.5, 2.5, 11, 11));
-    painter.setPen(QPen(kInk, 1.8));
-    painter.drawLine(QPointF(5, 8), QPointF(11, 8));
-    painter.drawLine(QPointF(8, 5), QPointF(8, 11));
-    return pixmap;
+    return TreeBox(true);
 }
 
 QPixmap frmDupSys::CollapseAllPicture() {
-    QPixmap pixmap = Blank();
-    QPainter painter(&pixmap);
-    Prepare(painter);
-    painter.setPen(QPen(kInk, 1));
-    painter.setBrush(kPaper);
-    painter.drawRect(QRectF(2.5, 2.5, 11, 11));
-    painter.setPen(QPen(kInk, 1.8));
-    painter.drawLine(QPointF(5, 8), QPointF(11, 8));
-    return pixmap;
+    return TreeBox(false);
 }
 
 QPixmap frmDupSys::FolderPicture() {
