@@ -78,6 +78,57 @@ TEST_F(DupSysCommands, RightClickRecordsTheCopyOfARowAndTheGroupOfANote) {
     EXPECT_FALSE(window->mnuActions->isVisible());
 }
 
+TEST_F(DupSysCommands, TheMenuOffersUndoOnAnAcceptedGroupAndNoDeleteOrCopyOnTheKeptCopy) {
+    window->FirstExpandPending = false;
+    for (const char* key : {"COMP.DLL", "NEW.DLL", "C:\\APP\\NEW.DLL", "REC.DLL"}) {
+        Node(key).SetExpanded(true);
+    }
+    // NEW.DLL accepted: the group and its kept copy show picture 3, the other copy is flagged.
+    Click("C:\\OLD\\NEW.DLL");
+    window->cmdFollowRecommendation_Click();
+    ASSERT_EQ(Image("NEW.DLL"), frmDupSys::kKept);
+
+    struct Case {
+        const char* selected;  // the node clicked last, whose buttons the menu mirrors
+        const char* pressed;   // the node right-clicked
+        bool accept, undo, deleteAndCopy;
+    } const cases[] = {
+        {"NEW.DLL", "NEW.DLL", false, true, false},
+        {"REC.DLL", "C:\\APP\\NEW.DLL", true, true, false},
+        {"COMP.DLL", "C:\\APP\\NEW.DLL*Company Name", false, true, false},
+        {"C:\\APP\\REC.DLL", "C:\\OLD\\NEW.DLL", true, true, true},
+        {"NEW.DLL", "C:\\APP\\REC.DLL", false, false, true},
+        {"REC.DLL", kCompNote, true, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.selected) + " / " + c.pressed);
+        Click(c.selected);
+        window->TreeView1->scrollToItem(Node(c.pressed).Item());
+        Press(c.pressed, forms::vbRightButton);
+        ASSERT_TRUE(window->mnuActions->isVisible());
+        EXPECT_EQ(window->cmdFollowRecommendation->isEnabled(), c.accept);
+        // Accept stays hidden, and Qt reports a hidden entry as disabled: shown, it has the
+        // state the menu gave it.
+        EXPECT_FALSE(window->mnuAccept->isVisible());
+        window->mnuAccept->setVisible(true);
+        EXPECT_EQ(window->mnuAccept->isEnabled(), c.accept);
+        window->mnuAccept->setVisible(false);
+        EXPECT_EQ(window->mnuUndo->isVisible(), c.undo);
+        for (QAction* item : {window->mnuDeleteFile, window->mnuCopy, window->mnuActionDum1}) {
+            EXPECT_EQ(item->isVisible(), c.deleteAndCopy) << item->objectName().toStdString();
+        }
+        EXPECT_TRUE(window->mnuCompare->isVisible());
+        EXPECT_TRUE(window->mnuFileExclude->isVisible());
+        window->mnuActions->hide();
+    }
+
+    // Undo from the menu of the kept copy takes the whole acceptance back.
+    window->ClickedKey = "C:\\APP\\NEW.DLL";
+    window->mnuUndo_Click();
+    EXPECT_TRUE(Actions().empty());
+    EXPECT_EQ(Image("NEW.DLL"), frmDupSys::kHasRecommendation);
+}
+
 TEST_F(DupSysCommands, OnlyACopyCanBeChosen) {
     window->AddProperties(Node("NEW.DLL"));
     // A value holding a backslash must not pass for a path.
@@ -295,6 +346,29 @@ TEST_F(DupSysCommands, CompareRemovesAGroupOfEqualCopies) {
               "Files are not the same\r\n\r\nCompared: \r\nC:\\APP\\QUES.DLL\r\nto\r\n"
               "C:\\OLD\\QUES.DLL");
     EXPECT_TRUE(window->TreeView1->Exists("QUES.DLL"));
+}
+
+TEST_F(DupSysCommands, CompareFromTheNoteRemovesAGroupWhoseCopiesBecameEqual) {
+    // The company names differed at the scan; since then the other copy was replaced by the
+    // same file. The note is no copy: the comparison must look at the two files only.
+    machine.File("C:\\OTHER\\COMP.DLL", dupsystest::Dll("Korvane", "1.0"));
+    ASSERT_EQ(ChildKeys("COMP.DLL"),
+              (Strings{"C:\\APP\\COMP.DLL", "C:\\OTHER\\COMP.DLL", kCompNote}));
+    window->FirstExpandPending = false;
+    Node("COMP.DLL").SetExpanded(true);
+    Press(kCompNote, forms::vbRightButton);
+    window->mnuActions->hide();
+    ASSERT_EQ(window->ClickedKey, "COMP.DLL");
+    window->mnuCompare_Click();
+    EXPECT_EQ(Titles(), Strings{"File Comparison."});
+    EXPECT_EQ(LastPrompt(),
+              "All files with the name:\r\nCOMP.DLL\r\nthat were scanned on your system are the "
+              "same");
+    for (const char* key : {"COMP.DLL", "C:\\APP\\COMP.DLL", kCompNote}) {
+        EXPECT_FALSE(window->TreeView1->Exists(key)) << key;
+    }
+    EXPECT_TRUE(window->TreeView1->Exists("NEW.DLL"));
+    EXPECT_TRUE(Actions().empty());
 }
 
 TEST_F(DupSysCommands, ExcludePathStoresTheFolderAndRemovesOnlyThatCopy) {

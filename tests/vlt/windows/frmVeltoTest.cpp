@@ -21,6 +21,7 @@
 #include "vlt/core/QzBase.h"
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTProperties.h"
+#include "vlt/windows/frmStandBy.h"
 #include "vlt/windows/frmVelto.h"
 
 namespace {
@@ -552,6 +553,63 @@ TEST_F(frmVeltoTest, ALicenceThatCannotBeReadIsExplainedAndTheProgramGoesOn) {
     EXPECT_FALSE(vlt::State().Abended);
 }
 
+// Counts how often a window was raised above the others.
+class RaiseCounter : public QObject {
+  public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ZOrderChange) {
+            ++raised;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+    int raised = 0;
+};
+
+TEST_F(frmVeltoTest, ActivatingTheWindowDuringAScanBringsTheProgressWindowToTheFront) {
+    struct Case {
+        const char* name;
+        bool scanning;
+        bool progressShown;
+        bool raised;
+    } const cases[] = {
+        {"scanning", true, true, true},
+        {"no scan", false, true, false},
+        // Activation must not load a progress window that is not there.
+        {"scanning, progress window closed", true, false, false},
+    };
+    const auto standBy = std::make_shared<frmStandBy>();
+    vlt::State().windows.standBy = standBy;
+    RaiseCounter counter;
+    standBy->installEventFilter(&counter);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoadWindow();
+        vlt::State().ScanSucceeded = c.scanning;
+        if (c.progressShown) {
+            standBy->Show();
+        }
+        counter.raised = 0;
+        window.Show();
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        EXPECT_EQ(counter.raised > 0, c.raised);
+        EXPECT_EQ(standBy->Loaded(), c.progressShown);
+        standBy->Unload();
+        UnloadQuietly();
+    }
+
+    // Without a progress window at all the error is passed over.
+    vlt::State().windows.standBy.reset();
+    LoadWindow();
+    vlt::State().ScanSucceeded = true;
+    window.Show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_FALSE(vlt::State().Abended);
+    EXPECT_TRUE(dialogs->MsgBoxes().empty());
+    UnloadQuietly();
+}
+
 class UpdateCheckTest : public frmVeltoTest {
   protected:
     // The program's PAD file, published on the local server as `published`.
@@ -591,6 +649,38 @@ TEST_F(UpdateCheckTest, NoNewerVersionSaysSoAndTheProgressWindowComesAndGoes) {
     EXPECT_EQ(dialogs->MsgBoxes()[0].prompt, "No update available");
     EXPECT_EQ(vlt::State().UpdateCheck, nullptr);
     EXPECT_FALSE(server.Requests().empty());
+}
+
+TEST_F(UpdateCheckTest, AnAcceptedUpdateClosesTheProgramSoTheInstallerCanRun) {
+    const std::string folder = std::string(coretest::kProgramDir) + "\\";
+    Publish("1.0.13");
+    // The published PAD file announces an installer of 1,048,576 bytes.
+    const std::string installer(1048576, 'I');
+    server.Serve("/velto/download/velto-1.0.12.tar.gz", installer);
+    testsupport::RecordingLauncher launcher;
+    LoadWindow();
+    window.Show();
+    window.List1->addItem("C:\\TEMP");
+    dialogs->AnswerMsgBox(dialogs::vbYes);
+    window.mnuUpdateCheck_Click();
+
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"Update Available", "Velto", "Closing"}));
+    EXPECT_EQ(dialogs->MsgBoxes().back().prompt,
+              "Velto will now close so that the update can install.");
+    EXPECT_EQ(dialogs->MsgBoxes().back().style, dialogs::vbInformation | dialogs::vbOKOnly);
+    EXPECT_EQ(machine.Read(folder + "velto-1.0.12.tar.gz"), installer);
+    const auto commands = launcher.Commands();
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_EQ(commands[0].back(), machine.HostPath(folder + "velto-1.0.12.tar.gz").string());
+    EXPECT_EQ(vlt::State().UpdateCheck, nullptr);
+    EXPECT_FALSE(progress->loaded);
+    // The window is unloaded, which stores the exclusions and ends the program.
+    EXPECT_FALSE(window.Loaded());
+    EXPECT_TRUE(vlt::State().Closing);
+    EXPECT_FALSE(vlt::State().Abended);
+    EXPECT_NE(testsupport::RegistryText(machine, std::string("HKEY_CURRENT_USER\\") + kExclusions)
+                  .find("\"C:\\\\TEMP\"="),
+              std::string::npos);
 }
 
 TEST_F(UpdateCheckTest, AnUnreachableServerIsReportedAndTheProgramGoesOn) {
