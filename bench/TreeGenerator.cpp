@@ -57,13 +57,13 @@ imagewriter::ImageSpec RandomImage(std::mt19937& rng, const std::string& name, b
     if (chosen == imagewriter::Format::Ne) {
         info.fixed->os = 0x00010001;  // 16-bit Windows on DOS
     }
-    imagewriter::ImageSpec spec = imagewriter::VersionImage(info, chosen, language);
+    imagewriter::ImageSpec shape = imagewriter::VersionImage(info, chosen, language);
     if (!versioned) {
-        spec.resources.clear();
+        shape.resources.clear();
     }
     // Real files are rarely this small; a few pages of code and data keep the reads honest.
-    spec.minimumSize = 4096 * static_cast<std::uint64_t>(1 + pick(rng) % 4);
-    return spec;
+    shape.minimumSize = 4096 * static_cast<std::uint64_t>(1 + pick(rng) % 4);
+    return shape;
 }
 
 }  // namespace
@@ -85,13 +85,13 @@ ScratchMachine::~ScratchMachine() {
     std::filesystem::remove_all(folder_, ignored);
 }
 
-GeneratedTree GenerateTree(const std::filesystem::path& root, const TreeSpec& spec) {
-    std::mt19937 rng(spec.seed);
+GeneratedTree GenerateTree(const std::filesystem::path& root, const TreeSpec& shape) {
+    std::mt19937 rng(shape.seed);
     GeneratedTree tree;
     std::filesystem::create_directories(root);
-    for (std::size_t f = 0; f < spec.folders; ++f) {
+    for (std::size_t f = 0; f < shape.folders; ++f) {
         std::filesystem::path folder = root;
-        const std::size_t levels = 1 + f % std::max<std::size_t>(spec.depth, 1);
+        const std::size_t levels = 1 + f % std::max<std::size_t>(shape.depth, 1);
         for (std::size_t level = 0; level < levels; ++level) {
             folder /= "Folder" + std::to_string(level == levels - 1 ? f : level);
         }
@@ -101,22 +101,22 @@ GeneratedTree GenerateTree(const std::filesystem::path& root, const TreeSpec& sp
     std::uniform_real_distribution<double> share(0.0, 1.0);
     std::size_t unique = 0;
     for (std::size_t f = 0; f < tree.folders.size(); ++f) {
-        for (std::size_t i = 0; i < spec.imagesPerFolder; ++i) {
+        for (std::size_t i = 0; i < shape.imagesPerFolder; ++i) {
             // Duplicates draw from a small pool of shared names, the rest are unique.
-            const std::string stem = share(rng) < spec.duplicateShare
+            const std::string stem = share(rng) < shape.duplicateShare
                                          ? "SHARED" + std::to_string(rng() % 64)
                                          : "FILE" + std::to_string(unique++);
             const std::string name =
-                stem + spec.imageExtensions[rng() % spec.imageExtensions.size()];
+                stem + shape.imageExtensions[rng() % shape.imageExtensions.size()];
             const auto path = tree.folders[f] / name;
             if (std::filesystem::exists(path)) {
                 continue;
             }
-            const bool versioned = share(rng) >= spec.unversionedShare;
+            const bool versioned = share(rng) >= shape.unversionedShare;
             WriteFile(path, imagewriter::BuildImage(RandomImage(rng, name, versioned)).bytes);
             tree.images.push_back(path);
         }
-        for (std::size_t i = 0; i < spec.otherFilesPerFolder; ++i) {
+        for (std::size_t i = 0; i < shape.otherFilesPerFolder; ++i) {
             const auto path = tree.folders[f] / ("note" + std::to_string(i) + ".txt");
             WriteFile(path, std::vector<std::uint8_t>(100 + rng() % 4000, 'x'));
             tree.others.push_back(path);
@@ -125,13 +125,13 @@ GeneratedTree GenerateTree(const std::filesystem::path& root, const TreeSpec& sp
     return tree;
 }
 
-NameTreeCounts GenerateNameTree(const std::filesystem::path& root, const NameTreeSpec& spec) {
+NameTreeCounts GenerateNameTree(const std::filesystem::path& root, const NameTreeSpec& shape) {
     std::vector<std::filesystem::path> folders{root};
     std::filesystem::create_directories(root);
-    for (std::size_t first = 0, level = 0; level < spec.depth; ++level) {
+    for (std::size_t first = 0, level = 0; level < shape.depth; ++level) {
         const std::size_t last = folders.size();
         for (std::size_t f = first; f < last; ++f) {
-            for (std::size_t k = 0; k < spec.fanout; ++k) {
+            for (std::size_t k = 0; k < shape.fanout; ++k) {
                 folders.push_back(folders[f] /
                                   ("Dir" + std::to_string(level) + "_" + std::to_string(k)));
                 std::filesystem::create_directory(folders.back());
@@ -140,18 +140,18 @@ NameTreeCounts GenerateNameTree(const std::filesystem::path& root, const NameTre
         first = last;
     }
 
-    std::mt19937 rng(spec.seed);
+    std::mt19937 rng(shape.seed);
     std::uniform_real_distribution<double> share(0.0, 1.0);
     NameTreeCounts counts;
     counts.folders = folders.size();
     // Stems come from a pool about as large as a folder's share of the files, so most names
     // occur in many folders.
-    const std::size_t perFolder = std::max<std::size_t>(1, spec.files / folders.size());
+    const std::size_t perFolder = std::max<std::size_t>(1, shape.files / folders.size());
     const std::size_t pool = std::max<std::size_t>(perFolder * 4, 16);
-    for (std::size_t n = 0; n < spec.files; ++n) {
+    for (std::size_t n = 0; n < shape.files; ++n) {
         const auto& folder = folders[n % folders.size()];
-        const bool matching = share(rng) < spec.matchingShare;
-        const auto& extensions = matching ? spec.matchingExtensions : spec.otherExtensions;
+        const bool matching = share(rng) < shape.matchingShare;
+        const auto& extensions = matching ? shape.matchingExtensions : shape.otherExtensions;
         std::string extension = extensions[rng() % extensions.size()];
         if (rng() % 4 == 0) {
             std::transform(extension.begin(), extension.end(), extension.begin(),

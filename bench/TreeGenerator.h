@@ -46,7 +46,7 @@ struct GeneratedTree {
 };
 
 // Writes the tree below `root` (created) and returns what it wrote.
-GeneratedTree GenerateTree(const std::filesystem::path& root, const TreeSpec& spec);
+GeneratedTree GenerateTree(const std::filesystem::path& root, const TreeSpec& shape);
 
 // A tree of empty files for walking and listing: `depth` levels of `fanout` subfolders below
 // the root, `files` files spread evenly over every folder. A `matchingShare` of the names end
@@ -68,6 +68,6 @@ struct NameTreeCounts {
     std::size_t matching = 0;
 };
 
-NameTreeCounts GenerateNameTree(const std::filesystem::path& root, const NameTreeSpec& spec);
+NameTreeCounts GenerateNameTree(const std::filesystem::path& root, const NameTreeSpec& shape);
 
 }  // namespace benchtree

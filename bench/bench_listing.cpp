@@ -136,10 +136,10 @@ struct Best {
 
 void Measure(std::size_t files, int runs) {
     benchtree::ScratchMachine scratch;
-    benchtree::NameTreeSpec spec;
-    spec.files = files;
+    benchtree::NameTreeSpec shape;
+    shape.files = files;
     const auto root = scratch.driveC() / "TREE";
-    const auto counts = benchtree::GenerateNameTree(root, spec);
+    const auto counts = benchtree::GenerateNameTree(root, shape);
 
     const std::vector<std::string> find = {"find", root.string(), "(",     "-iname", "*.dll",
                                            "-o",   "-iname",      "*.ocx", ")"};

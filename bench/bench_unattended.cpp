@@ -68,11 +68,11 @@ std::vector<std::uint8_t> Image(int version, const std::string& company, bool ve
                                                     {"ProductName", "Sample Product"},
                                                     {"ProductVersion", text}},
                                                    ""});
-    imagewriter::ImageSpec spec = imagewriter::VersionImage(info);
+    imagewriter::ImageSpec shape = imagewriter::VersionImage(info);
     if (!versioned) {
-        spec.resources.clear();
+        shape.resources.clear();
     }
-    return imagewriter::BuildImage(spec).bytes;
+    return imagewriter::BuildImage(shape).bytes;
 }
 
 void Write(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {

@@ -16,11 +16,11 @@ struct Images {
     std::vector<std::string> windowsPaths;
 
     Images() {
-        benchtree::TreeSpec spec;
-        spec.folders = 30;
-        spec.imagesPerFolder = 100;
-        spec.otherFilesPerFolder = 0;
-        tree = benchtree::GenerateTree(machine.driveC() / "WINDOWS", spec);
+        benchtree::TreeSpec shape;
+        shape.folders = 30;
+        shape.imagesPerFolder = 100;
+        shape.otherFilesPerFolder = 0;
+        tree = benchtree::GenerateTree(machine.driveC() / "WINDOWS", shape);
         machine::SetCurrentMachine(machine::Machine::Open(machine.folder()));
         for (const auto& path : tree.images) {
             windowsPaths.push_back(*machine::CurrentMachine()->ToWindowsPath(path));

@@ -1,6 +1,6 @@
 #pragma once
-// The Recycle Bin of the emulated machine is the desktop's Trash, as the freedesktop.org Trash
-// specification lays it out: $XDG_DATA_HOME/Trash (else ~/.local/share/Trash) holding the
+// The Recycle Bin of the emulated machine is the desktop's Trash, in the freedesktop.org Trash
+// layout: $XDG_DATA_HOME/Trash (else ~/.local/share/Trash) holding the
 // files under files/ and, for each, info/<name>.trashinfo with its original path and the
 // time it was deleted. File managers show, restore and empty what the machine put there.
 //

@@ -51,13 +51,13 @@ std::vector<std::uint8_t> ModuleImage(const std::string& name, const Module& mod
                                        {"ProductName", module.description},
                                        {"ProductVersion", VersionText(module.version)}},
                                       ""});
-    ImageSpec spec = VersionImage(info, module.format);
-    spec.dll = module.type != win32::VFT_APP;
-    spec.minimumSize = module.minimumSize;
+    ImageSpec shape = VersionImage(info, module.format);
+    shape.dll = module.type != win32::VFT_APP;
+    shape.minimumSize = module.minimumSize;
     if (module.format == Format::Ne || module.format == Format::Le) {
-        spec.moduleName = name.substr(0, name.find('.'));
+        shape.moduleName = name.substr(0, name.find('.'));
     }
-    return BuildImage(spec).bytes;
+    return BuildImage(shape).bytes;
 }
 
 std::vector<std::uint8_t> Text(const std::string& text) {

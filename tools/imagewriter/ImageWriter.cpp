@@ -41,26 +41,26 @@ void WriteDosHeader(ByteWriter& out, std::uint32_t newHeader, std::string_view m
 }
 
 ImageSpec VersionImage(const VersionInfo& info, Format format, std::uint16_t language) {
-    ImageSpec spec;
-    spec.format = format;
+    ImageSpec shape;
+    shape.format = format;
     Resource resource;
     resource.language = language;
     resource.data = BuildVersionBlock(info, format == Format::Ne || format == Format::Le);
-    spec.resources.push_back(std::move(resource));
-    return spec;
+    shape.resources.push_back(std::move(resource));
+    return shape;
 }
 
-Image BuildImage(const ImageSpec& spec) {
-    switch (spec.format) {
+Image BuildImage(const ImageSpec& shape) {
+    switch (shape.format) {
         case Format::Ne:
-            return BuildNeImage(spec);
+            return BuildNeImage(shape);
         case Format::Le:
-            return BuildLeImage(spec);
+            return BuildLeImage(shape);
         case Format::Pe32:
         case Format::Pe32Plus:
             break;
     }
-    return BuildPeImage(spec);
+    return BuildPeImage(shape);
 }
 
 }  // namespace imagewriter

@@ -112,8 +112,8 @@ struct Image {
     Layout layout;
 };
 
-// Throws std::invalid_argument for specifications no real image could have.
-Image BuildImage(const ImageSpec& spec);
+// Throws std::invalid_argument for a shape no real image could have.
+Image BuildImage(const ImageSpec& shape);
 
 enum class Corruption {
     TruncatedDosHeader,     // the file ends inside the MZ header

@@ -25,8 +25,8 @@ void LengthPrefixed(ByteWriter& out, const std::string& text, std::uint16_t ordi
 
 }  // namespace
 
-Image BuildLeImage(const ImageSpec& spec) {
-    if (spec.resources.size() > 1) {
+Image BuildLeImage(const ImageSpec& shape) {
+    if (shape.resources.size() > 1) {
         throw std::invalid_argument("an LE image holds at most one resource");
     }
     const std::vector<std::uint8_t> code{0xF9, 0xC3};  // stc; ret: the control procedure
@@ -43,8 +43,8 @@ Image BuildLeImage(const ImageSpec& spec) {
     const std::uint32_t pageMap = kHeaderSize + static_cast<std::uint32_t>(loader.Size());
     loader.Append(std::vector<std::uint8_t>{0x00, 0x00, 0x01, 0x00});  // page 1, legal
     const std::uint32_t residentNames = kHeaderSize + static_cast<std::uint32_t>(loader.Size());
-    LengthPrefixed(loader, spec.moduleName, 0);
-    LengthPrefixed(loader, spec.moduleName + "_DDB", 1);
+    LengthPrefixed(loader, shape.moduleName, 0);
+    LengthPrefixed(loader, shape.moduleName + "_DDB", 1);
     loader.U8(0);
     const std::uint32_t entryTable = kHeaderSize + static_cast<std::uint32_t>(loader.Size());
     // One bundle of one 32-bit entry: the device descriptor at offset 0 of object 1.
@@ -57,7 +57,7 @@ Image BuildLeImage(const ImageSpec& spec) {
 
     const std::uint32_t nonResidentNames = kNewHeader + fixupRecords;
     ByteWriter names;
-    LengthPrefixed(names, spec.moduleName + " virtual device", 0);
+    LengthPrefixed(names, shape.moduleName + " virtual device", 0);
     names.U8(0);
 
     Image image;
@@ -67,8 +67,8 @@ Image BuildLeImage(const ImageSpec& spec) {
     const std::uint32_t tailAt = nonResidentNames + static_cast<std::uint32_t>(names.Size());
     std::uint32_t resourceAt = 0;
     std::uint32_t resourceLength = 0;
-    if (!spec.resources.empty()) {
-        const Resource& r = spec.resources.front();
+    if (!shape.resources.empty()) {
+        const Resource& r = shape.resources.front();
         const auto* type = std::get_if<std::uint16_t>(&r.type);
         const auto* name = std::get_if<std::uint16_t>(&r.name);
         if (type == nullptr || name == nullptr) {
@@ -148,8 +148,8 @@ Image BuildLeImage(const ImageSpec& spec) {
     out.AlignTo(0x200);
     out.Append(code);
     out.AlignTo(16);
-    if (spec.minimumSize > out.Size()) {
-        out.Zeros(spec.minimumSize - out.Size());
+    if (shape.minimumSize > out.Size()) {
+        out.Zeros(shape.minimumSize - out.Size());
     }
     image.bytes = std::move(out.Bytes());
     return image;

@@ -191,13 +191,13 @@ std::uint32_t Checksum(const std::vector<std::uint8_t>& bytes, std::size_t check
 
 }  // namespace
 
-Image BuildPeImage(const ImageSpec& spec) {
-    const bool plus = spec.format == Format::Pe32Plus;
+Image BuildPeImage(const ImageSpec& shape) {
+    const bool plus = shape.format == Format::Pe32Plus;
     const std::uint16_t optionalSize = plus ? 240 : 224;
     std::vector<Section> sections;
 
     Section text{".text", {}, 0, 0x60000020};
-    if (spec.dll) {
+    if (shape.dll) {
         // DllMain: return TRUE (stdcall pops three arguments on x86).
         text.data = plus ? std::vector<std::uint8_t>{0xB8, 1, 0, 0, 0, 0xC3}
                          : std::vector<std::uint8_t>{0xB8, 1, 0, 0, 0, 0xC2, 0x0C, 0};
@@ -205,7 +205,7 @@ Image BuildPeImage(const ImageSpec& spec) {
         text.data = {0x31, 0xC0, 0xC3};  // return 0
     }
     sections.push_back(std::move(text));
-    const bool hasResources = !spec.resources.empty();
+    const bool hasResources = !shape.resources.empty();
     if (hasResources) {
         sections.push_back(Section{".rsrc", {}, 0, 0x40000040});
     }
@@ -219,7 +219,7 @@ Image BuildPeImage(const ImageSpec& spec) {
     for (Section& s : sections) {
         s.rva = rva;
         if (s.name == ".rsrc") {
-            resources = BuildResources(spec.resources, rva);
+            resources = BuildResources(shape.resources, rva);
             s.data = resources.bytes;
         }
         s.virtualSize = static_cast<std::uint32_t>(s.data.size());
@@ -228,9 +228,9 @@ Image BuildPeImage(const ImageSpec& spec) {
         rva += static_cast<std::uint32_t>(
             AlignUp(std::max<std::size_t>(s.data.size(), 1), kSectionAlignment));
     }
-    if (spec.minimumSize > fileOffset) {
+    if (shape.minimumSize > fileOffset) {
         Section pad{".data", {}, 0, 0xC0000040};
-        pad.data.resize(AlignUp(spec.minimumSize - fileOffset, kFileAlignment));
+        pad.data.resize(AlignUp(shape.minimumSize - fileOffset, kFileAlignment));
         pad.virtualSize = static_cast<std::uint32_t>(pad.data.size());
         pad.rva = rva;
         pad.fileOffset = fileOffset;
@@ -240,7 +240,7 @@ Image BuildPeImage(const ImageSpec& spec) {
     const std::uint32_t imageSize = rva;
 
     Image image;
-    image.format = spec.format;
+    image.format = shape.format;
     ByteWriter out;
     WriteDosHeader(out, kNewHeader, "This program cannot be run in DOS mode.\r\r\n$");
     image.layout.newHeader = kNewHeader;
@@ -254,7 +254,7 @@ Image BuildPeImage(const ImageSpec& spec) {
     std::uint16_t characteristics =
         0x0002 | 0x0004 | 0x0008;               // executable, no line numbers/symbols
     characteristics |= plus ? 0x0020 : 0x0100;  // large addresses / 32-bit words
-    if (spec.dll) {
+    if (shape.dll) {
         characteristics |= 0x2000;
     } else {
         characteristics |= 0x0001;  // an executable loads at its preferred base
@@ -280,8 +280,8 @@ Image BuildPeImage(const ImageSpec& spec) {
     out.U32(0);
     out.U32(sections[0].rva);  // entry point: the start of the code
     out.U32(sections[0].rva);  // base of code
-    const std::uint64_t imageBase = plus ? (spec.dll ? 0x180000000ull : 0x140000000ull)
-                                         : (spec.dll ? 0x10000000ull : 0x400000ull);
+    const std::uint64_t imageBase = plus ? (shape.dll ? 0x180000000ull : 0x140000000ull)
+                                         : (shape.dll ? 0x10000000ull : 0x400000ull);
     if (plus) {
         out.U64(imageBase);
     } else {

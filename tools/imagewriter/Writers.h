@@ -8,9 +8,9 @@
 
 namespace imagewriter {
 
-Image BuildPeImage(const ImageSpec& spec);
-Image BuildNeImage(const ImageSpec& spec);
-Image BuildLeImage(const ImageSpec& spec);
+Image BuildPeImage(const ImageSpec& shape);
+Image BuildNeImage(const ImageSpec& shape);
+Image BuildLeImage(const ImageSpec& shape);
 
 // The MZ header and a DOS stub that prints `message` ('$'-terminated) and exits; the new
 // header follows at `newHeader`.

@@ -101,14 +101,15 @@ TEST_F(Download, TakesTheFirstAddressThatGivesAnAcceptableInstaller) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         testsupport::LocalHttpServer caseServer;
-        PadSpec spec;
-        spec.downloads = {caseServer.Url("/velto/setup.exe"), caseServer.Url("/mirror/setup.exe"),
-                          caseServer.Url("/extra1/setup.exe"), caseServer.Url("/extra2/setup.exe")};
+        PadSpec shape;
+        shape.downloads = {caseServer.Url("/velto/setup.exe"), caseServer.Url("/mirror/setup.exe"),
+                           caseServer.Url("/extra1/setup.exe"),
+                           caseServer.Url("/extra2/setup.exe")};
         if (c.emptyPrimary) {
-            spec.downloads[0].clear();
+            shape.downloads[0].clear();
         }
-        spec.sizeBytes = c.sizeBytes;
-        LocalPad(spec);
+        shape.sizeBytes = c.sizeBytes;
+        LocalPad(shape);
         for (auto [path, body] : c.served) {
             if (const auto at = body.find("{port}"); at != std::string::npos) {
                 body.replace(at, 6, std::to_string(caseServer.port()));
@@ -128,8 +129,8 @@ TEST_F(Download, TakesTheFirstAddressThatGivesAnAcceptableInstaller) {
 
 // A page that links to its own address is followed a few times, not until the stack runs out.
 TEST_F(Download, APageThatLinksToItselfEndsTheAttempt) {
-    PadSpec spec = OnServer();
-    LocalPad(spec);
+    PadSpec shape = OnServer();
+    LocalPad(shape);
     server.Serve("/velto/setup.exe",
                  "<HTML><BODY><A HREF=\"" + server.Url("/velto/setup.exe") + "\">again</A>",
                  "text/html");
@@ -261,9 +262,9 @@ TEST_F(AskingDownload, NothingNewAsksNothing) {
 }
 
 TEST_F(Download, SaveEULAFileWritesTheLicenceWithCrLfLines) {
-    PadSpec spec = OnServer();
-    spec.eula = "VELTO LICENCE\nUse it.\r\nShare it.";
-    LocalPad(spec);
+    PadSpec shape = OnServer();
+    shape.eula = "VELTO LICENCE\nUse it.\r\nShare it.";
+    LocalPad(shape);
     upgrade.SaveEULAFile();
     EXPECT_EQ(Read("C:\\Program Files\\Velto\\EULA.txt"),
               "VELTO LICENCE\r\nUse it.\r\nShare it.\r\n");
@@ -275,9 +276,9 @@ TEST_F(Download, SaveEULAFileWritesTheLicenceWithCrLfLines) {
 }
 
 TEST_F(Download, SaveEULAFileOfAPADFileWithoutLicence) {
-    PadSpec spec = OnServer();
-    spec.eula.clear();
-    LocalPad(spec);
+    PadSpec shape = OnServer();
+    shape.eula.clear();
+    LocalPad(shape);
     upgrade.SaveEULAFile(kFolder);
     EXPECT_EQ(Read("C:\\Program Files\\Velto\\EULA.txt"), "\r\n");
 }

@@ -141,20 +141,20 @@ TEST_F(UpdateCheck, TriesTheFallbackAddresses) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         testsupport::LocalHttpServer caseServer;
-        PadSpec spec = local;
-        spec.xmlUrl = caseServer.Url("/velto/pad_file.xml");
+        PadSpec shape = local;
+        shape.xmlUrl = caseServer.Url("/velto/pad_file.xml");
         for (std::size_t i = 0; i < 4; ++i) {
-            spec.fallbacks[i] = c.fallbacks[i].empty() ? "" : caseServer.Url(c.fallbacks[i]);
+            shape.fallbacks[i] = c.fallbacks[i].empty() ? "" : caseServer.Url(c.fallbacks[i]);
         }
-        LocalPad(spec);
-        PadSpec published = spec;
+        LocalPad(shape);
+        PadSpec published = shape;
         published.version = "2.0.0";
         for (const auto& [path, body] : c.served) {
             caseServer.Serve(path, body == "good" ? PadText(published) : body, "text/xml");
         }
         EXPECT_EQ(upgrade.UpdateAvailable(), c.updated);
         EXPECT_EQ(caseServer.Requests(), c.requests);
-        EXPECT_EQ(Read(kPADFile), c.updated ? PadText(published) : PadText(spec));
+        EXPECT_EQ(Read(kPADFile), c.updated ? PadText(published) : PadText(shape));
         EXPECT_EQ(Exists(std::string(kPADFile) + ".fail"), !c.updated);
         std::filesystem::remove(machine.HostPath(std::string(kPADFile) + ".fail"));
     }

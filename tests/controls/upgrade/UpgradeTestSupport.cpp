@@ -9,27 +9,29 @@ std::string Element(const std::string& name, const std::string& text) {
 
 }  // namespace
 
-std::string PadText(const PadSpec& spec) {
+std::string PadText(const PadSpec& shape) {
     std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n<XML_DIZ_INFO>\r\n";
-    text += "<Program_Info>\r\n" + Element("Program_Name", spec.name) +
-            Element("Program_Version", spec.version);
-    if (!spec.sizeBytes.empty()) {
-        text += "<File_Info>\r\n" + Element("File_Size_Bytes", spec.sizeBytes) + "</File_Info>\r\n";
+    text += "<Program_Info>\r\n" + Element("Program_Name", shape.name) +
+            Element("Program_Version", shape.version);
+    if (!shape.sizeBytes.empty()) {
+        text +=
+            "<File_Info>\r\n" + Element("File_Size_Bytes", shape.sizeBytes) + "</File_Info>\r\n";
     }
     text += "</Program_Info>\r\n<Web_Info>\r\n<Application_URLs>\r\n" +
-            Element("Application_XML_File_URL", spec.xmlUrl) +
+            Element("Application_XML_File_URL", shape.xmlUrl) +
             "</Application_URLs>\r\n<Download_URLs>\r\n" +
-            Element("Primary_Download_URL", spec.downloads[0]) +
-            Element("Secondary_Download_URL", spec.downloads[1]) +
-            Element("Additional_Download_URL_1", spec.downloads[2]) +
-            Element("Additional_Download_URL_2", spec.downloads[3]) +
-            "</Download_URLs>\r\n</Web_Info>\r\n<Permissions>\r\n" + Element("EULA", spec.eula) +
+            Element("Primary_Download_URL", shape.downloads[0]) +
+            Element("Secondary_Download_URL", shape.downloads[1]) +
+            Element("Additional_Download_URL_1", shape.downloads[2]) +
+            Element("Additional_Download_URL_2", shape.downloads[3]) +
+            "</Download_URLs>\r\n</Web_Info>\r\n<Permissions>\r\n" + Element("EULA", shape.eula) +
             "</Permissions>\r\n";
-    if (!spec.build.empty()) {
-        text += Element("QZUPGRADE_Build", spec.build);
+    if (!shape.build.empty()) {
+        text += Element("QZUPGRADE_Build", shape.build);
     }
-    for (std::size_t i = 0; i < spec.fallbacks.size(); ++i) {
-        text += Element("QZUPGRADE_Additional_PAD_URL_" + std::to_string(i + 1), spec.fallbacks[i]);
+    for (std::size_t i = 0; i < shape.fallbacks.size(); ++i) {
+        text +=
+            Element("QZUPGRADE_Additional_PAD_URL_" + std::to_string(i + 1), shape.fallbacks[i]);
     }
     return text + "</XML_DIZ_INFO>\r\n";
 }
@@ -56,17 +58,17 @@ UpgradeTest::~UpgradeTest() {
     dialogs::SetBackend(previousDialogs_);
 }
 
-void UpgradeTest::LocalPad(const PadSpec& spec) {
-    machine.File(kPADFile, PadText(spec));
+void UpgradeTest::LocalPad(const PadSpec& shape) {
+    machine.File(kPADFile, PadText(shape));
     upgrade.SetPADFile(kPADFile);
 }
 
 PadSpec UpgradeTest::OnServer() const {
-    PadSpec spec;
-    spec.xmlUrl = server.Url("/velto/pad_file.xml");
-    spec.downloads = {server.Url("/velto/setup.exe"), server.Url("/mirror/setup.exe"),
-                      server.Url("/extra1/setup.exe"), server.Url("/extra2/setup.exe")};
-    return spec;
+    PadSpec shape;
+    shape.xmlUrl = server.Url("/velto/pad_file.xml");
+    shape.downloads = {server.Url("/velto/setup.exe"), server.Url("/mirror/setup.exe"),
+                       server.Url("/extra1/setup.exe"), server.Url("/extra2/setup.exe")};
+    return shape;
 }
 
 std::vector<Box> UpgradeTest::Boxes() const {

@@ -63,7 +63,7 @@ struct PadSpec {
     std::string eula = "Use at your own risk.";
 };
 
-std::string PadText(const PadSpec& spec);
+std::string PadText(const PadSpec& shape);
 
 // Installer bytes of the given size.
 std::string Installer(std::size_t size, char fill = 'x');
@@ -74,8 +74,8 @@ class UpgradeTest : public ::testing::Test {
     ~UpgradeTest() override;
 
     // Writes the local PAD file and points the control at it.
-    void LocalPad(const PadSpec& spec);
-    // A PAD spec whose addresses all lie on the test server.
+    void LocalPad(const PadSpec& shape);
+    // A PAD shape whose addresses all lie on the test server.
     PadSpec OnServer() const;
 
     std::vector<Box> Boxes() const;

@@ -31,10 +31,10 @@ class PeImages : public testing::TestWithParam<std::tuple<Format, bool, std::uin
 
 TEST_P(PeImages, HeadersAreConsistentAndAligned) {
     const auto [format, dll, minimumSize] = GetParam();
-    imagewriter::ImageSpec spec = imagewriter::VersionImage(Info(), format);
-    spec.dll = dll;
-    spec.minimumSize = minimumSize;
-    const auto b = BuildImage(spec).bytes;
+    imagewriter::ImageSpec shape = imagewriter::VersionImage(Info(), format);
+    shape.dll = dll;
+    shape.minimumSize = minimumSize;
+    const auto b = BuildImage(shape).bytes;
     ASSERT_GE(b.size(), minimumSize);
     ASSERT_EQ(U16(b, 0), 0x5A4Du);
     const std::uint32_t pe = U32(b, 0x3C);
@@ -100,9 +100,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ImageWriter, NeTablesLieInsideTheFile) {
     for (const std::uint64_t minimumSize : {std::uint64_t{0}, std::uint64_t{50000}}) {
-        imagewriter::ImageSpec spec = imagewriter::VersionImage(Info(), Format::Ne);
-        spec.minimumSize = minimumSize;
-        const auto image = BuildImage(spec);
+        imagewriter::ImageSpec shape = imagewriter::VersionImage(Info(), Format::Ne);
+        shape.minimumSize = minimumSize;
+        const auto image = BuildImage(shape);
         const auto& b = image.bytes;
         EXPECT_GE(b.size(), minimumSize);
         const std::uint32_t ne = U32(b, 0x3C);

@@ -58,12 +58,12 @@ TEST_F(VersionFile, SameAsMemoryWhereverTheDataFalls) {
     for (const Format format : {Format::Pe32, Format::Pe32Plus, Format::Ne}) {
         // Data of an earlier resource pushes the version block across page boundaries.
         for (std::size_t padding = 0; padding < 9000; padding += 1013) {
-            imagewriter::ImageSpec spec = imagewriter::VersionImage(info, format);
+            imagewriter::ImageSpec shape = imagewriter::VersionImage(info, format);
             imagewriter::Resource data;
             data.type = std::uint16_t{10};
             data.data.assign(padding + 1, 0x5A);
-            spec.resources.insert(spec.resources.begin(), data);
-            const auto image = imagewriter::BuildImage(spec);
+            shape.resources.insert(shape.resources.begin(), data);
+            const auto image = imagewriter::BuildImage(shape);
             const std::string what =
                 std::to_string(static_cast<int>(format)) + "/" + std::to_string(padding);
             ExpectSameAsMemory(image.bytes, what);

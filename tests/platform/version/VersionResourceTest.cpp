@@ -73,12 +73,13 @@ TEST_P(PeFormats, LanguageChosenAsOnAnEnglishSystem) {
         {{0x0411, 0x0400}, 0x0400},  // the user's default is not neutral
     };
     for (const Case& c : cases) {
-        ImageSpec spec;
-        spec.format = GetParam();
+        ImageSpec shape;
+        shape.format = GetParam();
         for (const std::uint16_t language : c.languages) {
-            spec.resources.push_back(VersionResource(language, "lang " + std::to_string(language)));
+            shape.resources.push_back(
+                VersionResource(language, "lang " + std::to_string(language)));
         }
-        EXPECT_EQ(CompanyOf(BuildImage(spec).bytes), "lang " + std::to_string(c.chosen))
+        EXPECT_EQ(CompanyOf(BuildImage(shape).bytes), "lang " + std::to_string(c.chosen))
             << "chosen " << c.chosen;
     }
 }
@@ -111,10 +112,10 @@ TEST_P(PeFormats, OnlyName1Counts) {
         {"no resources at all", {}, "error 1812"},
     };
     for (const Case& c : cases) {
-        ImageSpec spec;
-        spec.format = GetParam();
-        spec.resources = c.resources;
-        EXPECT_EQ(CompanyOf(BuildImage(spec).bytes), c.expected) << c.what;
+        ImageSpec shape;
+        shape.format = GetParam();
+        shape.resources = c.resources;
+        EXPECT_EQ(CompanyOf(BuildImage(shape).bytes), c.expected) << c.what;
     }
 }
 
@@ -138,9 +139,9 @@ TEST_P(PeFormats, PaddingAfterTheResourcesIsNeverRead) {
       private:
         win32::MemoryImageSource inner_;
     };
-    ImageSpec spec = imagewriter::VersionImage(InfoWithCompany("big"), GetParam());
-    spec.minimumSize = 8 << 20;
-    const auto image = BuildImage(spec);
+    ImageSpec shape = imagewriter::VersionImage(InfoWithCompany("big"), GetParam());
+    shape.minimumSize = 8 << 20;
+    const auto image = BuildImage(shape);
     ASSERT_GE(image.bytes.size(), std::size_t{8} << 20);
     CountingSource source(image.bytes);
     const auto loaded = LoadVersionResource(source);
@@ -181,8 +182,8 @@ TEST(VersionResource, VirtualDeviceDriversCarryEightBitBlocks) {
     ASSERT_TRUE(root);
     EXPECT_EQ(win32::ReadFixedFileInfo(root->bytes)->dwFileType, win32::VFT_VXD);
 
-    ImageSpec spec;
-    spec.format = Format::Le;
+    ImageSpec shape;
+    shape.format = Format::Le;
     Resource other;
     other.type = std::uint16_t{6};
     other.data = std::vector<std::uint8_t>(20, 1);
@@ -199,14 +200,14 @@ TEST(VersionResource, VirtualDeviceDriversCarryEightBitBlocks) {
         {"no resource", {}, "error 1812"},
     };
     for (const auto& c : cases) {
-        spec.resources = c.resources;
-        EXPECT_EQ(CompanyOf(BuildImage(spec).bytes), c.expected) << c.what;
+        shape.resources = c.resources;
+        EXPECT_EQ(CompanyOf(BuildImage(shape).bytes), c.expected) << c.what;
     }
 }
 
 TEST(VersionResource, NeNameRules) {
-    ImageSpec spec;
-    spec.format = Format::Ne;
+    ImageSpec shape;
+    shape.format = Format::Ne;
     Resource two;
     two.name = std::uint16_t{2};
     two.data = BuildVersionBlock(InfoWithCompany("two"), true);
@@ -216,14 +217,14 @@ TEST(VersionResource, NeNameRules) {
     Resource icon;
     icon.type = std::string("ICONS");
     icon.data = std::vector<std::uint8_t>(40, 0x11);
-    spec.resources = {icon, two, one};
-    EXPECT_EQ(CompanyOf(BuildImage(spec).bytes), "one");
-    spec.resources = {icon, two};
-    EXPECT_EQ(CompanyOf(BuildImage(spec).bytes), "error 1814");
-    spec.resources = {icon};
-    EXPECT_EQ(CompanyOf(BuildImage(spec).bytes), "error 1813");
-    spec.resources = {};
-    EXPECT_EQ(CompanyOf(BuildImage(spec).bytes), "error 1812");
+    shape.resources = {icon, two, one};
+    EXPECT_EQ(CompanyOf(BuildImage(shape).bytes), "one");
+    shape.resources = {icon, two};
+    EXPECT_EQ(CompanyOf(BuildImage(shape).bytes), "error 1814");
+    shape.resources = {icon};
+    EXPECT_EQ(CompanyOf(BuildImage(shape).bytes), "error 1813");
+    shape.resources = {};
+    EXPECT_EQ(CompanyOf(BuildImage(shape).bytes), "error 1812");
 }
 
 TEST(VersionResource, FilesThatAreNoImages) {
@@ -265,17 +266,17 @@ struct CorruptCase {
 class Corrupted : public testing::TestWithParam<CorruptCase> {};
 
 TEST_P(Corrupted, GivesNoVersionResource) {
-    ImageSpec spec = imagewriter::VersionImage(InfoWithCompany("x"), GetParam().format);
+    ImageSpec shape = imagewriter::VersionImage(InfoWithCompany("x"), GetParam().format);
     // A second type and a second language make the tree deeper than the minimum.
     Resource manifest;
     manifest.type = std::uint16_t{24};
     manifest.data = {'<', 'x', '/', '>'};
     if (GetParam().format == Format::Pe32 || GetParam().format == Format::Pe32Plus) {
-        spec.resources.push_back(manifest);
+        shape.resources.push_back(manifest);
         Resource german = VersionResource(0x0407, "de");
-        spec.resources.push_back(german);
+        shape.resources.push_back(german);
     }
-    const auto image = BuildImage(spec);
+    const auto image = BuildImage(shape);
     const auto damaged = imagewriter::Corrupt(image, GetParam().corruption);
     const auto loaded = LoadVersionResource(damaged);
     EXPECT_EQ(loaded.error, GetParam().error);

@@ -38,9 +38,9 @@ std::string Pe(const std::string& company, const std::string& fileVersion,
     }
     imagewriter::VersionInfo info;
     info.tables = {table};
-    imagewriter::ImageSpec spec = imagewriter::VersionImage(info);
-    spec.minimumSize = size;
-    const imagewriter::Image image = imagewriter::BuildImage(spec);
+    imagewriter::ImageSpec shape = imagewriter::VersionImage(info);
+    shape.minimumSize = size;
+    const imagewriter::Image image = imagewriter::BuildImage(shape);
     return std::string(image.bytes.begin(), image.bytes.end());
 }
 

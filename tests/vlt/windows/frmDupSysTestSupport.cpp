@@ -11,8 +11,8 @@ namespace dupsystest {
 
 namespace {
 
-std::string Bytes(const imagewriter::ImageSpec& spec) {
-    const imagewriter::Image image = imagewriter::BuildImage(spec);
+std::string Bytes(const imagewriter::ImageSpec& shape) {
+    const imagewriter::Image image = imagewriter::BuildImage(shape);
     return std::string(image.bytes.begin(), image.bytes.end());
 }
 
@@ -26,15 +26,15 @@ std::string Dll(const std::string& company, const std::string& version, std::uin
                      {"FileDescription", "Shared library"}};
     imagewriter::VersionInfo info;
     info.tables = {table};
-    imagewriter::ImageSpec spec = imagewriter::VersionImage(info);
-    spec.minimumSize = size;
-    return Bytes(spec);
+    imagewriter::ImageSpec shape = imagewriter::VersionImage(info);
+    shape.minimumSize = size;
+    return Bytes(shape);
 }
 
 std::string BareDll(std::uint64_t size) {
-    imagewriter::ImageSpec spec;
-    spec.minimumSize = size;
-    return Bytes(spec);
+    imagewriter::ImageSpec shape;
+    shape.minimumSize = size;
+    return Bytes(shape);
 }
 
 std::ostream& operator<<(std::ostream& out, const Shown& node) {
