@@ -331,8 +331,11 @@ bool QzUpgrade::DownloadUpdate(const std::string& sPath) {
     const std::string addresses[] = {pad_.Primary_Download_URL(), pad_.Secondary_Download_URL(),
                                      pad_.Additional_Download_URL_1(),
                                      pad_.Additional_Download_URL_2()};
+    fetchedInstaller_.clear();
     for (const std::string& address : addresses) {
         if (!address.empty() && DownloadFile(address, true) == DownloadReceived) {
+            // A mirror may publish the installer under a name of its own.
+            fetchedInstaller_ = FileNameOf(address);
             return true;
         }
     }
@@ -365,6 +368,9 @@ bool QzUpgrade::GUIDownloadUpdate(const std::string& sPath, bool RunInstall) {
 }
 
 std::string QzUpgrade::InstallerName() {
+    if (!fetchedInstaller_.empty()) {
+        return fetchedInstaller_;
+    }
     const std::string address = pad_.Primary_Download_URL();
     const std::size_t slash = address.find_last_of('/');
     return slash == std::string::npos || slash == 0 ? address : address.substr(slash + 1);

@@ -109,6 +109,9 @@ class QzUpgrade : public automation::Object {
     std::string minor_;
     std::string revision_;
     std::string workingFolder_;
+    // The file name the last successful DownloadUpdate saved the installer under; empty
+    // before one (the primary address's name is then the installer's).
+    std::string fetchedInstaller_;
     Qz_PAD::QzPAD pad_;
     InetCtls::Inet inet_;
 };

@@ -214,6 +214,25 @@ TEST_F(AskingDownload, YesDownloadsAndStartsTheInstaller) {
     EXPECT_EQ(Read(kInstaller), Installer(10));
 }
 
+TEST_F(AskingDownload, TheInstallerStartedIsTheOneAMirrorGaveUnderItsOwnName) {
+    PadSpec published = OnServer();
+    published.version = "1.1.0";
+    published.downloads = {server.Url("/velto/setup.exe"), server.Url("/mirror/setup-110.exe"), "",
+                           ""};
+    server.Serve("/velto/pad_file.xml", PadText(published), "text/xml");
+    server.Serve("/mirror/setup-110.exe", Installer(10));
+    machine.File(kInstaller, "an older installer");
+    boxes->AnswerMsgBox(dialogs::vbYes);
+    boxes->AnswerMsgBox(dialogs::vbOK);
+    EXPECT_TRUE(upgrade.GUIDownloadUpdate(kFolder, true));
+    const std::string fetched = std::string(kFolder) + "setup-110.exe";
+    EXPECT_EQ(Boxes(), (std::vector<Box>{question, {"Executing " + fetched, 0, "Velto"}}));
+    ASSERT_EQ(launcher->requests.size(), 1u);
+    EXPECT_EQ(launcher->requests[0].argv,
+              std::vector<std::string>{machine.HostPath(fetched).string()});
+    EXPECT_EQ(Read(fetched), Installer(10));
+}
+
 TEST_F(AskingDownload, WithoutRunInstallOnlyDownloads) {
     server.Serve("/velto/setup.exe", Installer(10));
     boxes->AnswerMsgBox(dialogs::vbYes);
