@@ -265,6 +265,49 @@ TEST_P(UnattendedEndToEnd, RepairsReportsAndRestarts) {
         << "the fifteen DLL files listed";
 }
 
+// Without recommendations acted on, the automatic repair has no copy it may spread: every
+// group stays as it is, nothing waits for a restart, and the report says why per group.
+TEST_P(UnattendedEndToEnd, WithoutRecommendationsNothingIsRepairedAndTheReportSaysWhy) {
+    const std::pair<const char*, const char*> settings[] = {
+        {"ShowRecommended", "recommendations are off"},
+        {"SmartCheck", "smart checking is off"},
+    };
+    for (const auto& [name, why] : settings) {
+        SCOPED_TRACE(name);
+        const std::string other =
+            std::string(name) == "SmartCheck" ? "ShowRecommended" : "SmartCheck";
+        testsupport::SeedRegistry(
+            machine,
+            std::string("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Korvane\\Velto]\r\n\"") +
+                name + "\"=\"N\"\r\n\"" + other + "\"=\"Y\"\r\n");
+        std::filesystem::remove_all(machine.HostPath("C:\\WINDOWS\\TEMP"));
+        std::filesystem::create_directories(machine.HostPath("C:\\WINDOWS\\TEMP"));
+        const VltResult run = Unattended(machine.folder());
+        ASSERT_EQ(run.status, 0) << run.out << run.err;
+        EXPECT_EQ(run.out.find("restart: "), std::string::npos) << run.out;
+        EXPECT_FALSE(machine.Exists("C:\\WINDOWS\\wininit.ini"));
+        EXPECT_FALSE(machine.Exists("C:\\WINDOWS\\wininit.bak"));
+        EXPECT_EQ(machine.Read("C:\\APPS2\\A.DLL"), a1);
+        EXPECT_TRUE(machine.Exists("C:\\APPS1\\B.DLL"));
+        EXPECT_EQ(machine.Read(sys + "F.DLL"), f1);
+        EXPECT_EQ(machine.Read("C:\\Tom & Jerry\\H.DLL"), h1);
+
+        const Strings reports = Reports();
+        ASSERT_FALSE(reports.empty());
+        const std::string& report = reports[0];
+        EXPECT_NE(report.find("Notations"), std::string::npos);
+        EXPECT_EQ(report.find("Files Backed Up"), std::string::npos);
+        for (const char* group : {"A.DLL", "B.DLL", "F.DLL", "H.DLL"}) {
+            EXPECT_NE(report.find(std::string(group) +
+                                  ": not repaired, copies differ and no copy is recommended (" +
+                                  why + ")"),
+                      std::string::npos)
+                << group << "\n"
+                << report;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Platforms, UnattendedEndToEnd,
                          testing::Values(machine::Platform::Win9x, machine::Platform::NT),
                          [](const auto& info) {
