@@ -34,10 +34,6 @@ constexpr std::size_t kPageMarkWindow = 99;
 // to its own address would otherwise be fetched until the stack runs out.
 constexpr int kMaxPageHops = 3;
 
-[[noreturn]] void RaiseFromLastError() {
-    automation::Raise(automation::RunTimeErrorFromWin32(win32::GetLastError()), QzUpgrade::kProgID);
-}
-
 // The text after the last "\" or "/"; empty when there is none.
 std::string FileNameOf(std::string_view pathOrAddress) {
     const std::size_t slash = pathOrAddress.find_last_of("\\/");
@@ -57,7 +53,7 @@ std::string AsciiUpper(std::string_view text) {
 
 void CopyOrRaise(const std::string& from, const std::string& to) {
     if (!win32::CopyFileA(from, to, false)) {
-        RaiseFromLastError();
+        win32::RaiseLastError(QzUpgrade::kProgID);
     }
 }
 
@@ -73,7 +69,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 std::string ReadOrRaise(const std::string& path) {
     const auto host = win32::HostPathOf(path);
     if (!host) {
-        RaiseFromLastError();
+        win32::RaiseLastError(QzUpgrade::kProgID);
     }
     std::string bytes;
     if (const int error = win32::host::ReadWholeFile(*host, bytes); error != 0) {
@@ -84,7 +80,7 @@ std::string ReadOrRaise(const std::string& path) {
 
 void WriteOrRaise(const std::string& path, std::string_view bytes) {
     if (!win32::WriteFileAtomicallyA(path, bytes)) {
-        RaiseFromLastError();
+        win32::RaiseLastError(QzUpgrade::kProgID);
     }
 }
 
@@ -175,7 +171,7 @@ int QzUpgrade::DownloadFile(const std::string& address, bool check, int pageHops
     }
     // Nothing may start a file that failed its check later on.
     if (!win32::DeleteFileA(path) && win32::GetLastError() != win32::ERROR_FILE_NOT_FOUND) {
-        RaiseFromLastError();
+        win32::RaiseLastError(kProgID);
     }
     return DownloadFailedCheck;
 }

@@ -26,10 +26,6 @@ const automation::ProgIDRegistration kRegistration(QzXML::kProgID,
     automation::Raise(number, QzXML::kProgID);
 }
 
-[[noreturn]] void RaiseFromLastError() {
-    RaisePlatform(automation::RunTimeErrorFromWin32(win32::GetLastError()));
-}
-
 bool HasValue(const Variant& value) {
     return !value.IsNull() && !automation::CStr(value).empty();
 }
@@ -99,7 +95,7 @@ void QzXML::OpenXML(const std::string& strXMLFile, std::int16_t intOpenType) {
 void QzXML::OpenForWriting(const std::string& file) {
     const auto host = win32::HostPathOf(file);
     if (!host) {
-        RaiseFromLastError();
+        win32::RaiseLastError(QzXML::kProgID);
     }
     win32::host::FileStat st;
     if (win32::host::Stat(*host, st) == 0) {

@@ -1,6 +1,9 @@
 #include "platform/win32/LastError.h"
 
 #include <cerrno>
+#include <utility>
+
+#include "platform/automation/Errors.h"
 
 namespace win32 {
 namespace {
@@ -62,6 +65,10 @@ DWORD Win32ErrorFromErrno(int err) {
 
 void SetLastErrorFromErrno(int err) {
     SetLastError(Win32ErrorFromErrno(err));
+}
+
+void RaiseLastError(std::string source) {
+    automation::Raise(automation::RunTimeErrorFromWin32(GetLastError()), std::move(source));
 }
 
 }  // namespace win32

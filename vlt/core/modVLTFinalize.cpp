@@ -35,10 +35,6 @@ Qz_Registry::QzRegistry& Registry() {
 
 constexpr const char* kProcedure = "modVLTFinalize.DoActionReport";
 
-[[noreturn]] void RaiseLastError() {
-    automation::Raise(automation::RunTimeErrorFromWin32(win32::GetLastError()), kProcedure);
-}
-
 ReportFacts Facts() {
     const dialogs::AppObject& app = dialogs::App();
     ReportFacts facts;
@@ -93,7 +89,7 @@ std::string AskWhereToSave(vlt::Steps& steps, const std::string& temp) {
     }
     const bool copied = steps.run("writing report file", [&] {
         if (!win32::CopyFileA(temp, chosen, false)) {
-            RaiseLastError();
+            win32::RaiseLastError(kProcedure);
         }
     });
     return copied ? chosen : std::string();
@@ -142,7 +138,7 @@ void DoActionReport() {
     });
     const bool written = !temp.empty() && steps.run("Saving Temp Report File: " + temp, [&] {
         if (!win32::WriteFileAtomicallyA(temp, text)) {
-            RaiseLastError();
+            win32::RaiseLastError(kProcedure);
         }
     });
 

@@ -40,10 +40,6 @@ Qz_Registry::QzRegistry& Registry() {
     return vlt::QzRegistry1();
 }
 
-[[noreturn]] void RaiseLastError(const std::string& source) {
-    automation::Raise(automation::RunTimeErrorFromWin32(win32::GetLastError()), source);
-}
-
 bool Exists(const std::string& path) {
     return win32::GetFileAttributesA(path) != win32::INVALID_FILE_ATTRIBUTES;
 }
@@ -59,7 +55,7 @@ std::optional<std::uint64_t> SizeOf(const std::string& path) {
 std::string Contents(const std::string& path) {
     const auto host = win32::HostPathOf(path);
     if (!host) {
-        RaiseLastError("modVLTWork");
+        win32::RaiseLastError("modVLTWork");
     }
     std::string text;
     if (const int error = win32::host::ReadWholeFile(*host, text); error != 0) {
@@ -100,7 +96,7 @@ void KeepOlderBackup(const std::string& backup, const std::string& path) {
         }
     }
     if (!win32::MoveFileA(backup, aside)) {
-        RaiseLastError("modVLTWork.BackItUp");
+        win32::RaiseLastError("modVLTWork.BackItUp");
     }
     vlt::Trace("Older backup kept as " + aside);
 }
@@ -110,7 +106,7 @@ void KeepOlderBackup(const std::string& backup, const std::string& path) {
 void WriteTestFile(const std::string& folder) {
     const auto name = win32::GetTempFileNameA(folder, "VLT");
     if (!name) {
-        RaiseLastError("modVLTWork.ValidPath");
+        win32::RaiseLastError("modVLTWork.ValidPath");
     }
     const auto host = win32::HostPathOf(*name);
     bool written = false;
@@ -138,7 +134,7 @@ void CreateFolder(const std::string& folder) {
         }
     }
     if (!Exists(path) && !win32::CreateDirectoryA(path)) {
-        RaiseLastError("modVLTWork.ValidPath");
+        win32::RaiseLastError("modVLTWork.ValidPath");
     }
 }
 
@@ -188,7 +184,7 @@ bool BackItUp(const std::string& Path) {
     const bool copied = steps.run("Beginning Copy for backup", [&] {
         KeepOlderBackup(backup, Path);
         if (!win32::CopyFileA(Path, backup, false)) {
-            RaiseLastError("modVLTWork.BackItUp");
+            win32::RaiseLastError("modVLTWork.BackItUp");
         }
     });
     if (!copied) {
@@ -288,10 +284,10 @@ std::int16_t CopyTo(const std::string& Source, const std::string& Target) {
         discardTemp();
         temp = vlt::Sys1().TempFileName("VLT");
         if (temp.empty()) {
-            RaiseLastError("modVLTWork.CopyTo");
+            win32::RaiseLastError("modVLTWork.CopyTo");
         }
         if (!win32::CopyFileA(Source, temp, false)) {
-            RaiseLastError("modVLTWork.CopyTo");
+            win32::RaiseLastError("modVLTWork.CopyTo");
         }
         const auto sourceSize = SizeOf(Source);
         if (!sourceSize || SizeOf(temp) != sourceSize) {
