@@ -29,10 +29,6 @@ namespace {
 // The buffer the INI reader hands back holds 259 characters and its NUL.
 constexpr std::size_t kIniValueCharacters = 259;
 
-[[noreturn]] void RaiseLastError() {
-    automation::Raise(automation::RunTimeErrorFromWin32(win32::GetLastError()), QzFile::kProgID);
-}
-
 // The Windows folder ending in "\"; when the system cannot tell it, the number of its error is
 // shown and the folder is taken as empty.
 std::string WindowsFolder() {
@@ -58,23 +54,23 @@ void AddToWininit(const std::string& line) {
     const std::string path = WindowsFolder() + "wininit.ini";
     const auto target = win32::detail::ResolveForWrite(path);
     if (!target) {
-        RaiseLastError();
+        win32::RaiseLastError(QzFile::kProgID);
     }
     const win32::host::FolderLock lock(target->host.parent_path());
     if (lock.error() != 0) {
         win32::SetLastErrorFromErrno(lock.error());
-        RaiseLastError();
+        win32::RaiseLastError(QzFile::kProgID);
     }
     std::string old;
     if (const int err = win32::host::ReadWholeFile(target->host, old); err != 0 && err != ENOENT) {
         win32::SetLastErrorFromErrno(err);
-        RaiseLastError();
+        win32::RaiseLastError(QzFile::kProgID);
     }
     const int err = win32::WriteHostFileAtomically(target->host, AddRenameLine(old, line));
     target->Forget();
     if (err != 0) {
         win32::SetLastErrorFromErrno(err);
-        RaiseLastError();
+        win32::RaiseLastError(QzFile::kProgID);
     }
 }
 
@@ -101,10 +97,13 @@ std::string FirstCharacters(const std::string& text, std::size_t count) {
 automation::Variant QzFile::MoveOnRestart(const std::string& Source, const std::string& Target) {
     const auto version = win32::GetVersionExA();
     if (version && version->dwPlatformId == win32::VER_PLATFORM_WIN32_NT) {
-        // The system keeps the list; whether it took the entry is not reported.
-        win32::MoveFileExA(Source,
-                           Target.empty() ? std::nullopt : std::optional<std::string_view>(Target),
-                           win32::MOVEFILE_REPLACE_EXISTING | win32::MOVEFILE_DELAY_UNTIL_REBOOT);
+        // The system keeps the list. An entry it refuses is an error, as a wininit.ini that
+        // cannot be written is: the caller must not count on a move that will never happen.
+        if (!win32::MoveFileExA(
+                Source, Target.empty() ? std::nullopt : std::optional<std::string_view>(Target),
+                win32::MOVEFILE_REPLACE_EXISTING | win32::MOVEFILE_DELAY_UNTIL_REBOOT)) {
+            win32::RaiseLastError(QzFile::kProgID);
+        }
         return {};
     }
     AddToWininit(RenameLine(Source, Target));
@@ -210,7 +209,7 @@ void QzFile::ClearRecentDocuments() {
 void QzFile::WriteINIValue(const std::string& sINIFile, const std::string& sSection,
                            const std::string& sKey, const std::string& sValue) {
     if (!win32::WritePrivateProfileStringA(sSection, sKey, sValue, sINIFile)) {
-        RaiseLastError();
+        win32::RaiseLastError(QzFile::kProgID);
     }
     if (IsWinIni(sINIFile)) {
         win32::PostMessageA(win32::HWND_BROADCAST, win32::WM_WININICHANGE, 0, sSection);

@@ -15,6 +15,7 @@
 #include "platform/automation/Errors.h"
 #include "platform/dialogs/ScriptedDialogs.h"
 #include "platform/win32/Boot.h"
+#include "platform/win32/Files.h"
 #include "platform/win32/Profile.h"
 #include "platform/win32/RestartMoves.h"
 #include "platform/win32/Shell.h"
@@ -126,6 +127,20 @@ TEST_F(FileTest, MoveOnRestartOnNTGoesToTheSystemList) {
     EXPECT_EQ(*list, (std::vector<win32::PendingRename>{
                          {"C:\\TEMP\\A.DLL", "C:\\WINDOWS\\SYSTEM32\\A.DLL", true},
                          {"C:\\TEMP\\B.TMP", std::nullopt, false}}));
+}
+
+TEST_F(FileTest, MoveOnRestartOnNTFailsLoudlyWhenTheSystemRefusesTheEntry) {
+    machine.Platform(machine::Platform::NT);
+    testsupport::SeedRegistry(machine);
+    file.MoveOnRestart("C:\\TEMP\\A.DLL", "");
+    // Without the system's restart list every delayed move is refused.
+    const auto installed = win32::detail::SetRestartMoveHandler(nullptr);
+    const auto error = ErrorOf([&] { file.MoveOnRestart("C:\\TEMP\\B.DLL", ""); });
+    win32::detail::SetRestartMoveHandler(installed);
+    EXPECT_NE(error, 0);
+    const auto list = win32::ReadPendingRenames();
+    ASSERT_TRUE(list);
+    EXPECT_EQ(*list, (std::vector<win32::PendingRename>{{"C:\\TEMP\\A.DLL", std::nullopt, false}}));
 }
 
 TEST_F(FileTest, MoveOnRestartFailsLoudlyAndKeepsTheFileWhenItCannotWrite) {
