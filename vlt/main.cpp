@@ -6,7 +6,8 @@
 // display message boxes go to the console. The program lives while a form is loaded; when it
 // ends, a restart that it asked for is carried out as the machine's start (the moves it
 // scheduled happen then). Exit status: 0 after an orderly close, 1 after an abend, 2 when
-// the arguments or the machine cannot be used.
+// the arguments or the machine cannot be used, 3 when the run closed in order but some of the
+// moves its restart carried out failed.
 #include <QTimer>
 #include <iostream>
 #include <string>
@@ -116,6 +117,9 @@ int main(int argc, char** argv) {
             [](const std::string& line) { std::cout << "restart: " << line << std::endl; });
         restart && restart->failed) {
         std::cerr << "vlt: some of the moves scheduled for the restart failed\n";
+        if (!abended) {
+            return 3;
+        }
     }
     return abended ? 1 : 0;
 }

@@ -121,6 +121,19 @@ TEST_F(UnattendedRun, LowerCaseSRepairsAndRestartsTheMachineAtTheEnd) {
     EXPECT_NE(run.err.find("Do you wish to view the report?"), std::string::npos);
 }
 
+TEST_F(UnattendedRun, ARestartWithAMoveThatFailedEndsWithStatusThree) {
+    // A line another program left behind names a file that is gone; the run's own move still
+    // happens, and the caller learns that not everything did.
+    machine.File("C:\\WINDOWS\\wininit.ini", "[Rename]\r\nNUL=C:\\GONE\\X.DLL\r\n");
+    const std::string newer = Dll("2.0");
+    machine.File("C:\\APP\\N.DLL", Dll("1.0")).File("C:\\OTHER\\N.DLL", newer);
+    const VltRun run = Vlt("-S");
+    EXPECT_EQ(run.status, 3) << run.out << run.err;
+    EXPECT_NE(run.err.find("some of the moves scheduled for the restart failed"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(machine.Read("C:\\APP\\N.DLL"), newer);
+}
+
 TEST_F(UnattendedRun, NothingToDoEndsWithoutARestart) {
     const std::string same = Dll("1.0");
     machine.File("C:\\APP\\S.DLL", same).File("C:\\OTHER\\S.DLL", same);
