@@ -1,25 +1,15 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "platform/machine/IniDocument.h"
 #include "platform/machine/Machine.h"
-
-extern char** environ;
+#include "tests/support/RunProgram.h"
 
 namespace {
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
 
 std::string Slurp(const std::filesystem::path& file) {
     std::ifstream in(file);
@@ -41,31 +31,9 @@ class VeltoMachine : public ::testing::Test {
         std::filesystem::remove_all(dir_, ec);
     }
 
-    ToolRun Tool(std::vector<std::string> args) {
+    static testsupport::ProgramRun Tool(std::vector<std::string> args) {
         args.insert(args.begin(), VELTO_MACHINE_TOOL);
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        const auto outFile = dir_ / "stdout";
-        const auto errFile = dir_ / "stderr";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        pid_t pid;
-        ToolRun run;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-            waitpid(pid, &run.status, 0);
-            run.status = WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        run.out = Slurp(outFile);
-        run.err = Slurp(errFile);
-        return run;
+        return testsupport::RunProgram(args);
     }
 
     std::filesystem::path dir_;

@@ -1,19 +1,14 @@
 // velto-machine verinfo, run as a separate process on host files.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/RunProgram.h"
 #include "tools/imagewriter/ImageWriter.h"
-
-extern char** environ;
 
 namespace {
 
@@ -21,12 +16,6 @@ using imagewriter::Format;
 using imagewriter::StringEntry;
 using imagewriter::StringTable;
 using imagewriter::VersionInfo;
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
 
 class Verinfo : public testing::Test {
   protected:
@@ -55,38 +44,9 @@ class Verinfo : public testing::Test {
         return Write(name, imagewriter::BuildImage(imagewriter::VersionImage(info, format)).bytes);
     }
 
-    static std::string Slurp(const std::filesystem::path& file) {
-        std::ostringstream text;
-        text << std::ifstream(file).rdbuf();
-        return text.str();
-    }
-
-    ToolRun Tool(std::vector<std::string> args) {
+    static testsupport::ProgramRun Tool(std::vector<std::string> args) {
         args.insert(args.begin(), VELTO_MACHINE_TOOL);
-        std::vector<char*> argv;
-        for (auto& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        const auto out = dir_ / "stdout";
-        const auto err = dir_ / "stderr";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        ToolRun run;
-        pid_t pid;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-            int status = 0;
-            waitpid(pid, &status, 0);
-            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        run.out = Slurp(out);
-        run.err = Slurp(err);
-        return run;
+        return testsupport::RunProgram(args);
     }
 
     std::filesystem::path dir_;
@@ -131,7 +91,7 @@ TEST_F(Verinfo, OneRowPerFileThroughTheFirstTranslation) {
         args.push_back(c.file);
         expected += c.file + "\t" + c.row + "\n";
     }
-    const ToolRun run = Tool(args);
+    const auto run = Tool(args);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, expected);
     EXPECT_EQ(run.err, "");
@@ -147,7 +107,7 @@ TEST_F(Verinfo, SeparatorsInsideValuesAreEscaped) {
                                        {"InternalName", "  spaced  "}},
                                       ""});
     const std::string file = Image("odd\tname.dll", info);
-    const ToolRun run = Tool({"verinfo", file});
+    const auto run = Tool({"verinfo", file});
     EXPECT_EQ(run.status, 0) << run.err;
     const std::string escapedPath = (dir_ / "odd\\tname.dll").string();
     EXPECT_EQ(run.out, escapedPath +
@@ -159,7 +119,7 @@ TEST_F(Verinfo, UnreadableFilesAreReportedAndTheRestStillPrinted) {
     info.tables.push_back(StringTable{0x0409, 0x04B0, {{"CompanyName", "Korvane"}}, ""});
     const std::string good = Image("good.dll", info);
     const std::string missing = (dir_ / "missing.dll").string();
-    const ToolRun run = Tool({"verinfo", missing, dir_.string(), good});
+    const auto run = Tool({"verinfo", missing, dir_.string(), good});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, good + "\tKorvane\t\t\t\t\t\t\t\n");
     EXPECT_NE(run.err.find(missing), std::string::npos) << run.err;
@@ -167,7 +127,7 @@ TEST_F(Verinfo, UnreadableFilesAreReportedAndTheRestStillPrinted) {
 }
 
 TEST_F(Verinfo, WithoutFilesIsAUsageError) {
-    const ToolRun run = Tool({"verinfo"});
+    const auto run = Tool({"verinfo"});
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("verinfo FILE"), std::string::npos) << run.err;
