@@ -41,6 +41,8 @@ function(velto_test name)
     add_executable(${name} ${sources})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    # Tests read the repository's own resources; only they know where the checkout is.
+    target_compile_definitions(${name} PRIVATE VELTO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
     velto_warnings(${name})
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
