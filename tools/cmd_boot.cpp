@@ -1,10 +1,11 @@
 // velto-machine boot DIR: the machine's start, carrying out the moves and deletions scheduled
-// for it (wininit.ini, then the pending list), one line per operation. Exit status 1 when any
-// of them failed.
+// for it (wininit.ini, then the pending list), one line per operation; a Wine prefix starts
+// with Wine's wineboot -r, or, without Wine, is told which command carries the moves out.
+// Exit status 1 when any of them failed.
 
 #include <iostream>
 
-#include "platform/win32/Boot.h"
+#include "platform/win32/MachineStart.h"
 #include "tools/velto-machine-commands.h"
 
 namespace velto_machine {
@@ -17,7 +18,7 @@ int Boot(const std::vector<std::string>& args) {
     }
     OpenMachine(parsed.positional[0]);
     const win32::BootReport report =
-        win32::BootMachine([](const std::string& line) { std::cout << line << "\n"; });
+        win32::StartMachine([](const std::string& line) { std::cout << line << "\n"; });
     std::cout << std::flush;
     return report.failed ? kFailed : kOk;
 }

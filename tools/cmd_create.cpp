@@ -1,4 +1,5 @@
 // velto-machine create DIR [--platform 9x|nt] [--demo]
+// velto-machine create DIR --wine [--demo]      (cmd_create_wine.cpp)
 
 #include <unistd.h>
 
@@ -51,11 +52,12 @@ std::string ProfileText(machine::Platform platform) {
     return ini.str();
 }
 
+}  // namespace
+
 [[noreturn]] void Win32Failure(const std::string& what) {
     throw std::runtime_error(what + " (Win32 error " + std::to_string(win32::GetLastError()) + ")");
 }
 
-// Creates a Windows folder and every missing folder above it.
 void CreateFolderTree(const std::string& path) {
     size_t pos = path.find('\\', 3);
     while (true) {
@@ -74,6 +76,8 @@ void CreateFolderTree(const std::string& path) {
         pos = path.find('\\', pos + 1);
     }
 }
+
+namespace {
 
 std::optional<std::filesystem::path> ResourcesFolder() {
     std::vector<std::filesystem::path> candidates;
@@ -103,6 +107,8 @@ void CopyResource(const std::filesystem::path& source, const std::filesystem::pa
         throw std::runtime_error("cannot write " + target.string() + ": " + std::strerror(err));
     }
 }
+
+}  // namespace
 
 void CopyProgramFiles(const machine::Machine& m, std::ostream& out) {
     const std::string programDir = m.profile().programDir();
@@ -147,6 +153,8 @@ void CopyProgramFiles(const machine::Machine& m, std::ostream& out) {
     out << " from " << resources->string() << "\n";
 }
 
+namespace {
+
 // Removes what a failed create made, so no half machine is left behind.
 class Undo {
   public:
@@ -175,9 +183,19 @@ class Undo {
 };
 
 int Create(const std::vector<std::string>& args) {
-    const auto parsed = ParseArgs(args, {"--demo"}, {"--platform"});
+    const auto parsed = ParseArgs(args, {"--demo", "--wine"}, {"--platform"});
     if (parsed.positional.size() != 1) {
-        throw UsageError("usage: velto-machine create DIR [--platform 9x|nt] [--demo]");
+        throw UsageError(
+            "usage: velto-machine create DIR [--platform 9x|nt] [--demo], or create DIR --wine "
+            "[--demo]");
+    }
+    if (parsed.has("--wine")) {
+        if (parsed.value("--platform")) {
+            throw UsageError(
+                "a Wine prefix's Windows version is chosen in Wine (winecfg), not with "
+                "--platform");
+        }
+        return CreateWinePrefix(parsed.positional[0], parsed.has("--demo"), std::cout);
     }
     machine::Platform platform = machine::Platform::Win9x;
     if (const auto name = parsed.value("--platform")) {
@@ -225,8 +243,10 @@ int Create(const std::vector<std::string>& args) {
     return kOk;
 }
 
-const RegisterCommand kCreate({"create", "DIR [--platform 9x|nt] [--demo]",
-                               "creates a machine in DIR (which must be new or empty)", Create});
+const RegisterCommand kCreate({"create", "DIR [--platform 9x|nt | --wine] [--demo]",
+                               "creates a machine, or with --wine a Wine prefix (wineboot -i), "
+                               "in DIR (which must be new or empty)",
+                               Create});
 
 }  // namespace
 }  // namespace velto_machine

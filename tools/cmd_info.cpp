@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "platform/machine/MachineProfile.h"
+#include "platform/machine/SystemStores.h"
 #include "tools/velto-machine-commands.h"
 
 namespace velto_machine {
@@ -46,6 +47,11 @@ std::string ReleaseName(machine::Platform platform, const machine::WindowsVersio
     if (v.major == 5 && v.minor == 1) {
         return "Windows XP";
     }
+    if (v.major == 6 && v.minor <= 3) {
+        static constexpr const char* kSix[] = {"Windows Vista", "Windows 7", "Windows 8",
+                                               "Windows 8.1"};
+        return kSix[v.minor];
+    }
     return "Windows NT " + std::to_string(v.major) + "." + std::to_string(v.minor);
 }
 
@@ -78,7 +84,13 @@ int Info(const std::vector<std::string>& args) {
     const auto& p = opened->profile();
     const auto v = p.version();
     std::error_code ec;
+    std::string registryFiles;
+    for (const auto& file : opened->kind().registryFiles()) {
+        registryFiles += (registryFiles.empty() ? "" : ", ") + file.string() +
+                         (std::filesystem::exists(file, ec) ? "" : " (not created yet)");
+    }
     std::cout << "Machine         " << opened->folder().string() << "\n"
+              << "Kind            " << opened->kind().name() << "\n"
               << "Platform        " << (p.platform() == machine::Platform::NT ? "NT" : "9x") << " ("
               << ReleaseName(p.platform(), v) << ") " << v.major << "." << v.minor << "." << v.build
               << (p.servicePack().empty() ? "" : " " + p.servicePack()) << "\n"
@@ -90,10 +102,9 @@ int Info(const std::vector<std::string>& args) {
               << "Startup         " << p.specialFolder("Startup").value_or("") << "\n"
               << "Computer name   " << OrHost(p.computerName(), HostName()) << "\n"
               << "User name       " << OrHost(p.userName(), HostUser()) << "\n"
-              << "Registry        " << opened->registryPath().string()
-              << (std::filesystem::exists(opened->registryPath(), ec) ? "" : " (not created yet)")
-              << "\n"
-              << "Drives\n";
+              << "Registry        " << registryFiles << "\n"
+              << "Starts with     " << opened->kind().startCommand() << "\n"
+              << "Drives          (the scan lists the fixed drives)\n";
     for (const auto& drive : p.drives()) {
         std::cout << "  " << drive.letter << ":  " << machine::DriveTypeName(drive.type);
         for (size_t pad = machine::DriveTypeName(drive.type).size(); pad < 10; ++pad) {
@@ -104,12 +115,23 @@ int Info(const std::vector<std::string>& args) {
             continue;
         }
         std::cout << drive.hostFolder.string();
+        if (!drive.leftOut.empty()) {
+            std::cout << "  left out: " << drive.leftOut << "\n";
+            continue;
+        }
         const auto space = std::filesystem::space(drive.hostFolder, ec);
         if (ec || !std::filesystem::is_directory(drive.hostFolder, ec)) {
             std::cout << "  (folder missing: no medium)\n";
             continue;
         }
         std::cout << "  " << Size(space.available) << " free of " << Size(space.capacity) << "\n";
+    }
+    const machine::SystemStores stores(p);
+    if (!stores.folders().empty()) {
+        std::cout << "Never scanned   the system's own stores of copies kept on purpose:\n";
+        for (const auto& folder : stores.folders()) {
+            std::cout << "  " << folder << "\n";
+        }
     }
     return kOk;
 }

@@ -33,7 +33,7 @@ int Export(const std::vector<std::string>& args) {
         }
     }
     const auto machine = OpenMachine(parsed.positional[0]);
-    const auto store = registry::SqliteRegistryStore::Open(machine->registryPath());
+    const auto store = machine->kind().OpenRegistry();
     const std::string text = registry::ExportRegText(*store, key);
     if (const auto output = parsed.value("-o")) {
         if (const int err = win32::WriteHostFileAtomically(*output, text); err != 0) {
@@ -70,7 +70,7 @@ int Import(const std::vector<std::string>& args) {
     const std::string& file = parsed.positional[1];
     const auto machine = OpenMachine(parsed.positional[0]);
     const std::string text = ReadInput(file);
-    const auto store = registry::SqliteRegistryStore::Open(machine->registryPath());
+    const auto store = machine->kind().OpenRegistry();
     try {
         const registry::ImportSummary done = registry::ImportRegText(*store, text);
         std::cout << "imported " << done.keys << " keys and " << done.values << " values";

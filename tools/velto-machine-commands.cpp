@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "platform/kinds/MachineKinds.h"
 #include "platform/machine/MachineError.h"
 
 namespace velto_machine {
@@ -86,7 +87,7 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std
 
 std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folder) {
     try {
-        auto opened = machine::Machine::Open(folder);
+        auto opened = kinds::OpenMachine(folder);
         machine::SetCurrentMachine(opened);
         return opened;
     } catch (const machine::MachineError& e) {

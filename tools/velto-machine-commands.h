@@ -54,8 +54,8 @@ struct ParsedArgs {
 ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std::string>& flags,
                      const std::vector<std::string>& valued);
 
-// Opens the machine in `folder` and makes it current; a folder that is not a machine is a
-// UsageError.
+// Opens the machine or Wine prefix in `folder` and makes it current; a folder that is not a
+// machine is a UsageError.
 std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folder);
 
 // Steps that fill a machine `create` has just written: its registry, file types, demo files.
@@ -80,5 +80,14 @@ struct RegisterCreateStep {
 };
 
 std::vector<CreateStep> CreateSteps();  // in order
+
+// Shared by the kinds of `create`.
+[[noreturn]] void Win32Failure(const std::string& what);
+// Creates a Windows folder of the current machine and every missing folder above it.
+void CreateFolderTree(const std::string& path);
+// The program's files (PAD file, picture, help pages) into the machine's program folder.
+void CopyProgramFiles(const machine::Machine& m, std::ostream& out);
+// create DIR --wine [--demo]: a prefix made by Wine's wineboot -i (cmd_create_wine.cpp).
+int CreateWinePrefix(const std::filesystem::path& folder, bool demo, std::ostream& out);
 
 }  // namespace velto_machine

@@ -1,4 +1,5 @@
-// vlt: finds old duplicate copies of system files on an emulated Windows machine.
+// vlt: finds old duplicate copies of system files on an emulated Windows machine or a Wine
+// prefix.
 //
 // The machine comes from --machine DIR, $VELTO_MACHINE or the default folder. The program's
 // own command line (-S for the unattended run, -TRACE...) is what is left after the host
@@ -18,6 +19,7 @@
 #include "platform/dialogs/App.h"
 #include "platform/forms/Application.h"
 #include "platform/forms/Form.h"
+#include "platform/kinds/MachineKinds.h"
 #include "platform/machine/Machine.h"
 #include "platform/machine/MachineError.h"
 #include "platform/win32/ExitWindows.h"
@@ -31,10 +33,11 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: vlt [--machine DIR] [PROGRAM ARGUMENTS...]\n"
-    "Finds old duplicate copies of system files on an emulated Windows machine.\n"
+    "Finds old duplicate copies of system files on an emulated Windows machine or\n"
+    "a Wine prefix.\n"
     "\n"
     "Host options (taken out before the program sees its command line):\n"
-    "  --machine DIR  the machine folder (else $VELTO_MACHINE, else\n"
+    "  --machine DIR  the machine folder or Wine prefix (else $VELTO_MACHINE, else\n"
     "                 $XDG_DATA_HOME/velto/machine)\n"
     "  --help         show this help and exit\n"
     "  --version      show the version and exit\n"
@@ -91,7 +94,7 @@ int main(int argc, char** argv) {
     }
     try {
         machine::SetCurrentMachine(
-            machine::OpenChosenMachine(machine::ChooseMachineFolder(options.machine)));
+            kinds::OpenChosenMachine(machine::ChooseMachineFolder(options.machine)));
     } catch (const machine::MachineError& error) {
         std::cerr << "vlt: " << error.what() << "\n";
         return 2;

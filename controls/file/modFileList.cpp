@@ -11,6 +11,8 @@
 #include "controls/file/FolderReader.h"
 #include "platform/automation/Text.h"
 #include "platform/dialogs/Clock.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/SystemStores.h"
 #include "platform/win32/FileAttributes.h"
 #include "platform/win32/FindFiles.h"
 #include "platform/win32/HostFiles.h"
@@ -83,10 +85,12 @@ FilterElement MakeFilter(std::string text) {
 
 class Walk {
   public:
-    Walk(bool mayCancel, bool includeSubDirectories, std::vector<FilterElement> filters)
+    Walk(bool mayCancel, bool includeSubDirectories, std::vector<FilterElement> filters,
+         machine::SystemStores stores)
         : mayCancel_(mayCancel),
           includeSubDirectories_(includeSubDirectories),
-          filters_(std::move(filters)) {}
+          filters_(std::move(filters)),
+          stores_(std::move(stores)) {}
 
     bool stopped() const { return stopped_; }
 
@@ -146,6 +150,9 @@ class Walk {
         win32::host::FileStat st;
         if (win32::host::Stat(sub.host, st) != 0 || !st.isDirectory ||
             win32::detail::AttributesOf(sub.host, st, name) != win32::FILE_ATTRIBUTE_DIRECTORY) {
+            return std::nullopt;
+        }
+        if (stores_.Contains(folder, name)) {
             return std::nullopt;
         }
         const std::string& exclusions = S().exclusions;
@@ -234,6 +241,8 @@ class Walk {
     const bool mayCancel_;
     const bool includeSubDirectories_;
     const std::vector<FilterElement> filters_;
+    // Never listed, whatever the exclusions say.
+    const machine::SystemStores stores_;
     std::filesystem::path driveRoot_;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> chain_;
     std::vector<std::unique_ptr<FolderReader>> readers_;
@@ -279,7 +288,9 @@ bool Load(bool mayCancel) {
     for (std::string& element : SplitList(s.filter, "")) {
         filters.push_back(MakeFilter(std::move(element)));
     }
-    Walk walk(mayCancel, s.includeSubDirectories, std::move(filters));
+    const auto current = machine::CurrentMachine();
+    Walk walk(mayCancel, s.includeSubDirectories, std::move(filters),
+              current ? machine::SystemStores(current->profile()) : machine::SystemStores());
     for (const std::string& folder : SplitList(s.paths, "\\")) {
         walk.ScanRoot(folder);
         if (walk.stopped()) {

@@ -90,8 +90,10 @@ IniMachineProfile::IniMachineProfile(const std::filesystem::path& machineFolder,
     }
     if (drives_.empty()) {
         drives_.push_back(DriveInfo{
-            'C', DriveType::Fixed,
-            (std::filesystem::absolute(machineFolder) / "drives" / "C").lexically_normal()});
+            'C',
+            DriveType::Fixed,
+            (std::filesystem::absolute(machineFolder) / "drives" / "C").lexically_normal(),
+            {}});
     }
     std::sort(drives_.begin(), drives_.end(),
               [](const DriveInfo& a, const DriveInfo& b) { return a.letter < b.letter; });

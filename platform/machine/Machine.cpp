@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/machine/EmulatedKind.h"
 #include "platform/machine/IniMachineProfile.h"
 #include "platform/machine/MachineError.h"
 
@@ -17,9 +18,13 @@ std::string CreateHint(const std::filesystem::path& folder) {
 
 }  // namespace
 
-Machine::Machine(std::filesystem::path folder, std::unique_ptr<MachineProfile> profile)
-    : folder_(std::move(folder)), profile_(std::move(profile)), resolver_(profile_->drives()) {
-    const auto drives = profile_->drives();
+Machine::Machine(std::filesystem::path folder, std::unique_ptr<MachineProfile> profile,
+                 std::shared_ptr<const MachineKind> kind)
+    : folder_(std::move(folder)),
+      profile_(std::move(profile)),
+      kind_(kind ? std::move(kind) : std::make_shared<EmulatedKind>(folder_)),
+      resolver_(UsableDrives(profile_->drives())) {
+    const auto drives = resolver_.drives();
     currentDirectory_.drive = drives.empty() ? 'C' : drives.front().letter;
     for (const DriveInfo& drive : drives) {
         if (drive.letter == 'C') {
@@ -92,9 +97,10 @@ MachineLocation ChooseMachineFolder(const std::optional<std::string>& commandLin
             "default"};
 }
 
-std::shared_ptr<Machine> OpenChosenMachine(const MachineLocation& location) {
+std::shared_ptr<Machine> OpenChosenMachine(const MachineLocation& location,
+                                           const MachineOpener& open) {
     try {
-        return Machine::Open(location.folder);
+        return open(location.folder);
     } catch (const MachineError& e) {
         throw MachineError(std::string(e.what()) + " (machine folder from " + location.source +
                            ")");

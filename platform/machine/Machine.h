@@ -1,15 +1,18 @@
 #pragma once
-// The emulated machine: a folder holding machine.ini (the profile), registry.db and the host
-// folders of its drives. Everything that reads or writes the machine's files goes through the
-// process-wide current machine.
+// The machine: a folder holding its profile, its registry and the host folders of its drives,
+// of one kind (MachineKind.h): an emulated machine (machine.ini, registry.db) or a Wine prefix.
+// Everything that reads or writes the machine's files goes through the process-wide current
+// machine.
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/machine/MachineKind.h"
 #include "platform/machine/MachineProfile.h"
 #include "platform/machine/PathResolver.h"
 
@@ -19,14 +22,20 @@ class Machine {
   public:
     static constexpr const char* kRegistryFileName = "registry.db";
 
-    Machine(std::filesystem::path folder, std::unique_ptr<MachineProfile> profile);
+    // Without a kind, the machine is an emulated one. Only the drives that are not left out
+    // (DriveInfo::leftOut) are the machine's drives.
+    Machine(std::filesystem::path folder, std::unique_ptr<MachineProfile> profile,
+            std::shared_ptr<const MachineKind> kind = nullptr);
 
-    // Opens the machine in `folder`; throws MachineError (saying how to create one) when the
-    // folder is missing or holds no machine.ini, or when the profile cannot be understood.
+    // Opens the emulated machine in `folder`; throws MachineError (saying how to create one)
+    // when the folder is missing or holds no machine.ini, or when the profile cannot be
+    // understood.
     static std::shared_ptr<Machine> Open(const std::filesystem::path& folder);
 
     const std::filesystem::path& folder() const { return folder_; }
     const MachineProfile& profile() const { return *profile_; }
+    const MachineKind& kind() const { return *kind_; }
+    // Where an emulated machine keeps its registry.
     std::filesystem::path registryPath() const { return folder_ / kRegistryFileName; }
     const PathResolver& paths() const { return resolver_; }
 
@@ -43,6 +52,7 @@ class Machine {
   private:
     std::filesystem::path folder_;
     std::unique_ptr<MachineProfile> profile_;
+    std::shared_ptr<const MachineKind> kind_;
     PathResolver resolver_;
     mutable std::mutex mutex_;
     WindowsPath currentDirectory_;
@@ -60,7 +70,10 @@ struct MachineLocation {
 };
 MachineLocation ChooseMachineFolder(const std::optional<std::string>& commandLineFolder);
 
-// Opens the chosen machine; the MachineError message names where the folder came from.
-std::shared_ptr<Machine> OpenChosenMachine(const MachineLocation& location);
+// Opens the chosen machine with `open` (an emulated machine unless told otherwise); the
+// MachineError message names where the folder came from.
+using MachineOpener = std::function<std::shared_ptr<Machine>(const std::filesystem::path&)>;
+std::shared_ptr<Machine> OpenChosenMachine(const MachineLocation& location,
+                                           const MachineOpener& open = &Machine::Open);
 
 }  // namespace machine

@@ -39,7 +39,14 @@ struct DriveInfo {
     DriveType type = DriveType::Fixed;
     // Absolute host folder; empty when the drive has no medium.
     std::filesystem::path hostFolder;
+    // Why the scan never lists the drive and nothing is written to it ("its folder lies outside
+    // the prefix"); empty for a drive in use. A drive left out is no drive of the running
+    // machine: only the profile (and `velto-machine info`) shows it.
+    std::string leftOut;
 };
+
+// The drives the machine uses: those not left out.
+std::vector<DriveInfo> UsableDrives(const std::vector<DriveInfo>& drives);
 
 class MachineProfile {
   public:

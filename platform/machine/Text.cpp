@@ -11,4 +11,16 @@ std::string_view Trim(std::string_view s) {
     return s.substr(first, last - first + 1);
 }
 
+std::string ShellQuoted(std::string_view word) {
+    if (!word.empty() &&
+        word.find_first_of(" \t\n'\"\\$`*?[]&;|<>()#~!") == std::string_view::npos) {
+        return std::string(word);
+    }
+    std::string quoted = "'";
+    for (const char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
 }  // namespace machine::text

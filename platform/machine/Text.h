@@ -36,4 +36,8 @@ inline bool EqualsNoCase(std::string_view a, std::string_view b) {
 // Blanks and tabs removed at both ends.
 std::string_view Trim(std::string_view s);
 
+// A word as a POSIX shell takes it literally, for commands shown to the user: as it is when
+// it holds no character the shell treats specially, else in single quotes.
+std::string ShellQuoted(std::string_view word);
+
 }  // namespace machine::text

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "platform/win32/LastError.h"
+#include "platform/win32/MachineStart.h"
 
 namespace win32 {
 namespace {
@@ -49,7 +50,7 @@ std::optional<BootReport> RunPendingRestart(const BootPrinter& print) {
         }
         state.request.reset();
     }
-    return BootMachine(print);
+    return StartMachine(print);
 }
 
 }  // namespace win32

@@ -1,7 +1,7 @@
 #pragma once
 // Ending Windows on the emulated machine. Nothing here ever reaches the host's own power
 // state: ExitWindowsEx only records what was asked. A restart is carried out as a start of
-// the machine (Boot.h) when the program ends and calls RunPendingRestart; shutting down,
+// the machine (MachineStart.h) when the program ends and calls RunPendingRestart; shutting down,
 // powering off and logging off only tell the program that it must end.
 //
 // The NT family refuses a shutdown or restart to a process that has not enabled the shutdown

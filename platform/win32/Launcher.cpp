@@ -13,6 +13,8 @@
 #include <string_view>
 #include <thread>
 
+#include "platform/machine/Text.h"
+
 extern char** environ;
 
 namespace win32 {
@@ -130,17 +132,6 @@ std::shared_ptr<Launcher> Default() {
     return launcher;
 }
 
-std::string Quote(const std::string& text) {
-    if (!text.empty() && text.find_first_of(" \t\n'\"\\$`*?[]&;|<>()#~!") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
-
 }  // namespace
 
 std::shared_ptr<Launcher> HostLauncher() {
@@ -165,10 +156,10 @@ std::shared_ptr<Launcher> SetLauncher(std::shared_ptr<Launcher> launcher) {
 std::string DescribeLaunch(const LaunchRequest& request) {
     std::string line;
     for (const std::string& arg : request.argv) {
-        line += (line.empty() ? "" : " ") + Quote(arg);
+        line += (line.empty() ? "" : " ") + machine::text::ShellQuoted(arg);
     }
     if (!request.workingDirectory.empty()) {
-        line += " (in " + Quote(request.workingDirectory.string()) + ")";
+        line += " (in " + machine::text::ShellQuoted(request.workingDirectory.string()) + ")";
     }
     return line;
 }

@@ -6,7 +6,6 @@
 #include <unordered_map>
 
 #include "platform/machine/Machine.h"
-#include "platform/registry/SqliteRegistryStore.h"
 
 namespace win32::registry_handles {
 
@@ -72,7 +71,7 @@ LSTATUS Resolve(HKEY handle, OpenKey& key) {
             }
             if (!state.store || state.machine != current) {
                 try {
-                    state.store = registry::SqliteRegistryStore::Open(current->registryPath());
+                    state.store = current->kind().OpenRegistry();
                 } catch (const registry::StoreError& e) {
                     state.store.reset();
                     return Failure(e);

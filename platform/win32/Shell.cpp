@@ -3,6 +3,7 @@
 #include <cctype>
 #include <mutex>
 
+#include "platform/machine/Machine.h"
 #include "platform/machine/Text.h"
 #include "platform/win32/HostFiles.h"
 #include "platform/win32/LastError.h"
@@ -59,6 +60,10 @@ std::optional<std::string> ClassesValue(const std::string& key) {
 
 std::optional<std::string> RegisteredCommand(const std::string& fileClass,
                                              const std::string& verb) {
+    const auto current = machine::CurrentMachine();
+    if (current && !current->kind().opensDocumentsWithItsPrograms()) {
+        return std::nullopt;
+    }
     return ClassesValue(fileClass + "\\shell\\" + verb + "\\command");
 }
 

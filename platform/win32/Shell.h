@@ -31,9 +31,10 @@ inline constexpr UINT SE_ERR_NOASSOC = 31;
 // "mailto:...") with the verb `operation` ("open" when empty). The command comes from the
 // machine's registry: HKCR\<.ext> names a class (or is one), whose shell\<verb>\command holds a
 // command line in which %1 (or %L) stands for the file and %* for `parameters`; a link's class
-// is its scheme ("mailto"). Without a registered command, "open" and "explore" hand the
-// document, folder or link to xdg-open, the desktop's opener; other verbs fail with
-// SE_ERR_NOASSOC. A relative `file` is taken in `directory` when one is given.
+// is its scheme ("mailto"). The registry is not asked on a machine whose programs may not open
+// documents (a Wine prefix's are Windows programs). Without a registered command, "open" and
+// "explore" hand the document, folder or link to xdg-open, the desktop's opener; other verbs
+// fail with SE_ERR_NOASSOC. A relative `file` is taken in `directory` when one is given.
 //
 // Returns a value above 32 when the program was started, else SE_ERR_FNF or SE_ERR_PNF for a
 // missing file, SE_ERR_BAD_FORMAT for a Windows program (which the host cannot run),

@@ -37,9 +37,9 @@ std::vector<std::uint8_t> ModuleImage(const std::string& name, const Module& mod
     fixed.fileVersion = module.version;
     fixed.productVersion = module.version;
     fixed.type = module.type;
-    fixed.os = module.format == Format::Pe32 ? win32::VOS_NT_WINDOWS32 : win32::VOS_DOS_WINDOWS16;
+    const bool sixteenBit = module.format == Format::Ne || module.format == Format::Le;
+    fixed.os = sixteenBit ? win32::VOS_DOS_WINDOWS16 : win32::VOS_NT_WINDOWS32;
     info.fixed = fixed;
-    const bool sixteenBit = module.format != Format::Pe32;
     info.tables.push_back(StringTable{0x0409,
                                       static_cast<std::uint16_t>(sixteenBit ? 0x04E4 : 0x04B0),
                                       {{"CompanyName", module.company},
@@ -227,6 +227,32 @@ std::vector<DemoFile> DemoFiles(const DemoLayout& layout) {
         drive.Add(reports + "\\Templates\\" + Numbered("REPORT", i, ".RPT"),
                   Text("Report template " + std::to_string(i) + "\n"), k1999May10);
     }
+    return drive.Take();
+}
+
+std::vector<DemoFile> DemoMixedProcessorFiles(const DemoLayout& layout) {
+    const std::string& sys = layout.systemDir;
+    const std::string& wow = layout.wow64SystemDir;
+    const std::string quill64 = layout.programFiles + "\\Quill Writer";
+    const std::string quill32 = layout.programFiles32 + "\\Quill Writer";
+    const std::string orbis64 = layout.programFiles + "\\Orbis Suite";
+    const std::string orbis32 = layout.programFiles32 + "\\Orbis Suite";
+    Drive drive;
+    const auto runtime = [](std::array<std::uint16_t, 4> version, Format format) {
+        return Module{"Quill Software", "Quill Runtime", version, format};
+    };
+    // One runtime for each processor in the system folders, an older one of each beside a
+    // program: each older copy has a newer one for its own processor.
+    drive.Image(sys, "QUILLRT.DLL", runtime({2, 1, 0, 0}, Format::Pe32Plus), k2001Feb02);
+    drive.Image(wow, "QUILLRT.DLL", runtime({2, 1, 0, 0}, Format::Pe32), k2001Feb02);
+    drive.Image(quill64, "QUILLRT.DLL", runtime({1, 8, 0, 0}, Format::Pe32Plus), k2000Jan15);
+    drive.Image(quill32, "QUILLRT.DLL", runtime({1, 5, 0, 0}, Format::Pe32), k1999May10);
+    // The newest copy is for the other processor than the older one: nothing to spread.
+    drive.Image(orbis32, "ORBNET.DLL", {"Orbis Data Ltd", "Orbis Network Access", {3, 0, 0, 0}},
+                k2001Feb02);
+    drive.Image(orbis64, "ORBNET.DLL",
+                {"Orbis Data Ltd", "Orbis Network Access", {2, 0, 0, 0}, Format::Pe32Plus},
+                k2000Mar01);
     return drive.Take();
 }
 

@@ -22,6 +22,9 @@ struct DemoLayout {
     std::string systemDir = "C:\\WINDOWS\\SYSTEM";
     std::string programFiles = "C:\\Program Files";
     std::string personal = "C:\\My Documents";
+    // A 64-bit Windows: its 32-bit system and program folders.
+    std::string wow64SystemDir = "C:\\WINDOWS\\SysWOW64";
+    std::string programFiles32 = "C:\\Program Files (x86)";
 };
 
 struct DemoFile {
@@ -32,6 +35,11 @@ struct DemoFile {
 
 // In a fixed order: the duplicate groups first, then the unrelated files.
 std::vector<DemoFile> DemoFiles(const DemoLayout& layout);
+
+// The duplicates of a 64-bit Windows: 64-bit and 32-bit images of the same names in the two
+// system folders and in the two program folders, so that copies for one processor are never
+// spread over copies for the other.
+std::vector<DemoFile> DemoMixedProcessorFiles(const DemoLayout& layout);
 
 // Use counts of shared files in the system folder, as setup programs leave them under
 // HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs: full path and count.

@@ -1,0 +1,16 @@
+#include "platform/machine/EmulatedKind.h"
+
+#include "platform/machine/Text.h"
+#include "platform/registry/SqliteRegistryStore.h"
+
+namespace machine {
+
+std::shared_ptr<registry::RegistryStore> EmulatedKind::OpenRegistry() const {
+    return registry::SqliteRegistryStore::Open(folder_ / kRegistryFileName);
+}
+
+std::string EmulatedKind::startCommand() const {
+    return "velto-machine boot " + text::ShellQuoted(folder_.string());
+}
+
+}  // namespace machine

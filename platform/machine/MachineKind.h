@@ -1,0 +1,47 @@
+#pragma once
+// What sets one kind of machine folder apart behind the shared profile (MachineProfile.h):
+// where its registry is, how it starts and whether its own programs may open documents. The
+// kind is chosen once, when the folder is opened; callers only ask the kind.
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace registry {
+class RegistryStore;
+}
+
+namespace machine {
+
+class MachineKind {
+  public:
+    using Printer = std::function<void(const std::string& line)>;
+
+    virtual ~MachineKind() = default;
+
+    // "emulated machine", "Wine prefix": for messages and `velto-machine info`.
+    virtual std::string_view name() const = 0;
+
+    // The machine's registry; throws registry::StoreError when it cannot be used. A kind that
+    // keeps its registry in memory hands out the same store every time.
+    virtual std::shared_ptr<registry::RegistryStore> OpenRegistry() const = 0;
+    // The files the registry lives in, for the user.
+    virtual std::vector<std::filesystem::path> registryFiles() const = 0;
+
+    // A kind whose own start carries out the moves scheduled for it (Wine's wineboot) starts
+    // the machine on the host, handing each line of what happened to `print`, and says whether
+    // anything failed. nullopt: Velto's own start does it (win32/Boot.h).
+    virtual std::optional<bool> StartOnHost(const Printer& print) const = 0;
+    // The command that starts the machine and so carries out its scheduled moves, for the user.
+    virtual std::string startCommand() const = 0;
+
+    // Whether a document opens with the program the machine's registry names for it. A Wine
+    // prefix names Windows programs: starting one would start a wineserver under Velto's feet.
+    virtual bool opensDocumentsWithItsPrograms() const = 0;
+};
+
+}  // namespace machine

@@ -1,0 +1,33 @@
+#pragma once
+// The NT family's own stores of copies kept on purpose: side-by-side versions (winsxs), the
+// printer drivers (spool), the protected copies of system files (dllcache, Driver Cache,
+// ServicePackFiles) and the files updates replaced ($NtUninstall...$). Spreading a copy over
+// them, or deleting them, breaks every program that uses them, so the scan never lists them
+// on an NT-family machine, whatever its kind. They are not exclusions of the user's: they are
+// never stored with them and cannot be removed.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/machine/MachineProfile.h"
+
+namespace machine {
+
+class SystemStores {
+  public:
+    SystemStores() = default;
+    // None on a 9x-family machine.
+    explicit SystemStores(const MachineProfile& profile);
+
+    // The stores as Windows paths; "$NtUninstall*$" stands for every folder of that pattern.
+    const std::vector<std::string>& folders() const { return folders_; }
+    // Whether `name` in the folder `parent` (a Windows path ending in "\") is a store.
+    bool Contains(std::string_view parent, std::string_view name) const;
+
+  private:
+    std::vector<std::string> folders_;
+    std::vector<std::string> folded_;
+};
+
+}  // namespace machine

@@ -1,0 +1,26 @@
+#include "platform/win32/MachineStart.h"
+
+#include "platform/machine/Machine.h"
+
+namespace win32 {
+
+BootReport StartMachine(const BootPrinter& print) {
+    const auto current = machine::CurrentMachine();
+    if (!current) {
+        return BootMachine(print);
+    }
+    BootReport report;
+    const auto failed = current->kind().StartOnHost([&](const std::string& line) {
+        if (print) {
+            print(line);
+        }
+        report.lines.push_back(line);
+    });
+    if (!failed) {
+        return BootMachine(print);
+    }
+    report.failed = *failed;
+    return report;
+}
+
+}  // namespace win32

@@ -1,0 +1,48 @@
+#include "platform/wine/WinePrefix.h"
+
+#include "platform/machine/MachineError.h"
+#include "platform/machine/Text.h"
+#include "platform/wine/WineMachineProfile.h"
+#include "platform/wine/WineServer.h"
+
+namespace wine {
+
+bool IsWinePrefix(const std::filesystem::path& folder) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(folder / WineRegistryStore::kMachineFile, ec) &&
+           std::filesystem::is_directory(folder / "dosdevices", ec);
+}
+
+std::shared_ptr<machine::Machine> OpenWinePrefix(const std::filesystem::path& folder) {
+    std::error_code ec;
+    const auto prefix = std::filesystem::absolute(folder, ec).lexically_normal();
+    const ServerCheck server = CheckServer(prefix);
+    if (server.state == ServerState::Running) {
+        throw machine::MachineError(std::string(kWineRunningMessage));
+    }
+    if (server.state == ServerState::Unknown) {
+        throw machine::MachineError("cannot tell whether Wine is running in " + prefix.string() +
+                                    " (" + server.detail + ")");
+    }
+    std::shared_ptr<WineRegistryStore> store;
+    try {
+        store = WineRegistryStore::Open(prefix);
+    } catch (const registry::StoreError& e) {
+        throw machine::MachineError(std::string("the prefix's registry cannot be used: ") +
+                                    e.what());
+    }
+    auto profile = std::make_unique<WineMachineProfile>(prefix, *store);
+    return std::make_shared<machine::Machine>(prefix, std::move(profile),
+                                              std::make_shared<WineKind>(prefix, store));
+}
+
+std::vector<std::filesystem::path> WineKind::registryFiles() const {
+    return {prefix_ / WineRegistryStore::kMachineFile, prefix_ / WineRegistryStore::kUserFile,
+            prefix_ / WineRegistryStore::kDefaultUserFile};
+}
+
+std::string WineKind::startCommand() const {
+    return "WINEPREFIX=" + machine::text::ShellQuoted(prefix_.string()) + " wineboot -r";
+}
+
+}  // namespace wine

@@ -1,0 +1,36 @@
+#pragma once
+// A Wine prefix as a machine: a folder holding system.reg and dosdevices/.
+
+#include <filesystem>
+#include <memory>
+
+#include "platform/machine/Machine.h"
+#include "platform/wine/WineRegistryStore.h"
+
+namespace wine {
+
+bool IsWinePrefix(const std::filesystem::path& folder);
+
+// Opens the prefix in `folder`. Throws machine::MachineError while a wineserver runs for it
+// (kWineRunningMessage) and when its registry cannot be read.
+std::shared_ptr<machine::Machine> OpenWinePrefix(const std::filesystem::path& folder);
+
+class WineKind final : public machine::MachineKind {
+  public:
+    WineKind(std::filesystem::path prefix, std::shared_ptr<WineRegistryStore> store)
+        : prefix_(std::move(prefix)), store_(std::move(store)) {}
+
+    std::string_view name() const override { return "Wine prefix"; }
+    std::shared_ptr<registry::RegistryStore> OpenRegistry() const override { return store_; }
+    std::vector<std::filesystem::path> registryFiles() const override;
+    // wineboot -r, then the check of every move it was to carry out (WineStart.cpp).
+    std::optional<bool> StartOnHost(const Printer& print) const override;
+    std::string startCommand() const override;
+    bool opensDocumentsWithItsPrograms() const override { return false; }
+
+  private:
+    std::filesystem::path prefix_;
+    std::shared_ptr<WineRegistryStore> store_;
+};
+
+}  // namespace wine

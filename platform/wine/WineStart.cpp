@@ -1,0 +1,108 @@
+// The start of a Wine prefix: Wine's own wineboot -r carries out the moves scheduled for it
+// (the [Rename] lines of C:\windows\wininit.ini, then PendingFileRenameOperations), as
+// Windows does at its start. Wine says nothing about each move, so every move is checked
+// afterwards on the files: a move is done when its source is gone and its target is there, a
+// deletion when its source is gone.
+#include <string>
+#include <vector>
+
+#include "platform/machine/Machine.h"
+#include "platform/win32/FileAttributes.h"
+#include "platform/win32/Files.h"
+#include "platform/win32/HostFiles.h"
+#include "platform/win32/Paths.h"
+#include "platform/win32/RestartMoves.h"
+#include "platform/win32/Wininit.h"
+#include "platform/wine/WineCommands.h"
+#include "platform/wine/WinePrefix.h"
+
+namespace wine {
+namespace {
+
+struct Planned {
+    std::string where;  // "wininit.ini line 3", "pending operation 1"
+    std::string source;
+    std::optional<std::string> target;
+};
+
+std::vector<Planned> PlannedMoves(const machine::Machine& prefix) {
+    std::vector<Planned> planned;
+    const std::string wininit = prefix.profile().windowsDir() + "\\wininit.ini";
+    if (const auto host = win32::HostPathOf(wininit)) {
+        std::string text;
+        if (win32::host::ReadWholeFile(*host, text) == 0) {
+            for (const auto& rename : win32::ParseWininitRenames(text).renames) {
+                planned.push_back({"wininit.ini line " + std::to_string(rename.line), rename.source,
+                                   rename.target});
+            }
+        }
+    }
+    if (const auto pending = win32::ReadPendingRenames()) {
+        for (std::size_t i = 0; i < pending->size(); ++i) {
+            const auto& entry = (*pending)[i];
+            planned.push_back(
+                {"pending operation " + std::to_string(i + 1), entry.source, entry.target});
+        }
+    }
+    return planned;
+}
+
+bool Exists(const std::string& path) {
+    return win32::GetFileAttributesA(path) != win32::INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+std::optional<bool> WineKind::StartOnHost(const Printer& print) const {
+    const auto current = machine::CurrentMachine();
+    if (!current) {
+        print("no machine to start");
+        return true;
+    }
+    const std::vector<Planned> planned = PlannedMoves(*current);
+    if (planned.empty()) {
+        print("nothing to carry out");
+        return false;
+    }
+    if (!WineProgramInstalled("wineboot")) {
+        print("Wine is not installed here: the " + std::to_string(planned.size()) +
+              " scheduled moves are carried out at the prefix's next start, or now with: " +
+              startCommand());
+        return false;
+    }
+    print("starting the prefix: " + startCommand());
+    const WineRun run = RunInPrefix(prefix_, {"wineboot", "-r"});
+    WaitForWineserver(prefix_);
+    bool failed = false;
+    if (run.status != 0) {
+        print("wineboot -r ended with status " + std::to_string(run.status));
+        failed = true;
+    }
+    for (const Planned& move : planned) {
+        std::string line = move.where + ": ";
+        std::string problem;
+        if (move.target) {
+            line += "move " + move.source + " to " + *move.target;
+            if (Exists(move.source)) {
+                problem = move.source + " is still there";
+            } else if (!Exists(*move.target)) {
+                problem = *move.target + " is missing";
+            }
+        } else {
+            line += "delete " + move.source;
+            if (Exists(move.source)) {
+                problem = move.source + " is still there";
+            }
+        }
+        failed = failed || !problem.empty();
+        print(line + (problem.empty() ? ": done" : ": not carried out (" + problem + ")"));
+    }
+    if (const auto left = win32::ReadPendingRenames(); left && !left->empty()) {
+        print(std::string(win32::kPendingFileRenameOperations) + " still lists " +
+              std::to_string(left->size()) + " operations");
+        failed = true;
+    }
+    return failed;
+}
+
+}  // namespace wine

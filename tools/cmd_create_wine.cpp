@@ -1,0 +1,154 @@
+// velto-machine create DIR --wine [--demo]: a Wine prefix made by Wine itself (wineboot -i),
+// with Velto's program folder; --demo drops the demo's duplicates into its drive C:, the
+// 64-bit and 32-bit images of a 64-bit Windows among them, and their use counts. The demo
+// never replaces a file Wine made and writes only through the prefix's drive C:, so nothing
+// reaches the folders Wine links to outside the prefix (the user's own Documents, say).
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+
+#include "platform/registry/RegistryStore.h"
+#include "platform/win32/AtomicFile.h"
+#include "platform/win32/FileAttributes.h"
+#include "platform/win32/Files.h"
+#include "platform/win32/HostFiles.h"
+#include "platform/win32/Paths.h"
+#include "platform/wine/WineCommands.h"
+#include "tools/imagewriter/DemoMachine.h"
+#include "tools/velto-machine-commands.h"
+
+namespace velto_machine {
+namespace {
+
+constexpr const char* kSharedDlls = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+// A demo prefix needs neither desktop menu entries nor the Mono and Gecko add-ons.
+const std::vector<std::pair<std::string, std::string>> kQuietWine = {
+    {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d"}};
+
+std::string ParentOf(const std::string& path) {
+    return path.substr(0, path.rfind('\\'));
+}
+
+// False when the file is there already.
+bool WriteNew(const imagewriter::DemoFile& file) {
+    if (win32::GetFileAttributesA(file.path) != win32::INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
+    CreateFolderTree(ParentOf(file.path));
+    const std::string_view data(reinterpret_cast<const char*>(file.bytes.data()),
+                                file.bytes.size());
+    if (!win32::WriteFileAtomicallyA(file.path, data)) {
+        Win32Failure("cannot write " + file.path);
+    }
+    const auto host = win32::HostPathOf(file.path);
+    const timespec time{static_cast<time_t>(file.writeTime), 0};
+    if (!host) {
+        Win32Failure("cannot reach " + file.path);
+    }
+    if (const int err = win32::host::SetTimes(*host, time, time); err != 0) {
+        throw std::runtime_error("cannot date " + host->string() + ": " + std::strerror(err));
+    }
+    return true;
+}
+
+void FillDemo(const machine::Machine& prefix, std::ostream& out) {
+    const auto& profile = prefix.profile();
+    imagewriter::DemoLayout layout;
+    layout.windowsDir = profile.windowsDir();
+    layout.systemDir = profile.systemDir();
+    layout.wow64SystemDir = profile.windowsDir() + "\\syswow64";
+    layout.programFiles = "C:\\Program Files";
+    layout.programFiles32 = "C:\\Program Files (x86)";
+    // Wine links the user's Documents to the host's home folder; the public one is the prefix's.
+    layout.personal = "C:\\users\\Public\\Documents";
+    auto files = imagewriter::DemoFiles(layout);
+    for (auto& file : imagewriter::DemoMixedProcessorFiles(layout)) {
+        files.push_back(std::move(file));
+    }
+    std::size_t written = 0;
+    for (const auto& file : files) {
+        written += WriteNew(file) ? 1 : 0;
+    }
+
+    auto counts = imagewriter::DemoSharedDllCounts(layout);
+    counts.emplace_back(layout.systemDir + "\\QUILLRT.DLL", 2);
+    counts.emplace_back(layout.wow64SystemDir + "\\QUILLRT.DLL", 1);
+    const auto store = prefix.kind().OpenRegistry();
+    // One write of system.reg for all the counts.
+    store->transaction([&] {
+        registry::KeyId key = 0;
+        if (store->createKey(store->rootKey(registry::Root::LocalMachine),
+                             registry::SplitKeyNames(kSharedDlls), key) != registry::Outcome::Ok) {
+            throw std::runtime_error(std::string("cannot create HKEY_LOCAL_MACHINE\\") +
+                                     kSharedDlls);
+        }
+        for (const auto& [path, count] : counts) {
+            const std::uint8_t data[4] = {
+                static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8),
+                static_cast<std::uint8_t>(count >> 16), static_cast<std::uint8_t>(count >> 24)};
+            store->setValue(key, path, registry::REG_DWORD, data);
+        }
+    });
+    out << "  demo: " << written << " files on C: (" << files.size() - written
+        << " left alone: Wine has files of those names), " << counts.size()
+        << " use counts under HKEY_LOCAL_MACHINE\\" << kSharedDlls << "\n";
+}
+
+}  // namespace
+
+int CreateWinePrefix(const std::filesystem::path& given, bool demo, std::ostream& out) {
+    const std::filesystem::path folder = std::filesystem::absolute(given).lexically_normal();
+    std::error_code ec;
+    const bool existed = std::filesystem::exists(folder, ec);
+    if (existed &&
+        (!std::filesystem::is_directory(folder, ec) || !std::filesystem::is_empty(folder, ec))) {
+        throw UsageError(folder.string() + " exists and is not an empty folder");
+    }
+    if (!wine::WineProgramInstalled("wineboot")) {
+        throw std::runtime_error(
+            "Wine is not installed: a prefix is made by Wine's own wineboot -i (Debian: apt-get "
+            "install wine)");
+    }
+    // A prefix Wine could not finish is no prefix to keep.
+    struct Undo {
+        std::filesystem::path folder;
+        bool existed;
+        bool keep = false;
+        ~Undo() {
+            if (keep) {
+                return;
+            }
+            machine::SetCurrentMachine(nullptr);
+            std::error_code ignored;
+            if (existed) {
+                for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+                    std::filesystem::remove_all(entry.path(), ignored);
+                }
+            } else {
+                std::filesystem::remove_all(folder, ignored);
+            }
+        }
+    } undo{folder, existed};
+
+    out << "Making a Wine prefix in " << folder.string() << " (wineboot -i) ..." << std::endl;
+    const wine::WineRun run = wine::RunInPrefix(folder, {"wineboot", "-i"}, kQuietWine);
+    wine::WaitForWineserver(folder);
+    if (run.status != 0 || !std::filesystem::exists(folder / "system.reg", ec)) {
+        throw std::runtime_error("wineboot -i did not make a prefix (status " +
+                                 std::to_string(run.status) + "): " + run.output);
+    }
+    const auto created = OpenMachine(folder);
+    out << "Created a Wine prefix in " << folder.string() << "\n";
+    CreateFolderTree(created->profile().programDir());
+    CopyProgramFiles(*created, out);
+    if (demo) {
+        FillDemo(*created, out);
+    }
+    out << "  check it with: vlt --machine " << folder.string() << "\n";
+    undo.keep = true;
+    return kOk;
+}
+
+}  // namespace velto_machine
