@@ -2,11 +2,22 @@
 # Creates a fresh demo machine under the build folder and runs the unattended check on it:
 # one scan, automatic repair, the action report, and the machine's restart, which carries out
 # the moves the check scheduled. Prints where the report is and what the restart did.
+# With --wine the machine is a Wine prefix made by wineboot (build/demo-wine), whose restart is
+# Wine's own wineboot -r.
 set -euo pipefail
 build=${1:-build}
-machine="$build/demo-machine"
+kind=${2:-}
+if [[ "$kind" == "--wine" ]]; then
+    machine="$build/demo-wine"
+    temp="$machine/drive_c/windows/temp"
+    tempShown='C:\windows\temp'
+else
+    machine="$build/demo-machine"
+    temp="$machine/drives/C/WINDOWS/TEMP"
+    tempShown='C:\WINDOWS\TEMP'
+fi
 rm -rf "$machine"
-"$build/tools/velto-machine" create "$machine" --demo
+"$build/tools/velto-machine" create "$machine" $kind --demo
 "$build/tools/velto-machine" info "$machine"
 
 echo
@@ -17,10 +28,9 @@ output=$(VELTO_NO_LAUNCH=1 "$build/vlt/vlt" --machine "$machine" -S </dev/null 2
     status=$?
 echo "vlt ended with status $status (its dialogs: $build/demo-vlt.log)"
 
-temp="$machine/drives/C/WINDOWS/TEMP"
 report=$(grep -l '^<html><head><title>' "$temp"/VLT*.tmp 2>/dev/null | xargs -r ls -t | head -n 1 || true)
 if [[ -n "$report" ]]; then
-    echo "Action report: $report (C:\\WINDOWS\\TEMP\\$(basename "$report"))"
+    echo "Action report: $report ($tempShown\\$(basename "$report"))"
 else
     echo "No action report was written."
 fi

@@ -65,9 +65,11 @@ std::optional<bool> WineKind::StartOnHost(const Printer& print) const {
         return false;
     }
     if (!WineProgramInstalled("wineboot")) {
-        print("Wine is not installed here: the " + std::to_string(planned.size()) +
-              " scheduled moves are carried out at the prefix's next start, or now with: " +
-              startCommand());
+        const std::string moves =
+            planned.size() == 1 ? std::string("the scheduled move is")
+                                : "the " + std::to_string(planned.size()) + " scheduled moves are";
+        print("Wine is not installed here: " + moves +
+              " carried out at the prefix's next start, or now with: " + startCommand());
         return false;
     }
     print("starting the prefix: " + startCommand());

@@ -8,7 +8,10 @@
 #include "platform/kinds/MachineKinds.h"
 #include "platform/machine/MachineError.h"
 #include "platform/machine/SystemStores.h"
+#include "platform/win32/Files.h"
+#include "platform/win32/MachineStart.h"
 #include "platform/win32/Registry.h"
+#include "platform/win32/RestartMoves.h"
 #include "platform/win32/Shell.h"
 #include "platform/wine/WineMachineProfile.h"
 #include "platform/wine/WinePrefix.h"
@@ -148,6 +151,28 @@ TEST(WinePrefix, DocumentsOpenWithTheDesktopNeverThroughWine) {
     EXPECT_EQ(commands[0].back(),
               (prefix.folder() / "drive_c" / "windows" / "temp" / "report.htm").string());
     EXPECT_EQ(commands[1], (std::vector<std::string>{"xdg-open", "http://example.invalid/"}));
+    machine::SetCurrentMachine(nullptr);
+}
+
+TEST(WinePrefix, WithoutWineTheStartSaysWhichCommandCarriesTheMovesOut) {
+    FakePrefix prefix;
+    std::ofstream(prefix.folder() / "drive_c" / "OLD.DLL") << "x";
+    machine::SetCurrentMachine(wine::OpenWinePrefix(prefix.folder()));
+    ASSERT_TRUE(
+        win32::MoveFileExA("C:\\OLD.DLL", std::nullopt, win32::MOVEFILE_DELAY_UNTIL_REBOOT));
+    const char* path = std::getenv("PATH");
+    const std::string savedPath = path != nullptr ? path : "";
+    ::setenv("PATH", (prefix.folder() / "no-wine-here").c_str(), 1);
+    const auto report = win32::StartMachine();
+    ::setenv("PATH", savedPath.c_str(), 1);
+    EXPECT_FALSE(report.failed);
+    ASSERT_EQ(report.lines.size(), 1u);
+    EXPECT_EQ(report.lines[0],
+              "Wine is not installed here: the scheduled move is carried out at the prefix's "
+              "next start, or now with: WINEPREFIX=" +
+                  prefix.folder().string() + " wineboot -r");
+    EXPECT_EQ(win32::ReadPendingRenames()->size(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(prefix.folder() / "drive_c" / "OLD.DLL"));
     machine::SetCurrentMachine(nullptr);
 }
 
