@@ -13,6 +13,8 @@
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/NamedControls.h"
 #include "platform/forms/Twips.h"
+#include "platform/machine/Machine.h"
+#include "platform/machine/SystemStores.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/Steps.h"
 #include "vlt/core/TraceScope.h"
@@ -71,6 +73,7 @@ frmVelto::frmVelto()
       cmdRemoveExclusion(PictureButton("cmdRemoveExclusion", Picture::RemoveExclusion,
                                        "Remove Selected Folder from Exclusion List", Frame4)),
       lbNote1(new QLabel("*** - Exclude all subfolders of listed folder", Frame4)),
+      lbSystemStores(new QLabel("Never scanned: the system's own stores", Frame4)),
       Frame3(Frame("Frame3", "Backup Directory", this)),
       ckBackup(CheckBox("ckBackup", "Backup removed versions (Highly Recommended)", Frame3)),
       txBackupPath(new QLineEdit(Frame3)),
@@ -103,6 +106,8 @@ frmVelto::frmVelto()
     }
     List1->setObjectName("List1");
     lbNote1->setObjectName("lbNote1");
+    lbSystemStores->setObjectName("lbSystemStores");
+    lbSystemStores->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     txBackupPath->setObjectName("txBackupPath");
     cmdScan->setObjectName("cmdScan");
     cmdScan->setToolTip("Scan System Files");
@@ -164,7 +169,8 @@ void frmVelto::LayOut() {
     forms::Move(*List1, 180, 360, 8550, 1290);
     forms::Move(*cmdAddExclusion, 8850, 360, 570, 570);
     forms::Move(*cmdRemoveExclusion, 8850, 1050, 570, 570);
-    forms::Move(*lbNote1, 180, 1710, 8550, 270);
+    forms::Move(*lbNote1, 180, 1710, 4200, 270);
+    forms::Move(*lbSystemStores, 4440, 1710, 4290, 270);
     place(Frame3, 120, 6870, 6780, 1320);
     forms::Move(*ckBackup, 180, 330, 6420, 300);
     forms::Move(*txBackupPath, 180, 780, 4350, 360);
@@ -316,6 +322,20 @@ void frmVelto::Form_Load() {
             }
         }
         ShowNoteWhenMarked();
+    });
+    steps.run("Showing the system's stores", [&] {
+        const auto current = machine::CurrentMachine();
+        const machine::SystemStores stores =
+            current ? machine::SystemStores(current->profile()) : machine::SystemStores();
+        QString folders;
+        for (const std::string& folder : stores.folders()) {
+            folders += (folders.isEmpty() ? "" : "\n") + QString::fromStdString(folder);
+        }
+        lbSystemStores->setToolTip(
+            "Side-by-side, protected and uninstall copies the system keeps on purpose; "
+            "Velto never lists them:\n" +
+            folders);
+        lbSystemStores->setVisible(!stores.folders().empty());
     });
     steps.run("Enabling Backup Path", [&] {
         const bool backup = modVLTProperties::Backup();

@@ -137,6 +137,8 @@ class frmVelto : public forms::Form, public vlt::MainWindow {
     QToolButton* cmdAddExclusion;
     QToolButton* cmdRemoveExclusion;
     QLabel* lbNote1;
+    // On an NT-family machine: the system's stores the scan never lists (SystemStores.h).
+    QLabel* lbSystemStores;
 
     QGroupBox* Frame3;
     QCheckBox* ckBackup;

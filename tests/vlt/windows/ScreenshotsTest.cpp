@@ -54,6 +54,19 @@ TEST_F(Screenshots, MainWindowAtItsDesignedSizeAndScaledUp) {
     window.Unload();
 }
 
+TEST_F(Screenshots, MainWindowOnAnNTMachineShowsTheStoresItNeverScans) {
+    machine.Platform(machine::Platform::NT);
+    frmVelto window;
+    window.Show();
+    window.lbNote1->setVisible(true);
+    Take(window, "main-window-nt");
+    EXPECT_TRUE(window.lbSystemStores->isVisible());
+    EXPECT_NE(window.lbSystemStores->toolTip().toStdString().find("C:\\WINDOWS\\winsxs"),
+              std::string::npos);
+    vlt::State().ScanSucceeded = true;
+    window.Unload();
+}
+
 TEST_F(Screenshots, RestoreWindowWithBackups) {
     Store({{"BackupPath", "C:\\Program Files\\Velto\\Backups\\"}});
     const std::string folder = std::string(coretest::kProgramDir) + "\\Backups\\";
