@@ -190,10 +190,12 @@ void frmRestoreBackups::Form_Load() {
 }
 
 void frmRestoreBackups::Form_Resize() {
+    vlt::TraceScope trace("frmRestoreBackups.Form_Resize");
     QzResize1->Resize();
 }
 
 void frmRestoreBackups::List1_Click() {
+    vlt::TraceScope trace("frmRestoreBackups.List1_Click");
     const int line = List1->currentRow();
     if (line < 0 || line >= static_cast<int>(BackupFiles.size())) {
         lbRestoreTo->setText(

@@ -327,6 +327,7 @@ void frmVelto::Form_Load() {
 }
 
 void frmVelto::Form_Activate() {
+    vlt::TraceScope trace("frmVelto.Form_Activate");
     if (!vlt::State().ScanSucceeded) {
         return;
     }
@@ -342,6 +343,7 @@ void frmVelto::Form_Activate() {
 }
 
 void frmVelto::Form_Resize() {
+    vlt::TraceScope trace("frmVelto.Form_Resize");
     QzResize1->Resize();
     StretchToWidth();
 }

@@ -74,6 +74,7 @@ void frmVelto::cmdAddExclusion_Click() {
 }
 
 void frmVelto::List1_Click() {
+    vlt::TraceScope trace("frmVelto.List1_Click");
     cmdRemoveExclusion->setEnabled(true);
 }
 
