@@ -668,10 +668,10 @@ TEST_F(UpdateCheckTest, AnAcceptedUpdateClosesTheProgramSoTheInstallerCanRun) {
     EXPECT_EQ(dialogs->MsgBoxes().back().prompt,
               "Velto will now close so that the update can install.");
     EXPECT_EQ(dialogs->MsgBoxes().back().style, dialogs::vbInformation | dialogs::vbOKOnly);
-    EXPECT_EQ(machine.Read(folder + "velto-1.0.12.tar.gz"), installer);
+    EXPECT_EQ(machine.Read(folder + "Downloaded velto-1.0.12.tar.gz"), installer);
     const auto commands = launcher.Commands();
     ASSERT_EQ(commands.size(), 1u);
-    EXPECT_EQ(commands[0].back(), machine.HostPath(folder + "velto-1.0.12.tar.gz").string());
+    EXPECT_EQ(commands[0].back(), machine.HostPath(folder + "Downloaded velto-1.0.12.tar.gz").string());
     EXPECT_EQ(vlt::State().UpdateCheck, nullptr);
     EXPECT_FALSE(progress->loaded);
     // The window is unloaded, which stores the exclusions and ends the program.
