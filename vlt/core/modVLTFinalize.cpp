@@ -103,13 +103,15 @@ void DoActionReport() {
     vlt::VltState& state = vlt::State();
 
     ExecuteActionList(steps);
+    // From here on the queued changes are carried out (scheduled for the restart): leaving the
+    // review window no longer abandons them.
+    state.ChangesApplied = true;
 
     ReportFacts facts;
     steps.run("Setting count", [&] { facts = Facts(); });
     vlt::Trace("Number Actions=" + std::to_string(state.LogCount));
     if (state.LogCount == 0) {
         steps.run("No Action area", [] { dialogs::MsgBox("No Action taken", dialogs::vbOKOnly); });
-        state.ChangesApplied = true;
         trace.Exit();
         QzBase::CloseProgram();
         return;
