@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/file/QzFile.h"
 #include "controls/registry/QzRegistry.h"
 #include "platform/automation/Variant.h"
 #include "platform/dialogs/DirectoryPicker.h"
@@ -542,6 +543,35 @@ TEST_F(frmVeltoTest, RecyclingSendsOnlyTheBackupsToTheBin) {
     EXPECT_TRUE(std::filesystem::exists(home / "Trash" / "files" / "C~~WINDOWS~A.DLL.backup"));
 }
 
+// A backup that the next start will put back stays where it is; the others go to the bin.
+TEST_F(frmVeltoTest, RecyclingKeepsTheBackupsThatAreToBeRestored) {
+    const std::filesystem::path home = machine.HostPath("C:\\").parent_path().parent_path() / "xdg";
+    const char* previous = std::getenv("XDG_DATA_HOME");
+    const std::string kept = previous != nullptr ? previous : "";
+    setenv("XDG_DATA_HOME", home.c_str(), 1);
+    Store({{"BackupPath", "C:\\BACK\\"}});
+    machine.File("C:\\BACK\\C~~WINDOWS~A.DLL.backup", "a")
+        .File("C:\\BACK\\C~~WINDOWS~B.DLL.backup", "b");
+    LoadWindow();
+    vlt::QzFile1().MoveOnRestart("C:\\BACK\\C~~WINDOWS~A.DLL.backup", "C:\\WINDOWS\\A.DLL");
+    dialogs->AnswerMsgBox(dialogs::vbOK);
+    dialogs->AnswerMsgBox(dialogs::vbYes);
+    QTest::mouseClick(window.cmdRecycle, Qt::LeftButton);
+    if (previous != nullptr) {
+        setenv("XDG_DATA_HOME", kept.c_str(), 1);
+    } else {
+        unsetenv("XDG_DATA_HOME");
+    }
+    ASSERT_EQ(dialogs->MsgBoxes().size(), 2u);
+    EXPECT_EQ(dialogs->MsgBoxes()[0].title, "Backups Kept");
+    EXPECT_EQ(dialogs->MsgBoxes()[0].prompt,
+              "These backups are to be restored at the next start of Windows and stay where "
+              "they are:\r\nC:\\BACK\\C~~WINDOWS~A.DLL.backup\r\n");
+    EXPECT_TRUE(machine.Exists("C:\\BACK\\C~~WINDOWS~A.DLL.backup"));
+    EXPECT_FALSE(machine.Exists("C:\\BACK\\C~~WINDOWS~B.DLL.backup"));
+    EXPECT_TRUE(std::filesystem::exists(home / "Trash" / "files" / "C~~WINDOWS~B.DLL.backup"));
+}
+
 TEST_F(frmVeltoTest, ALicenceThatCannotBeReadIsExplainedAndTheProgramGoesOn) {
     LoadWindow();
     window.mnuLicense->trigger();
@@ -671,7 +701,8 @@ TEST_F(UpdateCheckTest, AnAcceptedUpdateClosesTheProgramSoTheInstallerCanRun) {
     EXPECT_EQ(machine.Read(folder + "Downloaded velto-1.0.12.tar.gz"), installer);
     const auto commands = launcher.Commands();
     ASSERT_EQ(commands.size(), 1u);
-    EXPECT_EQ(commands[0].back(), machine.HostPath(folder + "Downloaded velto-1.0.12.tar.gz").string());
+    EXPECT_EQ(commands[0].back(),
+              machine.HostPath(folder + "Downloaded velto-1.0.12.tar.gz").string());
     EXPECT_EQ(vlt::State().UpdateCheck, nullptr);
     EXPECT_FALSE(progress->loaded);
     // The window is unloaded, which stores the exclusions and ends the program.
