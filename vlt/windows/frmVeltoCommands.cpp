@@ -12,10 +12,10 @@
 #include "platform/dialogs/App.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/win32/FindFiles.h"
-#include "platform/win32/Process.h"
-#include "platform/win32/Shell.h"
+#include "vlt/core/ActionReport.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/ScheduledMoves.h"
+#include "vlt/core/ShowDocument.h"
 #include "vlt/core/Steps.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
@@ -210,7 +210,7 @@ void frmVelto::Help_Click() {
         // A compiled help file goes to the help viewer; the help this program ships is a set
         // of HTML pages, opened in the desktop's browser.
         if (const std::string compiled = folder + "vlt.chm"; file.FileExists(compiled)) {
-            win32::Shell("hh \"" + compiled + "\"", win32::vbNormalFocus);
+            vlt::ShowDocument("hh \"" + compiled + "\"", compiled, "Help Not Shown");
             return;
         }
         const std::string pages = folder + "help\\index.htm";
@@ -222,10 +222,8 @@ void frmVelto::Help_Click() {
                             dialogs::vbExclamation, std::string("Help not found"));
             return;
         }
-        if (win32::ShellExecuteA(0, "open", pages, "", "", win32::SW_SHOWNORMAL) <= 32) {
-            automation::Raise(automation::FileNotFound, "frmVelto.Help_Click",
-                              "No program could open " + pages);
-        }
+        vlt::ShowDocument(modVLTFinalize::ViewCommandLine(vlt::OpenCommand(".htm"), pages), pages,
+                          "Help Not Shown");
     });
 }
 

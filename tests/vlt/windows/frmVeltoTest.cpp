@@ -505,15 +505,42 @@ TEST_F(frmVeltoTest, HelpOpensTheHelpThatIsThere) {
     }
 }
 
-TEST_F(frmVeltoTest, HelpThatCannotBeStartedIsOfferedAgain) {
-    machine.File(std::string(coretest::kProgramDir) + "\\help\\index.htm", "<html></html>");
-    testsupport::RecordingLauncher launcher;
-    launcher.FailWith(ENOENT);
-    dialogs->AnswerMsgBox(dialogs::vbRetry);
-    dialogs->AnswerMsgBox(dialogs::vbIgnore);
-    window.Help_Click();
-    EXPECT_EQ(Titles(), (std::vector<std::string>{"Application Error!", "Application Error!"}));
-    EXPECT_NE(dialogs->MsgBoxes()[0].prompt.find("Error 53"), std::string::npos);
+// Help that nothing can show is said in a box that names the page, once; help that opens
+// asks nothing.
+TEST_F(frmVeltoTest, HelpThatCannotBeShownIsSaidByName) {
+    const std::string pages = std::string(coretest::kProgramDir) + "\\help\\index.htm";
+    machine.File(pages, "<html></html>");
+    struct Case {
+        const char* what;
+        int launchError;
+        std::optional<int> exitStatus;
+        const char* why;  // "" when the help shows
+    };
+    const Case cases[] = {
+        {"the opener is missing", ENOENT, std::nullopt, "cannot be started"},
+        {"the opener finds no program", 0, 3, "no program on this desktop shows it"},
+        {"the opener shows it", 0, 0, ""},
+        {"the opener runs on", 0, std::nullopt, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::RecordingLauncher launcher;
+        launcher.FailWith(c.launchError);
+        launcher.EndWith(c.exitStatus);
+        dialogs->Clear();
+        window.Help_Click();
+        if (*c.why == '\0') {
+            EXPECT_TRUE(dialogs->MsgBoxes().empty());
+            ASSERT_EQ(launcher.Commands().size(), 1u);
+            EXPECT_EQ(launcher.Commands()[0].back(), machine.HostPath(pages).string());
+            continue;
+        }
+        ASSERT_EQ(Titles(), std::vector<std::string>{"Help Not Shown"});
+        const std::string prompt = dialogs->MsgBoxes()[0].prompt;
+        EXPECT_TRUE(prompt.starts_with(pages + " could not be opened: ")) << prompt;
+        EXPECT_NE(prompt.find(c.why), std::string::npos) << prompt;
+        EXPECT_EQ(dialogs->MsgBoxes()[0].style, dialogs::vbExclamation);
+    }
 }
 
 TEST_F(frmVeltoTest, RecyclingSendsOnlyTheBackupsToTheBin) {
