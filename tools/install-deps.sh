@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     python3 fd-find xdg-utils
+    xvfb xdotool
 )
 
 missing=()

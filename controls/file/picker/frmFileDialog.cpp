@@ -1,6 +1,8 @@
 #include "controls/file/picker/frmFileDialog.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QKeyEvent>
 #include <QStyle>
 #include <memory>
@@ -124,6 +126,8 @@ frmFileDialog::frmFileDialog(bool save) : save_(save) {
         OK_Click();
     });
     connect(OK, &QPushButton::clicked, this, [this] { OK_Click(); });
+    // Enter in the name box is the Save button's key, as in any file dialog.
+    connect(txFileName, &QLineEdit::returnPressed, this, [this] { OK_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
     connect(cmdNewFolder, &QToolButton::clicked, this, [this] { cmdNewFolder_Click(); });
 }
@@ -137,6 +141,11 @@ void frmFileDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void frmFileDialog::Form_Load() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        forms::SetLeft(*this, (forms::PixelsToTwips(area.width()) - forms::Width(*this)) / 2);
+        forms::SetTop(*this, (forms::PixelsToTwips(area.height()) - forms::Height(*this)) / 2);
+    }
     result_.reset();
     if (!Request.dialogTitle.empty()) {
         setWindowTitle(QString::fromStdString(Request.dialogTitle));
