@@ -2,7 +2,9 @@
 // action list and one record naming them (First..Last); undo takes the oldest record of a group
 // out of the list again. Records are therefore ordered like their ranges, and when a range is
 // taken out, the records after it move down with the entries they name: every record keeps
-// naming exactly the entries its own command added, whatever is undone before it.
+// naming exactly the entries its own command added, whatever is undone before it. A node that
+// leaves the tree (excluded, or its group found equal) withdraws every record that involves it
+// the same way, so that nothing the tree no longer shows is carried out at OK.
 #include <algorithm>
 
 #include "controls/file/QzFile.h"
