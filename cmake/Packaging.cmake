@@ -61,13 +61,14 @@ set(CPACK_PACKAGE_NAME "velto")
 set(CPACK_PACKAGE_VENDOR "${VELTO_COMPANY}")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "finds old duplicate copies of Windows system files")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Setup programs scatter their own copies of shared libraries, controls and drivers over a "
-    "Windows machine. Velto checks an emulated Windows machine for such copies: it groups the "
-    "copies of each file name, reads their versions, dates and makers, recommends the copy to "
-    "keep, and replaces or removes the others at the machine's next start, with backups and "
-    "an HTML report. velto-machine creates, starts and checks machines from the command line.")
-string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+# Lines of at most 80 characters, as the package tools show them.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+    "Setup programs scatter their own copies of shared libraries, controls and"
+    "drivers over a Windows machine. Velto checks an emulated Windows machine for"
+    "such copies: it groups the copies of each file name, reads their versions,"
+    "dates and makers, recommends the copy to keep, and replaces or removes the"
+    "others at the machine's next start, with backups and an HTML report."
+    "velto-machine creates, starts and checks machines from the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME "DEB-DEFAULT")

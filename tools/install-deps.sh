@@ -10,6 +10,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     python3 fd-find xdg-utils
+    # the Debian package and its checks
+    lintian dpkg-dev file desktop-file-utils appstream librsvg2-bin man-db bash-completion
 )
 
 missing=()

@@ -46,7 +46,7 @@ constexpr const char* kUsage =
     "  --             end of host options\n"
     "\n"
     "Program arguments (joined by blanks into the program's command line):\n"
-    "  -S             unattended run: one scan, automatic repair, the action report,\n"
+    "  -S, -s         unattended run: one scan, automatic repair, the action report,\n"
     "                 then the machine's restart\n"
     "  -TRACE[TYPES][:NAME]  trace into VLT.trc (or NAME_GlobalControls.trc) in the\n"
     "                 program's folder\n";
