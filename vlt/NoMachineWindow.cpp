@@ -96,7 +96,7 @@ std::shared_ptr<machine::Machine> NoMachineWindow::Ask() {
     cmdCreate->setVisible(!machineTool.empty() && free);
     cmdCreate->setToolTip(QString::fromStdString("Creates " + location_.folder.string()));
     exec();
-    return machine_;
+    return machine();
 }
 
 void NoMachineWindow::cmdCreate_Click() {

@@ -26,6 +26,8 @@ class NoMachineWindow : public QDialog {
 
     // Shows the window until a machine is opened or the window is closed.
     std::shared_ptr<machine::Machine> Ask();
+    // The machine made or chosen; null while there is none.
+    std::shared_ptr<machine::Machine> machine() const { return machine_; }
 
     // The folder chooser (a folder dialog); tests put their own in.
     std::function<std::optional<std::filesystem::path>()> chooseFolder;
