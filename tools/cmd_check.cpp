@@ -62,6 +62,9 @@ class TerminalProgress {
 
     bool shown() const { return shown_; }
     void Show(const std::string& item) {
+        if (item.empty()) {
+            return;
+        }
         constexpr std::size_t kWidth = 78;
         std::string line =
             item.size() > kWidth ? "..." + item.substr(item.size() - kWidth + 3) : item;
