@@ -7,7 +7,7 @@ DEMO_MACHINE := $(BUILD)/demo-machine
 # A compiler cache, when the machine has one, makes rebuilds of other checkouts cheap.
 LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all deps configure build test demo demo-wine fuzz bench format clean
+.PHONY: all deps configure build test demo demo-wine package fuzz bench format clean
 
 all: build
 
@@ -32,6 +32,10 @@ demo: build
 # The same check on a real Wine prefix made by Wine's own wineboot.
 demo-wine: build
 	@tools/demo.sh $(BUILD) --wine
+
+# The Debian package, $(BUILD)/velto_<version>_amd64.deb (CPack; the test suite checks it).
+package: build
+	cmake --build $(BUILD) --target package
 
 # Short, bounded runs of every fuzz target (clang's libFuzzer).
 fuzz: deps

@@ -15,10 +15,10 @@ std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folde
     if (wine::IsWinePrefix(folder)) {
         return wine::OpenWinePrefix(folder);
     }
-    throw machine::MachineError(folder.string() + " is neither a Velto machine (no " +
+    throw machine::MachineError(folder.string() + " is not a Velto machine (no " +
                                 machine::IniMachineProfile::kFileName +
-                                ") nor a Wine prefix (no system.reg and dosdevices/); create "
-                                "one with: velto-machine create " +
+                                ") and not a Wine prefix (no system.reg and dosdevices/); "
+                                "create one with: velto-machine create " +
                                 folder.string());
 }
 

@@ -39,8 +39,9 @@ TEST(WinePrefix, TheKindIsToldWhereTheFolderIsOpened) {
         kinds::OpenMachine(prefix.folder());
         ADD_FAILURE() << "a folder that is no machine was opened";
     } catch (const machine::MachineError& e) {
-        EXPECT_NE(std::string(e.what()).find("nor a Wine prefix (no system.reg and dosdevices/)"),
-                  std::string::npos)
+        EXPECT_NE(
+            std::string(e.what()).find("and not a Wine prefix (no system.reg and dosdevices/)"),
+            std::string::npos)
             << e.what();
     }
 }
