@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 namespace testsupport {
@@ -54,6 +55,19 @@ std::optional<std::string> MakeWinePrefix(const std::filesystem::path& prefix) {
         return "wineboot -i wrote no system.reg: " + run.err;
     }
     return std::nullopt;
+}
+
+void RemoveWinePrefix(const std::filesystem::path& prefix) {
+    RunProgram(InPrefix(prefix, {"wineserver", "-k"}));
+    RunProgram(InPrefix(prefix, {"wineserver", "-w"}));
+    std::ifstream named(prefix / "wineserver");
+    std::string name;
+    std::getline(named, name);
+    std::error_code ec;
+    if (!name.empty() && name.find('/') == std::string::npos && name != "." && name != "..") {
+        std::filesystem::remove_all(std::filesystem::temp_directory_path() / name, ec);
+    }
+    std::filesystem::remove_all(prefix, ec);
 }
 
 RegQueryKeys WineRegQuery(const std::filesystem::path& prefix,

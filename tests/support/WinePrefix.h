@@ -23,6 +23,9 @@ ProgramRun RunInPrefix(const std::filesystem::path& prefix, const std::vector<st
 
 // A new prefix made with `wineboot -i`; nullopt on success, else what went wrong.
 std::optional<std::string> MakeWinePrefix(const std::filesystem::path& prefix);
+// Ends the prefix's wineserver and removes the prefix with the server folder Wine made for it
+// under /tmp (Debian's wine names that folder in the prefix's file "wineserver").
+void RemoveWinePrefix(const std::filesystem::path& prefix);
 
 // What `wine reg query` prints for each of `keys` (full root names: HKEY_LOCAL_MACHINE\...),
 // in one start of Wine: each value's name ("" for the default), type ("REG_DWORD") and data as

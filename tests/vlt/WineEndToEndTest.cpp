@@ -98,7 +98,7 @@ class WineEndToEnd : public ::testing::Test {
     }
     static void TearDownTestSuite() {
         if (run_ != nullptr) {
-            testsupport::RunInPrefix(run_->folder / "prefix", {"wineserver", "-k"});
+            testsupport::RemoveWinePrefix(run_->folder / "prefix");
             std::error_code ec;
             fs::remove_all(run_->folder, ec);
             delete run_;

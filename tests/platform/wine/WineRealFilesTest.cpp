@@ -73,6 +73,7 @@ class WineRealFiles : public ::testing::Test {
     }
     static void TearDownTestSuite() {
         if (folder_ != nullptr) {
+            testsupport::RemoveWinePrefix(*folder_ / "prefix");
             std::error_code ec;
             fs::remove_all(*folder_, ec);
             delete folder_;
