@@ -75,8 +75,8 @@ inline constexpr const char* kVersionNote = "VERSION INFORMATION MISSING";
 void LoadDups();
 
 // True for a problem or a real difference between R (the recommended copy) and C (the
-// candidate); Verdict says what to do about it. Texts compare exactly (versions as text:
-// "5.0" is later than "10.0").
+// candidate); Verdict says what to do about it. Texts compare exactly, except that versions
+// are ordered part by part by number (automation::CompareVersionTexts: 10.0 is newer than 5.0).
 bool CheckProblem(const FileProps& R, const FileProps& C, Verdict& verdict,
                   const std::string& recommendedFolder, const std::string& candidateFolder);
 

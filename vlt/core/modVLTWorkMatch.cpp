@@ -11,6 +11,7 @@
 #include "platform/automation/Errors.h"
 #include "platform/automation/Format.h"
 #include "platform/automation/Text.h"
+#include "platform/automation/VersionText.h"
 #include "platform/dialogs/Clock.h"
 #include "platform/win32/Paths.h"
 #include "vlt/core/QzBase.h"
@@ -25,6 +26,8 @@ namespace {
 
 namespace props = modVLTProperties;
 using automation::Variant;
+// Versions are ordered part by part by number (10.0 is newer than 5.0); equality stays exact.
+using automation::VersionIsNewer;
 
 constexpr std::int64_t kTenMinutes = 600;
 
@@ -73,10 +76,23 @@ bool SameContent(const std::filesystem::path& a, const std::filesystem::path& b)
     }
 }
 
+// What the comparison of one group's copies found.
+struct GroupMatch {
+    // The recommended path; "" when no copy may be recommended (stoppedAt says why), "?" when
+    // version information is missing.
+    std::string recommended;
+    bool differs = false;
+    // The verdict that ended the comparison without a recommendation (CompanyMismatch).
+    std::optional<Verdict> stoppedAt;
+    // Some copy got VersionMissing: it was never compared with the others, so a later copy may
+    // be recommended over it without anything known of their order.
+    bool versionMissing = false;
+};
+
 // What automatic mode does with a flagged group: the reason it is left alone, or nothing
 // when the matching recommended a copy it may spread.
 std::optional<std::string> WhyNotRepaired(bool allDups, bool smart, bool showRecommended,
-                                          const std::string& recommended) {
+                                          const GroupMatch& match) {
     if (allDups) {
         return "the copies were not compared";
     }
@@ -86,11 +102,14 @@ std::optional<std::string> WhyNotRepaired(bool allDups, bool smart, bool showRec
     if (!showRecommended) {
         return "copies differ and no copy is recommended (recommendations are off)";
     }
-    if (recommended.empty()) {
+    if (match.recommended.empty()) {
         return "company names differ and no copy is recommended";
     }
-    if (recommended == "?") {
+    if (match.recommended == "?") {
         return "version information is missing and no copy is recommended";
+    }
+    if (match.versionMissing) {
+        return "a copy has no version information, so it was never compared with the others";
     }
     return std::nullopt;
 }
@@ -108,9 +127,9 @@ class Matcher {
     void ProcessGroup(const std::string& name, std::span<const std::string> folders);
 
   private:
-    std::string Match(const std::string& name, std::span<const std::string> folders, bool& differs);
+    GroupMatch Match(const std::string& name, std::span<const std::string> folders);
     void AddToTree(const std::string& name, std::span<const std::string> folders,
-                   const std::string& recommended);
+                   const GroupMatch& match);
 
     std::int32_t mask_;
     bool allDups_;
@@ -119,9 +138,8 @@ class Matcher {
     bool showRecommended_;
 };
 
-std::string Matcher::Match(const std::string& name, std::span<const std::string> folders,
-                           bool& differs) {
-    std::string recommended;
+GroupMatch Matcher::Match(const std::string& name, std::span<const std::string> folders) {
+    GroupMatch match;
     FileProps R;
     for (std::size_t j = 0; j < folders.size(); ++j) {
         dialogs::DoEvents();
@@ -129,58 +147,60 @@ std::string Matcher::Match(const std::string& name, std::span<const std::string>
         if (j == 0) {
             R = C;
             if (smart_) {
-                recommended = folders[0] + name;
+                match.recommended = folders[0] + name;
             }
         } else if (smart_) {
             Verdict verdict = KeepRecommended;
             if (CheckProblem(R, C, verdict, folders[0], folders[j])) {
-                differs = true;
+                match.differs = true;
             }
             if (showRecommended_) {
                 if (verdict == CompanyMismatch) {
-                    recommended.clear();
+                    match.recommended.clear();
+                    match.stoppedAt = verdict;
                     break;
                 }
                 if (verdict == TakeCandidate) {
                     R = C;
-                    recommended = folders[j] + name;
+                    match.recommended = folders[j] + name;
                 } else if (verdict == VersionMissing) {
-                    recommended = "?";
+                    match.recommended = "?";
+                    match.versionMissing = true;
                 }
             }
         } else if (FieldsDiffer(R, C, mask_)) {
-            differs = true;
+            match.differs = true;
         }
-        if (!showRecommended_ && differs) {
+        if (!showRecommended_ && match.differs) {
             break;
         }
     }
-    return recommended;
+    return match;
 }
 
 void Matcher::ProcessGroup(const std::string& name, std::span<const std::string> folders) {
     vlt::frmStandBy().SetScanItem("Matching Duplicates: " + name);
-    bool differs = false;
-    std::string recommended;
+    GroupMatch match;
     if (!allDups_) {
-        recommended = Match(name, folders, differs);
-        vlt::State().RecommendedList += "|" + recommended + "|";
+        match = Match(name, folders);
+        vlt::State().RecommendedList += "|" + match.recommended + "|";
     }
-    if (showRecommended_ && differs && (recommended.empty() || recommended == "?")) {
+    const std::string& recommended = match.recommended;
+    if (showRecommended_ && match.differs && (recommended.empty() || recommended == "?")) {
         std::string lastMatched;
         std::string current;
         if (FilesSame(folders, name, lastMatched, current)) {
-            differs = false;
+            match.differs = false;
         }
     }
-    if (!(differs || allDups_) || folders.size() < 2) {
+    if (!(match.differs || allDups_) || folders.size() < 2) {
         return;
     }
     if (!auto_) {
-        AddToTree(name, folders, recommended);
+        AddToTree(name, folders, match);
         return;
     }
-    if (const auto why = WhyNotRepaired(allDups_, smart_, showRecommended_, recommended)) {
+    if (const auto why = WhyNotRepaired(allDups_, smart_, showRecommended_, match)) {
         vlt::Trace("Not repaired: " + name + ", " + *why);
         UpdateActionLog(name, 1, name + ": not repaired, " + *why);
         return;
@@ -191,8 +211,9 @@ void Matcher::ProcessGroup(const std::string& name, std::span<const std::string>
 // Without a comparison (all duplicates shown) there is no recommendation and nothing to say
 // about company names: such a group is marked as having no recommendation, without a note.
 void Matcher::AddToTree(const std::string& name, std::span<const std::string> folders,
-                        const std::string& recommended) {
+                        const GroupMatch& match) {
     vlt::ReviewWindow& review = vlt::frmDupSys();
+    const std::string& recommended = match.recommended;
     const bool hasPath = !recommended.empty() && recommended != "?";
     const auto image = [this](int picture) { return showRecommended_ ? picture : 0; };
     review.AddGroup(name, image(hasPath ? kImageHasRecommendation : kImageNoRecommendation));
@@ -271,8 +292,9 @@ bool CheckProblem(const FileProps& R, const FileProps& C, Verdict& verdict,
     }
     if (versionMissing) {
         verdict = VersionMissing;
-    } else if ((rFile > cFile && rProduct > cProduct) || (rFile == cFile && rProduct > cProduct) ||
-               (rFile > cFile && rProduct == cProduct)) {
+    } else if ((VersionIsNewer(rFile, cFile) && VersionIsNewer(rProduct, cProduct)) ||
+               (rFile == cFile && VersionIsNewer(rProduct, cProduct)) ||
+               (VersionIsNewer(rFile, cFile) && rProduct == cProduct)) {
         verdict = KeepRecommended;
     } else {
         const std::int64_t rModified = SecondsOf(R[kModified]);

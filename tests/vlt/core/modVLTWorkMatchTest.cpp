@@ -105,10 +105,19 @@ TEST_F(MatchTest, CheckProblemVerdicts) {
          true, modVLTWork::VersionMissing},
         {"sizes differ, a version missing", Props("K", "1.0", "", "100"),
          Props("K", "1.0", "", "200"), kApp, true, modVLTWork::VersionMissing},
-        {"5.0 is later than 10.0 as text", Props("K", "5.0", "5.0", "100"),
-         Props("K", "10.0", "10.0", "200"), kApp, true, modVLTWork::KeepRecommended},
-        {"10.0 against 5.0", Props("K", "10.0", "10.0", "100"), Props("K", "5.0", "5.0", "200"),
-         kApp, true, modVLTWork::TakeCandidate},
+        // Versions compare by number, not as text, so 10.0 is newer than 5.0 (text made 5.0
+        // the newer, and automatic mode spread the older copy).
+        {"10.0 is newer than 5.0", Props("K", "5.0", "5.0", "100"),
+         Props("K", "10.0", "10.0", "200"), kApp, true, modVLTWork::TakeCandidate},
+        {"5.0 is older than 10.0", Props("K", "10.0", "10.0", "100"),
+         Props("K", "5.0", "5.0", "200"), kApp, true, modVLTWork::KeepRecommended},
+        {"2600 is newer than 900", Props("K", "5.0.900.0", "5.0.900.0", "100"),
+         Props("K", "5.0.2600.0", "5.0.2600.0", "200"), kApp, true, modVLTWork::TakeCandidate},
+        {"1104 is newer than 46", Props("K", "9.19.949.1104", "9.19.949.1104", "100"),
+         Props("K", "9.19.949.46", "9.19.949.46", "200"), kApp, true, modVLTWork::KeepRecommended},
+        {"a suffix after the number", Props("K", "5.1.2600.2180 (sp2)", "5.1.2600.2180", "100"),
+         Props("K", "5.1.2600.5512 (xpsp.080413-2111)", "5.1.2600.5512", "200"), kApp, true,
+         modVLTWork::TakeCandidate},
         {"newer file version, same product version", Props("K", "2.0", "1.0", "100"),
          Props("K", "1.0", "1.0", "100"), kApp, true, modVLTWork::KeepRecommended},
         {"same file version, newer product version", Props("K", "1.0", "2.0", "100"),
@@ -490,6 +499,20 @@ TEST_F(AutomaticRepair, GroupsWithoutARealRecommendationQueueNothingAndAreReport
         EXPECT_EQ(Notes(), (std::vector<std::string>{c.note})) << c.what;
         EXPECT_TRUE(Tree().empty()) << c.what;
     }
+}
+
+TEST_F(AutomaticRepair, AGroupWithACopyThatWasNeverComparedIsLeftAlone) {
+    // The copy without a product version is never ordered against the others; the 2.0 copy
+    // that a later comparison recommends must not be spread over it (it is the 3.0 one).
+    machine.File("C:\\A\\M.DLL", Pe("K", "1.0", "1.0"))
+        .File("C:\\B\\M.DLL", Pe("K", "3.0", ""))
+        .File("C:\\C\\M.DLL", Pe("K", "2.0", "2.0"));
+    Match();
+    EXPECT_EQ(vlt::State().ActionCount, 0);
+    EXPECT_EQ(Notes(), (std::vector<std::string>{
+                           "M.DLL: not repaired, a copy has no version information, so it was "
+                           "never compared with the others"}));
+    EXPECT_EQ(vlt::State().RecommendedList, "|C:\\C\\M.DLL|");
 }
 
 TEST_F(MatchTest, FixSysFileRefusesATextThatNamesNoFile) {
