@@ -93,6 +93,9 @@ class QzFile : public automation::Object {
     void SetIncludeSubDirectories(bool value);
     void AddExclusionPath(const std::string& sExcludedPath);
     void RemoveExclusionPath(const std::string& sExcludedPath);
+    // Empties the exclusion list (shared by every instance on the thread, as adding is), so
+    // that a host can hand over a new list whole.
+    void ClearExclusionPaths();
     bool LoadFileListing(std::optional<bool> MayCancel = std::nullopt);
     void ScanCancel();
     std::string CurrentScanPath() const;

@@ -27,8 +27,10 @@ void StartScan();
 void SetFilter();
 // QzFile's Paths: the root of every fixed drive, each followed by ";".
 void SetPaths();
-// Hands QzFile the excluded folders stored under the settings key's "Exclusions".
-void SetExclusions();
+// Hands QzFile exactly the excluded folders stored under the settings key's "Exclusions",
+// in place of any it was given before. False when the stored list cannot be read in full
+// (the user has been told); QzFile then excludes nothing and the scan must not run.
+bool SetExclusions();
 // Excludes every plain folder (attributes exactly 16) below Path, at any depth.
 void GetAllSubPaths(const std::string& Path);
 

@@ -120,7 +120,7 @@ class Matcher {
     Matcher()
         : mask_(props::CompareFields()),
           allDups_(props::AllDups()),
-          auto_(props::Auto()),
+          auto_(props::AutomaticMode()),
           smart_(props::SmartCheck()),
           showRecommended_(props::ShowRecommended()) {}
 

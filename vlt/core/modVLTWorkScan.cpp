@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "controls/file/QzFile.h"
-#include "controls/registry/QzRegistry.h"
 #include "controls/sysinfo/QzSystemInfo.h"
 #include "platform/automation/Variant.h"
 #include "platform/dialogs/Clock.h"
+#include "platform/dialogs/Dialogs.h"
 #include "platform/win32/FileAttributes.h"
 #include "platform/win32/FindFiles.h"
 #include "platform/win32/HostFiles.h"
@@ -81,7 +81,7 @@ void WalkSubPaths(const std::string& Path, std::set<FolderId>& walked) {
 void StartScan() {
     vlt::TraceScope trace("modVLTWork.StartScan");
     vlt::VltState& state = vlt::State();
-    if (props::Auto()) {
+    if (props::AutomaticMode()) {
         props::AllDups(false);
     }
     vlt::Trace("");
@@ -91,8 +91,7 @@ void StartScan() {
     progress.Show();
     SetFilter();
     SetPaths();
-    SetExclusions();
-    if (progress.Canceled()) {
+    if (!SetExclusions() || progress.Canceled()) {
         state.ScanSucceeded = false;
         progress.Unload();
         return;
@@ -102,7 +101,7 @@ void StartScan() {
     file.SetIncludeSubDirectories(true);
     if (file.LoadFileListing(true)) {
         LoadDups();
-        if (props::Auto()) {
+        if (props::AutomaticMode()) {
             modVLTFinalize::DoActionReport();
         } else {
             vlt::frmDupSys().Show();
@@ -149,13 +148,18 @@ void SetPaths() {
     vlt::QzFile1().SetPaths(paths);
 }
 
-void SetExclusions() {
+bool SetExclusions() {
     vlt::TraceScope trace("modVLTWork.SetExclusions");
-    Qz_Registry::QzRegistry& registry = vlt::QzRegistry1();
-    const automation::Variant values = registry.GetAllValues(registry.RegKey() + "\\Exclusions");
-    const auto* names = values.get_if<automation::StringArray>();
-    if (names == nullptr) {
-        return;
+    // QzFile keeps its list until told otherwise: a folder taken off the stored list, or any
+    // other change since the last scan, must count now.
+    vlt::QzFile1().ClearExclusionPaths();
+    const auto names = props::Exclusions();
+    if (!names) {
+        dialogs::MsgBox(
+            "The list of excluded folders cannot be read from the registry, so the scan could "
+            "reach folders you excluded.\r\nNothing was scanned.",
+            dialogs::vbExclamation | dialogs::vbOKOnly, std::string("Exclusions not read"));
+        return false;
     }
     for (std::string entry : *names) {
         dialogs::DoEvents();
@@ -164,10 +168,11 @@ void SetExclusions() {
             GetAllSubPaths(entry);
         }
         if (vlt::frmStandBy().Canceled()) {
-            return;
+            return true;
         }
         vlt::QzFile1().AddExclusionPath(entry);
     }
+    return true;
 }
 
 void GetAllSubPaths(const std::string& Path) {

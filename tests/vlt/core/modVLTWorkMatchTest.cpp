@@ -411,7 +411,11 @@ TEST_F(MatchTest, CancelKeepsTheGroupsMatchedSoFar) {
 
 class AutomaticRepair : public MatchTest {
   protected:
-    AutomaticRepair() { Store({{"AutoScan", "Y"}}); }
+    // Automatic mode is the unattended run's: AutoScan stored on and "-S" given.
+    AutomaticRepair() {
+        Store({{"AutoScan", "Y"}});
+        vlt::State().CommandLine = "-S";
+    }
 
     std::vector<std::string> Notes() const {
         std::vector<std::string> notes;
