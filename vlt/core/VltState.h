@@ -71,6 +71,12 @@ struct VltState {
     // --- Action list and log ---
     // Entries numbered from 0; only the first ActionCount are live.
     std::vector<ActionEntry> ActionList;
+    // Beside each entry of ActionList: the copy its group keeps (the recommended copy, or the
+    // target of its move), which no entry may delete or overwrite by another path; empty for
+    // an entry that keeps none (a deletion the user asked for).
+    std::vector<std::string> ActionKeeps;
+    // What CopyAround and CopyToSystemDir keep while they queue a group's entries.
+    std::string QueuingKeeps;
     std::int32_t ActionCount = 0;
     std::int32_t NextAction = 0;
     bool BackupActive = false;

@@ -50,7 +50,8 @@ void AddNow(const std::string& kind, const std::string& Source, const std::strin
 // Appends a "4" marker when Path exists, backups are wanted and not active, or a "5" marker
 // when Path exists, backups are not wanted and active.
 void CheckAboutBackup(const std::string& Path);
-// Executes entry NextAction; true while entries remain after it.
+// Executes entry NextAction; true while entries remain after it. A copy over, or a deletion
+// of, the host file its group keeps (reached by another path) is refused and logged.
 bool DoNextAction();
 // Takes entries First..Last (0-based, inclusive) out of the list; later entries move down.
 // Entries already executed (below NextAction) stay: they cannot be undone by dropping them, and
@@ -61,13 +62,15 @@ void UpdateActionLog(const std::string& first, std::int32_t code, const std::str
 
 // --- Queuing the repair of a group ---
 
-// Queues a copy of Recommended into every other folder. First is the index of the first entry
-// added, Last of the last (First - 1 when none was). A Recommended that names no file (empty,
-// "?", a bare folder) queues nothing.
+// Queues a copy of Recommended into every other folder, except where the path is the
+// recommended file itself (one host file reached by two paths). First is the index of the
+// first entry added, Last of the last (First - 1 when none was). A Recommended that names no
+// file (empty, "?", a bare folder) queues nothing.
 void CopyAround(const std::string& Recommended, std::span<const std::string> Folders,
                 std::int32_t& First, std::int32_t& Last);
-// Queues moving Recommended into the system folder (unless it lies there) and deleting the
-// copies in every other folder, the moved copy once; same range and refusal rules as
+// Queues moving Recommended into the system folder (unless it lies there, under this path or
+// another) and deleting the copies in every other folder, the moved copy once and never the
+// file kept in the system folder under another path; same range and refusal rules as
 // CopyAround.
 void CopyToSystemDir(const std::string& Recommended, std::span<const std::string> Folders,
                      std::int32_t& First, std::int32_t& Last);

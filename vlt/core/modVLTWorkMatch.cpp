@@ -13,6 +13,7 @@
 #include "platform/automation/Text.h"
 #include "platform/automation/VersionText.h"
 #include "platform/dialogs/Clock.h"
+#include "platform/win32/FileIdentity.h"
 #include "platform/win32/Paths.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/TraceScope.h"
@@ -74,6 +75,31 @@ bool SameContent(const std::filesystem::path& a, const std::filesystem::path& b)
             return left.eof() == right.eof();
         }
     }
+}
+
+// The folders of a group's distinct copies: one host file reached by several paths (a folder
+// link inside the drive) is one copy. Of its paths the group shows the one in the system
+// folder, when one is there (so the repair knows the file lies there already), else the first
+// listed; the others are only traced.
+std::vector<std::string> DistinctCopies(const std::string& name,
+                                        std::span<const std::string> folders) {
+    std::vector<std::string> kept;
+    std::vector<std::optional<win32::FileIdentity>> ids;
+    for (const std::string& folder : folders) {
+        const auto id = win32::FileIdentityOf(folder + name);
+        const auto same = id ? std::find(ids.begin(), ids.end(), id) : ids.end();
+        if (same == ids.end()) {
+            kept.push_back(folder);
+            ids.push_back(id);
+            continue;
+        }
+        std::string& shown = kept[static_cast<std::size_t>(same - ids.begin())];
+        vlt::Trace(folder + name + " is the same file as " + shown + name);
+        if (InSystemFolder(folder) && !InSystemFolder(shown)) {
+            shown = folder;
+        }
+    }
+    return kept;
 }
 
 // What the comparison of one group's copies found.
@@ -178,8 +204,11 @@ GroupMatch Matcher::Match(const std::string& name, std::span<const std::string> 
     return match;
 }
 
-void Matcher::ProcessGroup(const std::string& name, std::span<const std::string> folders) {
+void Matcher::ProcessGroup(const std::string& name, std::span<const std::string> listed) {
     vlt::frmStandBy().SetScanItem("Matching Duplicates: " + name);
+    const std::vector<std::string> distinct =
+        listed.size() > 1 ? DistinctCopies(name, listed) : std::vector<std::string>{};
+    const std::span<const std::string> folders = listed.size() > 1 ? distinct : listed;
     GroupMatch match;
     if (!allDups_) {
         match = Match(name, folders);

@@ -8,9 +8,8 @@
 #include "platform/dialogs/Clock.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/win32/FileAttributes.h"
+#include "platform/win32/FileIdentity.h"
 #include "platform/win32/FindFiles.h"
-#include "platform/win32/HostFiles.h"
-#include "platform/win32/Paths.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
@@ -25,25 +24,12 @@ namespace props = modVLTProperties;
 
 constexpr std::string_view kSubfolderMark = "  ***";
 
-// A folder as the host knows it, so that a folder reached a second time through a link is
-// recognised.
-using FolderId = std::pair<std::uint64_t, std::uint64_t>;
-
-std::optional<FolderId> IdOf(const std::string& folder) {
-    const auto host = win32::HostPathOf(folder);
-    win32::host::FileStat st;
-    if (!host || win32::host::Stat(*host, st) != 0) {
-        return std::nullopt;
-    }
-    return FolderId{st.device, st.inode};
-}
-
 // The subfolder walk of GetAllSubPaths. A link inside a drive may lead back to a folder
 // above it; walking it again would add the same folders under ever longer names until the
 // path length gives out, with the scan hanging on it. Each folder is walked once.
-void WalkSubPaths(const std::string& Path, std::set<FolderId>& walked) {
+void WalkSubPaths(const std::string& Path, std::set<win32::FileIdentity>& walked) {
     vlt::TraceScope trace("modVLTWork.GetAllSubPaths");
-    if (const auto id = IdOf(Path)) {
+    if (const auto id = win32::FileIdentityOf(Path)) {
         if (!walked.insert(*id).second) {
             vlt::Trace("Already walked: " + Path);
             return;
@@ -176,7 +162,7 @@ bool SetExclusions() {
 }
 
 void GetAllSubPaths(const std::string& Path) {
-    std::set<FolderId> walked;
+    std::set<win32::FileIdentity> walked;
     WalkSubPaths(Path, walked);
 }
 

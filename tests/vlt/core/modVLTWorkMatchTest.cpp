@@ -334,6 +334,38 @@ TEST_F(MatchTest, GroupsWithoutARecommendationGetANote) {
     EXPECT_EQ(vlt::State().RecommendedList, "|||?|");
 }
 
+TEST_F(MatchTest, OneFileReachedByTwoPathsIsOneCopyShownByItsSystemFolderPath) {
+    machine.File("C:\\WINDOWS\\SYSTEM\\L.DLL", Pe("K", "1.0", "1.0"))
+        .File("C:\\APP\\L.DLL", Pe("K", "2.0", "2.0"))
+        .Symlink("C:\\SYSLINK", machine.HostPath("C:\\WINDOWS\\SYSTEM"));
+    Match();
+    const std::vector<TreeNode> expected = {
+        {"", "L.DLL", "L.DLL", modVLTWork::kImageHasRecommendation},
+        {"L.DLL", "C:\\APP\\L.DLL", "C:\\APP\\L.DLL", modVLTWork::kImageRecommended},
+        {"L.DLL", "C:\\WINDOWS\\SYSTEM\\L.DLL", "C:\\WINDOWS\\SYSTEM\\L.DLL",
+         modVLTWork::kImageOtherCopy},
+    };
+    EXPECT_EQ(Tree(), expected);
+
+    // Repaired, the newer copy moves into the system folder; nothing deletes it again under
+    // the link's path at the restart.
+    Store({{"AutoScan", "Y"}});
+    vlt::State().CommandLine = "-S";
+    Tree().clear();
+    Qz_File::modFileList::ResetForTesting();
+    Match();
+    std::vector<vlt::ActionEntry> work;
+    for (std::int32_t i = 0; i < vlt::State().ActionCount; ++i) {
+        if (vlt::State().ActionList[i][0] == "1" || vlt::State().ActionList[i][0] == "2") {
+            work.push_back(vlt::State().ActionList[i]);
+        }
+    }
+    EXPECT_EQ(work, (std::vector<vlt::ActionEntry>{
+                        {"1", "C:\\APP\\L.DLL", "C:\\WINDOWS\\SYSTEM\\L.DLL"},
+                        {"2", "C:\\APP\\L.DLL", ""},
+                    }));
+}
+
 TEST_F(MatchTest, ByteIdenticalCopiesWithoutARecommendationAreNotFlagged) {
     machine.File("C:\\A\\V.DLL", "same bytes").File("C:\\B\\V.DLL", "same bytes");
     Match();
