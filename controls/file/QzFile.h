@@ -121,6 +121,11 @@ class QzFile : public automation::Object {
     void GetFileDates(const std::string& sfile, automation::Date& dtCreation,
                       automation::Date* dtModified = nullptr,
                       automation::Date* dtLastAccess = nullptr, double* dwFileSize = nullptr);
+    // The kind of executable image and its processor, so that copies no program of the other
+    // kind could load are told apart: "PE " and the image's machine field in four hexadecimal
+    // digits ("PE 014C" x86, "PE 8664" x64), "NE" (16-bit), "LE" (virtual device driver); ""
+    // for a file that is no image or cannot be read.
+    std::string GetImageType(const std::string& sfile);
     // The attribute word, or -1.
     std::int32_t FileAttributes(const std::string& sfile);
     // The 8.3 form of an existing path; "" when it does not exist.

@@ -54,6 +54,12 @@ bool InSystemFolder(const std::string& folder) {
            automation::UCase(QzBase::LastSlash(vlt::Sys1().SystemDir()));
 }
 
+// Image types of two copies that no program of the other kind can load; a file that is no
+// image ("") goes with any.
+bool ForDifferentProcessors(const std::string& a, const std::string& b) {
+    return !a.empty() && !b.empty() && a != b;
+}
+
 // Host files compared block by block: a copy is only "the same" when every byte is.
 bool SameContent(const std::filesystem::path& a, const std::filesystem::path& b) {
     std::ifstream left(a, std::ios::binary);
@@ -108,7 +114,8 @@ struct GroupMatch {
     // version information is missing.
     std::string recommended;
     bool differs = false;
-    // The verdict that ended the comparison without a recommendation (CompanyMismatch).
+    // The verdict that ended the comparison without a recommendation (CompanyMismatch or
+    // ProcessorMismatch).
     std::optional<Verdict> stoppedAt;
     // Some copy got VersionMissing: it was never compared with the others, so a later copy may
     // be recommended over it without anything known of their order.
@@ -127,6 +134,9 @@ std::optional<std::string> WhyNotRepaired(bool allDups, bool smart, bool showRec
     }
     if (!showRecommended) {
         return "copies differ and no copy is recommended (recommendations are off)";
+    }
+    if (match.recommended.empty() && match.stoppedAt == ProcessorMismatch) {
+        return "the copies are for different processors and no copy is recommended";
     }
     if (match.recommended.empty()) {
         return "company names differ and no copy is recommended";
@@ -167,6 +177,9 @@ class Matcher {
 GroupMatch Matcher::Match(const std::string& name, std::span<const std::string> folders) {
     GroupMatch match;
     FileProps R;
+    // The image type of the images seen so far: a copy that is no image goes with any, so the
+    // recommended copy alone would not tell a later copy for another processor.
+    std::string groupImage;
     for (std::size_t j = 0; j < folders.size(); ++j) {
         dialogs::DoEvents();
         const FileProps C = GetFileProps(folders[j] + name);
@@ -177,11 +190,15 @@ GroupMatch Matcher::Match(const std::string& name, std::span<const std::string> 
             }
         } else if (smart_) {
             Verdict verdict = KeepRecommended;
-            if (CheckProblem(R, C, verdict, folders[0], folders[j])) {
+            FileProps against = R;
+            if (against[kImageType].empty()) {
+                against[kImageType] = groupImage;
+            }
+            if (CheckProblem(against, C, verdict, folders[0], folders[j])) {
                 match.differs = true;
             }
             if (showRecommended_) {
-                if (verdict == CompanyMismatch) {
+                if (verdict == CompanyMismatch || verdict == ProcessorMismatch) {
                     match.recommended.clear();
                     match.stoppedAt = verdict;
                     break;
@@ -196,6 +213,9 @@ GroupMatch Matcher::Match(const std::string& name, std::span<const std::string> 
             }
         } else if (FieldsDiffer(R, C, mask_)) {
             match.differs = true;
+        }
+        if (groupImage.empty()) {
+            groupImage = C[kImageType];
         }
         if (!showRecommended_ && match.differs) {
             break;
@@ -254,7 +274,9 @@ void Matcher::AddToTree(const std::string& name, std::span<const std::string> fo
         review.AddCopy(name, path, image(picture));
     }
     if (showRecommended_ && !allDups_ && !hasPath) {
-        const char* note = recommended.empty() ? kCompanyNote : kVersionNote;
+        const char* note = recommended == "?"                     ? kVersionNote
+                           : match.stoppedAt == ProcessorMismatch ? kProcessorNote
+                                                                  : kCompanyNote;
         review.AddNote(name, name + " * " + " " + note, note, kImageNoRecommendation);
     }
 }
@@ -305,6 +327,10 @@ bool CheckProblem(const FileProps& R, const FileProps& C, Verdict& verdict,
         verdict = CompanyMismatch;
         return true;
     }
+    if (ForDifferentProcessors(R[kImageType], C[kImageType])) {
+        verdict = ProcessorMismatch;
+        return true;
+    }
     const std::string& rFile = R[kFileVersion];
     const std::string& cFile = C[kFileVersion];
     const std::string& rProduct = R[kProductVersion];
@@ -342,7 +368,7 @@ bool CheckProblem(const FileProps& R, const FileProps& C, Verdict& verdict,
 
 bool FieldsDiffer(FileProps& R, const FileProps& C, std::int32_t mask) {
     vlt::TraceScope trace("modVLTWork.FieldsDiffer");
-    for (int k = 0; k < static_cast<int>(C.size()); ++k) {
+    for (int k = 0; k < kComparedFields; ++k) {
         const bool takesPart = k == 0 || ((mask >> (k - 1)) & 1) != 0;
         bool differs = takesPart && C[k] != R[k];
         if (differs && k == kCreated) {
@@ -377,6 +403,7 @@ FileProps GetFileProps(const std::string& path) {
     props[kModified] = dateText(modified);
     props[kAccessed] = dateText(accessed);
     props[kSize] = automation::CStr(Variant(size));
+    props[kImageType] = file.GetImageType(path);
     file.GetFileProperties(path, &props[kCompanyName], &props[kFileDescription],
                            &props[kInternalName], &props[kLegalCopyright], &props[kProductName],
                            &props[kOriginalFileName], &props[kProductVersion],

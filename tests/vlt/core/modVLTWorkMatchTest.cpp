@@ -59,6 +59,23 @@ FileProps Props(const std::string& company, const std::string& fileVersion,
     return p;
 }
 
+FileProps ForImage(FileProps p, const std::string& imageType) {
+    p[modVLTWork::kImageType] = imageType;
+    return p;
+}
+
+// A 64-bit image (PE32+) with these version texts.
+std::string Pe64(const std::string& company, const std::string& version) {
+    imagewriter::StringTable table;
+    table.strings = {
+        {"CompanyName", company}, {"FileVersion", version}, {"ProductVersion", version}};
+    imagewriter::VersionInfo info;
+    info.tables = {table};
+    const imagewriter::Image image =
+        imagewriter::BuildImage(imagewriter::VersionImage(info, imagewriter::Format::Pe32Plus));
+    return std::string(image.bytes.begin(), image.bytes.end());
+}
+
 std::chrono::system_clock::time_point At(int hour, int minute) {
     using namespace std::chrono;
     return sys_days{year{2003} / 3 / 5} + hours{hour} + minutes{minute};
@@ -142,6 +159,18 @@ TEST_F(MatchTest, CheckProblemVerdicts) {
          Props("K", "1.0", "1.0", "100", "05-Mar-2003 13:49:00"),
          Props("K", "1.0", "1.0", "200", "05-Mar-2003 14:00:00"), kApp, true,
          modVLTWork::TakeCandidate},
+        // Images for different processors are no versions of one file, whatever their
+        // versions say; a file that is no image goes with any.
+        {"x86 and x64 images", ForImage(Props("K", "1.0", "1.0", "100"), "PE 014C"),
+         ForImage(Props("K", "2.0", "2.0", "200"), "PE 8664"), kApp, true,
+         modVLTWork::ProcessorMismatch},
+        {"a 32-bit and a 16-bit image", ForImage(Props("K", "1.0", "1.0", "100"), "PE 014C"),
+         ForImage(Props("K", "1.0", "1.0", "100"), "NE"), kSys, true,
+         modVLTWork::ProcessorMismatch},
+        {"an image and a file that is none", ForImage(Props("K", "1.0", "1.0", "100"), "NE"),
+         ForImage(Props("K", "1.0", "1.0", "100"), ""), kApp, false, modVLTWork::KeepRecommended},
+        {"company names are looked at first", ForImage(Props("K", "1.0", "1.0", "100"), "LE"),
+         ForImage(Props("Q", "1.0", "1.0", "100"), "NE"), kApp, true, modVLTWork::CompanyMismatch},
         {"sizes differ, candidate's dates unknown",
          Props("K", "1.0", "1.0", "100", "05-Mar-2003 14:00:00", "05-Mar-2003 14:00:00"),
          Props("K", "1.0", "1.0", "200", "Unknown", "Unknown"), kApp, true,
@@ -366,6 +395,20 @@ TEST_F(MatchTest, OneFileReachedByTwoPathsIsOneCopyShownByItsSystemFolderPath) {
                     }));
 }
 
+TEST_F(MatchTest, CopiesForDifferentProcessorsHaveNoRecommendation) {
+    machine.File("C:\\A\\W.DLL", Pe("K", "1.0", "1.0")).File("C:\\B\\W.DLL", Pe64("K", "2.0"));
+    Match();
+    const std::vector<TreeNode> expected = {
+        {"", "W.DLL", "W.DLL", modVLTWork::kImageNoRecommendation},
+        {"W.DLL", "C:\\A\\W.DLL", "C:\\A\\W.DLL", modVLTWork::kImageNoRecommendationCopy},
+        {"W.DLL", "C:\\B\\W.DLL", "C:\\B\\W.DLL", modVLTWork::kImageNoRecommendationCopy},
+        {"W.DLL", "W.DLL *  PROCESSOR DOES NOT MATCH", "PROCESSOR DOES NOT MATCH",
+         modVLTWork::kImageNoRecommendation},
+    };
+    EXPECT_EQ(Tree(), expected);
+    EXPECT_EQ(vlt::State().RecommendedList, "||");
+}
+
 TEST_F(MatchTest, ByteIdenticalCopiesWithoutARecommendationAreNotFlagged) {
     machine.File("C:\\A\\V.DLL", "same bytes").File("C:\\B\\V.DLL", "same bytes");
     Match();
@@ -521,6 +564,12 @@ TEST_F(AutomaticRepair, GroupsWithoutARealRecommendationQueueNothingAndAreReport
          Pe("K", "1.0", "1.0"),
          Pe("Q", "2.0", "2.0"),
          "G.DLL: not repaired, company names differ and no copy is recommended"},
+        {"different processors",
+         {},
+         Pe("K", "1.0", "1.0"),
+         Pe64("K", "2.0"),
+         "G.DLL: not repaired, the copies are for different processors and no copy is "
+         "recommended"},
     };
     for (const Case& c : cases) {
         vlt::State().ActionCount = 0;
