@@ -19,7 +19,9 @@
 // saved as C~~WINDOWS~SYSTEM~FOO.DLL.backup in the backup folder), so that the restore window
 // can turn the name back into the path. When a backup of that name already holds different
 // content, it is first renamed to the name followed by "." and the first free number (n.backup.1,
-// .2, ...), so an older backup is never lost; only the newest keeps the restorable name.
+// .2, ...), so an older backup is never lost; only the newest keeps the plain name. A row of
+// the action log that named the older backup names its new name. The restore window offers
+// both kinds.
 //
 // Shared-library use counts: the values of kSharedDLLsKey below HKEY_LOCAL_MACHINE, value
 // name = the file's full path, data = its use count (REG_DWORD).

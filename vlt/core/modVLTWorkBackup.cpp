@@ -78,9 +78,22 @@ std::string SystemFolder() {
     return QzBase::LastSlash(vlt::Sys1().SystemDir());
 }
 
+// The log rows of this run that name `backup` name `aside` from now on, where their bytes are.
+void BackupMovedAside(const std::string& backup, const std::string& aside) {
+    vlt::VltState& state = vlt::State();
+    for (std::int32_t k = 0; k < state.LogCount; ++k) {
+        vlt::LogEntry& entry = state.ActionLog[static_cast<std::size_t>(k)];
+        if (entry[1] == "3" && automation::EqualsIgnoreCase(entry[2], backup)) {
+            entry[2] = aside;
+        }
+    }
+}
+
 // Before a backup replaces one of the same name, an older backup with other content is moved
 // aside under the first free "{name}.{n}", so that the only copy of an earlier version is
-// never overwritten. Backups are small system files; comparing them whole costs little.
+// never overwritten. Two paths can share a name (C:\X~Y\F.DLL and C:\X\Y\F.DLL), so the
+// older backup may be this run's own of another file: its log row follows it. Backups are
+// small system files; comparing them whole costs little.
 void KeepOlderBackup(const std::string& backup, const std::string& path) {
     if (!Exists(backup)) {
         return;
@@ -99,6 +112,7 @@ void KeepOlderBackup(const std::string& backup, const std::string& path) {
         win32::RaiseLastError("modVLTWork.BackItUp");
     }
     vlt::Trace("Older backup kept as " + aside);
+    BackupMovedAside(backup, aside);
 }
 
 // Creates a new file in the folder (never touching an existing one), writes "test" into it

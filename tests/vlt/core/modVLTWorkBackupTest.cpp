@@ -255,6 +255,23 @@ TEST_F(Backups, BackItUpKeepsAnOlderBackupWithOtherContent) {
     EXPECT_EQ(Codes(), (Strings{"3", "3"}));
 }
 
+TEST_F(Backups, TwoPathsOfOneBackupNameEachKeepTheirOwnBackupAndLogRow) {
+    // "~" in a folder name reads as a backslash in the backup name. The log used to name the
+    // plain name for both files, which by then held the second file's bytes.
+    modVLTProperties::BackupPath("C:\\BACK");
+    machine.File("C:\\X~Y\\F.DLL", "first").File("C:\\X\\Y\\F.DLL", "second");
+    EXPECT_TRUE(modVLTWork::BackItUp("C:\\X~Y\\F.DLL"));
+    EXPECT_TRUE(modVLTWork::BackItUp("C:\\X\\Y\\F.DLL"));
+    ASSERT_EQ(State().LogCount, 2);
+    for (int k = 0; k < 2; ++k) {
+        const vlt::LogEntry& row = State().ActionLog[static_cast<std::size_t>(k)];
+        EXPECT_EQ(row[1], "3");
+        EXPECT_EQ(machine.Read(row[2]), machine.Read(row[0])) << row[0] << " in " << row[2];
+    }
+    EXPECT_EQ(State().ActionLog[0][2], "C:\\BACK\\C~~X~Y~F.DLL.backup.1");
+    EXPECT_EQ(State().ActionLog[1][2], "C:\\BACK\\C~~X~Y~F.DLL.backup");
+}
+
 TEST_F(Backups, BackItUpOfAMissingFileSaysSoAndLogsTheError) {
     modVLTProperties::BackupPath("C:\\BACK");
     EXPECT_FALSE(modVLTWork::BackItUp("C:\\A\\GONE.DLL"));
