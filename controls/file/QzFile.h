@@ -135,6 +135,11 @@ class QzFile : public automation::Object {
     // Schedules moving `Source` over `Target` (an empty Target: deleting Source) at the next
     // start of Windows. Returns an empty Variant.
     automation::Variant MoveOnRestart(const std::string& Source, const std::string& Target);
+    // Takes back the latest move of `Source` over `Target` (an empty Target: its deletion)
+    // that waits for the next start, so that a host can withdraw exactly what it scheduled:
+    // false when none waits; a list that cannot be read or rewritten raises, as
+    // MoveOnRestart does.
+    bool CancelMoveOnRestart(const std::string& Source, const std::string& Target);
     bool Recycle(const std::string& sfile);
     bool EmptyRecycleBin(const std::optional<std::string>& DriveToEmpty = std::nullopt,
                          std::optional<CLEAR_RECYCLE> Options = std::nullopt);

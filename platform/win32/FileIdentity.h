@@ -24,4 +24,8 @@ std::optional<FileIdentity> FileIdentityOf(std::string_view windowsPath);
 // True when both paths exist and name one host file.
 bool SameFile(std::string_view a, std::string_view b);
 
+// True when two Windows paths name one place, whether or not anything is there: the same text
+// without regard to case, or the same host path (a short and a long form of one folder).
+bool SamePlace(std::string_view a, std::string_view b);
+
 }  // namespace win32

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/automation/Variant.h"
 #include "vlt/core/WindowInterfaces.h"
 
 namespace automation {
@@ -36,6 +37,22 @@ class GlobalControls;
 using ActionEntry = std::array<std::string, 3>;
 // One action-log entry: a path, the code as decimal text, a second path or a message.
 using LogEntry = std::array<std::string, 3>;
+
+// One operation this run scheduled for the restart, as handed to QzFile's MoveOnRestart: the
+// source is moved over the target (an empty target: deleted). A copy's source is its
+// temporary copy, which goes too when the operation is taken back.
+struct RestartChange {
+    std::string source;
+    std::string target;
+    bool temporarySource = false;
+};
+
+// A shared-library count this run changed: the value name and what was stored before
+// (Empty: nothing).
+struct CountChange {
+    std::string path;
+    automation::Variant before;
+};
 
 struct VltState {
     // --- Start-up and control host ---
@@ -87,6 +104,11 @@ struct VltState {
     std::vector<LogEntry> ActionLog;
     std::int32_t LogCount = 0;
     bool RestartNeeded = false;
+    // What this run changed for the restart and in the counts, oldest first: a run that ends
+    // before its report is written takes back exactly these (modVLTWork's
+    // WithdrawRestartChanges).
+    std::vector<RestartChange> RestartChanges;
+    std::vector<CountChange> CountChanges;
     bool ChangesApplied = false;
 
     // --- Windows, as the core sees them ---

@@ -98,4 +98,14 @@ bool RebootForFileKill(const std::string& Path);
 // Asks whether to restart now.
 bool RebootRequested();
 
+// --- Taking back ---
+
+// Takes back, newest first, what this run scheduled for the restart (each operation withdrawn
+// from the restart list, each temporary copy deleted) and the shared-library counts it
+// changed (State().RestartChanges, CountChanges), and tells the user: that nothing was
+// changed, or which changes stay. Backups already written stay; they change nothing. Called
+// when the run ends (Abort, DoError) before the report that names the changes was written.
+// True when everything was taken back. Never raises.
+bool WithdrawRestartChanges();
+
 }  // namespace modVLTWork
