@@ -1,6 +1,5 @@
 // Taking back what a run scheduled for the restart, when it ends before its report is written.
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -42,16 +41,16 @@ bool WithdrawRestartChanges() {
     if (state.RestartChanges.empty() && state.CountChanges.empty()) {
         return true;
     }
-    if (state.QzFile1 == nullptr || state.QzRegistry1 == nullptr) {
-        vlt::Trace("Nothing can be taken back: the controls are gone");
-        return false;
-    }
+    // Controls of their own: when Windows ending closed the program, the control host is
+    // unloaded already, and what it scheduled must still be taken back before the restart.
+    Qz_File::QzFile file;
+    Qz_Registry::QzRegistry registry;
     std::vector<std::string> staying;
     const std::size_t scheduled = state.RestartChanges.size();
     for (auto change = state.RestartChanges.rbegin(); change != state.RestartChanges.rend();
          ++change) {
         const bool withdrawn = Undo(Describe(*change), [&] {
-            return vlt::QzFile1().CancelMoveOnRestart(change->source, change->target);
+            return file.CancelMoveOnRestart(change->source, change->target);
         });
         if (!withdrawn) {
             staying.push_back(Describe(*change));
@@ -60,7 +59,6 @@ bool WithdrawRestartChanges() {
         }
     }
     for (auto count = state.CountChanges.rbegin(); count != state.CountChanges.rend(); ++count) {
-        Qz_Registry::QzRegistry& registry = vlt::QzRegistry1();
         const bool restored = Undo("use count of " + count->path, [&] {
             const std::int32_t rc =
                 count->before.IsEmpty()
