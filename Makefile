@@ -7,7 +7,7 @@ DEMO_MACHINE := $(BUILD)/demo-machine
 # A compiler cache, when the machine has one, makes rebuilds of other checkouts cheap.
 LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all deps configure build test demo fuzz bench format clean
+.PHONY: all deps configure build test demo package fuzz bench format clean
 
 all: build
 
@@ -28,6 +28,10 @@ test: build
 
 demo: build
 	@tools/demo.sh $(BUILD)
+
+# The Debian package, $(BUILD)/velto_<version>_amd64.deb (CPack; the test suite checks it).
+package: build
+	cmake --build $(BUILD) --target package
 
 # Short, bounded runs of every fuzz target (clang's libFuzzer).
 fuzz: deps

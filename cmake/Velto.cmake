@@ -18,7 +18,9 @@ function(velto_library name)
         set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
     else()
         add_library(${name} SHARED ${sources} ${headers})
-        install(TARGETS ${name} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+        # Installed beside each other in the private library folder.
+        set_target_properties(${name} PROPERTIES INSTALL_RPATH "$ORIGIN")
+        install(TARGETS ${name} LIBRARY DESTINATION ${VELTO_INSTALL_LIBDIR})
     endif()
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
     target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
@@ -32,11 +34,10 @@ function(velto_warnings target)
         $<$<CXX_COMPILER_ID:GNU>:-Wno-restrict>)
 endfunction()
 
-# velto_test(<name> [DEPS ...]): one GoogleTest executable from the folder's *.cpp files.
-# Every test runs on Qt's offscreen platform, never sees the user's machine and never starts a
-# browser or file manager (VELTO_NO_LAUNCH).
+# velto_test(<name> [DEPS ...] [PROPERTIES ...]): one GoogleTest executable from the folder's
+# *.cpp files; PROPERTIES are more test properties of every test it holds.
 function(velto_test name)
-    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "DEPS;PROPERTIES" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
     add_executable(${name} ${sources})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
@@ -44,8 +45,12 @@ function(velto_test name)
     # Tests read the repository's own resources; only they know where the checkout is.
     target_compile_definitions(${name} PRIVATE VELTO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
     velto_warnings(${name})
+    # Every test runs on Qt's offscreen platform, never sees the user's machine and never
+    # starts a browser or file manager (tests/TestEnvironment.cpp).
+    target_sources(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/TestEnvironment.cpp)
+    target_compile_definitions(${name} PRIVATE
+        VELTO_TEST_XDG_DATA_HOME="${CMAKE_BINARY_DIR}/test-xdg")
     gtest_discover_tests(${name}
         DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELTO_MACHINE=/nonexistent;XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-xdg;VELTO_NO_LAUNCH=1"
-                   TIMEOUT 300)
+        PROPERTIES TIMEOUT 300 ${ARG_PROPERTIES})
 endfunction()

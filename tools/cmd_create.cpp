@@ -7,6 +7,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "platform/dialogs/App.h"
 #include "platform/machine/IniMachineProfile.h"
 #include "platform/win32/AtomicFile.h"
 #include "platform/win32/FileAttributes.h"
@@ -75,23 +76,6 @@ void CreateFolderTree(const std::string& path) {
     }
 }
 
-std::optional<std::filesystem::path> ResourcesFolder() {
-    std::vector<std::filesystem::path> candidates;
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        candidates.push_back(exe.parent_path() / ".." / "share" / "velto");
-    }
-    candidates.emplace_back(VELTO_DATA_DIR);
-    candidates.push_back(std::filesystem::path(VELTO_SOURCE_DIR) / "resources");
-    for (const auto& folder : candidates) {
-        if (std::filesystem::is_directory(folder, ec)) {
-            return folder.lexically_normal();
-        }
-    }
-    return std::nullopt;
-}
-
 void CopyResource(const std::filesystem::path& source, const std::filesystem::path& target) {
     win32::AtomicFile file(target);
     if (file.error() == 0) {
@@ -106,7 +90,7 @@ void CopyResource(const std::filesystem::path& source, const std::filesystem::pa
 
 void CopyProgramFiles(const machine::Machine& m, std::ostream& out) {
     const std::string programDir = m.profile().programDir();
-    const auto resources = ResourcesFolder();
+    const auto resources = dialogs::App().DataFolder();
     if (!resources) {
         out << "  no resources folder found: " << programDir << " is left empty\n";
         return;

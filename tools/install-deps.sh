@@ -6,10 +6,14 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
-    libsqlite3-dev libcurl4-openssl-dev
+    libsqlite3-dev libcurl4-openssl-dev nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     python3 fd-find xdg-utils
+    # the Debian package and its checks
+    lintian dpkg-dev file desktop-file-utils appstream librsvg2-bin man-db bash-completion
+    # the run of vlt on a virtual X display
+    xvfb xdotool
 )
 
 missing=()

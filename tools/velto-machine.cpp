@@ -3,13 +3,15 @@
 #include <exception>
 #include <iostream>
 
+#include "platform/dialogs/App.h"
 #include "platform/machine/MachineError.h"
 #include "tools/velto-machine-commands.h"
 
 namespace {
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: velto-machine <command> [arguments]\n\ncommands:\n";
+    out << "usage: velto-machine <command> [arguments]\n"
+           "       velto-machine --help | --version\n\ncommands:\n";
     for (const auto& command : velto_machine::AllCommands()) {
         out << "  " << command.name << " " << command.usage << "\n      " << command.summary
             << "\n";
@@ -26,6 +28,12 @@ int main(int argc, char** argv) {
     }
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         PrintUsage(std::cout);
+        return velto_machine::kOk;
+    }
+    if (args[0] == "--version") {
+        const dialogs::AppObject& app = dialogs::App();
+        std::cout << "velto-machine (" << app.ProductName() << ") " << app.Major() << "."
+                  << app.Minor() << "." << app.Revision() << "\n";
         return velto_machine::kOk;
     }
     const auto* command = velto_machine::FindCommand(args[0]);

@@ -16,6 +16,8 @@ HostOptions ParseHostOptions(const std::vector<std::string>& arguments) {
             options.help = true;
         } else if (argument == "--version") {
             options.version = true;
+        } else if (argument == "--desktop") {
+            options.desktop = true;
         } else if (argument.starts_with("--machine=")) {
             options.machine = argument.substr(std::string("--machine=").size());
         } else if (argument == "--machine") {

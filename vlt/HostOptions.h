@@ -14,6 +14,9 @@ struct HostOptions {
     std::optional<std::string> machine;
     bool help = false;
     bool version = false;
+    // Started from the desktop's menu entry: a machine that cannot be opened is explained in
+    // a window (where there is a display), since nobody reads standard error there.
+    bool desktop = false;
     // The program's command line.
     std::string commandLine;
     // Set when the arguments cannot be understood; says why.

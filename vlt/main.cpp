@@ -2,12 +2,14 @@
 //
 // The machine comes from --machine DIR, $VELTO_MACHINE or the default folder. The program's
 // own command line (-S for the unattended run, -TRACE...) is what is left after the host
-// options. Qt starts on its offscreen platform when there is no display, and without a
-// display message boxes go to the console. The program lives while a form is loaded; when it
-// ends, a restart that it asked for is carried out as the machine's start (the moves it
-// scheduled happen then). Exit status: 0 after an orderly close, 1 after an abend, 2 when
-// the arguments or the machine cannot be used, 3 when the run closed in order but some of the
-// moves its restart carried out failed.
+// options. Without a machine it says so on stderr and ends with status 2; started from the
+// desktop's menu (--desktop) with a display, a window says how to make or choose one. Qt
+// starts on its offscreen platform when there is no display, and without a display message
+// boxes go to the console. The program lives while a form is loaded; when it ends, a restart
+// that it asked for is carried out as the machine's start (the moves it scheduled happen
+// then). Exit status: 0 after an orderly close, 1 after an abend, 2 when the arguments or the
+// machine cannot be used, 3 when the run closed in order but some of the moves its restart
+// carried out failed.
 #include <QTimer>
 #include <iostream>
 #include <string>
@@ -22,6 +24,7 @@
 #include "platform/machine/MachineError.h"
 #include "platform/win32/ExitWindows.h"
 #include "vlt/HostOptions.h"
+#include "vlt/NoMachineWindow.h"
 #include "vlt/core/ModVelto.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/VltState.h"
@@ -30,18 +33,20 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: vlt [--machine DIR] [PROGRAM ARGUMENTS...]\n"
+    "Usage: vlt [--machine DIR] [--desktop] [PROGRAM ARGUMENTS...]\n"
     "Finds old duplicate copies of system files on an emulated Windows machine.\n"
     "\n"
     "Host options (taken out before the program sees its command line):\n"
     "  --machine DIR  the machine folder (else $VELTO_MACHINE, else\n"
     "                 $XDG_DATA_HOME/velto/machine)\n"
+    "  --desktop      started from the desktop's menu: without a machine, a window\n"
+    "                 says how to make or choose one\n"
     "  --help         show this help and exit\n"
     "  --version      show the version and exit\n"
     "  --             end of host options\n"
     "\n"
     "Program arguments (joined by blanks into the program's command line):\n"
-    "  -S             unattended run: one scan, automatic repair, the action report,\n"
+    "  -S, -s         unattended run: one scan, automatic repair, the action report,\n"
     "                 then the machine's restart\n"
     "  -TRACE[TYPES][:NAME]  trace into VLT.trc (or NAME_GlobalControls.trc) in the\n"
     "                 program's folder\n";
@@ -89,12 +94,17 @@ int main(int argc, char** argv) {
                   << app.LegalCopyright() << "\n";
         return 0;
     }
+    const machine::MachineLocation location = machine::ChooseMachineFolder(options.machine);
+    std::shared_ptr<machine::Machine> chosen;
+    std::string problem;
     try {
-        machine::SetCurrentMachine(
-            machine::OpenChosenMachine(machine::ChooseMachineFolder(options.machine)));
+        chosen = machine::OpenChosenMachine(location);
     } catch (const machine::MachineError& error) {
-        std::cerr << "vlt: " << error.what() << "\n";
-        return 2;
+        problem = error.what();
+        std::cerr << "vlt: " << problem << "\n";
+        if (!options.desktop) {
+            return 2;
+        }
     }
     automation::SetLocale(automation::Locale::FromHost());
 
@@ -102,6 +112,19 @@ int main(int argc, char** argv) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     forms::Application qt(qtArgc, qtArgv);
+    if (!chosen) {
+        // Started from the menu: nobody reads standard error there. Without a display there
+        // is nobody to ask either.
+        if (qt.Headless()) {
+            return 2;
+        }
+        vltmain::NoMachineWindow window(location, problem);
+        chosen = window.Ask();
+        if (!chosen) {
+            return 2;
+        }
+    }
+    machine::SetCurrentMachine(chosen);
     vlt::State().CommandLine = options.commandLine;
     vltwindows::InstallWindows();
     // QzFile's folder picker is a window; the control reaches it through this seam.

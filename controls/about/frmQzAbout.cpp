@@ -1,18 +1,23 @@
 #include "controls/about/frmQzAbout.h"
 
 #include <QFont>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QShortcut>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <algorithm>
 
 #include "controls/about/AboutCache.h"
-#include "controls/about/Layout.h"
 #include "controls/about/WebLinks.h"
 #include "platform/automation/Errors.h"
 #include "platform/automation/Variant.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/forms/Twips.h"
 
 namespace Qz_About {
 namespace {
@@ -23,13 +28,28 @@ QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-QLabel* Label(QWidget* parent, const char* name, double left, double top, double width,
-              double height) {
-    QLabel* label = Child<QLabel>(parent, name, left, top, width, height);
+// A label whose text wraps at its width and is never cut off: the layout gives it the height
+// its text needs.
+QLabel* Label(const char* name) {
+    auto* label = new QLabel;
+    label->setObjectName(name);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
 }
+
+QPushButton* Button(const char* name) {
+    auto* button = new QPushButton;
+    button->setObjectName(name);
+    return button;
+}
+
+// The text column is this many average characters of the box's font wide, so that the box
+// grows with the font (120 dpi, a larger desktop font) instead of cutting its texts off.
+constexpr int kWidthInCharacters = 56;
+// The description shows this many lines at most; a longer one scrolls.
+constexpr int kDescriptionLines = 9;
 
 // A picture from its address; nullopt when it cannot be had or is no picture.
 std::optional<QPixmap> Picture(const std::string& url) {
@@ -58,20 +78,19 @@ void SetPicture(QPushButton* button, const std::string& url) {
 }  // namespace
 
 frmQzAbout::frmQzAbout()
-    : Image1(Label(this, "Image1", 240, 240, 480, 480)),
-      lbProductName(Label(this, "lbProductName", 960, 240, 5400, 330)),
-      lbVersion(Label(this, "lbVersion", 960, 600, 5400, 255)),
-      lbCompanyName(Label(this, "lbCompanyName", 960, 870, 5400, 255)),
-      lbCopyright(Label(this, "lbCopyright", 960, 1140, 5400, 255)),
-      lbDescription(Label(this, "lbDescription", 960, 1500, 5400, 1260)),
-      lbDisclaimer(Label(this, "lbDisclaimer", 240, 2880, 6120, 540)),
-      cmdCompanyButton(Child<QPushButton>(this, "cmdCompanyButton", 240, 3600, 1740, 450)),
-      cmdPurchaseButton(Child<QPushButton>(this, "cmdPurchaseButton", 2100, 3600, 1380, 450)),
-      cmdAssociateButton(Child<QPushButton>(this, "cmdAssociateButton", 3600, 3600, 1740, 450)),
-      cmdOK(Child<QPushButton>(this, "cmdOK", 5460, 3600, 900, 450)) {
+    : Image1(Label("Image1")),
+      lbProductName(Label("lbProductName")),
+      lbVersion(Label("lbVersion")),
+      lbCompanyName(Label("lbCompanyName")),
+      lbCopyright(Label("lbCopyright")),
+      lbDescription(Label("lbDescription")),
+      lbDisclaimer(Label("lbDisclaimer")),
+      cmdCompanyButton(Button("cmdCompanyButton")),
+      cmdPurchaseButton(Button("cmdPurchaseButton")),
+      cmdAssociateButton(Button("cmdAssociateButton")),
+      cmdOK(Button("cmdOK")),
+      scrDescription(new QScrollArea) {
     setObjectName("frmQzAbout");
-    forms::SetWidth(*this, 6600);
-    forms::SetHeight(*this, 4320);
     QFont bold = lbProductName->font();
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.25);
@@ -79,8 +98,38 @@ frmQzAbout::frmQzAbout()
     QFont small = lbDisclaimer->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     lbDisclaimer->setFont(small);
+    Image1->setFixedSize(forms::TwipsToPixels(480), forms::TwipsToPixels(480));
     cmdOK->setText("OK");
     cmdOK->setDefault(true);
+
+    // A long description (a PAD file holds up to 2000 characters) scrolls inside the box.
+    scrDescription->setObjectName("scrDescription");
+    scrDescription->setWidget(lbDescription);
+    scrDescription->setWidgetResizable(true);
+    scrDescription->setFrameShape(QFrame::NoFrame);
+    scrDescription->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    auto* texts = new QVBoxLayout;
+    for (QLabel* label : {lbProductName, lbVersion, lbCompanyName, lbCopyright}) {
+        texts->addWidget(label);
+    }
+    texts->addSpacing(fontMetrics().height() / 2);
+    texts->addWidget(scrDescription);
+    auto* top = new QHBoxLayout;
+    top->addWidget(Image1, 0, Qt::AlignTop);
+    top->addSpacing(fontMetrics().height());
+    top->addLayout(texts, 1);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* button : {cmdCompanyButton, cmdPurchaseButton, cmdAssociateButton}) {
+        buttons->addWidget(button);
+    }
+    buttons->addStretch(1);
+    buttons->addWidget(cmdOK);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top, 1);
+    layout->addWidget(lbDisclaimer);
+    layout->addLayout(buttons);
+
     QObject::connect(cmdCompanyButton, &QPushButton::clicked, [this] { cmdCompanyButton_Click(); });
     QObject::connect(cmdPurchaseButton, &QPushButton::clicked,
                      [this] { cmdPurchaseButton_Click(); });
@@ -93,6 +142,30 @@ frmQzAbout::frmQzAbout()
         QObject::connect(new QShortcut(key, this), &QShortcut::activated,
                          [this] { cmdOK_Click(); });
     }
+}
+
+void frmQzAbout::FitToTexts() {
+    // Every text gets the width of the text column and the height its lines need there; the
+    // description up to kDescriptionLines lines, beyond which it scrolls. The box then takes
+    // the size of its contents, whatever the font.
+    const int column = fontMetrics().averageCharWidth() * kWidthInCharacters;
+    for (QLabel* label : {lbProductName, lbVersion, lbCompanyName, lbCopyright}) {
+        label->setFixedWidth(column);
+    }
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scrDescription);
+    const int lines = lbDescription->fontMetrics().lineSpacing() * kDescriptionLines;
+    const int needed = lbDescription->text().isEmpty() ? 0 : lbDescription->heightForWidth(column);
+    scrDescription->setFixedSize(column + bar, std::min(needed, lines));
+    scrDescription->setVerticalScrollBarPolicy(needed > lines ? Qt::ScrollBarAlwaysOn
+                                                              : Qt::ScrollBarAlwaysOff);
+    lbDisclaimer->setFixedWidth(Image1->width() + fontMetrics().height() + column + bar);
+    // The web buttons' captions come from the PAD file; each button leaves room around its own.
+    for (QPushButton* button : {cmdCompanyButton, cmdPurchaseButton, cmdAssociateButton}) {
+        button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text()) +
+                                2 * button->fontMetrics().height());
+    }
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    layout()->activate();
 }
 
 std::string frmQzAbout::FromPAD(const std::function<std::string()>& read) {
@@ -219,6 +292,8 @@ void frmQzAbout::Form_Load() {
                }));
 
     lbCopyright->setText(Q(LegalCopyright));
+
+    FitToTexts();
 }
 
 void frmQzAbout::Open(const std::string& url) {

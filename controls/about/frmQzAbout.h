@@ -13,6 +13,7 @@
 
 class QLabel;
 class QPushButton;
+class QScrollArea;
 
 namespace Qz_About {
 
@@ -41,6 +42,8 @@ class frmQzAbout : public forms::Form {
     QPushButton* cmdPurchaseButton;
     QPushButton* cmdAssociateButton;
     QPushButton* cmdOK;
+    // Holds lbDescription, which scrolls when it is longer than the box has room for.
+    QScrollArea* scrDescription;
 
     void Form_Load() override;
     void cmdCompanyButton_Click() { Open(companyURL_); }
@@ -60,6 +63,7 @@ class frmQzAbout : public forms::Form {
     std::string FromPAD(const std::function<std::string()>& read);
     std::string Description();
     std::string VersionCaption();
+    void FitToTexts();
     void Open(const std::string& url);
 
     Qz_PAD::QzPAD pad_;

@@ -1,11 +1,14 @@
 #include "controls/about/frmQzLicense.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QVBoxLayout>
+#include <algorithm>
 
-#include "controls/about/Layout.h"
+#include "platform/forms/Twips.h"
 #include "controls/pad/QzPAD.h"
 
 namespace Qz_About {
@@ -22,20 +25,39 @@ QString DisplayText(const std::string& text) {
 }  // namespace
 
 frmQzLicense::frmQzLicense()
-    : txLicense(Child<QPlainTextEdit>(this, "txLicense", 240, 720, 6120, 3420)),
-      lbQuestion(Child<QLabel>(this, "lbQuestion", 240, 4260, 6120, 300)),
-      lbInstruct(Child<QLabel>(this, "lbInstruct", 240, 120, 6120, 540)),
-      cmdOK(Child<QPushButton>(this, "cmdOK", 3900, 4740, 1200, 420)),
-      cmdNo(Child<QPushButton>(this, "cmdNo", 5160, 4740, 1200, 420)) {
+    : txLicense(new QPlainTextEdit),
+      lbQuestion(new QLabel),
+      lbInstruct(new QLabel),
+      cmdOK(new QPushButton),
+      cmdNo(new QPushButton) {
     setObjectName("frmQzLicense");
     setWindowTitle("License");
-    forms::SetWidth(*this, 6600);
-    forms::SetHeight(*this, 5400);
+    txLicense->setObjectName("txLicense");
+    lbQuestion->setObjectName("lbQuestion");
+    lbInstruct->setObjectName("lbInstruct");
+    cmdOK->setObjectName("cmdOK");
+    cmdNo->setObjectName("cmdNo");
     txLicense->setReadOnly(true);
-    lbInstruct->setWordWrap(true);
+    for (QLabel* label : {lbInstruct, lbQuestion}) {
+        label->setWordWrap(true);
+    }
     lbInstruct->setText(
         "Please read the following License Agreement. Use the scroll bar to see the rest of "
         "the agreement.");
+    // The texts wrap and the agreement scrolls, so every word can be read at any font size;
+    // the window starts at its designed size, scaled with the font.
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdNo);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lbInstruct);
+    layout->addWidget(txLicense, 1);
+    layout->addWidget(lbQuestion);
+    layout->addLayout(buttons);
+    const double scale = fontMetrics().height() / 16.0;
+    resize(static_cast<int>(forms::TwipsToPixels(6600) * std::max(1.0, scale)),
+           static_cast<int>(forms::TwipsToPixels(5400) * std::max(1.0, scale)));
     QObject::connect(cmdOK, &QPushButton::clicked, [this] { cmdOK_Click(); });
     QObject::connect(cmdNo, &QPushButton::clicked, [this] { cmdNo_Click(); });
     // Escape leaves without agreeing; nothing but the button itself agrees to a licence.

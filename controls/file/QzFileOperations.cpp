@@ -160,7 +160,9 @@ bool QzFile::CancelMoveOnRestart(const std::string& Source, const std::string& T
 }
 
 bool QzFile::Recycle(const std::string& sfile) {
-    if (sfile.find_first_of("*?") == std::string::npos && !FileExists(sfile)) {
+    // A pattern or a list of paths each ended by a NUL goes to the shell as it is.
+    if (sfile.find_first_of(std::string_view("*?\0", 3)) == std::string::npos &&
+        !FileExists(sfile)) {
         return true;
     }
     win32::SHFILEOPSTRUCTA operation;

@@ -1,9 +1,9 @@
 #include "controls/upgrade/QzUpgrade.h"
 
 #include <array>
-#include <filesystem>
 #include <string_view>
 
+#include "controls/upgrade/Downloads.h"
 #include "controls/upgrade/VersionCompare.h"
 #include "platform/automation/Conversion.h"
 #include "platform/automation/CreateObject.h"
@@ -11,6 +11,7 @@
 #include "platform/dialogs/ControlAbout.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/win32/AtomicFile.h"
+#include "platform/win32/Directories.h"
 #include "platform/win32/Files.h"
 #include "platform/win32/HostFiles.h"
 #include "platform/win32/LastError.h"
@@ -57,15 +58,6 @@ void CopyOrRaise(const std::string& from, const std::string& to) {
     }
 }
 
-// Whether two Windows paths name one existing file (a PAD file downloaded into its own folder
-// under its own name already is the local file, and a file cannot be copied onto itself).
-bool SameFile(const std::string& a, const std::string& b) {
-    const auto hostA = win32::HostPathOf(a);
-    const auto hostB = win32::HostPathOf(b);
-    std::error_code error;
-    return hostA && hostB && std::filesystem::equivalent(*hostA, *hostB, error);
-}
-
 std::string ReadOrRaise(const std::string& path) {
     const auto host = win32::HostPathOf(path);
     if (!host) {
@@ -82,6 +74,13 @@ void WriteOrRaise(const std::string& path, std::string_view bytes) {
     if (!win32::WriteFileAtomicallyA(path, bytes)) {
         win32::RaiseLastError(QzUpgrade::kProgID);
     }
+}
+
+// "<HTML>" in any case starting within the first 99 characters: the server sent a web page in
+// place of the file.
+bool IsWebPage(std::string_view contents) {
+    const std::size_t mark = AsciiUpper(contents.substr(0, kPageMarkWindow + 5)).find("<HTML>");
+    return mark != std::string::npos && mark < kPageMarkWindow;
 }
 
 // Text files the system writes end their lines in CR LF, whatever the PAD file held.
@@ -153,47 +152,76 @@ void QzUpgrade::SetWorkingFolder(const std::string& sPath) {
     workingFolder_ = slash == std::string::npos ? std::string() : padFile.substr(0, slash) + "\\";
 }
 
-int QzUpgrade::DownloadFile(const std::string& address, bool check, int pageHops) {
-    inet_.SetRequestTimeout(kRequestTimeout);
-    const automation::Variant body = inet_.OpenURL(address, InetCtls::icByteArray);
-    const auto* bytes = body.get_if<automation::ByteArray>();
-    if (bytes == nullptr || bytes->empty()) {
-        return DownloadNothingReceived;
-    }
-    const std::string path = workingFolder_ + FileNameOf(address);
-    WriteOrRaise(path, std::string_view(reinterpret_cast<const char*>(bytes->Items().data()),
-                                        bytes->size()));
-    if (!check) {
-        return DownloadReceived;
-    }
-    if (CheckDownload(path, pageHops)) {
-        return DownloadReceived;
-    }
-    // Nothing may start a file that failed its check later on.
-    if (!win32::DeleteFileA(path) && win32::GetLastError() != win32::ERROR_FILE_NOT_FOUND) {
+std::string QzUpgrade::FreshTempFile() const {
+    const std::string folder = workingFolder_.empty()
+                                   ? win32::GetCurrentDirectoryA().value_or(std::string())
+                                   : workingFolder_;
+    const auto temp = win32::GetTempFileNameA(folder, "VUP");
+    if (!temp) {
         win32::RaiseLastError(kProgID);
     }
-    return DownloadFailedCheck;
+    return *temp;
 }
 
-bool QzUpgrade::CheckDownload(const std::string& path, int pageHops) {
-    const std::string contents = ReadOrRaise(path);
-    const std::size_t mark =
-        AsciiUpper(std::string_view(contents).substr(0, kPageMarkWindow + 5)).find("<HTML>");
-    if (mark != std::string::npos && mark < kPageMarkWindow) {
-        return pageHops < kMaxPageHops && FollowPageLink(path, true, pageHops + 1);
+int QzUpgrade::DownloadFile(const std::string& address, bool check, int pageHops) {
+    inet_.SetRequestTimeout(kRequestTimeout);
+    automation::Variant body;
+    try {
+        body = inet_.OpenURL(address, InetCtls::icByteArray);
+    } catch (const automation::Error& error) {
+        // The next address may well answer: that is what the others are there for.
+        failures_.TransferFailed(address, error);
+        return DownloadTransferFailed;
     }
-    // A truncated or substituted installer must never be started.
-    const double expected = pad_.File_Size_Bytes();
-    return expected <= 0 || static_cast<double>(contents.size()) == expected;
+    const auto* bytes = body.get_if<automation::ByteArray>();
+    if (bytes == nullptr || bytes->empty()) {
+        failures_.NothingReceived(address, inet_.ResponseCode());
+        return DownloadNothingReceived;
+    }
+    const std::string_view received(reinterpret_cast<const char*>(bytes->Items().data()),
+                                    bytes->size());
+    // Nothing lands under a name of its own before it has passed its check, so neither a
+    // download nor a rejected one can touch any other file of the folder.
+    const std::string temp = FreshTempFile();
+    struct RemoveUnlessKept {
+        const std::string& path;
+        bool kept = false;
+        ~RemoveUnlessKept() {
+            if (!kept) {
+                win32::DeleteFileA(path);
+            }
+        }
+    } cleanup{temp};
+    WriteOrRaise(temp, received);
+    if (check) {
+        if (IsWebPage(received)) {
+            // The page may lead to the file; then the linked file is what was downloaded.
+            return pageHops < kMaxPageHops &&
+                           FollowPageLink(std::string(received), FileNameOf(address), true,
+                                          pageHops + 1)
+                       ? DownloadReceived
+                       : DownloadFailedCheck;
+        }
+        // A truncated or substituted installer must never be started.
+        const double expected = pad_.File_Size_Bytes();
+        if (expected > 0 && static_cast<double>(received.size()) != expected) {
+            return DownloadFailedCheck;
+        }
+    }
+    const std::string stored = workingFolder_ + StoredDownloadName(address);
+    if (!win32::MoveFileExA(temp, stored, win32::MOVEFILE_REPLACE_EXISTING)) {
+        win32::RaiseLastError(kProgID);
+    }
+    cleanup.kept = true;
+    lastDownload_ = stored;
+    return DownloadReceived;
 }
 
-bool QzUpgrade::FollowPageLink(const std::string& path, bool check, int pageHops) {
-    const std::string name = FileNameOf(path);
+bool QzUpgrade::FollowPageLink(const std::string& page, const std::string& name, bool check,
+                               int pageHops) {
     if (name.empty()) {
         return false;
     }
-    const std::string page = ReadOrRaise(path);
     const std::string upperPage = AsciiUpper(page);
     const std::string upperName = AsciiUpper(name);
     for (std::size_t pos = upperPage.find(upperName); pos != std::string::npos;
@@ -205,7 +233,7 @@ bool QzUpgrade::FollowPageLink(const std::string& path, bool check, int pageHops
         if (DownloadFile(link, check, pageHops) != DownloadReceived) {
             return false;
         }
-        return check || InstallPAD(workingFolder_ + FileNameOf(link));
+        return check || InstallPAD(lastDownload_);
     }
     // A web page that does not lead to the file is not the file.
     return false;
@@ -213,9 +241,7 @@ bool QzUpgrade::FollowPageLink(const std::string& path, bool check, int pageHops
 
 bool QzUpgrade::InstallPAD(const std::string& downloaded) {
     const std::string padFile = PADFile();
-    if (!SameFile(downloaded, padFile)) {
-        CopyOrRaise(downloaded, padFile);
-    }
+    CopyOrRaise(downloaded, padFile);
     pad_.SetPADFile(padFile);
     return PADIsValid();
 }
@@ -244,33 +270,40 @@ bool QzUpgrade::FetchLatestPAD() {
                         dialogs::vbOKOnly | dialogs::vbExclamation, "URL not found");
         return false;
     }
+    failures_.Clear();
+    // No valid file anywhere: a server that could not be reached is an error for the host,
+    // servers that answered without a PAD file are "no update".
+    const auto none = [this] {
+        if (failures_.AnyTransferFailed()) {
+            failures_.Raise(kProgID);
+        }
+        return false;
+    };
     // How many fallback addresses have been used: 0 while the published address serves.
     std::size_t used = 0;
-    std::string fetched = address;
     if (DownloadFile(address, false) != DownloadReceived) {
         bool received = false;
         while (!received) {
             if (used == fallbacks.size() || fallbacks[used].empty()) {
-                return false;
+                return none();
             }
-            fetched = fallbacks[used++];
-            received = DownloadFile(fetched, false) == DownloadReceived;
+            received = DownloadFile(fallbacks[used++], false) == DownloadReceived;
         }
     }
-    if (InstallPAD(workingFolder_ + FileNameOf(fetched))) {
+    if (InstallPAD(lastDownload_)) {
         return true;
     }
     // Typically a web page in place of the PAD file: it may link to the file.
-    if (used == 0 && FollowPageLink(PADFile(), false)) {
+    if (used == 0 && FollowPageLink(ReadOrRaise(PADFile()), FileNameOf(PADFile()), false)) {
         return true;
     }
     for (std::size_t i = used; i < fallbacks.size(); ++i) {
         if (!fallbacks[i].empty() && DownloadFile(fallbacks[i], false) == DownloadReceived &&
-            InstallPAD(workingFolder_ + FileNameOf(fallbacks[i]))) {
+            InstallPAD(lastDownload_)) {
             return true;
         }
     }
-    return false;
+    return none();
 }
 
 void QzUpgrade::RestoreLocalPAD() {
@@ -328,12 +361,16 @@ bool QzUpgrade::DownloadUpdate(const std::string& sPath) {
                                      pad_.Additional_Download_URL_1(),
                                      pad_.Additional_Download_URL_2()};
     fetchedInstaller_.clear();
+    failures_.Clear();
     for (const std::string& address : addresses) {
         if (!address.empty() && DownloadFile(address, true) == DownloadReceived) {
             // A mirror may publish the installer under a name of its own.
-            fetchedInstaller_ = FileNameOf(address);
+            fetchedInstaller_ = FileNameOf(lastDownload_);
             return true;
         }
+    }
+    if (failures_.AnyTransferFailed()) {
+        failures_.Raise(kProgID);
     }
     return false;
 }
@@ -367,9 +404,7 @@ std::string QzUpgrade::InstallerName() {
     if (!fetchedInstaller_.empty()) {
         return fetchedInstaller_;
     }
-    const std::string address = pad_.Primary_Download_URL();
-    const std::size_t slash = address.find_last_of('/');
-    return slash == std::string::npos || slash == 0 ? address : address.substr(slash + 1);
+    return StoredDownloadName(pad_.Primary_Download_URL());
 }
 
 void QzUpgrade::ExecuteInstall(const std::string& sPath) {

@@ -17,20 +17,24 @@
 // and references it (the kProgID constant will do).
 //
 // Files it leaves: PADFile.bak (the local PAD file before every check), PADFile.fail (what a
-// failed check fetched), the downloaded PAD file and installer under the file names of their
-// addresses, and EULA.txt, all in the working folder except the first two. Every file is
-// replaced whole (a crash leaves the old one).
+// failed check fetched), the downloaded PAD file and installer as "Downloaded " + the file
+// name of their addresses (Downloads.h: a download never takes the name of one of the
+// program's files or backups), and EULA.txt, all in the working folder except the first two.
+// A download goes to a fresh temporary file first and gets its name only once it has passed
+// its check; every file is replaced whole (a crash leaves the old one).
 //
-// Failures: an unreachable server, a time-out or a file that cannot be copied raise an
-// automation error to the host, but only after the local PAD file has been put back. A server
-// that answers without the file counts as "nothing received" and the next address is tried.
-// An installer is accepted only when it arrived whole and, when the PAD file gives
-// File_Size_Bytes, has exactly that size; a rejected download is removed.
+// Failures: an address that cannot be reached (refused, timed out, cut short) or that answers
+// without the file is passed over for the next one. Only when no address served and at least
+// one could not be reached is an automation error raised to the host, naming every address
+// tried and what went wrong there, and only after the local PAD file has been put back; a file
+// that cannot be written or copied raises at once. An installer is accepted only when it
+// arrived whole and, when the PAD file gives File_Size_Bytes, has exactly that size.
 #pragma once
 
 #include <string>
 
 #include "controls/pad/QzPAD.h"
+#include "controls/upgrade/Downloads.h"
 #include "platform/automation/Events.h"
 #include "platform/automation/Object.h"
 #include "platform/automation/PropertyBag.h"
@@ -43,6 +47,8 @@ enum DownloadResults : int {
     DownloadFailedCheck = 0,
     DownloadReceived = 1,
     DownloadNothingReceived = 2,
+    // The address could not be reached or its transfer broke off.
+    DownloadTransferFailed = 3,
 };
 
 class QzUpgrade : public automation::Object {
@@ -96,9 +102,12 @@ class QzUpgrade : public automation::Object {
 
   private:
     void SetWorkingFolder(const std::string& sPath);
+    // A new empty file in the working folder for a download to arrive in.
+    std::string FreshTempFile() const;
     int DownloadFile(const std::string& address, bool check, int pageHops = 0);
-    bool CheckDownload(const std::string& path, int pageHops);
-    bool FollowPageLink(const std::string& path, bool check, int pageHops = 0);
+    // Fetches the link in `page` that ends in the file name `name`.
+    bool FollowPageLink(const std::string& page, const std::string& name, bool check,
+                        int pageHops = 0);
     bool FetchLatestPAD();
     bool InstallPAD(const std::string& downloaded);
     bool PADIsValid();
@@ -110,8 +119,11 @@ class QzUpgrade : public automation::Object {
     std::string revision_;
     std::string workingFolder_;
     // The file name the last successful DownloadUpdate saved the installer under; empty
-    // before one (the primary address's name is then the installer's).
+    // before one (the primary address's stored name is then the installer's).
     std::string fetchedInstaller_;
+    // Where the last download that was received was put.
+    std::string lastDownload_;
+    TransferFailures failures_;
     Qz_PAD::QzPAD pad_;
     InetCtls::Inet inet_;
 };

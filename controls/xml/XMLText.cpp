@@ -72,6 +72,11 @@ std::optional<char32_t> NumericReference(std::string_view reference) {
     if (!IsUnicodeScalar(code)) {
         return std::nullopt;
     }
+    // Codes 128 to 159 are characters of the system's code page (&#146; is the apostrophe
+    // that a raw byte 146 stands for), not the C1 control characters of Unicode.
+    if (code >= 128 && code <= 159) {
+        return automation::CodePointFromWindows1252(static_cast<std::uint8_t>(code));
+    }
     return static_cast<char32_t>(code);
 }
 

@@ -17,7 +17,8 @@ std::string ConvertText(std::string_view text);
 // conversion is off, so that it cannot end the tag.
 std::string EscapeAngles(std::string_view text);
 
-// Character references to characters: "&#65;" and "&#x41;" by code (any Unicode character),
+// Character references to characters: "&#65;" and "&#x41;" by code (any Unicode character;
+// the codes 128 to 159 are taken in Windows-1252, the system's code page, so &#146; is U+2019),
 // the five XML names (&quot; &lt; &gt; &amp; &apos;), the 96 HTML names of the codes 160 to 255
 // (&nbsp; ... &yuml;) and &brkbar; &die; &hibar;. A name is found by the first table entry that
 // begins with the same characters. An "&" without a ";" close enough behind it stays as it is;

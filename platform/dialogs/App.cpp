@@ -54,13 +54,34 @@ int AppObject::Revision() const {
     return VELTO_VERSION_REVISION;
 }
 
-std::string AppObject::EXEName() const {
+namespace {
+
+// The running program's own file, wherever it was installed or moved to.
+std::optional<std::filesystem::path> ExecutablePath() {
     std::array<char, 4096> buffer{};
     const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    std::string path = length > 0 ? std::string(buffer.data(), static_cast<std::size_t>(length))
-                                  : std::string(program_invocation_short_name);
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    if (length <= 0) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(std::string(buffer.data(), static_cast<std::size_t>(length)));
+}
+
+}  // namespace
+
+std::string AppObject::EXEName() const {
+    const auto path = ExecutablePath();
+    return path ? path->filename().string() : std::string(program_invocation_short_name);
+}
+
+std::optional<std::filesystem::path> AppObject::DataFolder() const {
+    const auto path = ExecutablePath();
+    if (!path) {
+        return std::nullopt;
+    }
+    const std::filesystem::path folder =
+        (path->parent_path().parent_path() / "share" / "velto").lexically_normal();
+    std::error_code ec;
+    return std::filesystem::is_directory(folder, ec) ? std::optional(folder) : std::nullopt;
 }
 
 AppObject& App() {

@@ -1,6 +1,8 @@
 // The App object: what the program knows about itself (folder, title, version, maker).
 #pragma once
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -23,6 +25,10 @@ class AppObject {
     int Revision() const;
     // The running program's file name without its folder (host programs have no extension).
     std::string EXEName() const;
+    // The host folder of the files the program ships with: share/velto beside the folder the
+    // running program is in (P/bin/vlt reads P/share/velto; the build tree stages a copy the
+    // same way). nullopt when there is none.
+    std::optional<std::filesystem::path> DataFolder() const;
     // A second copy of the program is never told apart from the first.
     bool PrevInstance() const { return false; }
 

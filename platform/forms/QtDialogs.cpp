@@ -11,6 +11,7 @@
 #include <map>
 
 #include "platform/automation/Errors.h"
+#include "platform/dialogs/FileDialogWindow.h"
 #include "platform/machine/Machine.h"
 
 namespace forms {
@@ -247,11 +248,17 @@ std::optional<std::string> QtDialogs::ShowInputBox(const dialogs::InputBoxReques
 
 std::optional<dialogs::FileDialogResult> QtDialogs::ShowOpen(
     const dialogs::FileDialogRequest& request) {
+    if (dialogs::HasFileDialogWindow()) {
+        return dialogs::ShowFileDialogWindow(false, request);
+    }
     return RunFileDialog(false, request);
 }
 
 std::optional<dialogs::FileDialogResult> QtDialogs::ShowSave(
     const dialogs::FileDialogRequest& request) {
+    if (dialogs::HasFileDialogWindow()) {
+        return dialogs::ShowFileDialogWindow(true, request);
+    }
     return RunFileDialog(true, request);
 }
 

@@ -1,6 +1,8 @@
 // The interactive dialogs backend: Qt message boxes, input dialogs and file dialogs.
-// File dialogs show the host folders of the current machine's drives and answer with
-// Windows paths; a choice outside every drive is refused and the dialog stays open.
+// Open and save go to the machine's own file dialog window when one is installed
+// (FileDialogWindow.h: drives, folders and names as Windows paths). Without it, Qt's file
+// dialog shows the host folders of the machine's drives and answers with Windows paths; a
+// choice outside every drive is refused and the dialog stays open.
 #pragma once
 
 #include <QStringList>

@@ -66,6 +66,20 @@ std::string SyncPath(const std::filesystem::path& path, int flags) {
     return failure;
 }
 
+// The schema and the seven roots of an empty registry, as one transaction.
+std::string NewRegistrySql() {
+    std::string sql =
+        "PRAGMA application_id = " + std::to_string(kApplicationId) +
+        ";PRAGMA user_version = " + std::to_string(SqliteRegistryStore::kSchemaVersion) +
+        ";BEGIN;" + kSchema + "INSERT INTO keys (id, parent, name, fold) VALUES ";
+    for (Root root : kAllRoots) {
+        const std::string name(RootName(root));
+        sql += (root == Root::ClassesRoot ? "(" : ",(") + std::to_string(RootId(root)) + ", 0, '" +
+               name + "', '" + FoldName(name) + "')";
+    }
+    return sql + ";COMMIT;";
+}
+
 }  // namespace
 
 // A prepared statement from the store's cache, reset when it goes out of scope.
@@ -151,17 +165,8 @@ void SqliteRegistryStore::Create(const std::filesystem::path& path) {
     std::string failure;
     if (rc == SQLITE_OK) {
         // No syncs while building: the file is private until it is synced once and linked.
-        const std::string setup = std::string("PRAGMA synchronous = OFF;PRAGMA application_id = ") +
-                                  std::to_string(kApplicationId) +
-                                  ";PRAGMA user_version = " + std::to_string(kSchemaVersion) +
-                                  ";BEGIN;" + kSchema;
-        std::string roots = "INSERT INTO keys (id, parent, name, fold) VALUES ";
-        for (Root root : kAllRoots) {
-            const std::string name(RootName(root));
-            roots += (root == Root::ClassesRoot ? "(" : ",(") + std::to_string(RootId(root)) +
-                     ", 0, '" + name + "', '" + FoldName(name) + "')";
-        }
-        const std::string sql = setup + roots + ";COMMIT;PRAGMA journal_mode = WAL;";
+        const std::string sql =
+            "PRAGMA synchronous = OFF;" + NewRegistrySql() + "PRAGMA journal_mode = WAL;";
         rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
     }
     if (rc != SQLITE_OK) {
@@ -236,6 +241,24 @@ std::unique_ptr<SqliteRegistryStore> SqliteRegistryStore::Open(
     }
     store->exec("PRAGMA synchronous = FULL", false);
     return store;
+}
+
+std::unique_ptr<SqliteRegistryStore> SqliteRegistryStore::CreateInMemory(
+    const std::string& description) {
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(":memory:", &db,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE,
+                             nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_exec(db, NewRegistrySql().c_str(), nullptr, nullptr, nullptr);
+    }
+    if (rc != SQLITE_OK) {
+        const std::string why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+        sqlite3_close(db);
+        throw StoreError(StoreError::Kind::CannotOpen,
+                         "cannot make a registry in memory for " + description + ": " + why);
+    }
+    return std::unique_ptr<SqliteRegistryStore>(new SqliteRegistryStore(db, description));
 }
 
 SqliteRegistryStore::SqliteRegistryStore(sqlite3* db, std::filesystem::path path)

@@ -32,6 +32,10 @@ class SqliteRegistryStore final : public RegistryStore {
         const std::filesystem::path& path,
         std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout);
 
+    // A new, empty registry that lives in memory only and goes with the store; `description`
+    // names it in messages.
+    static std::unique_ptr<SqliteRegistryStore> CreateInMemory(const std::string& description);
+
     ~SqliteRegistryStore() override;
     SqliteRegistryStore(const SqliteRegistryStore&) = delete;
     SqliteRegistryStore& operator=(const SqliteRegistryStore&) = delete;

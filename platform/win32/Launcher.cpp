@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 #include <string_view>
 #include <thread>
@@ -54,6 +56,37 @@ int FindProgram(const std::string& name, std::string& path) {
     return ENOENT;
 }
 
+// The exit statuses of the programs the real launcher started, filled as they end.
+class Ended {
+  public:
+    void Record(long processId, int status) {
+        {
+            std::lock_guard lock(mutex_);
+            statuses_[processId] = status;
+        }
+        changed_.notify_all();
+    }
+    std::optional<int> Wait(long processId, std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        const bool ended = changed_.wait_for(
+            lock, limit, [&] { return statuses_.find(processId) != statuses_.end(); });
+        if (!ended) {
+            return std::nullopt;
+        }
+        return statuses_[processId];
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::map<long, int> statuses_;
+};
+
+Ended& Statuses() {
+    static Ended ended;
+    return ended;
+}
+
 class RealLauncher : public Launcher {
   public:
     int Launch(const LaunchRequest& request, long& processId) override {
@@ -91,12 +124,18 @@ class RealLauncher : public Launcher {
             return err;
         }
         processId = pid;
-        // Nobody waits for the program; this keeps it from lingering as a zombie.
+        // Nobody waits for the program; this keeps it from lingering as a zombie, and keeps
+        // how it ended for ExitStatus.
         std::thread([pid] {
             int status = 0;
-            ::waitpid(pid, &status, 0);
+            if (::waitpid(pid, &status, 0) == pid) {
+                Statuses().Record(pid, WIFEXITED(status) ? WEXITSTATUS(status) : 128);
+            }
         }).detach();
         return 0;
+    }
+    std::optional<int> ExitStatus(long processId, std::chrono::milliseconds limit) override {
+        return processId == 0 ? std::nullopt : Statuses().Wait(processId, limit);
     }
 };
 
@@ -112,6 +151,9 @@ class DefaultLauncher : public Launcher {
             return 0;
         }
         return HostLauncher()->Launch(request, processId);
+    }
+    std::optional<int> ExitStatus(long processId, std::chrono::milliseconds limit) override {
+        return HostLauncher()->ExitStatus(processId, limit);
     }
 };
 
@@ -142,6 +184,14 @@ std::string Quote(const std::string& text) {
 }
 
 }  // namespace
+
+std::optional<int> Launcher::ExitStatus(long /*processId*/, std::chrono::milliseconds /*limit*/) {
+    return std::nullopt;
+}
+
+std::optional<int> ExitStatusWithin(long processId, std::chrono::milliseconds limit) {
+    return CurrentLauncher()->ExitStatus(processId, limit);
+}
 
 std::shared_ptr<Launcher> HostLauncher() {
     static const auto launcher = std::make_shared<RealLauncher>();

@@ -7,8 +7,10 @@
 // every start into a line on stderr, so that test runs and unattended runs never open a
 // browser or a file manager.
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,11 @@ class Launcher {
     // process was made), or an errno: ENOENT when there is no such program, EACCES when it
     // cannot be run.
     virtual int Launch(const LaunchRequest& request, long& processId) = 0;
+    // The exit status of a program this launcher started, once it has ended, waiting for that
+    // at most `limit`; nullopt while it still runs, and for a process it knows nothing of (0).
+    // An opener such as xdg-open that finds nothing for a document ends at once with a
+    // non-zero status: this is how a caller learns that nothing is shown.
+    virtual std::optional<int> ExitStatus(long processId, std::chrono::milliseconds limit);
 };
 
 // The launcher in use; never null.
@@ -40,6 +47,9 @@ std::shared_ptr<Launcher> CurrentLauncher();
 std::shared_ptr<Launcher> SetLauncher(std::shared_ptr<Launcher> launcher);
 // The launcher that really starts programs, whatever VELTO_NO_LAUNCH says.
 std::shared_ptr<Launcher> HostLauncher();
+
+// The current launcher's ExitStatus.
+std::optional<int> ExitStatusWithin(long processId, std::chrono::milliseconds limit);
 
 // A request as one shell-quoted line, for messages: xdg-open '/tmp/a b.htm'
 std::string DescribeLaunch(const LaunchRequest& request);

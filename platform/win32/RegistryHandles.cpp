@@ -6,7 +6,9 @@
 #include <unordered_map>
 
 #include "platform/machine/Machine.h"
+#include "platform/registry/RegistryCopy.h"
 #include "platform/registry/SqliteRegistryStore.h"
+#include "platform/win32/RegistryCopy.h"
 
 namespace win32::registry_handles {
 
@@ -113,3 +115,27 @@ bool Remove(HKEY handle) {
 }
 
 }  // namespace win32::registry_handles
+
+namespace win32 {
+
+bool UseRegistryCopy(std::string& error) {
+    registry_handles::OpenKey root;
+    if (registry_handles::Resolve(HKEY_LOCAL_MACHINE, root) != ERROR_SUCCESS) {
+        error = "the machine's registry cannot be read";
+        return false;
+    }
+    try {
+        std::shared_ptr<registry::RegistryStore> copy = registry::CopyIntoMemory(*root.store);
+        registry_handles::State& state = registry_handles::Shared();
+        std::lock_guard lock(state.mutex);
+        // Handles opened before stay on the original; there are none in a run that starts
+        // with the copy.
+        state.store = std::move(copy);
+    } catch (const registry::StoreError& e) {
+        error = e.what();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace win32

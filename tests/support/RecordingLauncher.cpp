@@ -14,10 +14,15 @@ class RecordingLauncher::Backend : public win32::Launcher {
         processId = 1000 + static_cast<long>(launched.size());
         return 0;
     }
+    std::optional<int> ExitStatus(long processId, std::chrono::milliseconds) override {
+        std::lock_guard lock(mutex);
+        return processId > 1000 ? endsWith : std::nullopt;
+    }
 
     mutable std::mutex mutex;
     std::vector<win32::LaunchRequest> launched;
     int error = 0;
+    std::optional<int> endsWith;
 };
 
 RecordingLauncher::RecordingLauncher()
@@ -38,6 +43,11 @@ std::vector<std::vector<std::string>> RecordingLauncher::Commands() const {
         commands.push_back(request.argv);
     }
     return commands;
+}
+
+void RecordingLauncher::EndWith(std::optional<int> status) {
+    std::lock_guard lock(backend_->mutex);
+    backend_->endsWith = status;
 }
 
 void RecordingLauncher::FailWith(int err) {

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "platform/win32/Launcher.h"
@@ -24,6 +25,9 @@ class RecordingLauncher {
     std::vector<std::vector<std::string>> Commands() const;
     // Every later launch fails with this errno (0 lets them succeed again).
     void FailWith(int err);
+    // Every program started ends at once with this status, as xdg-open does when the desktop
+    // has nothing for a document; nullopt (the default): programs run on.
+    void EndWith(std::optional<int> status);
 
   private:
     class Backend;

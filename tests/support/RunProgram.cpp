@@ -46,7 +46,7 @@ ProgramRun RunProgram(const std::vector<std::string>& args) {
     ProgramRun run;
     pid_t pid = 0;
     if (!args.empty() &&
-        ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
         int status = 0;
         ::waitpid(pid, &status, 0);
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

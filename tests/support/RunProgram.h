@@ -14,7 +14,7 @@ struct ProgramRun {
     std::string err;
 };
 
-// argv[0] is the program's path. The environment is the test's own.
+// argv[0] is the program's path, or its name on $PATH. The environment is the test's own.
 ProgramRun RunProgram(const std::vector<std::string>& argv);
 
 }  // namespace testsupport

@@ -79,9 +79,17 @@ TEST(Program, HelpVersionAndBadOptions) {
 }
 
 TEST(Program, AMissingMachineIsExplained) {
-    const VltRun run = RunVlt({"--machine", "/nonexistent/velto-machine", "-S"});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.err.find("/nonexistent/velto-machine"), std::string::npos) << run.err;
+    // Started from the menu but without a display, nobody could see a window: the same
+    // message and status as from a terminal.
+    for (const bool desktop : {false, true}) {
+        std::vector<std::string> arguments{"--machine", "/nonexistent/velto-machine", "-S"};
+        if (desktop) {
+            arguments.insert(arguments.begin(), "--desktop");
+        }
+        const VltRun run = RunVlt(arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.err.find("/nonexistent/velto-machine"), std::string::npos) << run.err;
+    }
 }
 
 std::string Dll(const std::string& version) {

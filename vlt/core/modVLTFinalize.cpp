@@ -15,6 +15,7 @@
 #include "platform/win32/Process.h"
 #include "vlt/core/ActionReport.h"
 #include "vlt/core/QzBase.h"
+#include "vlt/core/ShowDocument.h"
 #include "vlt/core/Steps.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
@@ -111,13 +112,15 @@ void DoActionReport() {
     // next start must not carry out changes nobody was told of.
     try {
         ExecuteActionList(steps);
+        // From here on the queued changes are carried out (scheduled for the restart): leaving
+        // the review window no longer abandons them.
+        state.ChangesApplied = true;
 
         steps.run("Setting count", [&] { facts = Facts(); });
         vlt::Trace("Number Actions=" + std::to_string(state.LogCount));
         if (state.LogCount == 0) {
             steps.run("No Action area",
                       [] { dialogs::MsgBox("No Action taken", dialogs::vbOKOnly); });
-            state.ChangesApplied = true;
             trace.Exit();
             QzBase::CloseProgram();
             return;
@@ -175,9 +178,12 @@ void DoActionReport() {
         if (dialogs::MsgBox("Do you wish to view the report?", dialogs::vbYesNo,
                             "Report Created.") == dialogs::vbYes) {
             steps.run("Displaying Report File", [&] {
-                win32::Shell(ViewCommandLine(Registry().GetEXTCommandLine(".htm"), report),
-                             win32::vbNormalFocus);
-                QzBase::Pause(15);
+                // The pause gives the browser time to come up; when nothing shows the report,
+                // the user has been told so and there is nothing to wait for.
+                if (vlt::ShowDocument(ViewCommandLine(vlt::OpenCommand(".htm"), report), report,
+                                      "Report Not Shown")) {
+                    QzBase::Pause(15);
+                }
             });
         }
     }

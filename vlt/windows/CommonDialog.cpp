@@ -18,43 +18,78 @@ CommonDialog::Control& CommonDialog::Loaded() {
     return ctl;
 }
 
+const std::string& CommonDialog::InitDir() const {
+    vlt::TraceScope trace("CommonDialog.InitDir Get");
+    return ctl.initDir;
+}
+
 void CommonDialog::SetInitDir(const std::string& folder) {
+    vlt::TraceScope trace("CommonDialog.InitDir Let");
     Loaded().initDir = folder;
 }
 
+const std::string& CommonDialog::FileName() const {
+    vlt::TraceScope trace("CommonDialog.FileName Get");
+    return ctl.fileName;
+}
+
 void CommonDialog::SetFileName(const std::string& name) {
+    vlt::TraceScope trace("CommonDialog.FileName Let");
     Loaded().fileName = name;
 }
 
+const std::string& CommonDialog::DefaultExt() const {
+    vlt::TraceScope trace("CommonDialog.DefaultExt Get");
+    return ctl.defaultExt;
+}
+
 void CommonDialog::SetDefaultExt(const std::string& extension) {
+    vlt::TraceScope trace("CommonDialog.DefaultExt Let");
     Loaded().defaultExt = extension;
 }
 
+const std::string& CommonDialog::Filter() const {
+    vlt::TraceScope trace("CommonDialog.Filter Get");
+    return ctl.filter;
+}
+
 void CommonDialog::SetFilter(const std::string& filter) {
+    vlt::TraceScope trace("CommonDialog.Filter Let");
     Loaded().filter = filter;
 }
 
+const std::string& CommonDialog::DialogTitle() const {
+    vlt::TraceScope trace("CommonDialog.DialogTitle Get");
+    return ctl.dialogTitle;
+}
+
 void CommonDialog::SetDialogTitle(const std::string& title) {
+    vlt::TraceScope trace("CommonDialog.DialogTitle Let");
     Loaded().dialogTitle = title;
 }
 
 const std::string& CommonDialog::FileTitle() const {
+    vlt::TraceScope trace("CommonDialog.FileTitle Get");
     return ctl.fileTitle;
 }
 
 std::int16_t CommonDialog::FilterIndex() const {
+    vlt::TraceScope trace("CommonDialog.FilterIndex Get");
     return ctl.filterIndex;
 }
 
 void CommonDialog::SetFilterIndex(std::int16_t index) {
+    vlt::TraceScope trace("CommonDialog.FilterIndex Let");
     Loaded().filterIndex = index;
 }
 
 std::int16_t CommonDialog::MaxFileNameSize() const {
+    vlt::TraceScope trace("CommonDialog.MaxFileNameSize Get");
     return ctl.maxFileNameSize;
 }
 
 void CommonDialog::SetMaxFileNameSize(std::int16_t size) {
+    vlt::TraceScope trace("CommonDialog.MaxFileNameSize Let");
     Loaded().maxFileNameSize = size;
 }
 
@@ -67,27 +102,38 @@ void CommonDialog::SetFlag(long flag, bool on) {
 }
 
 bool CommonDialog::MultiSelect() const {
+    vlt::TraceScope trace("CommonDialog.MultiSelect Get");
     return (ctl.flags & dialogs::OFN_ALLOWMULTISELECT) != 0;
 }
 
 void CommonDialog::SetMultiSelect(bool on) {
+    vlt::TraceScope trace("CommonDialog.MultiSelect Let");
     SetFlag(dialogs::OFN_ALLOWMULTISELECT, on);
 }
 
 bool CommonDialog::CreatePrompt() const {
+    vlt::TraceScope trace("CommonDialog.CreatePrompt Get");
     return (ctl.flags & dialogs::OFN_CREATEPROMPT) != 0;
 }
 
 void CommonDialog::SetCreatePrompt(bool on) {
+    vlt::TraceScope trace("CommonDialog.CreatePrompt Let");
     SetFlag(dialogs::OFN_CREATEPROMPT, on);
 }
 
 bool CommonDialog::HideReadOnly() const {
+    vlt::TraceScope trace("CommonDialog.HideReadOnly Get");
     return (ctl.flags & dialogs::OFN_HIDEREADONLY) != 0;
 }
 
 void CommonDialog::SetHideReadOnly(bool hide) {
+    vlt::TraceScope trace("CommonDialog.HideReadOnly Let");
     SetFlag(dialogs::OFN_HIDEREADONLY, hide);
+}
+
+bool CommonDialog::Canceled() const {
+    vlt::TraceScope trace("CommonDialog.Canceled Get");
+    return canceled_;
 }
 
 std::string CommonDialog::ShowSave() {

@@ -16,15 +16,15 @@ class CommonDialog : public forms::Form, public vlt::SaveDialog {
 
     void Form_Load() override;
 
-    const std::string& InitDir() const { return ctl.initDir; }
+    const std::string& InitDir() const;
     void SetInitDir(const std::string& folder) override;
-    const std::string& FileName() const { return ctl.fileName; }
+    const std::string& FileName() const;
     void SetFileName(const std::string& name) override;
-    const std::string& DefaultExt() const { return ctl.defaultExt; }
+    const std::string& DefaultExt() const;
     void SetDefaultExt(const std::string& extension) override;
-    const std::string& Filter() const { return ctl.filter; }
+    const std::string& Filter() const;
     void SetFilter(const std::string& filter) override;
-    const std::string& DialogTitle() const { return ctl.dialogTitle; }
+    const std::string& DialogTitle() const;
     void SetDialogTitle(const std::string& title);
     const std::string& FileTitle() const;
     std::int16_t FilterIndex() const;
@@ -37,7 +37,7 @@ class CommonDialog : public forms::Form, public vlt::SaveDialog {
     void SetCreatePrompt(bool on);
     bool HideReadOnly() const;
     void SetHideReadOnly(bool hide) override;
-    bool Canceled() const override { return canceled_; }
+    bool Canceled() const override;
 
     // The chosen path; "" and Canceled when the user cancelled or the dialog failed.
     std::string ShowSave() override;

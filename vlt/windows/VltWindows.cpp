@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "controls/file/picker/frmFileDialog.h"
 #include "vlt/core/VltState.h"
 #include "vlt/windows/CommonDialog.h"
 #include "vlt/windows/QzSysInfo.h"
@@ -19,6 +20,8 @@ void InstallWindows() {
     windows.main = std::make_shared<frmVelto>();
     windows.review = std::make_shared<frmDupSys>();
     windows.commonDialog = std::make_shared<CommonDialog>();
+    // The report's save dialog shows the machine's drives and folders as Windows paths.
+    Qz_File::InstallFileDialog();
     windows.sysInfo = std::make_shared<QzSysInfo>();
     windows.unloadAllForms = [] {
         for (forms::Form* form : forms::LoadedForms()) {

@@ -313,13 +313,24 @@ void frmDupSys::PlaceControls() {
     forms::SetLeft(*cmdCollapseAll, W - 450);
 }
 
+void frmDupSys::Form_QueryUnload(int& cancel, int unloadMode) {
+    vlt::TraceScope trace("frmDupSys.Form_QueryUnload");
+    if (Reporting && unloadMode == forms::vbFormControlMenu) {
+        cancel = 1;
+    }
+}
+
 void frmDupSys::Form_Unload(int& cancel) {
     vlt::RunEventHandler([&] {
         vlt::TraceScope trace("frmDupSys.Form_Unload");
         if (ClosingForRescan) {
             return;
         }
-        if (!vlt::State().ChangesApplied &&
+        // Changes carried out (OK, or Rescan's "apply first") are no longer there to abort;
+        // changes queued since then are.
+        const vlt::VltState& state = vlt::State();
+        const bool queued = state.NextAction < state.ActionCount;
+        if ((!state.ChangesApplied || queued) &&
             dialogs::MsgBox("Are you sure you wish to exit and abort your changes?",
                             dialogs::vbYesNo | dialogs::vbQuestion,
                             std::string("Verify Abort")) == dialogs::vbNo) {

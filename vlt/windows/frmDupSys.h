@@ -82,6 +82,10 @@ class frmDupSys : public forms::Form, public vlt::ReviewWindow {
     // --- Window and tree (frmDupSys.cpp) ---
     void Form_Load() override;
     void Form_Resize() override;
+    // While the action report runs, the close box is refused: the changes are being carried
+    // out and the report's questions are still to come.
+    void Form_QueryUnload(int& cancel, int unloadMode) override;
+    // Asks before abandoning changes that are queued and not carried out.
     void Form_Unload(int& cancel) override;
 
     // vlt::ReviewWindow: the matcher adds groups, copies and notes; the first addition loads
@@ -148,6 +152,11 @@ class frmDupSys : public forms::Form, public vlt::ReviewWindow {
     // Takes the oldest command of FileName out of the action list; the positions of the
     // records after it move down with the entries.
     void RemoveIDX(const std::string& FileName);
+    // Takes every command that involves the node `key` out of the action list, as undo would:
+    // the commands that flag, keep or copy over that copy, or for a group every command of
+    // the group. Used when the node leaves the tree, so that nothing the tree no longer shows
+    // is carried out at OK. Returns how many commands were withdrawn.
+    int WithdrawCommands(const std::string& key);
     void UndoWork(forms::Node node);
     std::int32_t ActionIDXCount() const { return static_cast<std::int32_t>(actionIDX_.size()); }
     const std::vector<ActionIDX>& ActionIDXs() const { return actionIDX_; }
@@ -157,6 +166,9 @@ class frmDupSys : public forms::Form, public vlt::ReviewWindow {
     bool FirstExpandPending = false;
     bool ClosingForRescan = false;
     bool PropMenusLoaded = false;
+    // True while OK (or Rescan's "apply first") runs the action report: the window takes no
+    // command then, so that nothing is reported, asked or carried out twice.
+    bool Reporting = false;
     std::string ClickedKey;
     std::array<std::string, 11> PropLabels;
 
@@ -220,9 +232,16 @@ class frmDupSys : public forms::Form, public vlt::ReviewWindow {
     void RefreshSelected();
     // Paints the group as the matcher built it.
     void RepaintAsBuilt(forms::Node group);
+    // Paints the group as built, then the pictures of its commands still queued.
+    void PaintQueued(forms::Node group);
+    // Takes the command of record `index` out of the action list and drops the record.
+    void RemoveRecord(std::size_t index);
+    // Takes the node out of the tree with the commands that involve it, and says so.
+    void TakeOutOfTree(const std::string& key, const std::string& what);
+    // Runs the action report with the window closed to commands.
+    void RunActionReport();
     // Sets a node's picture and records it for the command being queued.
     void Mark(std::vector<std::pair<std::string, int>>& marks, forms::Node node, int picture);
-    void RemoveFromTree(const std::string& key);
     void SetStatus(const std::string& text);
     // The system folder as messages show it (no trailing backslash), and with one.
     static std::string SystemFolder();

@@ -268,7 +268,7 @@ void frmDupSys::AreFilesSame(Node start) {
                             "\r\nthat were scanned on your system are the same",
                         dialogs::vbInformation | dialogs::vbOKOnly,
                         std::string("File Comparison."));
-        TreeView1->Remove(group);
+        TakeOutOfTree(name, "The group " + name + " (all its copies are the same)");
     } else {
         dialogs::MsgBox(
             "Files are not the same\r\n\r\nCompared: \r\n" + matched + "\r\nto\r\n" + current,
@@ -340,7 +340,9 @@ void frmDupSys::mnuUndo_Click() {
 
 void frmDupSys::mnuFileExclude_Click() {
     vlt::TraceScope trace("frmDupSys.mnuFileExclude_Click");
-    RemoveFromTree(ClickedKey);
+    if (!ClickedKey.empty()) {
+        TakeOutOfTree(ClickedKey, ClickedKey);
+    }
     RefreshSelected();
 }
 
@@ -361,7 +363,7 @@ void frmDupSys::mnuExcludePath_Click() {
     Qz_Registry::QzRegistry& registry = vlt::QzRegistry1();
     registry.SaveRegSetting(folder, automation::Variant(std::string()),
                             registry.RegKey() + "\\Exclusions");
-    RemoveFromTree(ClickedKey);
+    TakeOutOfTree(ClickedKey, ClickedKey);
     RefreshSelected();
 }
 
@@ -412,18 +414,27 @@ void frmDupSys::txBackupPath_Change() {
 
 void frmDupSys::cmdExit_Click() {
     vlt::TraceScope trace("frmDupSys.cmdExit_Click");
-    modVLTFinalize::DoActionReport();
+    if (Reporting) {
+        return;
+    }
+    RunActionReport();
     vlt::State().ChangesApplied = true;
     forms::Form::Unload();
 }
 
 void frmDupSys::cmdCancel_Click() {
     vlt::TraceScope trace("frmDupSys.cmdCancel_Click");
+    if (Reporting) {
+        return;
+    }
     forms::Form::Unload();
 }
 
 void frmDupSys::cmdRescan_Click() {
     vlt::TraceScope trace("frmDupSys.cmdRescan_Click");
+    if (Reporting) {
+        return;
+    }
     vlt::VltState& state = vlt::State();
     if (dialogs::MsgBox("Do you wish to apply your changes first?",
                         dialogs::vbYesNo | dialogs::vbQuestion,
@@ -431,7 +442,7 @@ void frmDupSys::cmdRescan_Click() {
         // With nothing queued there is nothing to apply; the report would only say so and end
         // the program instead of scanning again.
         if (state.NextAction < state.ActionCount) {
-            modVLTFinalize::DoActionReport();
+            RunActionReport();
         }
     } else {
         // Declined changes must not wait, unseen, in the action list for the next OK.
@@ -457,10 +468,41 @@ void frmDupSys::Mark(std::vector<std::pair<std::string, int>>& marks, Node node,
     marks.emplace_back(node.Key(), picture);
 }
 
-void frmDupSys::RemoveFromTree(const std::string& key) {
-    if (const Node node = TreeView1->Find(key)) {
-        TreeView1->Remove(node);
+void frmDupSys::TakeOutOfTree(const std::string& key, const std::string& what) {
+    const Node node = TreeView1->Find(key);
+    if (!node) {
+        return;
     }
+    // What the tree no longer shows cannot be looked at, undone or carried out at OK.
+    const int withdrawn = WithdrawCommands(key);
+    TreeView1->Remove(node);
+    std::string status = what + " is taken out of consideration.";
+    if (withdrawn > 0) {
+        if (const Node remaining = GroupOf(key)) {
+            PaintQueued(remaining);
+        }
+        status += " " + std::to_string(withdrawn) +
+                  (withdrawn == 1 ? " queued change to it was" : " queued changes to it were") +
+                  " withdrawn.";
+    }
+    SetStatus(status);
+}
+
+void frmDupSys::RunActionReport() {
+    struct Closed {
+        frmDupSys& window;
+        explicit Closed(frmDupSys& w) : window(w) {
+            window.Reporting = true;
+            window.MenuBar->setEnabled(false);
+            window.Client->setEnabled(false);
+        }
+        ~Closed() {
+            window.Reporting = false;
+            window.MenuBar->setEnabled(true);
+            window.Client->setEnabled(true);
+        }
+    } closed(*this);
+    modVLTFinalize::DoActionReport();
 }
 
 void frmDupSys::RefreshSelected() {

@@ -2,7 +2,9 @@
 // action list and one record naming them (First..Last); undo takes the oldest record of a group
 // out of the list again. Records are therefore ordered like their ranges, and when a range is
 // taken out, the records after it move down with the entries they name: every record keeps
-// naming exactly the entries its own command added, whatever is undone before it.
+// naming exactly the entries its own command added, whatever is undone before it. A node that
+// leaves the tree (excluded, or its group found equal) withdraws every record that involves it
+// the same way, so that nothing the tree no longer shows is carried out at OK.
 #include <algorithm>
 
 #include "controls/file/QzFile.h"
@@ -30,10 +32,13 @@ std::int32_t frmDupSys::FindActionFile(const std::string& FileName) const {
 void frmDupSys::RemoveIDX(const std::string& FileName) {
     vlt::TraceScope trace("frmDupSys.RemoveIDX");
     const std::int32_t index = FindActionFile(FileName);
-    if (index >= ActionIDXCount()) {
-        return;
+    if (index < ActionIDXCount()) {
+        RemoveRecord(static_cast<std::size_t>(index));
     }
-    const auto at = actionIDX_.begin() + index;
+}
+
+void frmDupSys::RemoveRecord(std::size_t index) {
+    const auto at = actionIDX_.begin() + static_cast<std::ptrdiff_t>(index);
     vlt::VltState& state = vlt::State();
     const std::int32_t before = state.ActionCount;
     modVLTWork::RemoveActions(at->First, at->Last);
@@ -45,6 +50,27 @@ void frmDupSys::RemoveIDX(const std::string& FileName) {
         later->Last -= removed;
     }
     actionIDX_.erase(at);
+}
+
+int frmDupSys::WithdrawCommands(const std::string& key) {
+    vlt::TraceScope trace("frmDupSys.WithdrawCommands");
+    const std::string group = GroupName(key);
+    const bool wholeGroup = key == group;
+    int withdrawn = 0;
+    for (std::size_t i = 0; i < actionIDX_.size();) {
+        const ActionIDX& record = actionIDX_[i];
+        const bool involved =
+            record.FileName == group &&
+            (wholeGroup || std::any_of(record.Marks.begin(), record.Marks.end(),
+                                       [&](const auto& mark) { return mark.first == key; }));
+        if (involved) {
+            RemoveRecord(i);
+            ++withdrawn;
+        } else {
+            ++i;
+        }
+    }
+    return withdrawn;
 }
 
 void frmDupSys::UndoWork(Node node) {
@@ -63,7 +89,25 @@ void frmDupSys::UndoWork(Node node) {
     if (!group) {
         return;
     }
-    RemoveIDX(group.Key());
+    const std::string name = group.Key();
+    const bool undone = FindActionFile(name) < ActionIDXCount();
+    RemoveIDX(name);
+    PaintQueued(group);
+    // The status line tells what stands now, not the command that was taken back.
+    const auto left =
+        std::count_if(actionIDX_.begin(), actionIDX_.end(),
+                      [&](const ActionIDX& record) { return record.FileName == name; });
+    if (!undone) {
+        SetStatus("Nothing to undo for " + name + ".");
+    } else if (left == 0) {
+        SetStatus("Change to " + name + " undone; no changes are queued for " + name + ".");
+    } else {
+        SetStatus("Oldest change to " + name + " undone; " + std::to_string(left) +
+                  (left == 1 ? " change is" : " changes are") + " still queued for " + name + ".");
+    }
+}
+
+void frmDupSys::PaintQueued(Node group) {
     RepaintAsBuilt(group);
     // Commands of the group that are still queued keep their pictures, so that the tree shows
     // what OK will do and each of them can be undone in turn.

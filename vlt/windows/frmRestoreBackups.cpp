@@ -8,9 +8,11 @@
 #include "platform/automation/Text.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/Twips.h"
+#include "platform/machine/ShortNames.h"
 #include "platform/win32/FileAttributes.h"
 #include "platform/win32/FindFiles.h"
 #include "vlt/core/QzBase.h"
+#include "vlt/core/ScheduledMoves.h"
 #include "vlt/core/Steps.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
@@ -43,6 +45,18 @@ std::string Component(const std::vector<std::string>& pieces, std::size_t first,
     return component;
 }
 
+// A name of the form Windows gives as a short name: a valid 8.3 name whose base ends in "~"
+// and a number (PROGRA~1, MSVBVM~1.DLL).
+bool GeneratedShortName(const std::string& name) {
+    if (!machine::IsValidShortName(name)) {
+        return false;
+    }
+    const std::string base = name.substr(0, name.find('.'));
+    const std::size_t tilde = base.rfind('~');
+    return tilde != std::string::npos && tilde > 0 && tilde + 1 < base.size() &&
+           base.find_first_not_of("0123456789", tilde + 1) == std::string::npos;
+}
+
 // Walks the readings whose folders exist, fewest "~" kept inside a component first, and keeps
 // the first reading whose file exists and the first whose folder exists.
 struct ReadingSearch {
@@ -62,7 +76,11 @@ struct ReadingSearch {
             if (last == pieces.size()) {
                 if (isFile(path)) {
                     fileExists = path;
-                } else if (folderExists.empty()) {
+                } else if (folderExists.empty() &&
+                           (last == first + 1 || GeneratedShortName(name))) {
+                    // A "~" kept in a file name that is not there is believed only where it
+                    // makes a short name such as MSVBVM~1.DLL; "GONE~C.DLL" is a name made up
+                    // of separators.
                     folderExists = path;
                 }
             } else if (isFolder(path)) {
@@ -122,7 +140,9 @@ frmRestoreBackups::frmRestoreBackups()
     resize(forms::TwipsToPixels(7500), forms::TwipsToPixels(5760));
     QObject::connect(cmdRestore, &QPushButton::clicked,
                      [this] { vlt::RunEventHandler([this] { cmdRestore_Click(); }); });
-    QObject::connect(List1, &QListWidget::currentRowChanged,
+    // The label follows the selection, which is what Restore works on (the current row alone
+    // may be unselected).
+    QObject::connect(List1, &QListWidget::itemSelectionChanged,
                      [this] { vlt::RunEventHandler([this] { List1_Click(); }); });
 }
 
@@ -201,12 +221,33 @@ void frmRestoreBackups::Form_Load() {
 }
 
 void frmRestoreBackups::Form_Resize() {
+    vlt::TraceScope trace("frmRestoreBackups.Form_Resize");
     QzResize1->Resize();
 }
 
+std::string frmRestoreBackups::Source(int line) const {
+    return folder_ + BackupFiles[static_cast<std::size_t>(line)];
+}
+
+std::string frmRestoreBackups::Target(int line) const {
+    return List1->item(line)->text().toStdString();
+}
+
+std::vector<int> frmRestoreBackups::SelectedLines() const {
+    std::vector<int> lines;
+    for (int line = 0; line < List1->count(); ++line) {
+        if (List1->item(line)->isSelected()) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
 void frmRestoreBackups::List1_Click() {
-    const int line = List1->currentRow();
-    if (line < 0 || line >= static_cast<int>(BackupFiles.size())) {
+    vlt::TraceScope trace("frmRestoreBackups.List1_Click");
+    const std::vector<int> selected = SelectedLines();
+    cmdRestore->setEnabled(!selected.empty());
+    if (selected.empty()) {
         lbRestoreTo->setText(
             List1->count() == 0
                 ? "There are no backups to restore."
@@ -214,11 +255,25 @@ void frmRestoreBackups::List1_Click() {
                   "at when Windows restarts.");
         return;
     }
-    const std::string target = List1->item(line)->text().toStdString();
-    std::string text =
-        "Restores " + target + "\nfrom the backup " + BackupFiles[static_cast<std::size_t>(line)];
-    if (!MachineFolder(FolderOf(target))) {
-        text += "\n(the folder " + FolderOf(target) + " does not exist on this machine)";
+    const std::optional<vlt::ScheduledMoves> scheduled = vlt::ScheduledMoves::Read();
+    std::string text;
+    if (selected.size() == 1) {
+        const int line = selected.front();
+        text = "Restores " + Target(line) + "\nfrom the backup " +
+               BackupFiles[static_cast<std::size_t>(line)];
+    } else {
+        text = "Restores the " + std::to_string(selected.size()) +
+               " selected backups when Windows restarts.";
+    }
+    for (const int line : selected) {
+        const std::string target = Target(line);
+        const std::string where = selected.size() == 1 ? std::string() : target + ": ";
+        if (scheduled && scheduled->MovesAway(Source(line))) {
+            text += "\n(" + where + "already to be restored at the next start of Windows)";
+        } else if (!MachineFolder(FolderOf(target))) {
+            text += "\n(" + where + "the folder " + FolderOf(target) +
+                    " does not exist on this machine)";
+        }
     }
     lbRestoreTo->setText(QString::fromStdString(text));
 }
@@ -226,19 +281,31 @@ void frmRestoreBackups::List1_Click() {
 void frmRestoreBackups::cmdRestore_Click() {
     vlt::TraceScope trace("frmRestoreBackups.cmdRestore_Click");
     vlt::Steps steps("frmRestoreBackups.cmdRestore_Click");
+    // Read once, before anything is added: a backup scheduled by an earlier visit (or by
+    // another run) must not be scheduled again, or the second move fails at the start.
+    const std::optional<vlt::ScheduledMoves> scheduled = vlt::ScheduledMoves::Read();
     std::string report;
+    std::string already;
+    std::string noFolder;
     std::vector<int> handled;
-    for (int line = 0; line < List1->count(); ++line) {
-        if (!List1->item(line)->isSelected()) {
-            continue;
-        }
-        const std::string source = folder_ + BackupFiles[static_cast<std::size_t>(line)];
-        const std::string target = List1->item(line)->text().toStdString();
-        Qz_File::QzFile& file = vlt::QzFile1();
+    Qz_File::QzFile& file = vlt::QzFile1();
+    for (const int line : SelectedLines()) {
+        const std::string source = Source(line);
+        const std::string target = Target(line);
         if (!file.FileExists(source)) {
             dialogs::MsgBox(source + " no longer exists.  Cannot restore", dialogs::vbExclamation,
                             std::string("File Does Not Exist"));
             handled.push_back(line);
+            continue;
+        }
+        if (scheduled && scheduled->MovesAway(source)) {
+            already += target + "\r\n";
+            continue;
+        }
+        // The start moves a file into a folder; it makes none. A backup whose folder is gone
+        // stays where it is, and the user hears why.
+        if (!MachineFolder(FolderOf(target))) {
+            noFolder += target + "\r\n";
             continue;
         }
         // A restore that could not be scheduled keeps its line, so nothing claims it was.
@@ -257,6 +324,20 @@ void frmRestoreBackups::cmdRestore_Click() {
     if (!report.empty()) {
         dialogs::MsgBox("To be Restored on Restart:\r\n" + report, dialogs::vbInformation,
                         std::string("Files Restored"));
+    }
+    if (!already.empty()) {
+        dialogs::MsgBox(
+            "Already to be restored at the next start of Windows, so not scheduled "
+            "again:\r\n" +
+                already,
+            dialogs::vbInformation, std::string("Restore Already Scheduled"));
+    }
+    if (!noFolder.empty()) {
+        dialogs::MsgBox(
+            "Cannot be put back: the folder of each of these files does not exist "
+            "on this machine.\r\n" +
+                noFolder,
+            dialogs::vbExclamation, std::string("Folder Does Not Exist"));
     }
 }
 

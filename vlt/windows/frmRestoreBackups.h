@@ -7,8 +7,9 @@
 // A backup's name is its original path with the drive's colon and every backslash written as
 // "~" (C:\WIN\SYS\A.DLL is C~~WIN~SYS~A.DLL.backup). A "~" that belonged to the path itself, as
 // in the short name C:\PROGRA~1, reads the same as a separator, so a name can stand for several
-// paths. The window settles each name on the reading whose folder exists on this machine (see
-// OriginalPath) and shows that path in the list and, for the current line, in lbRestoreTo.
+// paths. The window settles each name on the reading that fits this machine (see OriginalPath)
+// and shows that path in the list and, for the selected lines, in lbRestoreTo, with a word when
+// its folder does not exist or the backup is already to be restored at the next start.
 #pragma once
 
 #include <QLabel>
@@ -31,8 +32,10 @@ class frmRestoreBackups : public forms::Form {
     // The path the backup file `name` (without its folder) is restored to, or "" for a name
     // this program never makes. An older backup kept aside ("{name}.backup.2") goes back to
     // the path of "{name}.backup". Of the readings of its "~" characters, the first in this order
-    // wins: the file itself exists; its folder exists; the reading with every "~" a separator.
-    // Within one rank, readings with more separators come first. `isFolder` and `isFile` say
+    // wins: the file itself exists; its folder exists and every "~" it keeps inside a name
+    // belongs to a folder that exists or to a short name such as MSVBVM~1.DLL; the reading with
+    // every "~" a separator (whose folder may then not exist: the window says so). Within one
+    // rank, readings with more separators come first. `isFolder` and `isFile` say
     // whether a Windows path exists as such; the window passes the machine's.
     static std::string OriginalPath(const std::string& name,
                                     const std::function<bool(const std::string&)>& isFolder,
@@ -43,8 +46,10 @@ class frmRestoreBackups : public forms::Form {
     void Form_Load() override;
     void Form_Resize() override;
     void Form_Unload(int& cancel) override;
+    // Schedules the selected backups, except one already scheduled or whose folder is gone
+    // (both are said, and their lines stay).
     void cmdRestore_Click();
-    // Says where the current line's backup goes.
+    // Says where the selected backups go; Restore is enabled only while some are selected.
     void List1_Click();
 
     // The backup file names, in the order of the lines of List1.
@@ -59,6 +64,11 @@ class frmRestoreBackups : public forms::Form {
     Qz_Resize::QzResize* QzResize1;
 
   private:
+    // The backup file of line `line`, and the path it goes back to.
+    std::string Source(int line) const;
+    std::string Target(int line) const;
+    std::vector<int> SelectedLines() const;
+
     // The backup folder as this load found it, ending in "\".
     std::string folder_;
 };

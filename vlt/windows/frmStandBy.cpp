@@ -109,6 +109,7 @@ void frmStandBy::Form_Unload(int& /*cancel*/) {
 }
 
 void frmStandBy::Timer1_Timer() {
+    vlt::TraceScope trace("frmStandBy.Timer1_Timer");
     const QString item = QString::fromStdString(ScanItem());
     const int room = lbStatus->contentsRect().width();
     const bool tooLong =
@@ -130,6 +131,7 @@ void frmStandBy::cmdCancel_Click() {
 }
 
 std::string frmStandBy::ScanItem() const {
+    vlt::TraceScope trace("frmStandBy.ScanItem Get");
     if (!scanItem_.empty()) {
         return scanItem_;
     }
@@ -137,6 +139,17 @@ std::string frmStandBy::ScanItem() const {
     return file != nullptr ? file->CurrentScanPath() : std::string();
 }
 
+void frmStandBy::SetScanItem(const std::string& item) {
+    vlt::TraceScope trace("frmStandBy.ScanItem Let");
+    scanItem_ = item;
+}
+
+bool frmStandBy::Canceled() const {
+    vlt::TraceScope trace("frmStandBy.Canceled Get");
+    return canceled_;
+}
+
 void frmStandBy::SetFormTitle(const std::string& title) {
+    vlt::TraceScope trace("frmStandBy.FormTitle Let");
     setWindowTitle(QString::fromStdString(std::string(automation::Trim(title))));
 }

@@ -32,8 +32,8 @@ class frmStandBy : public forms::Form, public vlt::ProgressWindow {
     void Show() override { forms::Form::Show(forms::vbModeless); }
     void Unload() override { forms::Form::Unload(); }
     std::string ScanItem() const override;
-    void SetScanItem(const std::string& item) override { scanItem_ = item; }
-    bool Canceled() const override { return canceled_; }
+    void SetScanItem(const std::string& item) override;
+    bool Canceled() const override;
     void SetFormTitle(const std::string& title) override;
 
     QLabel* Labelx;

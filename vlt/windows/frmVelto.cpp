@@ -330,6 +330,7 @@ void frmVelto::Form_Load() {
 }
 
 void frmVelto::Form_Activate() {
+    vlt::TraceScope trace("frmVelto.Form_Activate");
     if (!vlt::State().ScanSucceeded) {
         return;
     }
@@ -345,6 +346,7 @@ void frmVelto::Form_Activate() {
 }
 
 void frmVelto::Form_Resize() {
+    vlt::TraceScope trace("frmVelto.Form_Resize");
     QzResize1->Resize();
     StretchToWidth();
 }

@@ -11,9 +11,11 @@
 #include "platform/automation/Variant.h"
 #include "platform/dialogs/App.h"
 #include "platform/dialogs/Dialogs.h"
-#include "platform/win32/Process.h"
-#include "platform/win32/Shell.h"
+#include "platform/win32/FindFiles.h"
+#include "vlt/core/ActionReport.h"
 #include "vlt/core/QzBase.h"
+#include "vlt/core/ScheduledMoves.h"
+#include "vlt/core/ShowDocument.h"
 #include "vlt/core/Steps.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
@@ -74,6 +76,7 @@ void frmVelto::cmdAddExclusion_Click() {
 }
 
 void frmVelto::List1_Click() {
+    vlt::TraceScope trace("frmVelto.List1_Click");
     cmdRemoveExclusion->setEnabled(true);
 }
 
@@ -155,8 +158,39 @@ void frmVelto::cmdRecycle_Click() {
     // Only the backups: the backup folder is the program's own folder until the user picks
     // another, and may be any folder the user picked, so "*.*" would bin files that are no
     // backups. Older backups kept as "name.backup.1" go too.
-    const std::string pattern = QzBase::LastSlash(modVLTProperties::BackupPath()) + "*.backup*";
-    if (!vlt::QzFile1().Recycle(pattern)) {
+    const std::string folder = QzBase::LastSlash(modVLTProperties::BackupPath());
+    const std::string pattern = folder + "*.backup*";
+    // A backup that a restore will move back at the next start must be there then: binned, the
+    // start would find nothing to put back.
+    const std::optional<vlt::ScheduledMoves> scheduled = vlt::ScheduledMoves::Read();
+    if (!scheduled) {
+        dialogs::MsgBox(
+            "The moves waiting for the next start of Windows cannot be read, so it "
+            "is not known which backups are still to be restored.  No backup was "
+            "sent to the Recycle Bin.",
+            dialogs::vbExclamation | dialogs::vbOKOnly, std::string("Backups Kept"));
+        return;
+    }
+    std::string kept;
+    std::string others;
+    for (const win32::WIN32_FIND_DATAA& entry :
+         win32::FindFiles(pattern, 0).value_or(std::vector<win32::WIN32_FIND_DATAA>{})) {
+        const std::string path = folder + entry.cFileName;
+        if (scheduled->MovesAway(path)) {
+            kept += path + "\r\n";
+        } else {
+            others += path + '\0';
+        }
+    }
+    if (!kept.empty()) {
+        dialogs::MsgBox(
+            "These backups are to be restored at the next start of Windows and stay "
+            "where they are:\r\n" +
+                kept,
+            dialogs::vbInformation | dialogs::vbOKOnly, std::string("Backups Kept"));
+    }
+    const std::string what = kept.empty() ? pattern : others;
+    if (!what.empty() && !vlt::QzFile1().Recycle(what)) {
         vlt::Trace("Backups not sent to the Recycle Bin: " + pattern);
     }
 }
@@ -180,7 +214,7 @@ void frmVelto::Help_Click() {
         // A compiled help file goes to the help viewer; the help this program ships is a set
         // of HTML pages, opened in the desktop's browser.
         if (const std::string compiled = folder + "vlt.chm"; file.FileExists(compiled)) {
-            win32::Shell("hh \"" + compiled + "\"", win32::vbNormalFocus);
+            vlt::ShowDocument("hh \"" + compiled + "\"", compiled, "Help Not Shown");
             return;
         }
         const std::string pages = folder + "help\\index.htm";
@@ -192,10 +226,8 @@ void frmVelto::Help_Click() {
                             dialogs::vbExclamation, std::string("Help not found"));
             return;
         }
-        if (win32::ShellExecuteA(0, "open", pages, "", "", win32::SW_SHOWNORMAL) <= 32) {
-            automation::Raise(automation::FileNotFound, "frmVelto.Help_Click",
-                              "No program could open " + pages);
-        }
+        vlt::ShowDocument(modVLTFinalize::ViewCommandLine(vlt::OpenCommand(".htm"), pages), pages,
+                          "Help Not Shown");
     });
 }
 

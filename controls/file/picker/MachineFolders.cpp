@@ -137,4 +137,31 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder + "\\" + name;
 }
 
+std::vector<std::string> StartFolderCandidates(const std::string& initDir) {
+    std::vector<std::string> candidates;
+    if (initDir.empty()) {
+        candidates.push_back(win32::GetCurrentDirectoryA().value_or(std::string()));
+    } else {
+        for (std::string folder = initDir; !folder.empty();) {
+            candidates.push_back(folder);
+            const std::size_t slash = folder.find_last_of("\\/");
+            if (slash == std::string::npos) {
+                break;
+            }
+            std::string parent = folder.substr(0, slash == 2 ? 3 : slash);
+            if (parent == folder) {
+                break;  // a drive root
+            }
+            folder = std::move(parent);
+        }
+        if (initDir.size() >= 2 && initDir[1] == ':') {
+            candidates.push_back(initDir.substr(0, 2));
+        }
+    }
+    for (const std::string& drive : MachineDrives()) {
+        candidates.push_back(drive);
+    }
+    return candidates;
+}
+
 }  // namespace Qz_File

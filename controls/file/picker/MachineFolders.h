@@ -28,6 +28,11 @@ std::string ExistingFolder(const std::string& path);
 std::vector<std::string> SubFolders(const std::string& folder);
 std::vector<std::string> MatchingFiles(const std::string& folder, const std::string& patterns);
 
+// Where a picker opens for the start folder `initDir`, best first: the folder itself, then,
+// since it may not exist yet (a backup folder to be made), each folder above it, its drive,
+// and every drive of the machine. An empty start folder is the current folder.
+std::vector<std::string> StartFolderCandidates(const std::string& initDir);
+
 // `folder` & "\" & `name`, without doubling the backslash of a drive root.
 std::string JoinPath(const std::string& folder, const std::string& name);
 

@@ -122,32 +122,7 @@ void frmDirListing::Form_Load() {
 }
 
 void frmDirListing::OpenStartFolder() {
-    std::vector<std::string> candidates;
-    if (InitDir.empty()) {
-        candidates.push_back(win32::GetCurrentDirectoryA().value_or(std::string()));
-    } else {
-        // A start folder that does not exist yet (a backup folder to be made) opens on the
-        // nearest folder above it that does.
-        for (std::string folder = InitDir; !folder.empty();) {
-            candidates.push_back(folder);
-            const std::size_t slash = folder.find_last_of("\\/");
-            if (slash == std::string::npos) {
-                break;
-            }
-            std::string parent = folder.substr(0, slash == 2 ? 3 : slash);
-            if (parent == folder) {
-                break;  // a drive root
-            }
-            folder = std::move(parent);
-        }
-        if (InitDir.size() >= 2 && InitDir[1] == ':') {
-            candidates.push_back(InitDir.substr(0, 2));
-        }
-    }
-    for (const std::string& drive : MachineDrives()) {
-        candidates.push_back(drive);
-    }
-    for (const std::string& candidate : candidates) {
+    for (const std::string& candidate : StartFolderCandidates(InitDir)) {
         try {
             Dir1->SetPath(candidate);
             File1->SetPath(Dir1->Path());

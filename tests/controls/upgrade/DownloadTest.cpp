@@ -14,7 +14,8 @@ namespace {
 
 using testsupport::HttpResponse;
 
-constexpr const char* kInstaller = "C:\\Program Files\\Velto\\setup.exe";
+// Where a download of setup.exe is kept (never under a name of the program's own files).
+constexpr const char* kInstaller = "C:\\Program Files\\Velto\\Downloaded setup.exe";
 
 std::int32_t ErrorOf(const std::function<void()>& body) {
     try {
@@ -140,12 +141,115 @@ TEST_F(Download, APageThatLinksToItselfEndsTheAttempt) {
     EXPECT_FALSE(Exists(kInstaller));
 }
 
-TEST_F(Download, ATransferCutShortIsAnErrorAndLeavesNoFile) {
-    LocalPad(OnServer());
-    server.Serve("/velto/setup.exe", HttpResponse::CutShort(Installer(100), 1000));
-    server.Serve("/mirror/setup.exe", Installer(1000));
-    EXPECT_EQ(ErrorOf([&] { upgrade.DownloadUpdate(); }), InetCtls::icConnectionBroken);
-    EXPECT_FALSE(Exists(kInstaller));
+// An address that cannot be reached is passed over like one that has nothing; only when no
+// address serves is it an error, and the error names every address and what went wrong there.
+TEST_F(Download, AnAddressThatCannotBeReachedGivesWayToTheNext) {
+    const std::string refused =
+        "http://127.0.0.1:" + std::to_string(testsupport::LocalHttpServer::ClosedPort());
+    struct Case {
+        const char* what;
+        // Paths on the case's server; a path starting with "!" lies where nothing listens.
+        std::array<std::string, 4> downloads;
+        std::vector<std::pair<std::string, HttpResponse>> served;
+        bool downloaded;
+        std::int32_t error;
+        // Lines of the error's text, with {server} and {refused} for the two addresses.
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"the primary refuses, the secondary serves",
+         {"!/velto/setup.exe", "/mirror/setup.exe", "", ""},
+         {{"/mirror/setup.exe", HttpResponse::WithStatus(200, Installer(1000))}},
+         true,
+         0,
+         {}},
+        {"the primary breaks off, the second mirror serves",
+         {"/velto/setup.exe", "/mirror/setup.exe", "/extra1/setup.exe", ""},
+         {{"/velto/setup.exe", HttpResponse::CutShort(Installer(100), 1000)},
+          {"/extra1/setup.exe", HttpResponse::WithStatus(200, Installer(1000))}},
+         true,
+         0,
+         {}},
+        {"every address fails",
+         {"!/velto/setup.exe", "/mirror/setup.exe", "/extra1/setup.exe", ""},
+         {{"/extra1/setup.exe", HttpResponse::CutShort(Installer(100), 1000)}},
+         false,
+         InetCtls::icCannotConnect,
+         {"None of the addresses could be used:", "{refused}/velto/setup.exe: ",
+          "{server}/mirror/setup.exe: nothing received (HTTP 404)", "{server}/extra1/setup.exe: "}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::LocalHttpServer caseServer;
+        const std::string at = caseServer.Url("");
+        PadSpec shape = OnServer();
+        for (std::size_t i = 0; i < 4; ++i) {
+            const std::string& path = c.downloads[i];
+            shape.downloads[i] = path.empty()            ? ""
+                                 : path.starts_with("!") ? refused + path.substr(1)
+                                                         : at + path;
+        }
+        shape.sizeBytes = "1000";
+        LocalPad(shape);
+        for (const auto& [path, response] : c.served) {
+            caseServer.Serve(path, response);
+        }
+        bool downloaded = false;
+        std::string message;
+        std::int32_t error = 0;
+        try {
+            downloaded = upgrade.DownloadUpdate();
+        } catch (const automation::Error& e) {
+            error = e.Number();
+            message = e.Description();
+        }
+        EXPECT_EQ(downloaded, c.downloaded);
+        EXPECT_EQ(error, c.error);
+        std::size_t from = 0;
+        for (std::string line : c.lines) {
+            for (const auto& [mark, value] :
+                 {std::pair{"{server}", at}, std::pair{"{refused}", refused}}) {
+                if (const auto pos = line.find(mark); pos != std::string::npos) {
+                    line.replace(pos, std::string(mark).size(), value);
+                }
+            }
+            const std::size_t found = message.find(line, from);
+            EXPECT_NE(found, std::string::npos) << line << " in " << message;
+            from = found == std::string::npos ? from : found;
+        }
+        EXPECT_EQ(Exists(kInstaller), c.downloaded);
+        if (c.downloaded) {
+            EXPECT_EQ(Read(kInstaller), Installer(1000));
+        }
+        // Nothing of a broken transfer is left behind, not even its temporary file.
+        const auto entries = std::filesystem::directory_iterator(machine.HostPath(kFolder));
+        EXPECT_EQ(std::distance(begin(entries), end(entries)), c.downloaded ? 2 : 1);
+        std::filesystem::remove(machine.HostPath(kInstaller));
+    }
+}
+
+// A download is put in place only after its check and under a name of its own, so whatever
+// its address ends in, the program's files and backups in the folder stay as they are.
+TEST_F(Download, NoDownloadTakesTheNameOfAFileOfTheProgram) {
+    const std::string backup = std::string(kFolder) + "C~~WINDOWS~SYSTEM~A.DLL.backup";
+    machine.File(backup, "the only copy of A.DLL");
+    machine.File(std::string(kFolder) + "help\\index.htm", "help");
+    PadSpec shape = OnServer();
+    shape.sizeBytes = "10";
+    shape.downloads = {server.Url("/velto/pad_file.xml"),
+                       server.Url("/x/C~~WINDOWS~SYSTEM~A.DLL.backup"), server.Url("/y/index.htm"),
+                       ""};
+    LocalPad(shape);
+    const std::string local = Read(kPADFile);
+    server.Serve("/velto/pad_file.xml", Installer(3));                // rejected: wrong size
+    server.Serve("/x/C~~WINDOWS~SYSTEM~A.DLL.backup", Installer(4));  // rejected too
+    server.Serve("/y/index.htm", Installer(10));                      // accepted
+    EXPECT_TRUE(upgrade.DownloadUpdate());
+    EXPECT_EQ(Read(kPADFile), local);
+    EXPECT_EQ(Read(backup), "the only copy of A.DLL");
+    EXPECT_EQ(Read(std::string(kFolder) + "help\\index.htm"), "help");
+    EXPECT_EQ(Read(std::string(kFolder) + "Downloaded index.htm"), Installer(10));
+    EXPECT_FALSE(Exists(std::string(kFolder) + "Downloaded pad_file.xml"));
 }
 
 TEST_F(Download, GoesIntoTheGivenFolderOrThePADFilesFolder) {
@@ -154,7 +258,7 @@ TEST_F(Download, GoesIntoTheGivenFolderOrThePADFilesFolder) {
     machine.Folder("C:\\Downloads");
     EXPECT_TRUE(upgrade.DownloadUpdate("C:\\Downloads"));
     EXPECT_EQ(upgrade.WorkingFolder(), "C:\\Downloads\\");
-    EXPECT_TRUE(Exists("C:\\Downloads\\setup.exe"));
+    EXPECT_TRUE(Exists("C:\\Downloads\\Downloaded setup.exe"));
     EXPECT_TRUE(upgrade.DownloadUpdate("C:\\Downloads\\"));
     EXPECT_EQ(upgrade.WorkingFolder(), "C:\\Downloads\\");
     EXPECT_TRUE(upgrade.DownloadUpdate());
@@ -225,7 +329,7 @@ TEST_F(AskingDownload, TheInstallerStartedIsTheOneAMirrorGaveUnderItsOwnName) {
     boxes->AnswerMsgBox(dialogs::vbYes);
     boxes->AnswerMsgBox(dialogs::vbOK);
     EXPECT_TRUE(upgrade.GUIDownloadUpdate(kFolder, true));
-    const std::string fetched = std::string(kFolder) + "setup-110.exe";
+    const std::string fetched = std::string(kFolder) + "Downloaded setup-110.exe";
     EXPECT_EQ(Boxes(), (std::vector<Box>{question, {"Executing " + fetched, 0, "Velto"}}));
     ASSERT_EQ(launcher->requests.size(), 1u);
     EXPECT_EQ(launcher->requests[0].argv,

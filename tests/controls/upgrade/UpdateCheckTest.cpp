@@ -198,6 +198,34 @@ TEST_F(UpdateCheck, ATransferErrorReachesTheHostAfterTheLocalFileIsRestored) {
     EXPECT_TRUE(Exists(std::string(kPADFile) + ".fail"));
 }
 
+// The fallback addresses are there for the day the published one is down.
+TEST_F(UpdateCheck, APublishedAddressThatCannotBeReachedGivesWayToTheFallbacks) {
+    const std::string refused =
+        "http://127.0.0.1:" + std::to_string(testsupport::LocalHttpServer::ClosedPort()) +
+        "/pad_file.xml";
+    local.xmlUrl = refused;
+    local.fallbacks = {server.Url("/a/pad_file.xml"), server.Url("/b/pad_file.xml"), "", ""};
+    LocalPad(local);
+    const std::string published = Publish("/b/pad_file.xml", "1.1.0");
+    EXPECT_TRUE(upgrade.UpdateAvailable());
+    EXPECT_EQ(Read(kPADFile), published);
+    EXPECT_EQ(server.Requests(), (std::vector<std::string>{"/a/pad_file.xml", "/b/pad_file.xml"}));
+
+    // With every address down the host hears of each one, and keeps its own PAD file.
+    local.fallbacks = {refused + "?second", "", "", ""};
+    LocalPad(local);
+    std::string message;
+    try {
+        upgrade.UpdateAvailable();
+    } catch (const automation::Error& error) {
+        EXPECT_EQ(error.Number(), InetCtls::icCannotConnect);
+        message = error.Description();
+    }
+    EXPECT_NE(message.find(refused + ": "), std::string::npos) << message;
+    EXPECT_NE(message.find(refused + "?second: "), std::string::npos) << message;
+    EXPECT_EQ(Read(kPADFile), PadText(local));
+}
+
 TEST_F(UpdateCheck, AMissingLocalPADFileIsAFileError) {
     upgrade.SetPADFile(kPADFile);
     EXPECT_EQ(ErrorOf([&] { upgrade.UpdateAvailable(); }), automation::FileNotFound);

@@ -60,6 +60,12 @@ TEST(QzXMLConversion, XMLUnConvertText) {
         {"&foo;", "&foo"},            // unknown: copied without its ";"
         {"&l;", "<"},                 // the first entry beginning with "&l"
         {"&#8217;", "\xE2\x80\x99"},  // any Unicode character
+        // 128..159 in the system's code page, by decimal or hexadecimal code; the five codes
+        // that Windows-1252 leaves free keep their own value.
+        {"&#146;&#150;&#133;&#128;", "\xE2\x80\x99\xE2\x80\x93\xE2\x80\xA6\xE2\x82\xAC"},
+        {"&#x92;&#159;", "\xE2\x80\x99\xC5\xB8"},
+        {"&#129;&#157;", "\xC2\x81\xC2\x9D"},
+        {"&#127;&#160;", "\x7F\xC2\xA0"},
         {"&#128512;", "\xF0\x9F\x98\x80"},
         {"&#1114112;", "&#1114112"},  // beyond Unicode: unknown
         {"&#55296;", "&#55296"},      // a surrogate is no character

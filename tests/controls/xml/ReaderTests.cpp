@@ -186,6 +186,23 @@ TEST_F(ReaderTest, Windows1252FilesAreDecoded) {
     EXPECT_EQ(Value(), "Caf\xC3\xA9 \xE2\x80\x9Cquoted\xE2\x80\x9D");
 }
 
+// A PAD file written by a Windows tool says "it's" as &#146;s; the reference reads as the raw
+// byte 146 does, in a value and in a parameter.
+TEST_F(ReaderTest, ReferencesOfTheCodePageReadLikeItsBytes) {
+    Open(
+        "<XML><n t=\"&#150;\">it&#146;s &#133; &#128;5</n><r>it\x92s \x85 \x80"
+        "5</r></XML>");
+    EXPECT_EQ(xml.ReadElement(), "n");
+    EXPECT_EQ(Value(),
+              "it\xE2\x80\x99s \xE2\x80\xA6 \xE2\x82\xAC"
+              "5");
+    EXPECT_EQ(Parms(), (Params{{"t", "\xE2\x80\x93"}}));
+    const std::string fromReferences = Value();
+    EXPECT_EQ(xml.ReadElement(), "/n");
+    EXPECT_EQ(xml.ReadElement(), "r");
+    EXPECT_EQ(Value(), fromReferences);
+}
+
 TEST_F(ReaderTest, MalformedFilesNeverFail) {
     for (const char* text :
          {"", "no tags at all", "<", "<XML", "<XML><a x=\"1", "<XML>&#99999999;<",

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/win32/Boot.h"
 #include "platform/win32/Files.h"
 #include "platform/win32/RestartMoves.h"
+#include "platform/win32/StartupMoves.h"
 #include "platform/win32/Wininit.h"
 #include "tests/support/MachineBuilder.h"
 #include "tests/support/RegistrySeed.h"
@@ -216,6 +218,38 @@ TEST(Boot, ReadOnlyTargetsAndFoldersWithContentFail) {
     EXPECT_EQ(m.Read("C:\\RO.DLL"), "old");
     EXPECT_TRUE(m.Exists("C:\\FULL\\F.TXT"));
     EXPECT_FALSE(m.Exists("C:\\WINDOWS\\wininit.ini"));
+}
+
+}  // namespace
+
+namespace {
+
+// What the start will do, read beforehand without doing it, in the start's order.
+TEST(ScheduledStartupMoves, ListWhatTheStartWillDoWithoutDoingIt) {
+    testsupport::MachineBuilder m;
+    m.Platform(machine::Platform::NT);
+    testsupport::SeedRegistry(m);
+    EXPECT_EQ(win32::ScheduledStartupMoves().value_or(std::vector<win32::BootOperation>{1}).size(),
+              0u);
+    m.File("C:\\A.TMP", "a")
+        .File("C:\\WINDOWS\\wininit.ini", "[Rename]\nC:\\B.DLL=C:\\A.TMP\nNUL=C:\\OLD.DLL\n");
+    ASSERT_TRUE(win32::MoveFileExA("C:\\B.DLL", "C:\\C.DLL", win32::MOVEFILE_DELAY_UNTIL_REBOOT));
+    const auto moves = win32::ScheduledStartupMoves();
+    ASSERT_TRUE(moves);
+    ASSERT_EQ(moves->size(), 3u);
+    EXPECT_EQ((*moves)[0].source, "C:\\A.TMP");
+    EXPECT_EQ((*moves)[0].target, "C:\\B.DLL");
+    EXPECT_EQ((*moves)[1].target, std::nullopt);
+    EXPECT_EQ((*moves)[2].from, win32::BootOperation::From::PendingList);
+    EXPECT_EQ((*moves)[2].source, "C:\\B.DLL");
+    EXPECT_EQ((*moves)[2].target, "C:\\C.DLL");
+    EXPECT_TRUE(m.Exists("C:\\A.TMP"));
+    EXPECT_TRUE(m.Exists("C:\\WINDOWS\\wininit.ini"));
+
+    // A wininit.ini that cannot be read (here a folder of that name) is no empty list.
+    std::filesystem::remove(m.HostPath("C:\\WINDOWS\\wininit.ini"));
+    m.Folder("C:\\WINDOWS\\wininit.ini");
+    EXPECT_FALSE(win32::ScheduledStartupMoves());
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 
@@ -127,6 +129,22 @@ TEST(Launcher, HostLauncherStartsRealProgramsAndReportsMissingOnes) {
     EXPECT_EQ(win32::HostLauncher()->Launch({{plain}, {}}, pid), EACCES);
     std::filesystem::remove(plain);
     EXPECT_EQ(win32::HostLauncher()->Launch({{"true"}, "/nonexistent/folder"}, pid), ENOENT);
+}
+
+// How a started program ended, for a caller that must know whether an opener gave up.
+TEST(Launcher, TheHostLauncherTellsHowAProgramEnded) {
+    const auto launcher = win32::HostLauncher();
+    long pid = 0;
+    ASSERT_EQ(launcher->Launch({{"sh", "-c", "exit 3"}, {}}, pid), 0);
+    EXPECT_EQ(launcher->ExitStatus(pid, std::chrono::seconds(60)), 3);
+    ASSERT_EQ(launcher->Launch({{"true"}, {}}, pid), 0);
+    EXPECT_EQ(launcher->ExitStatus(pid, std::chrono::seconds(60)), 0);
+    // One that runs on has no status yet; one never started has none at all.
+    ASSERT_EQ(launcher->Launch({{"sleep", "60"}, {}}, pid), 0);
+    EXPECT_EQ(launcher->ExitStatus(pid, std::chrono::milliseconds(0)), std::nullopt);
+    ::kill(static_cast<pid_t>(pid), SIGTERM);
+    EXPECT_EQ(launcher->ExitStatus(pid, std::chrono::seconds(60)), 128);
+    EXPECT_EQ(launcher->ExitStatus(0, std::chrono::milliseconds(0)), std::nullopt);
 }
 
 TEST(Launcher, NoLaunchVariablePrintsInsteadOfStarting) {

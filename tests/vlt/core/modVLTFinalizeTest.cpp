@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -225,6 +226,45 @@ TEST_F(ActionReportRun, SavingCopiesTheReportToTheChosenFileWhichIsThenShown) {
     EXPECT_EQ(launcher.Commands()[0],
               (Strings{"xdg-open", machine.HostPath("C:\\My Documents\\Run.htm").string()}));
     EXPECT_EQ(Titles(), (Strings{"Summary Action Report", "Report Created."}));
+}
+
+// A report that nothing can show is said by name, and the program does not then wait for a
+// browser that never comes; one that opens is given its pause.
+TEST_F(ActionReportRun, AReportThatCannotBeShownIsSaidAndNotWaitedFor) {
+    struct Case {
+        const char* what;
+        int launchError;
+        std::optional<int> exitStatus;
+        bool shown;
+    };
+    const Case cases[] = {
+        {"no opener", ENOENT, std::nullopt, false},
+        {"the opener finds no program", 0, 3, false},
+        {"the opener shows it", 0, 0, true},
+    };
+    Load();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TwoBackupsAndOneRemoval();
+        launcher.FailWith(c.launchError);
+        launcher.EndWith(c.exitStatus);
+        dialogs->Clear();
+        dialogs->AnswerMsgBox(dialogs::vbNo);   // no save: the report stays in the temporary file
+        dialogs->AnswerMsgBox(dialogs::vbYes);  // view it
+        const double before = clock->Monotonic();
+        Run();
+        if (c.shown) {
+            EXPECT_EQ(Titles(), (Strings{"Summary Action Report", "Report Created."}));
+            EXPECT_GE(clock->Monotonic() - before, 15);
+        } else {
+            ASSERT_EQ(Titles(),
+                      (Strings{"Summary Action Report", "Report Created.", "Report Not Shown"}));
+            const std::string prompt = dialogs->MsgBoxes()[2].prompt;
+            EXPECT_NE(prompt.find(" could not be opened: "), std::string::npos) << prompt;
+            EXPECT_TRUE(prompt.starts_with("C:\\WINDOWS\\TEMP\\VLT")) << prompt;
+            EXPECT_EQ(clock->Monotonic(), before);
+        }
+    }
 }
 
 TEST_F(ActionReportRun, ACancelledOrSameNameSaveKeepsTheTemporaryReport) {

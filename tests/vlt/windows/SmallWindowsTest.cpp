@@ -2,6 +2,7 @@
 // the system-information control; and the main window's DLL box.
 #include <QPixmap>
 #include <QTest>
+#include <functional>
 #include <string>
 
 #include "controls/file/QzFile.h"
@@ -15,6 +16,7 @@
 #include "vlt/windows/CommonDialog.h"
 #include "vlt/windows/QzSysInfo.h"
 #include "vlt/windows/VltWindows.h"
+#include "vlt/windows/frmRestoreBackups.h"
 #include "vlt/windows/frmSplash.h"
 #include "vlt/windows/frmStandBy.h"
 #include "vlt/windows/frmVelto.h"
@@ -265,6 +267,67 @@ TEST_F(WindowsTest, AnUpdateCheckWithoutTransfersExplainsAndShowsTheAboutWindow)
               "update.\r\n\r\nPlease Click on the Korvane button on the next screen to check the "
               "website directly.");
     EXPECT_EQ(modal.size(), 1u) << "the About window";
+}
+
+}  // namespace
+
+namespace {
+
+// Every procedure of the program writes its entry and exit lines, the event handlers that run
+// at every tick, click and resize and the property procedures included.
+TEST_F(WindowsTest, SmallHandlersAndPropertyProceduresWriteTheirTraceLines) {
+    LoadHost("-TRACE");
+    frmStandBy standBy;
+    CommonDialog dialog;
+    frmVelto main;
+    frmRestoreBackups restore;
+    const struct {
+        const char* name;
+        std::function<void()> call;
+    } cases[] = {
+        {"frmStandBy.Timer1_Timer", [&] { standBy.Timer1_Timer(); }},
+        {"frmStandBy.ScanItem Let", [&] { standBy.SetScanItem("x"); }},
+        {"frmStandBy.ScanItem Get", [&] { standBy.ScanItem(); }},
+        {"frmStandBy.FormTitle Let", [&] { standBy.SetFormTitle(" x "); }},
+        {"frmStandBy.Canceled Get", [&] { standBy.Canceled(); }},
+        {"CommonDialog.InitDir Let", [&] { dialog.SetInitDir("C:\\"); }},
+        {"CommonDialog.InitDir Get", [&] { dialog.InitDir(); }},
+        {"CommonDialog.FileName Let", [&] { dialog.SetFileName("A.HTM"); }},
+        {"CommonDialog.FileName Get", [&] { dialog.FileName(); }},
+        {"CommonDialog.DefaultExt Let", [&] { dialog.SetDefaultExt("htm"); }},
+        {"CommonDialog.DefaultExt Get", [&] { dialog.DefaultExt(); }},
+        {"CommonDialog.Filter Let", [&] { dialog.SetFilter("HTML File|*.htm"); }},
+        {"CommonDialog.Filter Get", [&] { dialog.Filter(); }},
+        {"CommonDialog.DialogTitle Let", [&] { dialog.SetDialogTitle("Save"); }},
+        {"CommonDialog.DialogTitle Get", [&] { dialog.DialogTitle(); }},
+        {"CommonDialog.FileTitle Get", [&] { dialog.FileTitle(); }},
+        {"CommonDialog.FilterIndex Let", [&] { dialog.SetFilterIndex(1); }},
+        {"CommonDialog.FilterIndex Get", [&] { dialog.FilterIndex(); }},
+        {"CommonDialog.MaxFileNameSize Let", [&] { dialog.SetMaxFileNameSize(260); }},
+        {"CommonDialog.MaxFileNameSize Get", [&] { dialog.MaxFileNameSize(); }},
+        {"CommonDialog.MultiSelect Let", [&] { dialog.SetMultiSelect(false); }},
+        {"CommonDialog.MultiSelect Get", [&] { dialog.MultiSelect(); }},
+        {"CommonDialog.CreatePrompt Let", [&] { dialog.SetCreatePrompt(false); }},
+        {"CommonDialog.CreatePrompt Get", [&] { dialog.CreatePrompt(); }},
+        {"CommonDialog.HideReadOnly Let", [&] { dialog.SetHideReadOnly(true); }},
+        {"CommonDialog.HideReadOnly Get", [&] { dialog.HideReadOnly(); }},
+        {"CommonDialog.Canceled Get", [&] { dialog.Canceled(); }},
+        {"frmVelto.Form_Activate", [&] { main.Form_Activate(); }},
+        {"frmVelto.Form_Resize", [&] { main.Form_Resize(); }},
+        {"frmVelto.List1_Click", [&] { main.List1_Click(); }},
+        {"frmRestoreBackups.Form_Resize", [&] { restore.Form_Resize(); }},
+        {"frmRestoreBackups.List1_Click", [&] { restore.List1_Click(); }},
+    };
+    const std::string file = std::string(coretest::kProgramDir) + "\\VLT.trc";
+    for (const auto& c : cases) {
+        const std::size_t before = machine.Read(file).size();
+        c.call();
+        const std::string written = machine.Read(file).substr(before);
+        EXPECT_NE(written.find(std::string(": +Enter ") + c.name + "\r\n"), std::string::npos)
+            << c.name;
+        EXPECT_NE(written.find(std::string(": -Exit ") + c.name + "\r\n"), std::string::npos)
+            << c.name;
+    }
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
 // The review window's commands: the context menu, choosing the copy, the backup question,
 // deleting, copying, accepting, comparing, undo, the exclusions, the backup controls and
 // leaving the window (OK, Cancel, Rescan).
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "controls/registry/QzRegistry.h"
 #include "platform/automation/Conversion.h"
+#include "platform/dialogs/Clock.h"
 #include "platform/dialogs/DirectoryPicker.h"
 #include "platform/forms/TreeView.h"
+#include "tests/support/RecordingLauncher.h"
 #include "tests/vlt/windows/frmDupSysTestSupport.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/modVLTProperties.h"
@@ -35,6 +38,18 @@ class DupSysCommands : public DupSysTest {
     }
     int Image(const std::string& key) const { return Node(key).Image(); }
     std::string LastPrompt() const { return dialogs->MsgBoxes().back().prompt; }
+};
+
+// Runs `pump` at every DoEvents while it lives (the report lets events through as it works
+// and while it waits).
+class ScopedDoEvents {
+  public:
+    explicit ScopedDoEvents(std::function<void()> pump)
+        : previous_(dialogs::SetDoEventsHook(std::move(pump))) {}
+    ~ScopedDoEvents() { dialogs::SetDoEventsHook(std::move(previous_)); }
+
+  private:
+    std::function<void()> previous_;
 };
 
 constexpr int Yes = dialogs::vbYes;
@@ -401,6 +416,97 @@ TEST_F(DupSysCommands, ExcludeFileTakesTheClickedNodeOut) {
     EXPECT_TRUE(Actions().empty());
 }
 
+// A node that leaves the tree takes the commands that involve it along: nothing the tree no
+// longer shows is carried out at OK, and the commands of other copies stay as they were.
+TEST_F(DupSysCommands, ACopyTakenOutOfTheTreeTakesItsQueuedChangesAlong) {
+    machine.File("C:\\A\\SAME.DLL", "same").File("C:\\B\\SAME.DLL", "same");
+    struct Case {
+        const char* what;
+        std::function<void()> queue;  // with REC.DLL's deletion queued first
+        std::function<void()> takeOut;
+        const char* status;
+    };
+    const auto exclude = [this](const char* key) {
+        return [this, key] {
+            window->ClickedKey = key;
+            window->mnuFileExclude_Click();
+        };
+    };
+    const Case cases[] = {
+        {"delete, then exclude the file", [this] { window->KillIt("C:\\OLD\\NEW.DLL"); },
+         exclude("C:\\OLD\\NEW.DLL"),
+         "C:\\OLD\\NEW.DLL is taken out of consideration. 1 queued change to it was withdrawn."},
+        {"copy over it, then exclude the copy that would be overwritten",
+         [this] { window->GoCopy("C:\\OLD\\NEW.DLL"); }, exclude("C:\\APP\\NEW.DLL"),
+         "C:\\APP\\NEW.DLL is taken out of consideration. 1 queued change to it was withdrawn."},
+        {"delete, then exclude the group from its note",
+         [this] { window->KillIt("C:\\APP\\COMP.DLL"); }, exclude("COMP.DLL"),
+         "COMP.DLL is taken out of consideration. 1 queued change to it was withdrawn."},
+        {"delete, then exclude the copy's folder", [this] { window->KillIt("C:\\OLD\\QUES.DLL"); },
+         [this] {
+             window->ClickedKey = "C:\\OLD\\QUES.DLL";
+             window->mnuExcludePath_Click();
+         },
+         "C:\\OLD\\QUES.DLL is taken out of consideration. 1 queued change to it was withdrawn."},
+        {"delete, then a comparison finds the copies equal",
+         [this] { window->KillIt("C:\\A\\SAME.DLL"); },
+         [this] {
+             window->ClickedKey = "C:\\A\\SAME.DLL";
+             window->mnuCompare_Click();
+         },
+         "The group SAME.DLL (all its copies are the same) is taken out of consideration. 1 "
+         "queued change to it was withdrawn."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Every case starts from a freshly built window.
+        window->ClosingForRescan = true;
+        window->Unload();
+        Match();
+        window->AddGroup("SAME.DLL", frmDupSys::kNoRecommendation);
+        window->AddCopy("SAME.DLL", "C:\\A\\SAME.DLL", frmDupSys::kNoRecommendationCopy);
+        window->AddCopy("SAME.DLL", "C:\\B\\SAME.DLL", frmDupSys::kNoRecommendationCopy);
+        Answer({Yes, Yes});
+        window->KillIt("C:\\APP\\REC.DLL");
+        const Entries kept = Actions();
+        c.queue();
+        ASSERT_GT(Actions().size(), kept.size());
+        dialogs->Clear();
+        c.takeOut();
+        EXPECT_EQ(Actions(), kept);
+        ASSERT_EQ(window->ActionIDXCount(), 1);
+        EXPECT_EQ(window->ActionIDXs()[0].FileName, "REC.DLL");
+        EXPECT_EQ(Status(), c.status);
+        EXPECT_EQ(Image("C:\\APP\\REC.DLL"), frmDupSys::kFlagged);
+        // The group's other copies show what is queued for them now: nothing.
+        if (window->TreeView1->Exists("C:\\APP\\NEW.DLL")) {
+            EXPECT_EQ(Image("C:\\APP\\NEW.DLL"), frmDupSys::kRecommended);
+        }
+        if (window->TreeView1->Exists("C:\\OLD\\NEW.DLL")) {
+            EXPECT_EQ(Image("C:\\OLD\\NEW.DLL"), frmDupSys::kOtherCopy);
+        }
+        window->UndoWork(Node("REC.DLL"));
+        dialogs->Clear();
+    }
+}
+
+// After an undo the status line says what is queued for the group now.
+TEST_F(DupSysCommands, TheStatusLineAfterUndoDescribesWhatIsLeft) {
+    Answer({Yes});
+    window->KillIt("C:\\OLD\\NEW.DLL");
+    window->GoCopy("C:\\OLD\\NEW.DLL");
+    ASSERT_EQ(Status(), "C:\\OLD\\NEW.DLL flagged for copied to all paths where the file exists.");
+    for (const char* status :
+         {"Oldest change to NEW.DLL undone; 1 change is still queued for NEW.DLL.",
+          "Change to NEW.DLL undone; no changes are queued for NEW.DLL.",
+          "Nothing to undo for NEW.DLL."}) {
+        Click("C:\\OLD\\NEW.DLL");
+        window->cmdUndo_Click();
+        EXPECT_EQ(Status(), status);
+    }
+    EXPECT_TRUE(Actions().empty());
+}
+
 TEST_F(DupSysCommands, BackupControlsStoreTheirSettings) {
     window->ckBackup->setChecked(false);
     EXPECT_EQ(Titles(), Strings{"Backup Recommended"});
@@ -440,6 +546,66 @@ TEST_F(DupSysCommands, OkCarriesOutTheListAndReports) {
     EXPECT_TRUE(vlt::State().RestartNeeded);
     EXPECT_NE(machine.Read("C:\\WINDOWS\\wininit.ini").find("NUL=C:\\OLD\\NEW.DLL"),
               std::string::npos);
+}
+
+// While the report runs (it waits a while for the report to be looked at), the window takes
+// no command: a second OK, Rescan, Cancel or the close box neither report nor ask twice.
+TEST_F(DupSysCommands, WhileTheReportRunsTheWindowTakesNoCommand) {
+    vlt::State().windows.commonDialog = std::make_shared<CommonDialog>();
+    testsupport::RecordingLauncher launcher;
+    window->Show();
+    Answer({Yes});
+    window->KillIt("C:\\OLD\\NEW.DLL");
+    dialogs->Clear();
+    Answer({No, Yes, No});  // no save, view the report, no restart now
+    int attempts = 0;
+    bool closedToCommands = true;
+    {
+        ScopedDoEvents pump([&] {
+            if (!window->Reporting) {
+                return;
+            }
+            ++attempts;
+            closedToCommands = closedToCommands && !window->cmdExit->isEnabledTo(window.get()) &&
+                               !window->MenuBar->isEnabled();
+            window->cmdExit->click();
+            window->cmdExit_Click();
+            window->cmdRescan_Click();
+            window->cmdCancel_Click();
+            window->close();
+        });
+        window->cmdExit_Click();
+    }
+    EXPECT_GT(attempts, 0);
+    EXPECT_TRUE(closedToCommands);
+    EXPECT_EQ(Titles(), (Strings{"Summary Action Report", "Report Created.", "Restart Required"}));
+    EXPECT_EQ(launcher.Launched().size(), 1u);
+    EXPECT_EQ(dialogs->Unanswered(), 0u);
+    EXPECT_TRUE(vlt::State().ChangesApplied);
+    EXPECT_FALSE(window->Loaded());
+    EXPECT_EQ(mainWindow->shows, 0);
+}
+
+// Changes carried out by Rescan's "apply first" are not abandoned by closing the new review;
+// changes queued after them are asked about.
+TEST_F(DupSysCommands, ClosingAfterTheChangesWereCarriedOutDoesNotSpeakOfAborting) {
+    vlt::State().windows.commonDialog = std::make_shared<CommonDialog>();
+    Answer({Yes, Yes, No, No, No});
+    window->KillIt("C:\\OLD\\NEW.DLL");
+    window->cmdRescan_Click();
+    Match();
+    window->Show();
+    dialogs->Clear();
+    Answer({Yes, No});
+    window->KillIt("C:\\APP\\REC.DLL");
+    window->close();
+    EXPECT_EQ(Titles(), (Strings{"Confirm Delete", "Verify Abort"}));
+    EXPECT_TRUE(window->Loaded());
+    window->UndoWork(Node("REC.DLL"));
+    dialogs->Clear();
+    window->close();
+    EXPECT_TRUE(Titles().empty());
+    EXPECT_FALSE(window->Loaded());
 }
 
 TEST_F(DupSysCommands, OkWithNothingQueuedSaysSoAndEnds) {

@@ -38,8 +38,20 @@ TEST(frmRestoreBackupsOriginalPath, PrefersTheReadingThatExistsOnTheMachine) {
          {},
          "C:\\WIN\\SYS\\MSVBVM~1.DLL"},
         {"C~~X~~Y.DLL.backup", {"C:\\", "C:\\X~"}, {}, "C:\\X~\\Y.DLL"},
-        // The drive's root is a folder that exists too.
-        {"C~~GONE~C.DLL.backup", {"C:\\"}, {}, "C:\\GONE~C.DLL"},
+        // A "~" kept in a file name that is not there must make a short name: otherwise the
+        // name is made up, and every "~" is a separator even where that folder is gone.
+        {"C~~GONE~C.DLL.backup", {"C:\\"}, {}, "C:\\GONE\\C.DLL"},
+        {"C~~WIN~SYS~A.DLL.backup", {"C:\\"}, {}, "C:\\WIN\\SYS\\A.DLL"},
+        {"C~~WIN~SYS~A.DLL.backup", {"C:\\", "C:\\WIN"}, {}, "C:\\WIN\\SYS\\A.DLL"},
+        {"C~~Program Files~Gone App~GONE.DLL.backup",
+         {"C:\\", "C:\\Program Files"},
+         {},
+         "C:\\Program Files\\Gone App\\GONE.DLL"},
+        // ... unless that file really exists.
+        {"C~~Program Files~Gone App~GONE.DLL.backup",
+         {"C:\\", "C:\\Program Files"},
+         {"C:\\Program Files\\Gone App~GONE.DLL"},
+         "C:\\Program Files\\Gone App~GONE.DLL"},
         // Both folders exist: the reading with more separators, unless the other's file exists.
         {"C~~A~B~X.DLL.backup", {"C:\\", "C:\\A", "C:\\A\\B", "C:\\A~B"}, {}, "C:\\A\\B\\X.DLL"},
         {"C~~A~B~X.DLL.backup",
@@ -199,9 +211,10 @@ TEST_F(frmRestoreBackupsTest, AVanishedBackupIsReportedAndDroppedAndNoRestartIsO
 TEST_F(frmRestoreBackupsTest, ClosingAfterARestoreOffersTheRestart) {
     for (const int answer : {dialogs::vbNo, dialogs::vbYes}) {
         SCOPED_TRACE(answer == dialogs::vbYes ? "Yes" : "No");
-        Backup("C~~WINDOWS~A.DLL.backup");
+        // A backup of its own each time: the first one is already scheduled the second time.
+        Backup(answer == dialogs::vbYes ? "C~~WINDOWS~A.DLL.backup" : "C~~WINDOWS~B.DLL.backup");
         window.Show();
-        Select({0});
+        window.List1->selectAll();
         QTest::mouseClick(window.cmdRestore, Qt::LeftButton);
         dialogs->Clear();
         dialogs->AnswerMsgBox(answer);
@@ -230,6 +243,74 @@ TEST_F(frmRestoreBackupsTest, NothingSelectedOrNoBackupsDoesNothing) {
     window.close();
     EXPECT_TRUE(dialogs->MsgBoxes().empty());
     EXPECT_EQ(Wininit(), "");
+}
+
+// A backup already scheduled (by an earlier visit of the window) is not scheduled again: the
+// second move would find nothing to move at the start.
+TEST_F(frmRestoreBackupsTest, ABackupIsNeverScheduledTwice) {
+    Backup("C~~WINDOWS~A.DLL.backup");
+    const std::string line = "C:\\WINDOWS\\A.DLL=C:\\BACK\\C~~WINDOWS~A.DLL.backup";
+    window.Show();
+    Select({0});
+    QTest::mouseClick(window.cmdRestore, Qt::LeftButton);
+    dialogs->AnswerMsgBox(dialogs::vbNo);  // no restart now
+    window.close();
+    dialogs->Clear();
+
+    window.Show();
+    ASSERT_EQ(Lines(), std::vector<std::string>{"C:\\WINDOWS\\A.DLL"});
+    Select({0});
+    EXPECT_EQ(window.lbRestoreTo->text().toStdString(),
+              "Restores C:\\WINDOWS\\A.DLL\nfrom the backup C~~WINDOWS~A.DLL.backup\n(already to "
+              "be restored at the next start of Windows)");
+    QTest::mouseClick(window.cmdRestore, Qt::LeftButton);
+    EXPECT_EQ(Titles(), std::vector<std::string>{"Restore Already Scheduled"});
+    EXPECT_EQ(dialogs->MsgBoxes()[0].prompt,
+              "Already to be restored at the next start of Windows, so not scheduled "
+              "again:\r\nC:\\WINDOWS\\A.DLL\r\n");
+    const std::string wininit = Wininit();
+    EXPECT_EQ(wininit.find(line), wininit.rfind(line)) << wininit;
+    EXPECT_EQ(Lines().size(), 1u);
+    EXPECT_FALSE(window.RestoreScheduled);
+}
+
+// The start moves files into folders and makes none: a backup whose folder is gone is shown
+// under the path it came from, with a word that its folder is missing, and not scheduled.
+TEST_F(frmRestoreBackupsTest, ABackupWhoseFolderIsGoneIsShownAsSuchAndNotScheduled) {
+    Backup("C~~Program Files~Gone App~GONE.DLL.backup");
+    machine.Folder("C:\\Program Files");
+    window.Show();
+    ASSERT_EQ(Lines(), std::vector<std::string>{"C:\\Program Files\\Gone App\\GONE.DLL"});
+    Select({0});
+    EXPECT_EQ(window.lbRestoreTo->text().toStdString(),
+              "Restores C:\\Program Files\\Gone App\\GONE.DLL\nfrom the backup "
+              "C~~Program Files~Gone App~GONE.DLL.backup\n(the folder C:\\Program Files\\Gone "
+              "App\\ does not exist on this machine)");
+    QTest::mouseClick(window.cmdRestore, Qt::LeftButton);
+    EXPECT_EQ(Titles(), std::vector<std::string>{"Folder Does Not Exist"});
+    EXPECT_EQ(Wininit(), "");
+    EXPECT_EQ(Lines().size(), 1u);
+    window.close();
+    EXPECT_EQ(Titles().size(), 1u) << "no restart question";
+}
+
+// The label speaks of the selected backups only; without a selection Restore cannot be pressed.
+TEST_F(frmRestoreBackupsTest, TheLabelNamesOnlySelectedBackups) {
+    Backup("C~~WINDOWS~A.DLL.backup");
+    Backup("C~~WINDOWS~B.DLL.backup");
+    window.Show();
+    window.List1->setCurrentRow(0);
+    window.List1->clearSelection();
+    EXPECT_EQ(window.lbRestoreTo->text().toStdString(),
+              "Select the backups to restore. Each line is the path a backup is put back at "
+              "when Windows restarts.");
+    EXPECT_FALSE(window.cmdRestore->isEnabled());
+    Select({1});
+    EXPECT_TRUE(window.lbRestoreTo->text().startsWith("Restores " + window.List1->item(1)->text()));
+    EXPECT_TRUE(window.cmdRestore->isEnabled());
+    Select({0, 1});
+    EXPECT_EQ(window.lbRestoreTo->text().toStdString(),
+              "Restores the 2 selected backups when Windows restarts.");
 }
 
 TEST_F(frmRestoreBackupsTest, TheDefaultBackupFolderIsTheProgramsFolder) {

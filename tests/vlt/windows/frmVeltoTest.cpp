@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/file/QzFile.h"
 #include "controls/registry/QzRegistry.h"
 #include "platform/automation/Variant.h"
 #include "platform/dialogs/DirectoryPicker.h"
@@ -510,15 +511,42 @@ TEST_F(frmVeltoTest, HelpOpensTheHelpThatIsThere) {
     }
 }
 
-TEST_F(frmVeltoTest, HelpThatCannotBeStartedIsOfferedAgain) {
-    machine.File(std::string(coretest::kProgramDir) + "\\help\\index.htm", "<html></html>");
-    testsupport::RecordingLauncher launcher;
-    launcher.FailWith(ENOENT);
-    dialogs->AnswerMsgBox(dialogs::vbRetry);
-    dialogs->AnswerMsgBox(dialogs::vbIgnore);
-    window.Help_Click();
-    EXPECT_EQ(Titles(), (std::vector<std::string>{"Application Error!", "Application Error!"}));
-    EXPECT_NE(dialogs->MsgBoxes()[0].prompt.find("Error 53"), std::string::npos);
+// Help that nothing can show is said in a box that names the page, once; help that opens
+// asks nothing.
+TEST_F(frmVeltoTest, HelpThatCannotBeShownIsSaidByName) {
+    const std::string pages = std::string(coretest::kProgramDir) + "\\help\\index.htm";
+    machine.File(pages, "<html></html>");
+    struct Case {
+        const char* what;
+        int launchError;
+        std::optional<int> exitStatus;
+        const char* why;  // "" when the help shows
+    };
+    const Case cases[] = {
+        {"the opener is missing", ENOENT, std::nullopt, "cannot be started"},
+        {"the opener finds no program", 0, 3, "no program on this desktop shows it"},
+        {"the opener shows it", 0, 0, ""},
+        {"the opener runs on", 0, std::nullopt, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::RecordingLauncher launcher;
+        launcher.FailWith(c.launchError);
+        launcher.EndWith(c.exitStatus);
+        dialogs->Clear();
+        window.Help_Click();
+        if (*c.why == '\0') {
+            EXPECT_TRUE(dialogs->MsgBoxes().empty());
+            ASSERT_EQ(launcher.Commands().size(), 1u);
+            EXPECT_EQ(launcher.Commands()[0].back(), machine.HostPath(pages).string());
+            continue;
+        }
+        ASSERT_EQ(Titles(), std::vector<std::string>{"Help Not Shown"});
+        const std::string prompt = dialogs->MsgBoxes()[0].prompt;
+        EXPECT_TRUE(prompt.starts_with(pages + " could not be opened: ")) << prompt;
+        EXPECT_NE(prompt.find(c.why), std::string::npos) << prompt;
+        EXPECT_EQ(dialogs->MsgBoxes()[0].style, dialogs::vbExclamation);
+    }
 }
 
 TEST_F(frmVeltoTest, RecyclingSendsOnlyTheBackupsToTheBin) {
@@ -546,6 +574,35 @@ TEST_F(frmVeltoTest, RecyclingSendsOnlyTheBackupsToTheBin) {
     EXPECT_FALSE(machine.Exists("C:\\BACK\\C~~WINDOWS~A.DLL.backup.1"));
     EXPECT_TRUE(machine.Exists("C:\\BACK\\notes.txt"));
     EXPECT_TRUE(std::filesystem::exists(home / "Trash" / "files" / "C~~WINDOWS~A.DLL.backup"));
+}
+
+// A backup that the next start will put back stays where it is; the others go to the bin.
+TEST_F(frmVeltoTest, RecyclingKeepsTheBackupsThatAreToBeRestored) {
+    const std::filesystem::path home = machine.HostPath("C:\\").parent_path().parent_path() / "xdg";
+    const char* previous = std::getenv("XDG_DATA_HOME");
+    const std::string kept = previous != nullptr ? previous : "";
+    setenv("XDG_DATA_HOME", home.c_str(), 1);
+    Store({{"BackupPath", "C:\\BACK\\"}});
+    machine.File("C:\\BACK\\C~~WINDOWS~A.DLL.backup", "a")
+        .File("C:\\BACK\\C~~WINDOWS~B.DLL.backup", "b");
+    LoadWindow();
+    vlt::QzFile1().MoveOnRestart("C:\\BACK\\C~~WINDOWS~A.DLL.backup", "C:\\WINDOWS\\A.DLL");
+    dialogs->AnswerMsgBox(dialogs::vbOK);
+    dialogs->AnswerMsgBox(dialogs::vbYes);
+    QTest::mouseClick(window.cmdRecycle, Qt::LeftButton);
+    if (previous != nullptr) {
+        setenv("XDG_DATA_HOME", kept.c_str(), 1);
+    } else {
+        unsetenv("XDG_DATA_HOME");
+    }
+    ASSERT_EQ(dialogs->MsgBoxes().size(), 2u);
+    EXPECT_EQ(dialogs->MsgBoxes()[0].title, "Backups Kept");
+    EXPECT_EQ(dialogs->MsgBoxes()[0].prompt,
+              "These backups are to be restored at the next start of Windows and stay where "
+              "they are:\r\nC:\\BACK\\C~~WINDOWS~A.DLL.backup\r\n");
+    EXPECT_TRUE(machine.Exists("C:\\BACK\\C~~WINDOWS~A.DLL.backup"));
+    EXPECT_FALSE(machine.Exists("C:\\BACK\\C~~WINDOWS~B.DLL.backup"));
+    EXPECT_TRUE(std::filesystem::exists(home / "Trash" / "files" / "C~~WINDOWS~B.DLL.backup"));
 }
 
 TEST_F(frmVeltoTest, ALicenceThatCannotBeReadIsExplainedAndTheProgramGoesOn) {
@@ -674,10 +731,11 @@ TEST_F(UpdateCheckTest, AnAcceptedUpdateClosesTheProgramSoTheInstallerCanRun) {
     EXPECT_EQ(dialogs->MsgBoxes().back().prompt,
               "Velto will now close so that the update can install.");
     EXPECT_EQ(dialogs->MsgBoxes().back().style, dialogs::vbInformation | dialogs::vbOKOnly);
-    EXPECT_EQ(machine.Read(folder + "velto-1.0.12.tar.gz"), installer);
+    EXPECT_EQ(machine.Read(folder + "Downloaded velto-1.0.12.tar.gz"), installer);
     const auto commands = launcher.Commands();
     ASSERT_EQ(commands.size(), 1u);
-    EXPECT_EQ(commands[0].back(), machine.HostPath(folder + "velto-1.0.12.tar.gz").string());
+    EXPECT_EQ(commands[0].back(),
+              machine.HostPath(folder + "Downloaded velto-1.0.12.tar.gz").string());
     EXPECT_EQ(vlt::State().UpdateCheck, nullptr);
     EXPECT_FALSE(progress->loaded);
     // The window is unloaded, which stores the exclusions and ends the program.

@@ -1,0 +1,42 @@
+#pragma once
+// What velto-machine check prints: a text for people, or one JSON document for scripts.
+//
+// The JSON document (one object; keys always present, in this order):
+//   {
+//     "machine": "/home/me/win98",          the machine folder
+//     "filter": "*.dll;*.ocx",              the patterns listed
+//     "listed": 312,                        files listed
+//     "flagged": 2,                         groups flagged (the length of "groups")
+//     "groups": [{
+//       "name": "ORBCALC.DLL",
+//       "verdict": "recommended",           or "no-recommendation"
+//       "recommended": "C:\\...\\ORBCALC.DLL",   null with "no-recommendation"
+//       "notes": ["COMPANY NAME DOES NOT MATCH"],  the review window's notes, often []
+//       "copies": [{
+//         "path": "C:\\...", "recommended": true,
+//         "fileVersion": "4.2.0.0", "productVersion": "4.2",   "" when the file has none
+//         "company": "Orbis", "product": "...", "description": "...",
+//         "created": "23-Apr-1999 10:22:00", "modified": "...",  as the review window shows
+//         "size": 24576                     bytes; -1 when the file cannot be read
+//       }],
+//       "unattended": {                     what `vlt -S` would schedule for the next start
+//         "actions": [{"action": "copy", "source": "C:\\...", "target": "C:\\...",
+//                      "backup": true},
+//                     {"action": "delete", "path": "C:\\...", "backup": true}],
+//         "leftAlone": null                 or why the unattended run leaves the group alone
+//       }
+//     }],
+//     "otherActions": []                    unattended entries of no group shown (none expected)
+//   }
+
+#include <filesystem>
+#include <iosfwd>
+
+#include "tools/check/MachineCheck.h"
+
+namespace velto_check {
+
+void WriteText(const Result& result, const std::filesystem::path& machine, std::ostream& out);
+void WriteJson(const Result& result, const std::filesystem::path& machine, std::ostream& out);
+
+}  // namespace velto_check

@@ -1,0 +1,36 @@
+#include "vlt/core/ScheduledMoves.h"
+
+#include <algorithm>
+
+#include "platform/automation/Text.h"
+#include "platform/win32/Boot.h"
+#include "platform/win32/LastError.h"
+#include "platform/win32/StartupMoves.h"
+#include "vlt/core/TraceScope.h"
+
+namespace vlt {
+
+std::optional<ScheduledMoves> ScheduledMoves::Read() {
+    TraceScope trace("ScheduledMoves.Read");
+    const auto moves = win32::ScheduledStartupMoves();
+    if (!moves) {
+        Trace("The moves scheduled for the restart cannot be read: " +
+              win32::DescribeWin32Error(win32::GetLastError()));
+        return std::nullopt;
+    }
+    std::vector<std::string> sources;
+    for (const win32::BootOperation& move : *moves) {
+        if (move.target) {
+            sources.push_back(move.source);
+        }
+    }
+    return ScheduledMoves(std::move(sources));
+}
+
+bool ScheduledMoves::MovesAway(const std::string& path) const {
+    return std::any_of(sources_.begin(), sources_.end(), [&](const std::string& source) {
+        return automation::EqualsIgnoreCase(source, path);
+    });
+}
+
+}  // namespace vlt
