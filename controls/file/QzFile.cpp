@@ -59,6 +59,10 @@ void QzFile::RemoveExclusionPath(const std::string& sExcludedPath) {
     modFileList::RemoveExclusionPath(sExcludedPath);
 }
 
+void QzFile::ClearExclusionPaths() {
+    modFileList::ClearExclusionPaths();
+}
+
 bool QzFile::LoadFileListing(std::optional<bool> MayCancel) {
     return modFileList::LoadFileListing(MayCancel.value_or(false));
 }

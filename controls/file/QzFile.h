@@ -93,6 +93,9 @@ class QzFile : public automation::Object {
     void SetIncludeSubDirectories(bool value);
     void AddExclusionPath(const std::string& sExcludedPath);
     void RemoveExclusionPath(const std::string& sExcludedPath);
+    // Empties the exclusion list (shared by every instance on the thread, as adding is), so
+    // that a host can hand over a new list whole.
+    void ClearExclusionPaths();
     bool LoadFileListing(std::optional<bool> MayCancel = std::nullopt);
     void ScanCancel();
     std::string CurrentScanPath() const;
@@ -118,6 +121,11 @@ class QzFile : public automation::Object {
     void GetFileDates(const std::string& sfile, automation::Date& dtCreation,
                       automation::Date* dtModified = nullptr,
                       automation::Date* dtLastAccess = nullptr, double* dwFileSize = nullptr);
+    // The kind of executable image and its processor, so that copies no program of the other
+    // kind could load are told apart: "PE " and the image's machine field in four hexadecimal
+    // digits ("PE 014C" x86, "PE 8664" x64), "NE" (16-bit), "LE" (virtual device driver); ""
+    // for a file that is no image or cannot be read.
+    std::string GetImageType(const std::string& sfile);
     // The attribute word, or -1.
     std::int32_t FileAttributes(const std::string& sfile);
     // The 8.3 form of an existing path; "" when it does not exist.
@@ -127,6 +135,11 @@ class QzFile : public automation::Object {
     // Schedules moving `Source` over `Target` (an empty Target: deleting Source) at the next
     // start of Windows. Returns an empty Variant.
     automation::Variant MoveOnRestart(const std::string& Source, const std::string& Target);
+    // Takes back the latest move of `Source` over `Target` (an empty Target: its deletion)
+    // that waits for the next start, so that a host can withdraw exactly what it scheduled:
+    // false when none waits; a list that cannot be read or rewritten raises, as
+    // MoveOnRestart does.
+    bool CancelMoveOnRestart(const std::string& Source, const std::string& Target);
     bool Recycle(const std::string& sfile);
     bool EmptyRecycleBin(const std::optional<std::string>& DriveToEmpty = std::nullopt,
                          std::optional<CLEAR_RECYCLE> Options = std::nullopt);

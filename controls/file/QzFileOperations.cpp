@@ -1,6 +1,8 @@
 // File and shell operations: moves at the next start of Windows, the Recycle Bin, path
 // pieces, shortcuts, the recent-documents list, INI values and the save prompt.
+#include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -13,14 +15,17 @@
 #include "platform/win32/AtomicFile.h"
 #include "platform/win32/Directories.h"
 #include "platform/win32/FileAttributes.h"
+#include "platform/win32/FileIdentity.h"
 #include "platform/win32/Files.h"
 #include "platform/win32/HostFiles.h"
 #include "platform/win32/LastError.h"
 #include "platform/win32/Paths.h"
 #include "platform/win32/Profile.h"
+#include "platform/win32/RestartMoves.h"
 #include "platform/win32/Shell.h"
 #include "platform/win32/SystemInfo.h"
 #include "platform/win32/Trash.h"
+#include "platform/win32/Wininit.h"
 #include "platform/win32/WshShell.h"
 
 namespace Qz_File {
@@ -47,10 +52,11 @@ bool IsWinIni(const std::string& file) {
     return automation::EqualsIgnoreCase(file, WindowsFolder() + "win.ini");
 }
 
-// Adds `line` to wininit.ini. The new content is made whole beside the old file and put in
-// its place in one step, under the folder's lock, so neither a crash nor a second writer can
-// cost a line that was there.
-void AddToWininit(const std::string& line) {
+// Rewrites wininit.ini as `edit` makes it from the old bytes (empty: no file); an edit that
+// returns nothing leaves the file alone. The new content is made whole beside the old file and
+// put in its place in one step, under the folder's lock, so neither a crash nor a second
+// writer can cost a line that was there.
+void RewriteWininit(const std::function<std::optional<std::string>(const std::string&)>& edit) {
     const std::string path = WindowsFolder() + "wininit.ini";
     const auto target = win32::detail::ResolveForWrite(path);
     if (!target) {
@@ -66,12 +72,40 @@ void AddToWininit(const std::string& line) {
         win32::SetLastErrorFromErrno(err);
         win32::RaiseLastError(QzFile::kProgID);
     }
-    const int err = win32::WriteHostFileAtomically(target->host, AddRenameLine(old, line));
+    const auto content = edit(old);
+    if (!content) {
+        return;
+    }
+    const int err = win32::WriteHostFileAtomically(target->host, *content);
     target->Forget();
     if (err != 0) {
         win32::SetLastErrorFromErrno(err);
         win32::RaiseLastError(QzFile::kProgID);
     }
+}
+
+void AddToWininit(const std::string& line) {
+    RewriteWininit([&](const std::string& old) { return AddRenameLine(old, line); });
+}
+
+// Takes the latest [Rename] line that moves `source` over `target` (NUL: deletes it) out of
+// wininit.ini; false when there is none.
+bool RemoveFromWininit(const std::string& source, const std::string& target) {
+    bool removed = false;
+    RewriteWininit([&](const std::string& old) -> std::optional<std::string> {
+        const auto renames = win32::ParseWininitRenames(old).renames;
+        const auto last = std::find_if(renames.rbegin(), renames.rend(), [&](const auto& line) {
+            return win32::SamePlace(line.source, source) &&
+                   (target.empty() ? !line.target
+                                   : line.target && win32::SamePlace(*line.target, target));
+        });
+        if (last == renames.rend()) {
+            return std::nullopt;
+        }
+        removed = true;
+        return RemoveLine(old, last->line);
+    });
+    return removed;
 }
 
 // The folder a shortcut starts in when none is given: the target's own folder, without its
@@ -108,6 +142,21 @@ automation::Variant QzFile::MoveOnRestart(const std::string& Source, const std::
     }
     AddToWininit(RenameLine(Source, Target));
     return {};
+}
+
+bool QzFile::CancelMoveOnRestart(const std::string& Source, const std::string& Target) {
+    const auto version = win32::GetVersionExA();
+    if (version && version->dwPlatformId == win32::VER_PLATFORM_WIN32_NT) {
+        if (win32::WithdrawRestartMove(
+                Source, Target.empty() ? std::nullopt : std::optional<std::string_view>(Target))) {
+            return true;
+        }
+        if (win32::GetLastError() == win32::ERROR_FILE_NOT_FOUND) {
+            return false;
+        }
+        win32::RaiseLastError(QzFile::kProgID);
+    }
+    return RemoveFromWininit(Source, Target);
 }
 
 bool QzFile::Recycle(const std::string& sfile) {

@@ -2,6 +2,7 @@
 // attributes, short name.
 #include <unistd.h>
 
+#include <cstdio>
 #include <optional>
 
 #include "controls/file/QzFile.h"
@@ -10,6 +11,7 @@
 #include "platform/win32/FileAttributes.h"
 #include "platform/win32/FileTime.h"
 #include "platform/win32/Paths.h"
+#include "platform/win32/Version.h"
 
 namespace Qz_File {
 namespace {
@@ -97,6 +99,27 @@ void QzFile::GetFileDates(const std::string& sfile, automation::Date& dtCreation
     if (dwFileSize != nullptr) {
         *dwFileSize = static_cast<double>(data->nFileSize);
     }
+}
+
+std::string QzFile::GetImageType(const std::string& sfile) {
+    const auto image = win32::GetImageMachine(sfile);
+    if (!image) {
+        return {};
+    }
+    switch (image->format) {
+        case win32::ImageFormat::PE: {
+            char machine[8];
+            std::snprintf(machine, sizeof machine, "%04X", image->machine);
+            return std::string("PE ") + machine;
+        }
+        case win32::ImageFormat::NE:
+            return "NE";
+        case win32::ImageFormat::LE:
+            return "LE";
+        case win32::ImageFormat::NotAnImage:
+            break;
+    }
+    return {};
 }
 
 std::int32_t QzFile::FileAttributes(const std::string& sfile) {

@@ -51,4 +51,24 @@ std::string AddRenameLine(std::string_view wininitBytes, std::string_view line) 
     return out;
 }
 
+std::string RemoveLine(std::string_view wininitBytes, std::size_t lineNumber) {
+    const std::string text = machine::text::DecodeFileText(wininitBytes);
+    std::string out;
+    out.reserve(text.size());
+    std::size_t number = 0;
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string_view current = std::string_view(text).substr(pos, end - pos);
+        pos = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+        if (++number != lineNumber) {
+            out += current;
+            out += "\r\n";
+        }
+    }
+    return out;
+}
+
 }  // namespace Qz_File

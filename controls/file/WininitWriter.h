@@ -21,4 +21,8 @@ std::string RenameLine(std::string_view source, std::string_view target);
 // The whole new content for a wininit.ini that held `wininitBytes` (empty: no file).
 std::string AddRenameLine(std::string_view wininitBytes, std::string_view line);
 
+// The whole new content without line `lineNumber` (1-based, counted as the machine's start
+// counts them: win32::ParseWininitRenames); every other line kept, each ended by CR LF.
+std::string RemoveLine(std::string_view wininitBytes, std::size_t lineNumber);
+
 }  // namespace Qz_File

@@ -374,6 +374,10 @@ void RemoveExclusionPath(std::string_view excludedPath) {
     }
 }
 
+void ClearExclusionPaths() {
+    S().exclusions.clear();
+}
+
 bool LoadFileListing(bool mayCancel) {
     ListState& s = S();
     if (s.loading) {

@@ -48,6 +48,8 @@ const std::string& ExclusionList();
 void AddExclusionPath(std::string_view excludedPath);
 // Removes the first occurrence only.
 void RemoveExclusionPath(std::string_view excludedPath);
+// Empties the list.
+void ClearExclusionPaths();
 
 // True with a finished listing (at once when one is there already). False when Paths is
 // empty, when the load was cancelled or its settings changed while it ran, and for a load

@@ -1,5 +1,6 @@
 #include "controls/registry/QzRegistry.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -21,9 +22,12 @@ const automation::ProgIDRegistration kRegistration(QzRegistry::kProgID,
                                                    [] { return std::make_shared<QzRegistry>(); });
 
 constexpr const char* kProductName = "QzRegistry";
-// The buffers the control always enumerated with.
-constexpr win32::DWORD kKeyNameChars = 255;
-constexpr win32::DWORD kValueNameChars = 255;
+// Enumeration buffers: room for a name of 255 characters in UTF-8 (up to four bytes each)
+// and its NUL, and the 4000 data bytes the control always offered. A name or value that does
+// not fit is asked for again with more room, up to the longest name the registry allows, so
+// that an enumeration never ends early on a long name without anyone being told.
+constexpr win32::DWORD kNameBytes = 255 * 4 + 1;
+constexpr win32::DWORD kLongestNameBytes = 16383 * 4 + 1;
 constexpr win32::DWORD kValueDataBytes = 4000;
 
 win32::HKEY Handle(std::int32_t root) {
@@ -127,6 +131,12 @@ void QzRegistry::RecordError(std::int32_t code) {
     if (!text.empty()) {
         regError_ = std::move(text);
         RegistryErrorOccurred();
+    }
+}
+
+void QzRegistry::EndEnumeration(std::int32_t status) {
+    if (status != static_cast<std::int32_t>(win32::ERROR_NO_MORE_ITEMS)) {
+        RecordError(status);
     }
 }
 
@@ -235,15 +245,25 @@ std::int32_t QzRegistry::DeleteValue(const std::string& Value, const std::string
 
 Variant QzRegistry::GetAllKeys(const std::string& RegistryKey, std::int32_t RegistryHKey) {
     win32::HKEY key{};
-    RecordError(Code(win32::RegOpenKeyA(Handle(RootOr(RegistryHKey)), KeyOr(RegistryKey), &key)));
+    const std::int32_t opened =
+        Code(win32::RegOpenKeyA(Handle(RootOr(RegistryHKey)), KeyOr(RegistryKey), &key));
+    RecordError(opened);
     automation::StringArray names;
-    std::array<char, kKeyNameChars> buffer{};
-    for (win32::DWORD index = 0;; ++index) {
-        buffer.fill('\0');
-        if (win32::RegEnumKeyA(key, index, buffer.data(), kKeyNameChars) != win32::ERROR_SUCCESS) {
+    std::vector<char> buffer(kNameBytes);
+    for (win32::DWORD index = 0; opened == ERROR_SUCCESS;) {
+        std::fill(buffer.begin(), buffer.end(), '\0');
+        const win32::LSTATUS rc =
+            win32::RegEnumKeyA(key, index, buffer.data(), static_cast<win32::DWORD>(buffer.size()));
+        if (rc == win32::ERROR_MORE_DATA && buffer.size() < kLongestNameBytes) {
+            buffer.resize(std::min<std::size_t>(buffer.size() * 4, kLongestNameBytes));
+            continue;
+        }
+        if (rc != win32::ERROR_SUCCESS) {
+            EndEnumeration(Code(rc));
             break;
         }
         names.push_back(UpToNul(buffer.data(), buffer.size()));
+        ++index;
     }
     win32::RegCloseKey(key);
     return names;
@@ -251,20 +271,33 @@ Variant QzRegistry::GetAllKeys(const std::string& RegistryKey, std::int32_t Regi
 
 Variant QzRegistry::GetAllValues(const std::string& RegistryKey, std::int32_t RegistryHKey) {
     win32::HKEY key{};
-    RecordError(Code(win32::RegOpenKeyA(Handle(RootOr(RegistryHKey)), KeyOr(RegistryKey), &key)));
+    const std::int32_t opened =
+        Code(win32::RegOpenKeyA(Handle(RootOr(RegistryHKey)), KeyOr(RegistryKey), &key));
+    RecordError(opened);
     automation::StringArray names;
-    std::array<char, kValueNameChars> name{};
+    std::vector<char> name(kNameBytes);
     std::vector<win32::BYTE> data(kValueDataBytes);
-    for (win32::DWORD index = 0;; ++index) {
-        name.fill('\0');
-        win32::DWORD nameChars = kValueNameChars;
-        win32::DWORD dataBytes = kValueDataBytes;
+    for (win32::DWORD index = 0; opened == ERROR_SUCCESS;) {
+        std::fill(name.begin(), name.end(), '\0');
+        auto nameChars = static_cast<win32::DWORD>(name.size());
+        auto dataBytes = static_cast<win32::DWORD>(data.size());
         win32::DWORD type = 0;
-        if (win32::RegEnumValueA(key, index, name.data(), &nameChars, nullptr, &type, data.data(),
-                                 &dataBytes) != win32::ERROR_SUCCESS) {
+        const win32::LSTATUS rc = win32::RegEnumValueA(key, index, name.data(), &nameChars, nullptr,
+                                                       &type, data.data(), &dataBytes);
+        if (rc == win32::ERROR_MORE_DATA && dataBytes > data.size()) {
+            data.resize(dataBytes);
+            continue;
+        }
+        if (rc == win32::ERROR_MORE_DATA && name.size() < kLongestNameBytes) {
+            name.resize(std::min<std::size_t>(name.size() * 4, kLongestNameBytes));
+            continue;
+        }
+        if (rc != win32::ERROR_SUCCESS) {
+            EndEnumeration(Code(rc));
             break;
         }
         names.push_back(UpToNul(name.data(), name.size()));
+        ++index;
     }
     win32::RegCloseKey(key);
     if (names.empty()) {

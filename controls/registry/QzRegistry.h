@@ -117,11 +117,14 @@ class QzRegistry : public automation::Object {
                              std::int32_t RegistryHKey = 0);
 
     // A string array (lower bound 0) of the subkey names in enumeration order; with no
-    // elements when there are none or the key cannot be opened.
+    // elements when there are none or the key cannot be opened. Records the result of opening
+    // the key; an enumeration that ends before the last name (a registry failure, a name
+    // longer than the registry allows) records the code it ended with, so RegErr tells a
+    // complete list (0) from one that is not.
     automation::Variant GetAllKeys(const std::string& RegistryKey = {},
                                    std::int32_t RegistryHKey = 0);
-    // A string array of the value names, or Empty when there are none. Enumeration stops at the
-    // first value whose data exceeds 4000 bytes.
+    // A string array of the value names, or Empty when there are none. A name or data longer
+    // than the first buffers is read again with room enough; recorded as GetAllKeys.
     automation::Variant GetAllValues(const std::string& RegistryKey = {},
                                      std::int32_t RegistryHKey = 0);
 
@@ -151,6 +154,8 @@ class QzRegistry : public automation::Object {
 
   private:
     void RecordError(std::int32_t code);
+    // Records how an enumeration ended, unless it ran to its last item.
+    void EndEnumeration(std::int32_t status);
     const std::string& KeyOr(const std::string& key) const;
     HKEY_REGISTRY_KEYS RootOr(std::int32_t root) const;
 

@@ -5,6 +5,7 @@
 
 #include "platform/machine/Machine.h"
 #include "platform/registry/RegistryStore.h"
+#include "platform/win32/FileIdentity.h"
 #include "platform/win32/Files.h"
 #include "platform/win32/LastError.h"
 #include "platform/win32/Registry.h"
@@ -123,6 +124,48 @@ bool RemovePendingRenames(std::span<const PendingRename> done) {
         SetLastError(ERROR_SUCCESS);
         return true;
     }
+    SetLastError(rc);
+    return rc == ERROR_SUCCESS;
+}
+
+bool WithdrawRestartMove(std::string_view existing, std::optional<std::string_view> newName) {
+    const auto current = machine::CurrentMachine();
+    if (!current) {
+        SetLastError(ERROR_NOT_READY);
+        return false;
+    }
+    const auto source = FullPath(existing, *current);
+    const auto target = newName ? FullPath(*newName, *current) : std::nullopt;
+    if (!source || (newName && !target)) {
+        return false;
+    }
+    const auto matches = [&](const PendingRename& entry) {
+        return SamePlace(entry.source, *source) && entry.target.has_value() == target.has_value() &&
+               (!target || SamePlace(*entry.target, *target));
+    };
+    const LSTATUS rc = WithSessionManagerKey(false, [&](registry::RegistryStore& store,
+                                                        registry::KeyId key) {
+        registry::ValueData value;
+        if (store.queryValue(key, kPendingFileRenameOperations, value) != registry::Outcome::Ok) {
+            return ERROR_FILE_NOT_FOUND;
+        }
+        if (value.type != REG_MULTI_SZ) {
+            return ERROR_INVALID_DATA;
+        }
+        std::vector<PendingRename> list = DecodePendingRenames(value.data);
+        const auto last = std::find_if(list.rbegin(), list.rend(), matches);
+        if (last == list.rend()) {
+            return ERROR_FILE_NOT_FOUND;
+        }
+        list.erase(std::next(last).base());
+        if (list.empty()) {
+            store.deleteValue(key, kPendingFileRenameOperations);
+        } else {
+            store.setValue(key, kPendingFileRenameOperations, REG_MULTI_SZ,
+                           EncodePendingRenames(list));
+        }
+        return ERROR_SUCCESS;
+    });
     SetLastError(rc);
     return rc == ERROR_SUCCESS;
 }

@@ -50,6 +50,13 @@ std::optional<std::vector<PendingRename>> ReadPendingRenames();
 // ERROR_INVALID_DATA; a registry that cannot be written fails it with the registry's error.
 bool RemovePendingRenames(std::span<const PendingRename> done);
 
+// Takes back the latest entry that moves `existing` over `newName` (deletes it, when absent):
+// the paths compare as the same place (FileIdentity.h SamePlace), after being made full paths
+// as ScheduleRestartMove makes them. The value goes when nothing is left. Fails with
+// ERROR_FILE_NOT_FOUND when no entry matches, and with the registry's error when the list
+// cannot be read or written.
+bool WithdrawRestartMove(std::string_view existing, std::optional<std::string_view> newName);
+
 // The delayed form of MoveFileExA: appends one entry to the list of the current machine.
 // `existing` and `newName` are made full paths against the current directory; neither needs
 // to exist yet. Fails with ERROR_INVALID_PARAMETER together with MOVEFILE_COPY_ALLOWED (the

@@ -36,6 +36,17 @@ std::optional<std::vector<std::uint8_t>> GetFileVersionInfoA(std::string_view fi
     return std::move(resource->block);
 }
 
+std::optional<ImageMachine> GetImageMachine(std::string_view fileName) {
+    const auto host = HostPathOf(fileName);
+    if (!host) {
+        return std::nullopt;
+    }
+    DWORD error = 0;
+    auto machine = ImageMachineOfFile(*host, error);
+    SetLastError(machine ? ERROR_SUCCESS : error);
+    return machine;
+}
+
 std::optional<VersionValue> VerQueryValueA(std::span<const std::uint8_t> block,
                                            std::string_view subBlock) {
     auto value = QueryVersionBlock(block, subBlock);

@@ -12,6 +12,7 @@
 
 #include "platform/win32/VersionBlock.h"
 #include "platform/win32/VersionErrors.h"
+#include "platform/win32/VersionResource.h"
 #include "platform/win32/VersionTypes.h"
 
 namespace win32 {
@@ -27,6 +28,11 @@ DWORD GetFileVersionInfoSizeA(std::string_view fileName, DWORD* handle = nullptr
 // Windows ignores it. nullopt with the last error when the file has none.
 std::optional<std::vector<std::uint8_t>> GetFileVersionInfoA(std::string_view fileName,
                                                              DWORD handle = 0);
+
+// What kind of executable image a file is and for which processor (VersionResource.h);
+// nullopt with the last error when the file cannot be read. A file that is no image (or whose
+// headers are damaged) is ImageFormat::NotAnImage.
+std::optional<ImageMachine> GetImageMachine(std::string_view fileName);
 
 // A value of a version block ("\", "\VarFileInfo\Translation",
 // "\StringFileInfo\040904B0\CompanyName"); nullopt with ERROR_RESOURCE_TYPE_NOT_FOUND when

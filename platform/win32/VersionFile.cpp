@@ -78,8 +78,12 @@ bool FileImageSource::ReadFully(std::uint64_t offset, std::span<std::uint8_t> ou
     return true;
 }
 
-VersionLoadResult LoadVersionResourceFromFile(const std::filesystem::path& hostPath) {
-    const auto fail = [](DWORD error) { return VersionLoadResult{{}, error}; };
+namespace {
+
+// Runs `read` on the host file as an image; the Win32 code of a file that cannot be read as
+// one (see LoadVersionResourceFromFile) goes to `fail` instead.
+template <class Result, class Read, class Fail>
+Result WithImageFile(const std::filesystem::path& hostPath, Read read, Fail fail) {
     // Non-blocking, so that a named pipe posing as a file cannot stall the open.
     const Descriptor fd(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.get() < 0) {
@@ -96,11 +100,34 @@ VersionLoadResult LoadVersionResourceFromFile(const std::filesystem::path& hostP
         return fail(ERROR_RESOURCE_DATA_NOT_FOUND);
     }
     FileImageSource source(fd.get(), static_cast<std::uint64_t>(st.st_size));
-    VersionLoadResult result = LoadVersionResource(source);
+    Result result = read(source);
     if (source.Error() != 0) {
         return fail(Win32ErrorFromErrno(source.Error()));
     }
     return result;
+}
+
+}  // namespace
+
+VersionLoadResult LoadVersionResourceFromFile(const std::filesystem::path& hostPath) {
+    return WithImageFile<VersionLoadResult>(
+        hostPath, [](ImageSource& source) { return LoadVersionResource(source); },
+        [](DWORD error) {
+            return VersionLoadResult{{}, error};
+        });
+}
+
+std::optional<ImageMachine> ImageMachineOfFile(const std::filesystem::path& hostPath,
+                                               DWORD& error) {
+    error = 0;
+    return WithImageFile<std::optional<ImageMachine>>(
+        hostPath, [](ImageSource& source) { return std::optional(ReadImageMachine(source)); },
+        [&error](DWORD code) {
+            error = code;
+            // A device or pipe is a file that is no image, not a failure to read one.
+            return code == ERROR_RESOURCE_DATA_NOT_FOUND ? std::optional(ImageMachine{})
+                                                         : std::nullopt;
+        });
 }
 
 }  // namespace win32

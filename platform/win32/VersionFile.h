@@ -3,9 +3,11 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "platform/win32/VersionResource.h"
+#include "platform/win32/WinError.h"
 
 namespace win32 {
 
@@ -46,5 +48,9 @@ class FileImageSource final : public ImageSource {
 // A file that cannot be opened or read gives the Win32 code of that failure; a folder gives
 // ERROR_ACCESS_DENIED, as opening one does on Windows; a device or pipe is no image.
 VersionLoadResult LoadVersionResourceFromFile(const std::filesystem::path& hostPath);
+
+// The image kind of a host file (NotAnImage for one that is no image); nullopt, with the Win32
+// code in `error`, when it cannot be read.
+std::optional<ImageMachine> ImageMachineOfFile(const std::filesystem::path& hostPath, DWORD& error);
 
 }  // namespace win32

@@ -17,8 +17,19 @@ bool MemoryImageSource::Read(std::uint64_t offset, std::span<std::uint8_t> out) 
     return true;
 }
 
-VersionLoadResult LoadVersionResource(ImageSource& image) {
-    const auto fail = [](std::uint32_t error) { return VersionLoadResult{{}, error}; };
+namespace {
+
+// Where an image's new header lies and what it is; the error code when there is none.
+struct NewHeader {
+    ImageFormat format = ImageFormat::NotAnImage;
+    std::uint32_t offset = 0;
+    std::uint32_t error = 0;
+};
+
+NewHeader FindNewHeader(ImageSource& image) {
+    const auto fail = [](std::uint32_t error) {
+        return NewHeader{ImageFormat::NotAnImage, 0, error};
+    };
     std::array<std::uint8_t, 64> dos{};
     const auto head = std::span(dos).first(std::min<std::uint64_t>(dos.size(), image.Size()));
     if (!image.Read(0, head) || head.size() < 2 || dos[0] != 'M' || dos[1] != 'Z') {
@@ -29,23 +40,58 @@ VersionLoadResult LoadVersionResource(ImageSource& image) {
     if (head.size() < dos.size() || !image.Read(newHeader, std::span(signature).first(2))) {
         return fail(ERROR_BAD_FORMAT);
     }
-    ResourceLookup found;
-    bool sixteenBitLayout = false;
     if (signature[0] == 'P' && signature[1] == 'E') {
         if (!image.Read(newHeader, signature) || signature[2] != 0 || signature[3] != 0) {
             return fail(ERROR_BAD_FORMAT);
         }
-        found = FindPeVersionResource(image, newHeader);
-    } else if (signature[0] == 'N' && signature[1] == 'E') {
-        found = FindNeVersionResource(image, newHeader);
-        sixteenBitLayout = true;
-    } else if (signature[0] == 'L' && signature[1] == 'E') {
-        found = FindLeVersionResource(image, newHeader);
-        sixteenBitLayout = true;
-    } else if (signature[0] == 'L' && signature[1] == 'X') {
+        return {ImageFormat::PE, newHeader, 0};
+    }
+    if (signature[0] == 'N' && signature[1] == 'E') {
+        return {ImageFormat::NE, newHeader, 0};
+    }
+    if (signature[0] == 'L' && signature[1] == 'E') {
+        return {ImageFormat::LE, newHeader, 0};
+    }
+    if (signature[0] == 'L' && signature[1] == 'X') {
         return fail(ERROR_RESOURCE_DATA_NOT_FOUND);  // OS/2 2.x: no Windows resources
-    } else {
-        return fail(ERROR_BAD_FORMAT);
+    }
+    return fail(ERROR_BAD_FORMAT);
+}
+
+}  // namespace
+
+ImageMachine ReadImageMachine(ImageSource& image) {
+    const NewHeader header = FindNewHeader(image);
+    if (header.format != ImageFormat::PE) {
+        return {header.format, 0};
+    }
+    // The file header follows the four signature bytes; its first field is the machine.
+    std::array<std::uint8_t, 2> machine{};
+    if (!image.Read(std::uint64_t{header.offset} + 4, machine)) {
+        return {};
+    }
+    return {ImageFormat::PE, ReadU16(machine, 0)};
+}
+
+VersionLoadResult LoadVersionResource(ImageSource& image) {
+    const auto fail = [](std::uint32_t error) { return VersionLoadResult{{}, error}; };
+    const NewHeader header = FindNewHeader(image);
+    ResourceLookup found;
+    bool sixteenBitLayout = false;
+    switch (header.format) {
+        case ImageFormat::PE:
+            found = FindPeVersionResource(image, header.offset);
+            break;
+        case ImageFormat::NE:
+            found = FindNeVersionResource(image, header.offset);
+            sixteenBitLayout = true;
+            break;
+        case ImageFormat::LE:
+            found = FindLeVersionResource(image, header.offset);
+            sixteenBitLayout = true;
+            break;
+        case ImageFormat::NotAnImage:
+            return fail(header.error);
     }
     if (!found.offset) {
         return fail(found.error);

@@ -21,6 +21,23 @@ struct VersionLoadResult {
     std::uint32_t error = 0;  // the Win32 error code when there is no resource
 };
 
+// What kind of executable image a file is, and for which processor: enough to tell copies of
+// one name apart that no program of the other kind can load (a PE32+ and a PE32 library, a
+// 16-bit NE one and either).
+enum class ImageFormat : std::uint8_t { NotAnImage, PE, NE, LE };
+struct ImageMachine {
+    ImageFormat format = ImageFormat::NotAnImage;
+    // The Machine field of a PE image's file header (0x014C x86, 0x8664 x64, 0xAA64 ARM64,
+    // ...); 0 for the other formats.
+    std::uint16_t machine = 0;
+
+    bool operator==(const ImageMachine&) const = default;
+};
+
+// Anything that is not an MZ file whose new header is PE, NE or LE (LX images too, and
+// damaged headers) is NotAnImage.
+ImageMachine ReadImageMachine(ImageSource& image);
+
 // The version block is at most 64 KiB (its length is a WORD); a resource claiming more is
 // read only that far.
 inline constexpr std::uint32_t kMaxVersionBlock = 0x10000;

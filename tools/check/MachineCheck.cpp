@@ -185,8 +185,10 @@ Result RunCheck(const Options& options) {
     result.groups = GroupsOf(program.review());
 
     // The unattended run's matching over the same listing: it queues the repair of each
-    // group on the action list, which nothing here executes.
+    // group on the action list, which nothing here executes. Automatic mode is the unattended
+    // run's alone: AutoScan stored on and "-S" on the command line.
     props::Auto(true);
+    vlt::State().CommandLine = "-S";
     modVLTWork::LoadDups();
     AddUnattendedRun(result);
     return result;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/automation/Variant.h"
 #include "vlt/core/WindowInterfaces.h"
 
 namespace automation {
@@ -36,6 +37,22 @@ class GlobalControls;
 using ActionEntry = std::array<std::string, 3>;
 // One action-log entry: a path, the code as decimal text, a second path or a message.
 using LogEntry = std::array<std::string, 3>;
+
+// One operation this run scheduled for the restart, as handed to QzFile's MoveOnRestart: the
+// source is moved over the target (an empty target: deleted). A copy's source is its
+// temporary copy, which goes too when the operation is taken back.
+struct RestartChange {
+    std::string source;
+    std::string target;
+    bool temporarySource = false;
+};
+
+// A shared-library count this run changed: the value name and what was stored before
+// (Empty: nothing).
+struct CountChange {
+    std::string path;
+    automation::Variant before;
+};
 
 struct VltState {
     // --- Start-up and control host ---
@@ -71,6 +88,12 @@ struct VltState {
     // --- Action list and log ---
     // Entries numbered from 0; only the first ActionCount are live.
     std::vector<ActionEntry> ActionList;
+    // Beside each entry of ActionList: the copy its group keeps (the recommended copy, or the
+    // target of its move), which no entry may delete or overwrite by another path; empty for
+    // an entry that keeps none (a deletion the user asked for).
+    std::vector<std::string> ActionKeeps;
+    // What CopyAround and CopyToSystemDir keep while they queue a group's entries.
+    std::string QueuingKeeps;
     std::int32_t ActionCount = 0;
     std::int32_t NextAction = 0;
     bool BackupActive = false;
@@ -81,6 +104,11 @@ struct VltState {
     std::vector<LogEntry> ActionLog;
     std::int32_t LogCount = 0;
     bool RestartNeeded = false;
+    // What this run changed for the restart and in the counts, oldest first: a run that ends
+    // before its report is written takes back exactly these (modVLTWork's
+    // WithdrawRestartChanges).
+    std::vector<RestartChange> RestartChanges;
+    std::vector<CountChange> CountChanges;
     bool ChangesApplied = false;
 
     // --- Windows, as the core sees them ---

@@ -103,47 +103,63 @@ void DoActionReport() {
     vlt::Steps steps(kProcedure);
     vlt::VltState& state = vlt::State();
 
-    ExecuteActionList(steps);
-    // From here on the queued changes are carried out (scheduled for the restart): leaving the
-    // review window no longer abandons them.
-    state.ChangesApplied = true;
-
     ReportFacts facts;
-    steps.run("Setting count", [&] { facts = Facts(); });
-    vlt::Trace("Number Actions=" + std::to_string(state.LogCount));
-    if (state.LogCount == 0) {
-        steps.run("No Action area", [] { dialogs::MsgBox("No Action taken", dialogs::vbOKOnly); });
-        trace.Exit();
-        QzBase::CloseProgram();
-        return;
-    }
-
-    ReportLists lists;
-    steps.run("Beginning Assignment Loop", [&] {
-        lists = ReportLists{};
-        for (std::int32_t k = 0; k < state.LogCount; ++k) {
-            const vlt::LogEntry& entry = state.ActionLog[static_cast<std::size_t>(k)];
-            lists.Add(entry[0], entry[1], entry[2]);
-        }
-    });
-    const std::string text = ReportDocument(facts, lists);
-    const std::string summary = ReportSummary(facts.fileCount, lists);
-
-    // The report goes to a fresh temporary file, replaced whole so that a crash can never
-    // leave half a report behind.
+    std::string summary;
     std::string temp;
-    steps.run("Saving Temp Report File: ", [&] {
-        temp = vlt::Sys1().TempFileName("VLT");
-        if (temp.empty()) {
-            automation::Raise(automation::PathFileAccessError, kProcedure,
-                              "No temporary file can be created in " + vlt::Sys1().TempDir());
+    bool written = false;
+    // Until the report that names them is written, what the run scheduled for the restart is
+    // taken back if the program ends here (an Abort answered, DoError, Windows ending): the
+    // next start must not carry out changes nobody was told of.
+    try {
+        ExecuteActionList(steps);
+        // From here on the queued changes are carried out (scheduled for the restart): leaving
+        // the review window no longer abandons them.
+        state.ChangesApplied = true;
+
+        steps.run("Setting count", [&] { facts = Facts(); });
+        vlt::Trace("Number Actions=" + std::to_string(state.LogCount));
+        if (state.LogCount == 0) {
+            steps.run("No Action area",
+                      [] { dialogs::MsgBox("No Action taken", dialogs::vbOKOnly); });
+            trace.Exit();
+            QzBase::CloseProgram();
+            return;
         }
-    });
-    const bool written = !temp.empty() && steps.run("Saving Temp Report File: " + temp, [&] {
-        if (!win32::WriteFileAtomicallyA(temp, text)) {
-            win32::RaiseLastError(kProcedure);
-        }
-    });
+
+        ReportLists lists;
+        steps.run("Beginning Assignment Loop", [&] {
+            lists = ReportLists{};
+            for (std::int32_t k = 0; k < state.LogCount; ++k) {
+                const vlt::LogEntry& entry = state.ActionLog[static_cast<std::size_t>(k)];
+                lists.Add(entry[0], entry[1], entry[2]);
+            }
+        });
+        const std::string text = ReportDocument(facts, lists);
+        summary = ReportSummary(facts.fileCount, lists);
+
+        // The report goes to a fresh temporary file, replaced whole so that a crash can never
+        // leave half a report behind.
+        steps.run("Saving Temp Report File: ", [&] {
+            temp = vlt::Sys1().TempFileName("VLT");
+            if (temp.empty()) {
+                automation::Raise(automation::PathFileAccessError, kProcedure,
+                                  "No temporary file can be created in " + vlt::Sys1().TempDir());
+            }
+        });
+        written = !temp.empty() && steps.run("Saving Temp Report File: " + temp, [&] {
+            if (!win32::WriteFileAtomicallyA(temp, text)) {
+                win32::RaiseLastError(kProcedure);
+            }
+        });
+    } catch (...) {
+        modVLTWork::WithdrawRestartChanges();
+        throw;
+    }
+    if (written) {
+        // The report names them now: an end from here on leaves them, told of.
+        state.RestartChanges.clear();
+        state.CountChanges.clear();
+    }
 
     const bool unattended = modVLTProperties::GoScan();
     // Without a written report there is nothing to save or show.

@@ -14,6 +14,9 @@ namespace {
 
 using automation::Variant;
 
+// The code of opening a key that does not exist.
+constexpr std::int32_t kKeyNotFound = 2;
+
 std::string Stored(const char* value, const char* fallback) {
     return automation::CStr(vlt::QzRegistry1().GetRegSetting(value, Variant(fallback)));
 }
@@ -172,6 +175,27 @@ std::int32_t CompareFields() {
 void CompareFields(std::int32_t value) {
     vlt::TraceScope trace("modVLTProperties.CompareFields Let");
     vlt::QzRegistry1().SaveRegSetting("CompareFields", Variant(value));
+}
+
+bool AutomaticMode() {
+    vlt::TraceScope trace("modVLTProperties.AutomaticMode Get");
+    return GoScan() && Auto();
+}
+
+std::optional<std::vector<std::string>> Exclusions() {
+    vlt::TraceScope trace("modVLTProperties.Exclusions Get");
+    Qz_Registry::QzRegistry& registry = vlt::QzRegistry1();
+    const Variant names = registry.GetAllValues(registry.RegKey() + "\\Exclusions");
+    // A key that is not there holds no exclusions; any other code ended the listing early.
+    if (const std::int32_t code = registry.RegErr(); code != 0 && code != kKeyNotFound) {
+        vlt::Trace("Exclusions cannot be read: registry error " + std::to_string(code));
+        return std::nullopt;
+    }
+    std::vector<std::string> list;
+    if (const auto* array = names.get_if<automation::StringArray>()) {
+        list = array->Items();
+    }
+    return list;
 }
 
 bool GoScan() {

@@ -16,7 +16,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace modVLTProperties {
 
@@ -51,9 +53,14 @@ void EXE(bool value);
 
 bool AllDups();
 void AllDups(bool value);
-// Automatic mode, stored as "AutoScan".
+// Automatic mode, stored as "AutoScan". The unattended start stores it on; it has no control
+// in the main window.
 bool Auto();
 void Auto(bool value);
+// Whether this run repairs without the review window: only the unattended run (GoScan) does,
+// with Auto stored on. A stored "AutoScan" left over from an earlier -S run never takes an
+// interactive scan's review away.
+bool AutomaticMode();
 bool Backup();
 void Backup(bool value);
 
@@ -63,6 +70,11 @@ std::string BackupPath();
 void BackupPath(const std::string& value);
 std::int32_t CompareFields();
 void CompareFields(std::int32_t value);
+
+// The names stored under "Exclusions" (folders, some with the "  ***" mark) in the registry's
+// order; none when there are none. nullopt when the registry could not list them all: no
+// caller may scan with, or store back, a shortened list.
+std::optional<std::vector<std::string>> Exclusions();
 
 // True when the upper-cased command line holds "-S": the unattended run.
 bool GoScan();

@@ -27,14 +27,18 @@ void StartScan();
 void SetFilter();
 // QzFile's Paths: the root of every fixed drive, each followed by ";".
 void SetPaths();
-// Hands QzFile the excluded folders stored under the settings key's "Exclusions".
-void SetExclusions();
+// Hands QzFile exactly the excluded folders stored under the settings key's "Exclusions",
+// in place of any it was given before. False when the stored list cannot be read in full
+// (the user has been told); QzFile then excludes nothing and the scan must not run.
+bool SetExclusions();
 // Excludes every plain folder (attributes exactly 16) below Path, at any depth.
 void GetAllSubPaths(const std::string& Path);
 
 // --- Matching ---
 
-// The twelve texts that describe one copy, indexed as the main window's comparison boxes.
+// The twelve texts that describe one copy, indexed as the main window's comparison boxes,
+// and the image type (QzFile GetImageType), which only tells copies for different processors
+// apart and is never one of the fields plain mode compares.
 enum FilePropsField : int {
     kFileVersion = 0,
     kProductVersion = 1,
@@ -48,8 +52,10 @@ enum FilePropsField : int {
     kInternalName = 9,
     kLegalCopyright = 10,
     kFileDescription = 11,
+    kImageType = 12,
 };
-using FileProps = std::array<std::string, 12>;
+inline constexpr int kComparedFields = 12;
+using FileProps = std::array<std::string, 13>;
 
 // CheckProblem's verdict on a candidate copy against the recommended one.
 enum Verdict : std::int16_t {
@@ -57,6 +63,9 @@ enum Verdict : std::int16_t {
     KeepRecommended = 1,
     TakeCandidate = 2,
     VersionMissing = 3,
+    // The copies are images for different processors: no program of one kind can load the
+    // other, so neither may replace the other (treated as differing company names are).
+    ProcessorMismatch = 4,
 };
 
 // Images of the review tree.
@@ -68,6 +77,7 @@ inline constexpr int kImageHasRecommendation = 7;
 
 inline constexpr const char* kCompanyNote = "COMPANY NAME DOES NOT MATCH";
 inline constexpr const char* kVersionNote = "VERSION INFORMATION MISSING";
+inline constexpr const char* kProcessorNote = "PROCESSOR DOES NOT MATCH";
 
 // Walks QzFile's finished listing group by group (the progress window is loaded), fills
 // RecommendedList and the review tree, or repairs in automatic mode. Unloads the progress
@@ -75,8 +85,8 @@ inline constexpr const char* kVersionNote = "VERSION INFORMATION MISSING";
 void LoadDups();
 
 // True for a problem or a real difference between R (the recommended copy) and C (the
-// candidate); Verdict says what to do about it. Texts compare exactly (versions as text:
-// "5.0" is later than "10.0").
+// candidate); Verdict says what to do about it. Texts compare exactly, except that versions
+// are ordered part by part by number (automation::CompareVersionTexts: 10.0 is newer than 5.0).
 bool CheckProblem(const FileProps& R, const FileProps& C, Verdict& verdict,
                   const std::string& recommendedFolder, const std::string& candidateFolder);
 

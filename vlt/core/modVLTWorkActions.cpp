@@ -6,6 +6,7 @@
 #include "controls/sysinfo/QzSystemInfo.h"
 #include "platform/automation/Errors.h"
 #include "platform/automation/Text.h"
+#include "platform/win32/FileIdentity.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
@@ -34,6 +35,39 @@ bool CopyOfSourceFailed(const std::string& path) {
         return automation::EqualsIgnoreCase(source, path);
     });
 }
+
+// Whether a copy over Target would overwrite the file its group keeps, reached by another
+// path (or the source itself); logged as a notation when it would.
+bool OverwritesTheKeptFile(const std::string& source, const std::string& target,
+                           const std::string& keeps) {
+    std::string same;
+    if (win32::SameFile(target, source)) {
+        same = source;
+    } else if (!keeps.empty() && !automation::EqualsIgnoreCase(target, keeps) &&
+               win32::SameFile(target, keeps)) {
+        same = keeps;
+    }
+    if (same.empty()) {
+        return false;
+    }
+    UpdateActionLog(target, 2, "Error: Not overwritten, it is the same file as " + same);
+    return true;
+}
+
+// Whether `path` names the same host file as one of `paths`.
+bool SameFileAsAny(const std::string& path, const std::vector<std::string>& paths) {
+    return std::any_of(paths.begin(), paths.end(),
+                       [&](const std::string& other) { return win32::SameFile(path, other); });
+}
+
+// While it lives, the entries queued record the copy their group keeps.
+class Keeping {
+  public:
+    explicit Keeping(const std::string& path) { vlt::State().QueuingKeeps = path; }
+    ~Keeping() { vlt::State().QueuingKeeps.clear(); }
+    Keeping(const Keeping&) = delete;
+    Keeping& operator=(const Keeping&) = delete;
+};
 
 void NoRange(std::int32_t& First, std::int32_t& Last) {
     First = vlt::State().ActionCount;
@@ -78,7 +112,9 @@ void AddNow(const std::string& kind, const std::string& Source, const std::strin
     if (state.ActionList.size() <= at) {
         state.ActionList.resize(at + 1);
     }
+    state.ActionKeeps.resize(state.ActionList.size());
     state.ActionList[at] = {kind, Source, Target};
+    state.ActionKeeps[at] = state.QueuingKeeps;
     ++state.ActionCount;
 }
 
@@ -107,11 +143,18 @@ bool DoNextAction() {
         state.BackupActive = false;
         state.UncopiedSources.clear();
     }
-    const vlt::ActionEntry entry = state.ActionList[static_cast<std::size_t>(state.NextAction)];
+    const auto at = static_cast<std::size_t>(state.NextAction);
+    const vlt::ActionEntry entry = state.ActionList[at];
+    const std::string keeps = at < state.ActionKeeps.size() ? state.ActionKeeps[at] : "";
     const std::string& kind = entry[0];
     const std::string& source = entry[1];
     const std::string& target = entry[2];
-    if (kind == "1") {
+    if (kind == "1" && OverwritesTheKeptFile(source, target, keeps)) {
+        state.UncopiedSources.push_back(source);
+    } else if (kind == "2" && !keeps.empty() && win32::SameFile(source, keeps)) {
+        // The last look before the restart is told: the file is the copy its group keeps.
+        UpdateActionLog(source, 2, "Error: Not removed, it is the same file as " + keeps);
+    } else if (kind == "1") {
         if (File().FileExists(target) && state.BackupActive) {
             vlt::frmStandBy().SetScanItem("Backing up " + target);
             BackItUp(target);
@@ -154,6 +197,9 @@ void RemoveActions(std::int32_t First, std::int32_t Last) {
     const std::int32_t removed = Last - First + 1;
     auto& list = state.ActionList;
     std::move(list.begin() + Last + 1, list.begin() + state.ActionCount, list.begin() + First);
+    auto& keeps = state.ActionKeeps;
+    keeps.resize(list.size());
+    std::move(keeps.begin() + Last + 1, keeps.begin() + state.ActionCount, keeps.begin() + First);
     state.ActionCount -= removed;
 }
 
@@ -177,9 +223,15 @@ void CopyAround(const std::string& Recommended, std::span<const std::string> Fol
         return;
     }
     const std::string name = File().GrabFilename(Recommended);
+    const Keeping keeping(Recommended);
+    // The recommended copy itself, under whatever path reaches it, is never copied over, and
+    // a file reached by two paths is copied over once.
+    std::vector<std::string> done = {Recommended};
     for (const std::string& folder : Folders) {
-        if (!automation::EqualsIgnoreCase(folder + name, Recommended)) {
+        const std::string path = folder + name;
+        if (!automation::EqualsIgnoreCase(path, Recommended) && !SameFileAsAny(path, done)) {
             AddAction(kActionCopy, Recommended, folder);
+            done.push_back(path);
         }
     }
     Last = vlt::State().ActionCount - 1;
@@ -198,17 +250,25 @@ void CopyToSystemDir(const std::string& Recommended, std::span<const std::string
         return automation::EqualsIgnoreCase(QzBase::LastSlash(folder), systemDir);
     };
     const std::string recommendedFolder = File().GrabFilePath(Recommended);
-    const bool move = !inSystemDir(recommendedFolder);
+    const std::string name = File().GrabFilename(Recommended);
+    const std::string systemCopy = systemDir + name;
+    // A recommended copy reached through a link may be the system folder's file itself: it
+    // is there already, and moving it would delete it.
+    const bool move = !inSystemDir(recommendedFolder) && !win32::SameFile(systemCopy, Recommended);
+    const Keeping keeping(move ? systemCopy : Recommended);
     if (move) {
         AddAction(kActionMove, Recommended, systemDir);
     }
-    const std::string name = File().GrabFilename(Recommended);
+    // The move has queued the deletion of the recommended copy already; a second one would
+    // list the file twice in the report and fail at the restart. Neither it, nor the copy
+    // kept in the system folder, nor a file deleted already is deleted under another path.
+    std::vector<std::string> done = {Recommended, systemCopy};
     for (const std::string& folder : Folders) {
-        // The move has queued the deletion of the recommended copy already; a second one
-        // would list the file twice in the report and fail at the restart.
-        const bool moved = move && automation::EqualsIgnoreCase(folder + name, Recommended);
-        if (!inSystemDir(folder) && !moved) {
-            AddAction(kActionDelete, folder + name, "");
+        const std::string path = folder + name;
+        const bool moved = move && automation::EqualsIgnoreCase(path, Recommended);
+        if (!inSystemDir(folder) && !moved && !SameFileAsAny(path, done)) {
+            AddAction(kActionDelete, path, "");
+            done.push_back(path);
         }
     }
     Last = vlt::State().ActionCount - 1;

@@ -19,7 +19,9 @@
 // saved as C~~WINDOWS~SYSTEM~FOO.DLL.backup in the backup folder), so that the restore window
 // can turn the name back into the path. When a backup of that name already holds different
 // content, it is first renamed to the name followed by "." and the first free number (n.backup.1,
-// .2, ...), so an older backup is never lost; only the newest keeps the restorable name.
+// .2, ...), so an older backup is never lost; only the newest keeps the plain name. A row of
+// the action log that named the older backup names its new name. The restore window offers
+// both kinds.
 //
 // Shared-library use counts: the values of kSharedDLLsKey below HKEY_LOCAL_MACHINE, value
 // name = the file's full path, data = its use count (REG_DWORD).
@@ -50,7 +52,8 @@ void AddNow(const std::string& kind, const std::string& Source, const std::strin
 // Appends a "4" marker when Path exists, backups are wanted and not active, or a "5" marker
 // when Path exists, backups are not wanted and active.
 void CheckAboutBackup(const std::string& Path);
-// Executes entry NextAction; true while entries remain after it.
+// Executes entry NextAction; true while entries remain after it. A copy over, or a deletion
+// of, the host file its group keeps (reached by another path) is refused and logged.
 bool DoNextAction();
 // Takes entries First..Last (0-based, inclusive) out of the list; later entries move down.
 // Entries already executed (below NextAction) stay: they cannot be undone by dropping them, and
@@ -61,13 +64,15 @@ void UpdateActionLog(const std::string& first, std::int32_t code, const std::str
 
 // --- Queuing the repair of a group ---
 
-// Queues a copy of Recommended into every other folder. First is the index of the first entry
-// added, Last of the last (First - 1 when none was). A Recommended that names no file (empty,
-// "?", a bare folder) queues nothing.
+// Queues a copy of Recommended into every other folder, except where the path is the
+// recommended file itself (one host file reached by two paths). First is the index of the
+// first entry added, Last of the last (First - 1 when none was). A Recommended that names no
+// file (empty, "?", a bare folder) queues nothing.
 void CopyAround(const std::string& Recommended, std::span<const std::string> Folders,
                 std::int32_t& First, std::int32_t& Last);
-// Queues moving Recommended into the system folder (unless it lies there) and deleting the
-// copies in every other folder, the moved copy once; same range and refusal rules as
+// Queues moving Recommended into the system folder (unless it lies there, under this path or
+// another) and deleting the copies in every other folder, the moved copy once and never the
+// file kept in the system folder under another path; same range and refusal rules as
 // CopyAround.
 void CopyToSystemDir(const std::string& Recommended, std::span<const std::string> Folders,
                      std::int32_t& First, std::int32_t& Last);
@@ -92,5 +97,15 @@ void RemoveFile(const std::string& Path);
 bool RebootForFileKill(const std::string& Path);
 // Asks whether to restart now.
 bool RebootRequested();
+
+// --- Taking back ---
+
+// Takes back, newest first, what this run scheduled for the restart (each operation withdrawn
+// from the restart list, each temporary copy deleted) and the shared-library counts it
+// changed (State().RestartChanges, CountChanges), and tells the user: that nothing was
+// changed, or which changes stay. Backups already written stay; they change nothing. Called
+// when the run ends (Abort, DoError) before the report that names the changes was written.
+// True when everything was taken back. Never raises.
+bool WithdrawRestartChanges();
 
 }  // namespace modVLTWork

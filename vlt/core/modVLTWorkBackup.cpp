@@ -6,7 +6,6 @@
 #include <functional>
 #include <optional>
 
-#include "controls/debug/QzDebug.h"
 #include "controls/file/QzFile.h"
 #include "controls/registry/QzRegistry.h"
 #include "controls/sysinfo/QzSystemInfo.h"
@@ -74,13 +73,34 @@ std::int32_t SharedDllCount(const std::string& path) {
     return std::max(automation::CLng(stored), std::int32_t{0});
 }
 
+// Keeps what a count holds before this run changes it, so that it can be put back.
+void RememberCount(const std::string& path) {
+    vlt::VltState& state = vlt::State();
+    state.CountChanges.push_back(
+        {path, Registry().GetRegSetting(Variant(path), std::nullopt, kSharedDLLsKey,
+                                        Qz_Registry::HKEY_LOCAL_MACHINE)});
+}
+
 std::string SystemFolder() {
     return QzBase::LastSlash(vlt::Sys1().SystemDir());
 }
 
+// The log rows of this run that name `backup` name `aside` from now on, where their bytes are.
+void BackupMovedAside(const std::string& backup, const std::string& aside) {
+    vlt::VltState& state = vlt::State();
+    for (std::int32_t k = 0; k < state.LogCount; ++k) {
+        vlt::LogEntry& entry = state.ActionLog[static_cast<std::size_t>(k)];
+        if (entry[1] == "3" && automation::EqualsIgnoreCase(entry[2], backup)) {
+            entry[2] = aside;
+        }
+    }
+}
+
 // Before a backup replaces one of the same name, an older backup with other content is moved
 // aside under the first free "{name}.{n}", so that the only copy of an earlier version is
-// never overwritten. Backups are small system files; comparing them whole costs little.
+// never overwritten. Two paths can share a name (C:\X~Y\F.DLL and C:\X\Y\F.DLL), so the
+// older backup may be this run's own of another file: its log row follows it. Backups are
+// small system files; comparing them whole costs little.
 void KeepOlderBackup(const std::string& backup, const std::string& path) {
     if (!Exists(backup)) {
         return;
@@ -99,6 +119,7 @@ void KeepOlderBackup(const std::string& backup, const std::string& path) {
         win32::RaiseLastError("modVLTWork.BackItUp");
     }
     vlt::Trace("Older backup kept as " + aside);
+    BackupMovedAside(backup, aside);
 }
 
 // Creates a new file in the folder (never touching an existing one), writes "test" into it
@@ -244,9 +265,10 @@ bool ValidPath(std::string& Folder) {
                         ".\r\n\r\nError message: " + std::to_string(failure.Number()) + ": " +
                         failure.Description(),
                     dialogs::vbOKOnly);
-    vlt::QzDebug1().DoError(failure.Number(),
-                            "Path: " + first + ".\r\n" + Folder + " also invalid.",
-                            "modVLTWork.ValidPath", "Verifying Path");
+    // DoError explains the error and ends the program. Its error leaves every procedure on
+    // the way up as the end of the program, so no step offers it once more.
+    vlt::DoError(failure.Number(), "Path: " + first + ".\r\n" + Folder + " also invalid.",
+                 "modVLTWork.ValidPath", "Verifying Path");
 }
 
 std::int16_t CopyTo(const std::string& Source, const std::string& Target) {
@@ -302,6 +324,7 @@ std::int16_t CopyTo(const std::string& Source, const std::string& Target) {
         return 0;
     }
     vlt::State().RestartNeeded = true;
+    vlt::State().RestartChanges.push_back({temp, Target, true});
 
     if (intoSystem) {
         steps.run("Changing DLL Count", [&] {
@@ -313,6 +336,7 @@ std::int16_t CopyTo(const std::string& Source, const std::string& Target) {
             n += m;
             vlt::Trace(Target + " - Changing DLL Count to " + std::to_string(n));
             if (n >= 1) {
+                RememberCount(Target);
                 Registry().SaveRegSetting(Target, Variant(n), kSharedDLLsKey,
                                           Qz_Registry::HKEY_LOCAL_MACHINE);
             }
@@ -332,6 +356,7 @@ void RemoveFile(const std::string& Path) {
     if (RebootForFileKill(Path) && n >= 1) {
         steps.run("Removing DLL Count", [&] {
             vlt::Trace("Removing DLL Count for " + Path);
+            RememberCount(Path);
             Registry().DeleteValue(Path, kSharedDLLsKey, Qz_Registry::HKEY_LOCAL_MACHINE);
         });
     }
@@ -346,6 +371,7 @@ bool RebootForFileKill(const std::string& Path) {
         return false;
     }
     vlt::State().RestartNeeded = true;
+    vlt::State().RestartChanges.push_back({Path, "", false});
     UpdateActionLog(Path, 7, "");
     return true;
 }

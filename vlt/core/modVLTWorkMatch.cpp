@@ -11,7 +11,9 @@
 #include "platform/automation/Errors.h"
 #include "platform/automation/Format.h"
 #include "platform/automation/Text.h"
+#include "platform/automation/VersionText.h"
 #include "platform/dialogs/Clock.h"
+#include "platform/win32/FileIdentity.h"
 #include "platform/win32/Paths.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/TraceScope.h"
@@ -25,6 +27,8 @@ namespace {
 
 namespace props = modVLTProperties;
 using automation::Variant;
+// Versions are ordered part by part by number (10.0 is newer than 5.0); equality stays exact.
+using automation::VersionIsNewer;
 
 constexpr std::int64_t kTenMinutes = 600;
 
@@ -50,6 +54,12 @@ bool InSystemFolder(const std::string& folder) {
            automation::UCase(QzBase::LastSlash(vlt::Sys1().SystemDir()));
 }
 
+// Image types of two copies that no program of the other kind can load; a file that is no
+// image ("") goes with any.
+bool ForDifferentProcessors(const std::string& a, const std::string& b) {
+    return !a.empty() && !b.empty() && a != b;
+}
+
 // Host files compared block by block: a copy is only "the same" when every byte is.
 bool SameContent(const std::filesystem::path& a, const std::filesystem::path& b) {
     std::ifstream left(a, std::ios::binary);
@@ -73,10 +83,49 @@ bool SameContent(const std::filesystem::path& a, const std::filesystem::path& b)
     }
 }
 
+// The folders of a group's distinct copies: one host file reached by several paths (a folder
+// link inside the drive) is one copy. Of its paths the group shows the one in the system
+// folder, when one is there (so the repair knows the file lies there already), else the first
+// listed; the others are only traced.
+std::vector<std::string> DistinctCopies(const std::string& name,
+                                        std::span<const std::string> folders) {
+    std::vector<std::string> kept;
+    std::vector<std::optional<win32::FileIdentity>> ids;
+    for (const std::string& folder : folders) {
+        const auto id = win32::FileIdentityOf(folder + name);
+        const auto same = id ? std::find(ids.begin(), ids.end(), id) : ids.end();
+        if (same == ids.end()) {
+            kept.push_back(folder);
+            ids.push_back(id);
+            continue;
+        }
+        std::string& shown = kept[static_cast<std::size_t>(same - ids.begin())];
+        vlt::Trace(folder + name + " is the same file as " + shown + name);
+        if (InSystemFolder(folder) && !InSystemFolder(shown)) {
+            shown = folder;
+        }
+    }
+    return kept;
+}
+
+// What the comparison of one group's copies found.
+struct GroupMatch {
+    // The recommended path; "" when no copy may be recommended (stoppedAt says why), "?" when
+    // version information is missing.
+    std::string recommended;
+    bool differs = false;
+    // The verdict that ended the comparison without a recommendation (CompanyMismatch or
+    // ProcessorMismatch).
+    std::optional<Verdict> stoppedAt;
+    // Some copy got VersionMissing: it was never compared with the others, so a later copy may
+    // be recommended over it without anything known of their order.
+    bool versionMissing = false;
+};
+
 // What automatic mode does with a flagged group: the reason it is left alone, or nothing
 // when the matching recommended a copy it may spread.
 std::optional<std::string> WhyNotRepaired(bool allDups, bool smart, bool showRecommended,
-                                          const std::string& recommended) {
+                                          const GroupMatch& match) {
     if (allDups) {
         return "the copies were not compared";
     }
@@ -86,11 +135,17 @@ std::optional<std::string> WhyNotRepaired(bool allDups, bool smart, bool showRec
     if (!showRecommended) {
         return "copies differ and no copy is recommended (recommendations are off)";
     }
-    if (recommended.empty()) {
+    if (match.recommended.empty() && match.stoppedAt == ProcessorMismatch) {
+        return "the copies are for different processors and no copy is recommended";
+    }
+    if (match.recommended.empty()) {
         return "company names differ and no copy is recommended";
     }
-    if (recommended == "?") {
+    if (match.recommended == "?") {
         return "version information is missing and no copy is recommended";
+    }
+    if (match.versionMissing) {
+        return "a copy has no version information, so it was never compared with the others";
     }
     return std::nullopt;
 }
@@ -101,16 +156,16 @@ class Matcher {
     Matcher()
         : mask_(props::CompareFields()),
           allDups_(props::AllDups()),
-          auto_(props::Auto()),
+          auto_(props::AutomaticMode()),
           smart_(props::SmartCheck()),
           showRecommended_(props::ShowRecommended()) {}
 
     void ProcessGroup(const std::string& name, std::span<const std::string> folders);
 
   private:
-    std::string Match(const std::string& name, std::span<const std::string> folders, bool& differs);
+    GroupMatch Match(const std::string& name, std::span<const std::string> folders);
     void AddToTree(const std::string& name, std::span<const std::string> folders,
-                   const std::string& recommended);
+                   const GroupMatch& match);
 
     std::int32_t mask_;
     bool allDups_;
@@ -119,68 +174,82 @@ class Matcher {
     bool showRecommended_;
 };
 
-std::string Matcher::Match(const std::string& name, std::span<const std::string> folders,
-                           bool& differs) {
-    std::string recommended;
+GroupMatch Matcher::Match(const std::string& name, std::span<const std::string> folders) {
+    GroupMatch match;
     FileProps R;
+    // The image type of the images seen so far: a copy that is no image goes with any, so the
+    // recommended copy alone would not tell a later copy for another processor.
+    std::string groupImage;
     for (std::size_t j = 0; j < folders.size(); ++j) {
         dialogs::DoEvents();
         const FileProps C = GetFileProps(folders[j] + name);
         if (j == 0) {
             R = C;
             if (smart_) {
-                recommended = folders[0] + name;
+                match.recommended = folders[0] + name;
             }
         } else if (smart_) {
             Verdict verdict = KeepRecommended;
-            if (CheckProblem(R, C, verdict, folders[0], folders[j])) {
-                differs = true;
+            FileProps against = R;
+            if (against[kImageType].empty()) {
+                against[kImageType] = groupImage;
+            }
+            if (CheckProblem(against, C, verdict, folders[0], folders[j])) {
+                match.differs = true;
             }
             if (showRecommended_) {
-                if (verdict == CompanyMismatch) {
-                    recommended.clear();
+                if (verdict == CompanyMismatch || verdict == ProcessorMismatch) {
+                    match.recommended.clear();
+                    match.stoppedAt = verdict;
                     break;
                 }
                 if (verdict == TakeCandidate) {
                     R = C;
-                    recommended = folders[j] + name;
+                    match.recommended = folders[j] + name;
                 } else if (verdict == VersionMissing) {
-                    recommended = "?";
+                    match.recommended = "?";
+                    match.versionMissing = true;
                 }
             }
         } else if (FieldsDiffer(R, C, mask_)) {
-            differs = true;
+            match.differs = true;
         }
-        if (!showRecommended_ && differs) {
+        if (groupImage.empty()) {
+            groupImage = C[kImageType];
+        }
+        if (!showRecommended_ && match.differs) {
             break;
         }
     }
-    return recommended;
+    return match;
 }
 
-void Matcher::ProcessGroup(const std::string& name, std::span<const std::string> folders) {
+void Matcher::ProcessGroup(const std::string& name, std::span<const std::string> listed) {
     vlt::frmStandBy().SetScanItem("Matching Duplicates: " + name);
-    bool differs = false;
-    std::string recommended;
+    const std::vector<std::string> distinct =
+        listed.size() > 1 ? DistinctCopies(name, listed) : std::vector<std::string>{};
+    const std::span<const std::string> folders = listed.size() > 1 ? distinct : listed;
+    GroupMatch match;
     if (!allDups_) {
-        recommended = Match(name, folders, differs);
-        vlt::State().RecommendedList += "|" + recommended + "|";
+        match = Match(name, folders);
+        vlt::State().RecommendedList += "|" + match.recommended + "|";
     }
-    if (showRecommended_ && differs && (recommended.empty() || recommended == "?")) {
+    const std::string& recommended = match.recommended;
+    if (showRecommended_ && match.differs && (recommended.empty() || recommended == "?")) {
         std::string lastMatched;
         std::string current;
         if (FilesSame(folders, name, lastMatched, current)) {
-            differs = false;
+            match.differs = false;
         }
     }
-    if (!(differs || allDups_) || folders.size() < 2) {
+    if (!(match.differs || allDups_) || folders.size() < 2) {
         return;
     }
     if (!auto_) {
-        AddToTree(name, folders, recommended);
+        AddToTree(name, folders, match);
         return;
     }
-    if (const auto why = WhyNotRepaired(allDups_, smart_, showRecommended_, recommended)) {
+    if (const auto why = WhyNotRepaired(allDups_, smart_, showRecommended_, match)) {
         vlt::Trace("Not repaired: " + name + ", " + *why);
         UpdateActionLog(name, 1, name + ": not repaired, " + *why);
         return;
@@ -191,8 +260,9 @@ void Matcher::ProcessGroup(const std::string& name, std::span<const std::string>
 // Without a comparison (all duplicates shown) there is no recommendation and nothing to say
 // about company names: such a group is marked as having no recommendation, without a note.
 void Matcher::AddToTree(const std::string& name, std::span<const std::string> folders,
-                        const std::string& recommended) {
+                        const GroupMatch& match) {
     vlt::ReviewWindow& review = vlt::frmDupSys();
+    const std::string& recommended = match.recommended;
     const bool hasPath = !recommended.empty() && recommended != "?";
     const auto image = [this](int picture) { return showRecommended_ ? picture : 0; };
     review.AddGroup(name, image(hasPath ? kImageHasRecommendation : kImageNoRecommendation));
@@ -204,7 +274,9 @@ void Matcher::AddToTree(const std::string& name, std::span<const std::string> fo
         review.AddCopy(name, path, image(picture));
     }
     if (showRecommended_ && !allDups_ && !hasPath) {
-        const char* note = recommended.empty() ? kCompanyNote : kVersionNote;
+        const char* note = recommended == "?"                     ? kVersionNote
+                           : match.stoppedAt == ProcessorMismatch ? kProcessorNote
+                                                                  : kCompanyNote;
         review.AddNote(name, name + " * " + " " + note, note, kImageNoRecommendation);
     }
 }
@@ -255,6 +327,10 @@ bool CheckProblem(const FileProps& R, const FileProps& C, Verdict& verdict,
         verdict = CompanyMismatch;
         return true;
     }
+    if (ForDifferentProcessors(R[kImageType], C[kImageType])) {
+        verdict = ProcessorMismatch;
+        return true;
+    }
     const std::string& rFile = R[kFileVersion];
     const std::string& cFile = C[kFileVersion];
     const std::string& rProduct = R[kProductVersion];
@@ -271,8 +347,9 @@ bool CheckProblem(const FileProps& R, const FileProps& C, Verdict& verdict,
     }
     if (versionMissing) {
         verdict = VersionMissing;
-    } else if ((rFile > cFile && rProduct > cProduct) || (rFile == cFile && rProduct > cProduct) ||
-               (rFile > cFile && rProduct == cProduct)) {
+    } else if ((VersionIsNewer(rFile, cFile) && VersionIsNewer(rProduct, cProduct)) ||
+               (rFile == cFile && VersionIsNewer(rProduct, cProduct)) ||
+               (VersionIsNewer(rFile, cFile) && rProduct == cProduct)) {
         verdict = KeepRecommended;
     } else {
         const std::int64_t rModified = SecondsOf(R[kModified]);
@@ -291,7 +368,7 @@ bool CheckProblem(const FileProps& R, const FileProps& C, Verdict& verdict,
 
 bool FieldsDiffer(FileProps& R, const FileProps& C, std::int32_t mask) {
     vlt::TraceScope trace("modVLTWork.FieldsDiffer");
-    for (int k = 0; k < static_cast<int>(C.size()); ++k) {
+    for (int k = 0; k < kComparedFields; ++k) {
         const bool takesPart = k == 0 || ((mask >> (k - 1)) & 1) != 0;
         bool differs = takesPart && C[k] != R[k];
         if (differs && k == kCreated) {
@@ -326,6 +403,7 @@ FileProps GetFileProps(const std::string& path) {
     props[kModified] = dateText(modified);
     props[kAccessed] = dateText(accessed);
     props[kSize] = automation::CStr(Variant(size));
+    props[kImageType] = file.GetImageType(path);
     file.GetFileProperties(path, &props[kCompanyName], &props[kFileDescription],
                            &props[kInternalName], &props[kLegalCopyright], &props[kProductName],
                            &props[kOriginalFileName], &props[kProductVersion],

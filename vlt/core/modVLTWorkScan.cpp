@@ -3,14 +3,13 @@
 #include <vector>
 
 #include "controls/file/QzFile.h"
-#include "controls/registry/QzRegistry.h"
 #include "controls/sysinfo/QzSystemInfo.h"
 #include "platform/automation/Variant.h"
 #include "platform/dialogs/Clock.h"
+#include "platform/dialogs/Dialogs.h"
 #include "platform/win32/FileAttributes.h"
+#include "platform/win32/FileIdentity.h"
 #include "platform/win32/FindFiles.h"
-#include "platform/win32/HostFiles.h"
-#include "platform/win32/Paths.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
@@ -25,25 +24,12 @@ namespace props = modVLTProperties;
 
 constexpr std::string_view kSubfolderMark = "  ***";
 
-// A folder as the host knows it, so that a folder reached a second time through a link is
-// recognised.
-using FolderId = std::pair<std::uint64_t, std::uint64_t>;
-
-std::optional<FolderId> IdOf(const std::string& folder) {
-    const auto host = win32::HostPathOf(folder);
-    win32::host::FileStat st;
-    if (!host || win32::host::Stat(*host, st) != 0) {
-        return std::nullopt;
-    }
-    return FolderId{st.device, st.inode};
-}
-
 // The subfolder walk of GetAllSubPaths. A link inside a drive may lead back to a folder
 // above it; walking it again would add the same folders under ever longer names until the
 // path length gives out, with the scan hanging on it. Each folder is walked once.
-void WalkSubPaths(const std::string& Path, std::set<FolderId>& walked) {
+void WalkSubPaths(const std::string& Path, std::set<win32::FileIdentity>& walked) {
     vlt::TraceScope trace("modVLTWork.GetAllSubPaths");
-    if (const auto id = IdOf(Path)) {
+    if (const auto id = win32::FileIdentityOf(Path)) {
         if (!walked.insert(*id).second) {
             vlt::Trace("Already walked: " + Path);
             return;
@@ -81,7 +67,7 @@ void WalkSubPaths(const std::string& Path, std::set<FolderId>& walked) {
 void StartScan() {
     vlt::TraceScope trace("modVLTWork.StartScan");
     vlt::VltState& state = vlt::State();
-    if (props::Auto()) {
+    if (props::AutomaticMode()) {
         props::AllDups(false);
     }
     vlt::Trace("");
@@ -91,8 +77,7 @@ void StartScan() {
     progress.Show();
     SetFilter();
     SetPaths();
-    SetExclusions();
-    if (progress.Canceled()) {
+    if (!SetExclusions() || progress.Canceled()) {
         state.ScanSucceeded = false;
         progress.Unload();
         return;
@@ -102,7 +87,7 @@ void StartScan() {
     file.SetIncludeSubDirectories(true);
     if (file.LoadFileListing(true)) {
         LoadDups();
-        if (props::Auto()) {
+        if (props::AutomaticMode()) {
             modVLTFinalize::DoActionReport();
         } else {
             vlt::frmDupSys().Show();
@@ -149,13 +134,18 @@ void SetPaths() {
     vlt::QzFile1().SetPaths(paths);
 }
 
-void SetExclusions() {
+bool SetExclusions() {
     vlt::TraceScope trace("modVLTWork.SetExclusions");
-    Qz_Registry::QzRegistry& registry = vlt::QzRegistry1();
-    const automation::Variant values = registry.GetAllValues(registry.RegKey() + "\\Exclusions");
-    const auto* names = values.get_if<automation::StringArray>();
-    if (names == nullptr) {
-        return;
+    // QzFile keeps its list until told otherwise: a folder taken off the stored list, or any
+    // other change since the last scan, must count now.
+    vlt::QzFile1().ClearExclusionPaths();
+    const auto names = props::Exclusions();
+    if (!names) {
+        dialogs::MsgBox(
+            "The list of excluded folders cannot be read from the registry, so the scan could "
+            "reach folders you excluded.\r\nNothing was scanned.",
+            dialogs::vbExclamation | dialogs::vbOKOnly, std::string("Exclusions not read"));
+        return false;
     }
     for (std::string entry : *names) {
         dialogs::DoEvents();
@@ -164,14 +154,15 @@ void SetExclusions() {
             GetAllSubPaths(entry);
         }
         if (vlt::frmStandBy().Canceled()) {
-            return;
+            return true;
         }
         vlt::QzFile1().AddExclusionPath(entry);
     }
+    return true;
 }
 
 void GetAllSubPaths(const std::string& Path) {
-    std::set<FolderId> walked;
+    std::set<win32::FileIdentity> walked;
     WalkSubPaths(Path, walked);
 }
 

@@ -102,6 +102,15 @@ bool MachineFile(const std::string& path) {
            (attributes & win32::FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+// An older backup kept aside is "{name}.backup.{n}"; its original path is that of
+// "{name}.backup".
+std::string WithoutOlderNumber(const std::string& name) {
+    const std::size_t point = name.rfind('.');
+    const bool numbered = point != std::string::npos && point + 1 < name.size() &&
+                          name.find_first_not_of("0123456789", point + 1) == std::string::npos;
+    return numbered ? name.substr(0, point) : name;
+}
+
 std::string FolderOf(const std::string& path) {
     return path.substr(0, path.rfind('\\') + 1);
 }
@@ -143,9 +152,10 @@ void frmRestoreBackups::ShowModal() {
     window.Unload();
 }
 
-std::string frmRestoreBackups::OriginalPath(const std::string& name,
+std::string frmRestoreBackups::OriginalPath(const std::string& backupName,
                                             const std::function<bool(const std::string&)>& isFolder,
                                             const std::function<bool(const std::string&)>& isFile) {
+    const std::string name = WithoutOlderNumber(backupName);
     // Only "X~~" followed by something and ".backup" is a name this program makes.
     const bool isBackupName =
         name.size() > 3 + kBackupExtension.size() &&
@@ -191,7 +201,8 @@ void frmRestoreBackups::Form_Load() {
     // The stored folder ends in "\", but the default (the program's folder) does not.
     folder_ = QzBase::LastSlash(modVLTProperties::BackupPath());
     lbFolder->setText(QString::fromStdString("Backups in " + folder_));
-    const auto found = win32::FindFiles(folder_ + "*.backup", 0);
+    // "*.backup" and the older backups kept aside as "*.backup.1", ".2", ...
+    const auto found = win32::FindFiles(folder_ + "*.backup*", 0);
     if (!found) {
         vlt::Trace("No backup folder to list: " + folder_);
     }

@@ -1,5 +1,6 @@
 // frmRestoreBackups: lists the backups the program made before it replaced or removed system
-// files (the "*.backup" files of the backup folder), each under the path it will be put back
+// files (the "*.backup" files of the backup folder, and the older ones kept aside as
+// "*.backup.1", ".2", ...), each under the path it will be put back
 // at, and schedules the chosen ones to be moved back over their originals at the next start of
 // Windows. Closing the window offers the restart when something was scheduled.
 //
@@ -29,7 +30,8 @@ class frmRestoreBackups : public forms::Form {
     static void ShowModal();
 
     // The path the backup file `name` (without its folder) is restored to, or "" for a name
-    // this program never makes. Of the readings of its "~" characters, the first in this order
+    // this program never makes. An older backup kept aside ("{name}.backup.2") goes back to
+    // the path of "{name}.backup". Of the readings of its "~" characters, the first in this order
     // wins: the file itself exists; its folder exists and every "~" it keeps inside a name
     // belongs to a folder that exists or to a short name such as MSVBVM~1.DLL; the reading with
     // every "~" a separator (whose folder may then not exist: the window says so). Within one

@@ -6,7 +6,6 @@
 #include <memory>
 #include <vector>
 
-#include "controls/registry/QzRegistry.h"
 #include "platform/automation/Errors.h"
 #include "platform/automation/Variant.h"
 #include "platform/dialogs/App.h"
@@ -314,12 +313,16 @@ void frmVelto::Form_Load() {
         });
     }
     steps.run("Setting Exclusion List", [&] {
-        Qz_Registry::QzRegistry& registry = vlt::QzRegistry1();
-        const automation::Variant names = registry.GetAllValues(registry.RegKey() + "\\Exclusions");
-        if (const auto* list = names.get_if<automation::StringArray>()) {
-            for (const std::string& name : list->Items()) {
-                List1->addItem(QString::fromStdString(name));
-            }
+        const auto names = modVLTProperties::Exclusions();
+        ExclusionsUnread = !names;
+        if (ExclusionsUnread) {
+            dialogs::MsgBox(
+                "The list of excluded folders cannot be read from the registry.\r\nIt is "
+                "left as it is stored, and changes to it in this window are not saved.",
+                dialogs::vbExclamation | dialogs::vbOKOnly, std::string("Exclusions not read"));
+        }
+        for (const std::string& name : names.value_or(std::vector<std::string>{})) {
+            List1->addItem(QString::fromStdString(name));
         }
         ShowNoteWhenMarked();
     });
@@ -473,7 +476,7 @@ void frmVelto::ckComp_Click(int Index) {
 
 void frmVelto::optAllDuplicate_Click(int /*Index*/) {
     vlt::TraceScope trace("frmVelto.optAllDuplicate_Click");
-    if (modVLTProperties::Auto()) {
+    if (modVLTProperties::AutomaticMode()) {
         optAllDuplicate[1]->setChecked(true);
     }
     const bool all = optAllDuplicate[0]->isChecked();

@@ -76,6 +76,8 @@ class frmVelto : public forms::Form, public vlt::MainWindow {
     void List1_Click();
     void cmdRemoveExclusion_Click();
     // Stores the exclusion list: the key is emptied and every line written again, in order.
+    // Never when the stored list could not be read in full (ExclusionsUnread): writing the
+    // lines shown would lose the entries that were not.
     void SaveExclusions();
     // Starts a scan with the current choices; the window unloads when the scan succeeded.
     void DoTheScan();
@@ -98,6 +100,8 @@ class frmVelto : public forms::Form, public vlt::MainWindow {
 
     // Guards ckComp_Click against the click it causes itself.
     bool InCompClick = false;
+    // The stored exclusions could not be read in full when the window loaded.
+    bool ExclusionsUnread = false;
 
     // --- Controls ---
     QMenuBar* MenuBar;

@@ -104,6 +104,10 @@ void frmVelto::ShowNoteWhenMarked() {
 
 void frmVelto::SaveExclusions() {
     vlt::TraceScope trace("frmVelto.SaveExclusions");
+    if (ExclusionsUnread) {
+        vlt::Trace("Exclusions not saved: the stored list was not read in full");
+        return;
+    }
     Qz_Registry::QzRegistry& registry = vlt::QzRegistry1();
     const std::string key = registry.RegKey() + "\\Exclusions";
     registry.DeleteKey(key);

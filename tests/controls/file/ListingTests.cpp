@@ -65,6 +65,8 @@ TEST(ExclusionList, AddedUpperCasedBetweenBarsAndRemovedOnceEach) {
         }
         EXPECT_EQ(list::ExclusionList(), c.text) << c.what;
     }
+    list::ClearExclusionPaths();
+    EXPECT_EQ(list::ExclusionList(), "");
     list::ResetForTesting();
 }
 

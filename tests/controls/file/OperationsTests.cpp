@@ -117,6 +117,45 @@ TEST_F(FileTest, MoveOnRestartIsCarriedOutAtTheNextStart) {
     }
 }
 
+TEST_F(FileTest, CancelMoveOnRestartTakesBackTheLatestMatchingMoveOnly) {
+    testsupport::SeedRegistry(machine);
+    using Move = std::pair<std::string, std::string>;
+    for (const auto platform : {machine::Platform::Win9x, machine::Platform::NT}) {
+        SCOPED_TRACE(platform == machine::Platform::NT ? "NT" : "9x");
+        machine.Platform(platform);
+        const bool nt = platform == machine::Platform::NT;
+        const auto waiting = [&] {
+            std::vector<Move> moves;
+            if (nt) {
+                const auto list = win32::ReadPendingRenames();
+                for (const auto& entry : list ? *list : std::vector<win32::PendingRename>{}) {
+                    moves.emplace_back(entry.source, entry.target.value_or(""));
+                }
+            } else {
+                for (const auto& line :
+                     win32::ParseWininitRenames(machine.Read("C:\\WINDOWS\\wininit.ini")).renames) {
+                    moves.emplace_back(line.source, line.target.value_or(""));
+                }
+            }
+            return moves;
+        };
+        machine.Folder("C:\\WINDOWS\\SYSTEM");
+        file.MoveOnRestart("C:\\TEMP\\B.TMP", "");  // another program's, the same as ours
+        file.MoveOnRestart("C:\\TEMP\\NEW.DLL", "C:\\WINDOWS\\SYSTEM\\A.DLL");
+        file.MoveOnRestart("C:\\TEMP\\B.TMP", "");
+        file.MoveOnRestart("C:\\TEMP\\C.TMP", "");
+        EXPECT_TRUE(file.CancelMoveOnRestart("C:\\TEMP\\B.TMP", ""));
+        EXPECT_TRUE(file.CancelMoveOnRestart("c:\\temp\\new.dll", "C:\\WINDOWS\\system\\A.DLL"));
+        EXPECT_FALSE(file.CancelMoveOnRestart("C:\\TEMP\\NEW.DLL", "C:\\WINDOWS\\SYSTEM\\A.DLL"));
+        EXPECT_FALSE(file.CancelMoveOnRestart("C:\\TEMP\\C.TMP", "C:\\C.DLL"));
+        EXPECT_EQ(waiting(), (std::vector<Move>{{"C:\\TEMP\\B.TMP", ""}, {"C:\\TEMP\\C.TMP", ""}}));
+        EXPECT_TRUE(file.CancelMoveOnRestart("C:\\TEMP\\C.TMP", ""));
+        EXPECT_TRUE(file.CancelMoveOnRestart("C:\\TEMP\\B.TMP", ""));
+        EXPECT_TRUE(waiting().empty());
+        EXPECT_FALSE(file.CancelMoveOnRestart("C:\\TEMP\\B.TMP", ""));
+    }
+}
+
 TEST_F(FileTest, MoveOnRestartOnNTGoesToTheSystemList) {
     machine.Platform(machine::Platform::NT);
     testsupport::SeedRegistry(machine);

@@ -133,6 +133,26 @@ TEST_F(FileTest, GetFileDatesOfAFileLargerThan2GB) {
     EXPECT_EQ(size, 3221225472.0);
 }
 
+TEST_F(FileTest, GetImageTypeNamesTheFormatAndTheProcessor) {
+    const auto image = [](imagewriter::Format format) {
+        const auto bytes =
+            imagewriter::BuildImage(imagewriter::VersionImage(VersionInfo{}, format)).bytes;
+        return std::string(bytes.begin(), bytes.end());
+    };
+    machine.File("C:\\X86.DLL", image(imagewriter::Format::Pe32))
+        .File("C:\\X64.DLL", image(imagewriter::Format::Pe32Plus))
+        .File("C:\\OLD.DRV", image(imagewriter::Format::Ne))
+        .File("C:\\DEV.VXD", image(imagewriter::Format::Le))
+        .File("C:\\TEXT.DLL", "text");
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\X86.DLL", "PE 014C"}, {"C:\\X64.DLL", "PE 8664"}, {"C:\\OLD.DRV", "NE"},
+        {"C:\\DEV.VXD", "LE"},      {"C:\\TEXT.DLL", ""},       {"C:\\MISSING.DLL", ""},
+    };
+    for (const auto& [path, type] : cases) {
+        EXPECT_EQ(file.GetImageType(path), type) << path;
+    }
+}
+
 TEST_F(FileTest, FileAttributesIsTheAttributeWordOrMinusOne) {
     SKIP_WITHOUT_XATTRS();
     machine.File("C:\\RH.DLL").Attributes("C:\\RH.DLL", 1 | 2).File("C:\\PLAIN.DLL");

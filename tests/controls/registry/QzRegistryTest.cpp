@@ -281,10 +281,36 @@ TEST_F(QzRegistryTest, GetAllValues) {
     reg_.SaveRegSetting("C:\\TEMP", Variant(""));
     reg_.SaveRegSetting("Full", Variant(ByteArray(std::vector<std::uint8_t>(4000, 1))));
     EXPECT_EQ(reg_.GetAllValues(), Variant(StringArray({"", "C:\\TEMP", "Full"})));
-    // The first value whose data does not fit the buffer ends the list.
+    // Data over 4000 bytes used to end the list silently (every later exclusion was lost);
+    // the value is read again with room for it.
     reg_.SaveRegSetting("Over", Variant(ByteArray(std::vector<std::uint8_t>(4001, 1))));
     reg_.SaveRegSetting("After", Variant("x"));
-    EXPECT_EQ(reg_.GetAllValues(), Variant(StringArray({"", "C:\\TEMP", "Full"})));
+    EXPECT_EQ(reg_.GetAllValues(), Variant(StringArray({"", "C:\\TEMP", "Full", "Over", "After"})));
+    EXPECT_EQ(reg_.RegErr(), 0);
+}
+
+TEST_F(QzRegistryTest, LongNamesDoNotEndTheEnumeration) {
+    // 255 characters of UTF-8 take more than 255 bytes; an exclusion with its "  ***" mark
+    // can be longer still. Every name after them is listed too.
+    std::string accented = "C:\\";
+    for (int i = 0; i < 250; ++i) {
+        accented += "\xC3\xA9";  // é
+    }
+    const std::string marked = "C:\\" + std::string(300, 'L') + "  ***";
+    const std::vector<std::string> names = {"C:\\A", accented, marked, "C:\\Z"};
+    const std::string key = "Software\\Korvane\\Velto\\Exclusions";
+    for (const std::string& name : names) {
+        reg_.SaveRegSetting(name, Variant(""), key);
+    }
+    EXPECT_EQ(reg_.GetAllValues(key), Variant(StringArray(names)));
+    EXPECT_EQ(reg_.RegErr(), 0);
+    // Key names are at most 255 characters; in UTF-8 that is more than 255 bytes.
+    const std::vector<std::string> subkeys = {"A", accented.substr(3), "Z"};
+    for (const std::string& subkey : subkeys) {
+        reg_.SaveRegSetting("", Variant(""), key + "\\" + subkey);
+    }
+    EXPECT_EQ(reg_.GetAllKeys(key), Variant(StringArray(subkeys)));
+    EXPECT_EQ(reg_.RegErr(), 0);
 }
 
 TEST_F(QzRegistryTest, GetEXTCommandLine) {

@@ -135,3 +135,52 @@ TEST_F(VersionApi, UnreadableFileGivesAccessDenied) {
 }
 
 }  // namespace
+
+namespace {
+
+// The image kind that tells copies for different processors apart, read through the machine.
+TEST(ImageMachine, FormatAndProcessorOfEachKindOfFile) {
+    testsupport::MachineBuilder machine;
+    const auto image = [](Format format) {
+        const auto built = imagewriter::BuildImage(imagewriter::VersionImage(Info(), format));
+        return Bytes(built.bytes);
+    };
+    const auto pe = imagewriter::BuildImage(imagewriter::VersionImage(Info()));
+    machine.File("C:\\A\\PE32.DLL", image(Format::Pe32))
+        .File("C:\\A\\PE64.DLL", image(Format::Pe32Plus))
+        .File("C:\\A\\NE.DLL", image(Format::Ne))
+        .File("C:\\A\\LE.VXD", image(Format::Le))
+        .File("C:\\A\\TEXT.DLL", "not an image")
+        .File("C:\\A\\SHORT.DLL",
+              Bytes(imagewriter::Corrupt(pe, imagewriter::Corruption::TruncatedDosHeader)))
+        .File("C:\\A\\LX.DLL", [&] {
+            std::string lx = Bytes(pe.bytes);
+            lx[pe.layout.newHeader] = 'L';
+            lx[pe.layout.newHeader + 1] = 'X';
+            return lx;
+        }());
+    using win32::ImageFormat;
+    const struct {
+        const char* path;
+        win32::ImageMachine expected;
+    } cases[] = {
+        {"C:\\A\\PE32.DLL", {ImageFormat::PE, 0x014C}},
+        {"C:\\A\\PE64.DLL", {ImageFormat::PE, 0x8664}},
+        {"C:\\A\\NE.DLL", {ImageFormat::NE, 0}},
+        {"C:\\A\\LE.VXD", {ImageFormat::LE, 0}},
+        {"C:\\A\\TEXT.DLL", {}},
+        {"C:\\A\\SHORT.DLL", {}},
+        {"C:\\A\\LX.DLL", {}},
+    };
+    for (const auto& c : cases) {
+        const auto found = win32::GetImageMachine(c.path);
+        ASSERT_TRUE(found) << c.path;
+        EXPECT_EQ(*found, c.expected) << c.path;
+    }
+    EXPECT_FALSE(win32::GetImageMachine("C:\\A\\MISSING.DLL"));
+    EXPECT_EQ(win32::GetLastError(), win32::ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(win32::GetImageMachine("C:\\A")) << "a folder cannot be read as a file";
+    EXPECT_EQ(win32::GetLastError(), win32::ERROR_ACCESS_DENIED);
+}
+
+}  // namespace

@@ -343,4 +343,39 @@ TEST_F(ActionReportRun, AReportThatCannotBeWrittenIsNeitherOfferedNorShown) {
     EXPECT_NE(Settings().find("LastScanDateTime"), std::string::npos);
 }
 
+TEST_F(ActionReportRun, AnAbortInTheMiddleOfTheListTakesBackWhatTheRunScheduled) {
+    // The program used to end with the first entries' restart lines and counts in place, and
+    // the next start carried them out without any report.
+    const std::string counts =
+        "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+    testsupport::SeedRegistry(
+        machine, "REGEDIT4\r\n\r\n[" + counts + "]\r\n\"C:\\\\A\\\\X.DLL\"=dword:00000002\r\n");
+    const std::string foreign = "[Rename]\r\nNUL=C:\\OTHER.DLL\r\n";
+    machine.File("C:\\WINDOWS\\wininit.ini", foreign).File("C:\\WINDOWS\\SYSTEM\\X.DLL", "s");
+    Load();
+    modVLTProperties::Backup(false);
+    modVLTWork::DeleteFile("C:\\A\\X.DLL");
+    modVLTWork::AddNow("1", "C:\\B\\X.DLL", "C:\\WINDOWS\\SYSTEM\\X.DLL");
+    modVLTWork::DeleteFile("C:\\B\\X.DLL");
+    progress->onItem = [](const std::string& item) {
+        if (item == "Deleting C:\\B\\X.DLL") {
+            automation::Raise(automation::DeviceIOError, "test");
+        }
+    };
+    dialogs->AnswerMsgBox(dialogs::vbAbort);
+    EXPECT_THROW(Run(), vlt::ProgramAborted);
+    EXPECT_EQ(State().NextAction, 2) << "two entries were scheduled before the Abort";
+    EXPECT_EQ(machine.Read("C:\\WINDOWS\\wininit.ini"), foreign) << "another program's line stays";
+    EXPECT_TRUE(TempReports().empty()) << "the copy's temporary file is gone";
+    const std::string left = testsupport::RegistryText(machine, counts);
+    EXPECT_NE(left.find("\"C:\\\\A\\\\X.DLL\"=dword:00000002"), std::string::npos) << left;
+    EXPECT_EQ(left.find("SYSTEM"), std::string::npos) << left;
+    EXPECT_FALSE(State().RestartNeeded);
+    EXPECT_EQ(Titles().back(), "Changes taken back");
+    EXPECT_EQ(dialogs->MsgBoxes().back().prompt,
+              "The run ended before its report was written, so the changes it had scheduled for "
+              "the next start of Windows (2) were taken back: nothing will change at the "
+              "restart.");
+}
+
 }  // namespace

@@ -271,6 +271,62 @@ TEST_F(ActionList, CopyToSystemDirMovesIntoTheSystemFolderAndDeletesTheRest) {
     EXPECT_EQ(last - first + 1, 2);
 }
 
+TEST_F(ActionList, AFileReachedByTwoPathsIsNeitherDeletedNorOverwrittenByEither) {
+    modVLTProperties::Backup(false);
+    machine.Symlink("C:\\SYSLINK", machine.HostPath("C:\\WINDOWS\\SYSTEM"))
+        .Symlink("C:\\ALIAS", machine.HostPath("C:\\A"));
+    const Strings folders = {"C:\\A\\", "C:\\ALIAS\\", "C:\\B\\", "C:\\SYSLINK\\",
+                             "C:\\WINDOWS\\SYSTEM\\"};
+    std::int32_t first = 0;
+    std::int32_t last = 0;
+    modVLTWork::CopyAround("C:\\A\\X.DLL", folders, first, last);
+    EXPECT_EQ(Live(), (std::vector<ActionEntry>{
+                          {"1", "C:\\A\\X.DLL", "C:\\B\\X.DLL"},
+                          {"1", "C:\\A\\X.DLL", "C:\\SYSLINK\\X.DLL"},
+                      }))
+        << "the system folder's file once, under its first path";
+
+    // The copy moved into the system folder is not deleted again under the link's path, and
+    // neither is the moved copy under its other path.
+    State().ActionCount = 0;
+    modVLTWork::CopyToSystemDir("C:\\A\\X.DLL", folders, first, last);
+    EXPECT_EQ(Live(), (std::vector<ActionEntry>{
+                          {"1", "C:\\A\\X.DLL", "C:\\WINDOWS\\SYSTEM\\X.DLL"},
+                          {"2", "C:\\A\\X.DLL", ""},
+                          {"2", "C:\\B\\X.DLL", ""},
+                      }));
+    // A recommended copy named through the link lies in the system folder already.
+    State().ActionCount = 0;
+    modVLTWork::CopyToSystemDir("C:\\SYSLINK\\X.DLL", folders, first, last);
+    EXPECT_EQ(Live(),
+              (std::vector<ActionEntry>{{"2", "C:\\A\\X.DLL", ""}, {"2", "C:\\B\\X.DLL", ""}}));
+
+    // The last look before the restart is told: entries that would delete or overwrite the
+    // kept file under another path (or copy a file onto itself) are refused and logged.
+    State().ActionCount = 0;
+    State().NextAction = 0;
+    State().QueuingKeeps = "C:\\WINDOWS\\SYSTEM\\X.DLL";
+    modVLTWork::AddNow("2", "C:\\SYSLINK\\X.DLL", "");
+    modVLTWork::AddNow("1", "C:\\A\\X.DLL", "C:\\SYSLINK\\X.DLL");
+    State().QueuingKeeps.clear();
+    modVLTWork::AddNow("1", "C:\\A\\X.DLL", "C:\\ALIAS\\X.DLL");
+    while (modVLTWork::DoNextAction()) {
+    }
+    EXPECT_FALSE(State().RestartNeeded);
+    EXPECT_FALSE(machine.Exists("C:\\WINDOWS\\wininit.ini"));
+    ASSERT_EQ(State().LogCount, 3);
+    EXPECT_EQ(
+        State().ActionLog[0],
+        (vlt::LogEntry{"C:\\SYSLINK\\X.DLL", "2",
+                       "Error: Not removed, it is the same file as C:\\WINDOWS\\SYSTEM\\X.DLL"}));
+    EXPECT_EQ(State().ActionLog[1], (vlt::LogEntry{"C:\\SYSLINK\\X.DLL", "2",
+                                                   "Error: Not overwritten, it is the same file as "
+                                                   "C:\\WINDOWS\\SYSTEM\\X.DLL"}));
+    EXPECT_EQ(State().ActionLog[2],
+              (vlt::LogEntry{"C:\\ALIAS\\X.DLL", "2",
+                             "Error: Not overwritten, it is the same file as C:\\A\\X.DLL"}));
+}
+
 TEST_F(ActionList, GroupRepairWithoutARecommendedFileQueuesNothing) {
     const Strings folders = {"C:\\A\\", "C:\\WINDOWS\\SYSTEM\\", "C:\\B\\"};
     for (const std::string recommended : {"", "?", "C:\\A\\", "X.DLL", "C:\\A\\?"}) {

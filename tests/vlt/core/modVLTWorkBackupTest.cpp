@@ -8,6 +8,7 @@
 #include "platform/dialogs/Dialogs.h"
 #include "tests/support/RegistrySeed.h"
 #include "tests/vlt/core/CoreTestSupport.h"
+#include "vlt/core/QzBase.h"
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTProperties.h"
 #include "vlt/core/modVLTWorkActions.h"
@@ -255,6 +256,23 @@ TEST_F(Backups, BackItUpKeepsAnOlderBackupWithOtherContent) {
     EXPECT_EQ(Codes(), (Strings{"3", "3"}));
 }
 
+TEST_F(Backups, TwoPathsOfOneBackupNameEachKeepTheirOwnBackupAndLogRow) {
+    // "~" in a folder name reads as a backslash in the backup name. The log used to name the
+    // plain name for both files, which by then held the second file's bytes.
+    modVLTProperties::BackupPath("C:\\BACK");
+    machine.File("C:\\X~Y\\F.DLL", "first").File("C:\\X\\Y\\F.DLL", "second");
+    EXPECT_TRUE(modVLTWork::BackItUp("C:\\X~Y\\F.DLL"));
+    EXPECT_TRUE(modVLTWork::BackItUp("C:\\X\\Y\\F.DLL"));
+    ASSERT_EQ(State().LogCount, 2);
+    for (int k = 0; k < 2; ++k) {
+        const vlt::LogEntry& row = State().ActionLog[static_cast<std::size_t>(k)];
+        EXPECT_EQ(row[1], "3");
+        EXPECT_EQ(machine.Read(row[2]), machine.Read(row[0])) << row[0] << " in " << row[2];
+    }
+    EXPECT_EQ(State().ActionLog[0][2], "C:\\BACK\\C~~X~Y~F.DLL.backup.1");
+    EXPECT_EQ(State().ActionLog[1][2], "C:\\BACK\\C~~X~Y~F.DLL.backup");
+}
+
 TEST_F(Backups, BackItUpOfAMissingFileSaysSoAndLogsTheError) {
     modVLTProperties::BackupPath("C:\\BACK");
     EXPECT_FALSE(modVLTWork::BackItUp("C:\\A\\GONE.DLL"));
@@ -314,24 +332,17 @@ TEST_F(Backups, AnUnusableBackupFolderFallsBackToTheProgramsBackupsFolder) {
     EXPECT_EQ(State().ActionLog[0][2], backup);
 }
 
-TEST_F(Backups, WhenTheFallbackFailsTooTheFileIsNotBackedUpAndTheLogSaysSo) {
+TEST_F(Backups, WhenTheFallbackFailsTooTheProgramEndsAfterExplainingItOnce) {
     machine.DriveWithoutMedium('E').ProfileValue("Machine", "ProgramDir", "E:\\Velto");
     modVLTProperties::BackupPath("E:\\SAVE");
-    // DoError raises the error again; the backup's own error handling offers it, and Ignore
-    // goes on without a backup.
-    dialogs->AnswerMsgBox(dialogs::vbOK);
-    dialogs->AnswerMsgBox(dialogs::vbOK);
-    dialogs->AnswerMsgBox(dialogs::vbOK);
-    dialogs->AnswerMsgBox(dialogs::vbOK);
-    dialogs->AnswerMsgBox(dialogs::vbIgnore);
-    EXPECT_FALSE(modVLTWork::BackItUp("C:\\WINDOWS\\SYSTEM\\X.DLL"));
+    // DoError's error used to be offered once more by the backup's own error handling (its
+    // boxes twice, and Ignore carried on a run DoError had said was ending): it ends the
+    // program now, and the report's run takes back what was scheduled.
+    EXPECT_THROW(modVLTWork::BackItUp("C:\\WINDOWS\\SYSTEM\\X.DLL"), vlt::ProgramAborted);
     EXPECT_EQ(Titles(), (Strings{"Problem with backup path", "Velto", "Application Error",
-                                 "Application Ending", "Application Error!"}));
+                                 "Application Ending"}));
     EXPECT_EQ(dialogs->MsgBoxes()[1].prompt.substr(0, 31), "Problem with E:\\Velto\\Backups\\!");
-    ASSERT_EQ(State().LogCount, 1);
-    EXPECT_EQ(State().ActionLog[0],
-              (vlt::LogEntry{"E:\\Velto\\Backups\\", "2",
-                             "Error: Path does not exists and cannot be created"}));
+    EXPECT_EQ(State().LogCount, 0);
 }
 
 TEST_F(Backups, RebootRequestedAsksAndAnswersYesOnly) {

@@ -59,6 +59,23 @@ FileProps Props(const std::string& company, const std::string& fileVersion,
     return p;
 }
 
+FileProps ForImage(FileProps p, const std::string& imageType) {
+    p[modVLTWork::kImageType] = imageType;
+    return p;
+}
+
+// A 64-bit image (PE32+) with these version texts.
+std::string Pe64(const std::string& company, const std::string& version) {
+    imagewriter::StringTable table;
+    table.strings = {
+        {"CompanyName", company}, {"FileVersion", version}, {"ProductVersion", version}};
+    imagewriter::VersionInfo info;
+    info.tables = {table};
+    const imagewriter::Image image =
+        imagewriter::BuildImage(imagewriter::VersionImage(info, imagewriter::Format::Pe32Plus));
+    return std::string(image.bytes.begin(), image.bytes.end());
+}
+
 std::chrono::system_clock::time_point At(int hour, int minute) {
     using namespace std::chrono;
     return sys_days{year{2003} / 3 / 5} + hours{hour} + minutes{minute};
@@ -105,10 +122,19 @@ TEST_F(MatchTest, CheckProblemVerdicts) {
          true, modVLTWork::VersionMissing},
         {"sizes differ, a version missing", Props("K", "1.0", "", "100"),
          Props("K", "1.0", "", "200"), kApp, true, modVLTWork::VersionMissing},
-        {"5.0 is later than 10.0 as text", Props("K", "5.0", "5.0", "100"),
-         Props("K", "10.0", "10.0", "200"), kApp, true, modVLTWork::KeepRecommended},
-        {"10.0 against 5.0", Props("K", "10.0", "10.0", "100"), Props("K", "5.0", "5.0", "200"),
-         kApp, true, modVLTWork::TakeCandidate},
+        // Versions compare by number, not as text, so 10.0 is newer than 5.0 (text made 5.0
+        // the newer, and automatic mode spread the older copy).
+        {"10.0 is newer than 5.0", Props("K", "5.0", "5.0", "100"),
+         Props("K", "10.0", "10.0", "200"), kApp, true, modVLTWork::TakeCandidate},
+        {"5.0 is older than 10.0", Props("K", "10.0", "10.0", "100"),
+         Props("K", "5.0", "5.0", "200"), kApp, true, modVLTWork::KeepRecommended},
+        {"2600 is newer than 900", Props("K", "5.0.900.0", "5.0.900.0", "100"),
+         Props("K", "5.0.2600.0", "5.0.2600.0", "200"), kApp, true, modVLTWork::TakeCandidate},
+        {"1104 is newer than 46", Props("K", "9.19.949.1104", "9.19.949.1104", "100"),
+         Props("K", "9.19.949.46", "9.19.949.46", "200"), kApp, true, modVLTWork::KeepRecommended},
+        {"a suffix after the number", Props("K", "5.1.2600.2180 (sp2)", "5.1.2600.2180", "100"),
+         Props("K", "5.1.2600.5512 (xpsp.080413-2111)", "5.1.2600.5512", "200"), kApp, true,
+         modVLTWork::TakeCandidate},
         {"newer file version, same product version", Props("K", "2.0", "1.0", "100"),
          Props("K", "1.0", "1.0", "100"), kApp, true, modVLTWork::KeepRecommended},
         {"same file version, newer product version", Props("K", "1.0", "2.0", "100"),
@@ -133,6 +159,18 @@ TEST_F(MatchTest, CheckProblemVerdicts) {
          Props("K", "1.0", "1.0", "100", "05-Mar-2003 13:49:00"),
          Props("K", "1.0", "1.0", "200", "05-Mar-2003 14:00:00"), kApp, true,
          modVLTWork::TakeCandidate},
+        // Images for different processors are no versions of one file, whatever their
+        // versions say; a file that is no image goes with any.
+        {"x86 and x64 images", ForImage(Props("K", "1.0", "1.0", "100"), "PE 014C"),
+         ForImage(Props("K", "2.0", "2.0", "200"), "PE 8664"), kApp, true,
+         modVLTWork::ProcessorMismatch},
+        {"a 32-bit and a 16-bit image", ForImage(Props("K", "1.0", "1.0", "100"), "PE 014C"),
+         ForImage(Props("K", "1.0", "1.0", "100"), "NE"), kSys, true,
+         modVLTWork::ProcessorMismatch},
+        {"an image and a file that is none", ForImage(Props("K", "1.0", "1.0", "100"), "NE"),
+         ForImage(Props("K", "1.0", "1.0", "100"), ""), kApp, false, modVLTWork::KeepRecommended},
+        {"company names are looked at first", ForImage(Props("K", "1.0", "1.0", "100"), "LE"),
+         ForImage(Props("Q", "1.0", "1.0", "100"), "NE"), kApp, true, modVLTWork::CompanyMismatch},
         {"sizes differ, candidate's dates unknown",
          Props("K", "1.0", "1.0", "100", "05-Mar-2003 14:00:00", "05-Mar-2003 14:00:00"),
          Props("K", "1.0", "1.0", "200", "Unknown", "Unknown"), kApp, true,
@@ -325,6 +363,52 @@ TEST_F(MatchTest, GroupsWithoutARecommendationGetANote) {
     EXPECT_EQ(vlt::State().RecommendedList, "|||?|");
 }
 
+TEST_F(MatchTest, OneFileReachedByTwoPathsIsOneCopyShownByItsSystemFolderPath) {
+    machine.File("C:\\WINDOWS\\SYSTEM\\L.DLL", Pe("K", "1.0", "1.0"))
+        .File("C:\\APP\\L.DLL", Pe("K", "2.0", "2.0"))
+        .Symlink("C:\\SYSLINK", machine.HostPath("C:\\WINDOWS\\SYSTEM"));
+    Match();
+    const std::vector<TreeNode> expected = {
+        {"", "L.DLL", "L.DLL", modVLTWork::kImageHasRecommendation},
+        {"L.DLL", "C:\\APP\\L.DLL", "C:\\APP\\L.DLL", modVLTWork::kImageRecommended},
+        {"L.DLL", "C:\\WINDOWS\\SYSTEM\\L.DLL", "C:\\WINDOWS\\SYSTEM\\L.DLL",
+         modVLTWork::kImageOtherCopy},
+    };
+    EXPECT_EQ(Tree(), expected);
+
+    // Repaired, the newer copy moves into the system folder; nothing deletes it again under
+    // the link's path at the restart.
+    Store({{"AutoScan", "Y"}});
+    vlt::State().CommandLine = "-S";
+    Tree().clear();
+    Qz_File::modFileList::ResetForTesting();
+    Match();
+    std::vector<vlt::ActionEntry> work;
+    for (std::int32_t i = 0; i < vlt::State().ActionCount; ++i) {
+        if (vlt::State().ActionList[i][0] == "1" || vlt::State().ActionList[i][0] == "2") {
+            work.push_back(vlt::State().ActionList[i]);
+        }
+    }
+    EXPECT_EQ(work, (std::vector<vlt::ActionEntry>{
+                        {"1", "C:\\APP\\L.DLL", "C:\\WINDOWS\\SYSTEM\\L.DLL"},
+                        {"2", "C:\\APP\\L.DLL", ""},
+                    }));
+}
+
+TEST_F(MatchTest, CopiesForDifferentProcessorsHaveNoRecommendation) {
+    machine.File("C:\\A\\W.DLL", Pe("K", "1.0", "1.0")).File("C:\\B\\W.DLL", Pe64("K", "2.0"));
+    Match();
+    const std::vector<TreeNode> expected = {
+        {"", "W.DLL", "W.DLL", modVLTWork::kImageNoRecommendation},
+        {"W.DLL", "C:\\A\\W.DLL", "C:\\A\\W.DLL", modVLTWork::kImageNoRecommendationCopy},
+        {"W.DLL", "C:\\B\\W.DLL", "C:\\B\\W.DLL", modVLTWork::kImageNoRecommendationCopy},
+        {"W.DLL", "W.DLL *  PROCESSOR DOES NOT MATCH", "PROCESSOR DOES NOT MATCH",
+         modVLTWork::kImageNoRecommendation},
+    };
+    EXPECT_EQ(Tree(), expected);
+    EXPECT_EQ(vlt::State().RecommendedList, "||");
+}
+
 TEST_F(MatchTest, ByteIdenticalCopiesWithoutARecommendationAreNotFlagged) {
     machine.File("C:\\A\\V.DLL", "same bytes").File("C:\\B\\V.DLL", "same bytes");
     Match();
@@ -402,7 +486,11 @@ TEST_F(MatchTest, CancelKeepsTheGroupsMatchedSoFar) {
 
 class AutomaticRepair : public MatchTest {
   protected:
-    AutomaticRepair() { Store({{"AutoScan", "Y"}}); }
+    // Automatic mode is the unattended run's: AutoScan stored on and "-S" given.
+    AutomaticRepair() {
+        Store({{"AutoScan", "Y"}});
+        vlt::State().CommandLine = "-S";
+    }
 
     std::vector<std::string> Notes() const {
         std::vector<std::string> notes;
@@ -476,6 +564,12 @@ TEST_F(AutomaticRepair, GroupsWithoutARealRecommendationQueueNothingAndAreReport
          Pe("K", "1.0", "1.0"),
          Pe("Q", "2.0", "2.0"),
          "G.DLL: not repaired, company names differ and no copy is recommended"},
+        {"different processors",
+         {},
+         Pe("K", "1.0", "1.0"),
+         Pe64("K", "2.0"),
+         "G.DLL: not repaired, the copies are for different processors and no copy is "
+         "recommended"},
     };
     for (const Case& c : cases) {
         vlt::State().ActionCount = 0;
@@ -490,6 +584,20 @@ TEST_F(AutomaticRepair, GroupsWithoutARealRecommendationQueueNothingAndAreReport
         EXPECT_EQ(Notes(), (std::vector<std::string>{c.note})) << c.what;
         EXPECT_TRUE(Tree().empty()) << c.what;
     }
+}
+
+TEST_F(AutomaticRepair, AGroupWithACopyThatWasNeverComparedIsLeftAlone) {
+    // The copy without a product version is never ordered against the others; the 2.0 copy
+    // that a later comparison recommends must not be spread over it (it is the 3.0 one).
+    machine.File("C:\\A\\M.DLL", Pe("K", "1.0", "1.0"))
+        .File("C:\\B\\M.DLL", Pe("K", "3.0", ""))
+        .File("C:\\C\\M.DLL", Pe("K", "2.0", "2.0"));
+    Match();
+    EXPECT_EQ(vlt::State().ActionCount, 0);
+    EXPECT_EQ(Notes(), (std::vector<std::string>{
+                           "M.DLL: not repaired, a copy has no version information, so it was "
+                           "never compared with the others"}));
+    EXPECT_EQ(vlt::State().RecommendedList, "|C:\\C\\M.DLL|");
 }
 
 TEST_F(MatchTest, FixSysFileRefusesATextThatNamesNoFile) {

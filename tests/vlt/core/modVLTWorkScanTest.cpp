@@ -1,11 +1,13 @@
 // The scan driver: the filter and path lists QzFile gets, the exclusions and their subfolder
 // walk (plain folders only, cancel, links back up the tree), and StartScan's road.
 #include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "controls/file/QzFile.h"
 #include "controls/file/modFileList.h"
+#include "controls/registry/QzRegistry.h"
 #include "platform/win32/FileAttributes.h"
 #include "tests/support/RegistrySeed.h"
 #include "tests/vlt/core/CoreTestSupport.h"
@@ -111,6 +113,30 @@ TEST_F(ScanTest, AnExclusionWithTheMarkWalksEveryPlainSubfolder) {
     EXPECT_EQ(progress->items.back(), "Adding Exclusion Folder: C:\\TEMP\\A\\A1\\A2");
 }
 
+TEST_F(ScanTest, EachScanExcludesExactlyTheStoredFolders) {
+    // QzFile kept every exclusion it was ever given, so a folder taken off the list stayed
+    // excluded until the program restarted.
+    Exclude({"C:\\OLD", "C:\\KEPT"});
+    ASSERT_TRUE(modVLTWork::SetExclusions());
+    vlt::QzRegistry1().DeleteValue("C:\\OLD", modVLTProperties::kExclusionsKey);
+    Exclude({"C:\\NEW"});
+    ASSERT_TRUE(modVLTWork::SetExclusions());
+    EXPECT_EQ(Exclusions(), (std::vector<std::string>{"C:\\KEPT\\", "C:\\NEW\\"}));
+}
+
+TEST_F(ScanTest, ExclusionsThatCannotBeReadInFullStopTheScan) {
+    machine.File("C:\\A\\X.DLL", "1").File("C:\\B\\X.DLL", "2");
+    Exclude({"C:\\B"});
+    // The registry store is damaged: the exclusions cannot be listed.
+    std::ofstream(machine.machine()->registryPath(), std::ios::trunc) << "not a registry";
+    modVLTWork::StartScan();
+    EXPECT_FALSE(vlt::State().ScanSucceeded);
+    EXPECT_EQ(vlt::QzFile1().FileCount(), 0);
+    EXPECT_EQ(review->shows, 0);
+    ASSERT_FALSE(dialogs->MsgBoxes().empty());
+    EXPECT_EQ(dialogs->MsgBoxes().back().title, "Exclusions not read");
+}
+
 TEST_F(ScanTest, TheSubfolderWalkSkipsFoldersWithAnyOtherAttribute) {
     if (!testsupport::MachineBuilder::XattrsSupported()) {
         GTEST_SKIP() << "the temporary folder's file system keeps no user extended attributes";
@@ -185,8 +211,21 @@ TEST_F(ScanTest, AScanWithoutFixedDrivesFails) {
     EXPECT_FALSE(progress->loaded);
 }
 
+TEST_F(ScanTest, AnInteractiveScanAlwaysReviewsWhateverAnEarlierUnattendedRunStored) {
+    // AutoScan stays "Y" after a -S run and the main window has no control for it: it used to
+    // make every later scan repair and restart without showing the review window.
+    Store({{"AutoScan", "Y"}});
+    machine.File("C:\\A\\X.DLL", "one").File("C:\\B\\X.DLL", "two");
+    modVLTWork::StartScan();
+    EXPECT_EQ(review->shows, 1);
+    EXPECT_EQ(vlt::State().ActionCount, 0);
+    EXPECT_EQ(vlt::State().LogCount, 0);
+    EXPECT_TRUE(dialogs->MsgBoxes().empty()) << "no report, no restart question";
+}
+
 TEST_F(ScanTest, AutomaticModeSwitchesAllDuplicatesOffBeforeTheScan) {
     Store({{"AutoScan", "Y"}, {"AllDups", "Y"}});
+    vlt::State().CommandLine = "-S";
     progress->onItem = [this](const std::string&) {
         EXPECT_NE(Settings().find("\"AllDups\"=\"N\""), std::string::npos);
         progress->canceled = true;

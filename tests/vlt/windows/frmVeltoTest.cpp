@@ -259,7 +259,13 @@ TEST_F(frmVeltoTest, AllDuplicatesStoredOnShowsTheComparisonDisabledAtLoad) {
 
 TEST_F(frmVeltoTest, InAutomaticModeAllDuplicatesCannotBeChosen) {
     Store({{"AutoScan", "Y"}});
+    // Only the unattended run is automatic; an interactive start with AutoScan left stored
+    // by an earlier -S run may choose every duplicate.
     LoadWindow();
+    Click(window.optAllDuplicate[0]);
+    EXPECT_TRUE(window.optAllDuplicate[0]->isChecked());
+    Click(window.optAllDuplicate[1]);
+    vlt::State().CommandLine = "-S";
     Click(window.optAllDuplicate[0]);
     EXPECT_TRUE(window.optAllDuplicate[1]->isChecked());
     EXPECT_FALSE(window.optAllDuplicate[0]->isChecked());

@@ -1,0 +1,104 @@
+// Taking back what a run scheduled for the restart, when it ends before its report is written.
+
+#include <string>
+#include <vector>
+
+#include "controls/file/QzFile.h"
+#include "controls/registry/QzRegistry.h"
+#include "platform/automation/Errors.h"
+#include "platform/dialogs/Dialogs.h"
+#include "platform/win32/Files.h"
+#include "vlt/core/TraceScope.h"
+#include "vlt/core/VltState.h"
+#include "vlt/core/modVLTWorkActions.h"
+
+namespace modVLTWork {
+namespace {
+
+// Runs one undo step; false when it failed, which is traced with its reason.
+template <class Step>
+bool Undo(const std::string& what, Step step) {
+    try {
+        if (step()) {
+            return true;
+        }
+        vlt::Trace("Not taken back: " + what);
+    } catch (const automation::Error& error) {
+        vlt::Trace("Not taken back: " + what + ": " + error.Description());
+    }
+    return false;
+}
+
+std::string Describe(const vlt::RestartChange& change) {
+    return change.target.empty() ? "removal of " + change.source : "copy over " + change.target;
+}
+
+}  // namespace
+
+bool WithdrawRestartChanges() {
+    vlt::TraceScope trace("modVLTWork.WithdrawRestartChanges");
+    vlt::VltState& state = vlt::State();
+    if (state.RestartChanges.empty() && state.CountChanges.empty()) {
+        return true;
+    }
+    // Controls of their own: when Windows ending closed the program, the control host is
+    // unloaded already, and what it scheduled must still be taken back before the restart.
+    Qz_File::QzFile file;
+    Qz_Registry::QzRegistry registry;
+    std::vector<std::string> staying;
+    const std::size_t scheduled = state.RestartChanges.size();
+    for (auto change = state.RestartChanges.rbegin(); change != state.RestartChanges.rend();
+         ++change) {
+        const bool withdrawn = Undo(Describe(*change), [&] {
+            return file.CancelMoveOnRestart(change->source, change->target);
+        });
+        if (!withdrawn) {
+            staying.push_back(Describe(*change));
+        } else if (change->temporarySource && !win32::DeleteFileA(change->source)) {
+            vlt::Trace("Temporary copy not removed: " + change->source);
+        }
+    }
+    for (auto count = state.CountChanges.rbegin(); count != state.CountChanges.rend(); ++count) {
+        const bool restored = Undo("use count of " + count->path, [&] {
+            const std::int32_t rc =
+                count->before.IsEmpty()
+                    ? registry.DeleteValue(count->path, kSharedDLLsKey,
+                                           Qz_Registry::HKEY_LOCAL_MACHINE)
+                    : registry.SaveRegSetting(count->path, count->before, kSharedDLLsKey,
+                                              Qz_Registry::HKEY_LOCAL_MACHINE);
+            return rc == 0 || (count->before.IsEmpty() && rc == 2);
+        });
+        if (!restored) {
+            staying.push_back("the use count of " + count->path);
+        }
+    }
+    state.RestartChanges.clear();
+    state.CountChanges.clear();
+    state.RestartNeeded = !staying.empty();
+    std::string text;
+    if (staying.empty()) {
+        text =
+            "The run ended before its report was written, so the changes it had scheduled "
+            "for the next start of Windows (" +
+            std::to_string(scheduled) + ") were taken back: nothing will change at the restart.";
+    } else {
+        text =
+            "The run ended before its report was written. These changes could not be taken "
+            "back and stay scheduled for the next start of Windows:";
+        for (const std::string& item : staying) {
+            text += "\r\n" + item;
+        }
+    }
+    try {
+        dialogs::MsgBox(
+            text,
+            (staying.empty() ? dialogs::vbInformation : dialogs::vbExclamation) | dialogs::vbOKOnly,
+            std::string(staying.empty() ? "Changes taken back" : "Changes not taken back"));
+    } catch (const automation::Error& error) {
+        // The program is ending already; the trace keeps what the box would have said.
+        vlt::Trace(text + " (not shown: " + error.Description() + ")");
+    }
+    return staying.empty();
+}
+
+}  // namespace modVLTWork
