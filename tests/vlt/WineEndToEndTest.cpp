@@ -180,10 +180,7 @@ TEST_F(WineEndToEnd, APrefixCheckedFromStartToRestart) {
     EXPECT_EQ(Slurp(Prefix() / "user.reg"), user);
     EXPECT_EQ(Slurp(C("windows/system32/TSSCOMM.DLL")), library);
 
-    // Everything above held. Copies for different processors are never spread over each other:
-    GTEST_SKIP() << "the checks above passed; copies for different processors are told apart by "
-                    "the matcher of issue 15 (processor mismatch): enable once it is merged";
-
+    // Copies for different processors are never spread over each other.
     for (const char* path :
          {"windows/syswow64/QUILLRT.DLL", "Program Files (x86)/Orbis Suite/ORBNET.DLL"}) {
         EXPECT_EQ(ImageKind(C(path)), "PE32") << path;
