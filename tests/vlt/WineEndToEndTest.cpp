@@ -84,6 +84,14 @@ class WineEndToEnd : public ::testing::Test {
             run_->failure = "velto-machine create --wine --demo: " + run_->created.err;
             return;
         }
+        // Game folders often reach the system folder through a link; every file behind it is
+        // then listed twice, and must still count as one copy.
+        std::error_code linked;
+        fs::create_directory_symlink("windows/system32", prefix / "drive_c" / "SYSLINK", linked);
+        if (linked) {
+            run_->failure = "cannot make the folder link: " + linked.message();
+            return;
+        }
         for (const char* path :
              {"windows/system32/ORBCALC.DLL", "Program Files/Orbis Suite/ORBCALC.DLL",
               "windows/system32/QUILLRT.DLL", "windows/syswow64/QUILLRT.DLL",
@@ -140,6 +148,10 @@ TEST_F(WineEndToEnd, APrefixCheckedFromStartToRestart) {
               Before("Program Files/Orbis Suite/ORBCALC.DLL"));
     EXPECT_FALSE(fs::exists(C("Program Files/Orbis Suite/ORBCALC.DLL")));
     EXPECT_FALSE(fs::exists(C("Program Files/Orbis Old/ORBDATA.DLL")));
+    // The system folder, also reached as C:\SYSLINK, kept every file the groups keep.
+    for (const char* name : {"ORBDATA.DLL", "TSSCOMM.DLL", "LUMCHART.OCX", "QUILLRT.DLL"}) {
+        EXPECT_TRUE(fs::exists(C(std::string("windows/system32/") + name))) << name;
+    }
     // Every changed file has its backup, as it was.
     EXPECT_EQ(Slurp(C("Program Files/Velto/C~~windows~system32~ORBCALC.DLL.backup")),
               Before("windows/system32/ORBCALC.DLL"));
