@@ -15,7 +15,7 @@ namespace {
 
 std::string FixedDriveRoots(const machine::Machine& machine) {
     std::string roots;
-    for (const machine::DriveInfo& drive : machine.profile().drives()) {
+    for (const machine::DriveInfo& drive : machine.paths().drives()) {
         if (drive.type == machine::DriveType::Fixed) {
             roots += std::string{drive.letter, ':', '\\', ';'};
         }

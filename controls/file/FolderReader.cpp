@@ -56,6 +56,13 @@ bool FolderReader::Read(const std::filesystem::path& folder,
             continue;
         }
         bool isFolder = ent->d_type == DT_DIR;
+        // Only folders and regular files: a FIFO, socket or device is no copy of anything,
+        // and reading one could wait for ever.
+        if (ent->d_type != DT_DIR && ent->d_type != DT_REG && ent->d_type != DT_LNK &&
+            ent->d_type != DT_UNKNOWN) {
+            errno = 0;
+            continue;
+        }
         if (ent->d_type == DT_LNK || ent->d_type == DT_UNKNOWN) {
             const std::filesystem::path path = folder / hostName;
             struct stat st;
@@ -65,6 +72,10 @@ bool FolderReader::Read(const std::filesystem::path& folder,
             }
             if (S_ISLNK(st.st_mode) && (!machine::PathResolver::LeadsInside(path, driveRoot) ||
                                         ::stat(path.c_str(), &st) != 0)) {
+                errno = 0;
+                continue;
+            }
+            if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) {
                 errno = 0;
                 continue;
             }

@@ -1,5 +1,6 @@
-// One read of one host folder for the listing walk: every entry with the name Windows shows
-// for it and whether it is a folder, in the host's directory order. The walk needs nothing
+// One read of one host folder for the listing walk: every folder and regular file with the
+// name Windows shows for it and whether it is a folder, in the host's directory order (FIFOs,
+// sockets and devices are left out). The walk needs nothing
 // else from most entries, so nothing else is asked of the file system for them; an entry that
 // is a symbolic link counts only when it leads to something inside its drive, as a path
 // through it would.

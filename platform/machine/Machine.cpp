@@ -1,5 +1,6 @@
 #include "platform/machine/Machine.h"
 
+#include <cctype>
 #include <cstdlib>
 
 #include "platform/machine/IniMachineProfile.h"
@@ -11,6 +12,13 @@ namespace {
 std::mutex gCurrentMutex;
 std::shared_ptr<Machine> gCurrent;
 
+// The drive that holds the Windows folder is decided first where two drives overlap.
+char WindowsDrive(const MachineProfile& profile) {
+    const std::string windows = profile.windowsDir();
+    return windows.empty() ? 'C'
+                           : static_cast<char>(std::toupper(static_cast<unsigned char>(windows[0])));
+}
+
 std::string CreateHint(const std::filesystem::path& folder) {
     return "create one with: velto-machine create " + folder.string();
 }
@@ -18,8 +26,11 @@ std::string CreateHint(const std::filesystem::path& folder) {
 }  // namespace
 
 Machine::Machine(std::filesystem::path folder, std::unique_ptr<MachineProfile> profile)
-    : folder_(std::move(folder)), profile_(std::move(profile)), resolver_(profile_->drives()) {
-    const auto drives = profile_->drives();
+    : folder_(std::move(folder)),
+      profile_(std::move(profile)),
+      drives_(SelectDrives(profile_->drives(), folder_, WindowsDrive(*profile_))),
+      resolver_(drives_.usable) {
+    const auto& drives = drives_.usable;
     currentDirectory_.drive = drives.empty() ? 'C' : drives.front().letter;
     for (const DriveInfo& drive : drives) {
         if (drive.letter == 'C') {

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/machine/DriveBoundaries.h"
 #include "platform/machine/MachineProfile.h"
 #include "platform/machine/PathResolver.h"
 
@@ -28,7 +29,10 @@ class Machine {
     const std::filesystem::path& folder() const { return folder_; }
     const MachineProfile& profile() const { return *profile_; }
     std::filesystem::path registryPath() const { return folder_ / kRegistryFileName; }
+    // Resolves on the usable drives only: a left-out drive is no drive of the machine.
     const PathResolver& paths() const { return resolver_; }
+    // The profile's drives that are never listed or written, and why.
+    const std::vector<LeftOutDrive>& leftOutDrives() const { return drives_.leftOut; }
 
     // Windows path -> host path with the machine's current directory for relative paths.
     ResolvedPath Resolve(std::string_view windowsPath) const;
@@ -43,6 +47,7 @@ class Machine {
   private:
     std::filesystem::path folder_;
     std::unique_ptr<MachineProfile> profile_;
+    DriveSelection drives_;
     PathResolver resolver_;
     mutable std::mutex mutex_;
     WindowsPath currentDirectory_;

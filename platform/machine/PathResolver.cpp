@@ -12,6 +12,7 @@
 #include <cctype>
 #include <cerrno>
 
+#include "platform/machine/DriveBoundaries.h"
 #include "platform/machine/NameMapping.h"
 
 namespace machine {
@@ -177,7 +178,9 @@ std::optional<std::filesystem::path> PathResolver::CanonicalRoot(const DriveInfo
     }
     std::error_code ec;
     auto root = std::filesystem::canonical(drive.hostFolder, ec);
-    if (ec) {
+    // The folder was checked when the machine was opened; a link changed since may not lead
+    // the drive into the host's system.
+    if (ec || WhyNotADriveFolder(root)) {
         return std::nullopt;
     }
     std::lock_guard lock(mutex_);
