@@ -103,7 +103,36 @@ bool FolderReader::Read(const std::filesystem::path& folder,
         items_.clear();
         return false;
     }
+    ShowShadowedByRawName();
     return true;
+}
+
+void FolderReader::ShowShadowedByRawName() {
+    std::vector<std::size_t> odd;
+    std::vector<std::string_view> hosts;
+    std::vector<std::string_view> names;
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        if (items_[i].name != items_[i].host) {
+            odd.push_back(i);
+            hosts.push_back(HostName(items_[i]));
+            names.push_back(Name(items_[i]));
+        }
+    }
+    if (odd.size() < 2) {
+        return;
+    }
+    const auto shadowed = machine::ShadowedEntries(hosts, names);
+    std::vector<std::string> raw;
+    for (const std::size_t k : shadowed) {
+        raw.push_back(machine::RawWindowsName(hosts[k]));
+    }
+    // Appended only now: the views above point into the text.
+    for (std::size_t j = 0; j < shadowed.size(); ++j) {
+        Item& item = items_[odd[shadowed[j]]];
+        item.name = text_.size();
+        item.nameLength = raw[j].size();
+        text_ += raw[j];
+    }
 }
 
 }  // namespace Qz_File

@@ -13,12 +13,11 @@ constexpr std::array<std::string_view, 10> kSystemFolders = {
     "/usr", "/etc", "/bin", "/sbin", "/boot", "/proc", "/sys", "/dev", "/run", "/var"};
 // The libraries' folders go by several names (/lib, /lib32, /lib64, /libx32, ...); these are
 // refused even where the host has none, and any other top-level "lib" folder it has besides.
-constexpr std::array<std::string_view, 4> kLibraryFolders = {"/lib", "/lib32", "/lib64",
-                                                             "/libx32"};
+constexpr std::array<std::string_view, 4> kLibraryFolders = {"/lib", "/lib32", "/lib64", "/libx32"};
 // Places below the system's folders that hold users' files, not the system's.
-constexpr std::array<std::string_view, 8> kUserPlaces = {
-    "/var/tmp", "/var/home",  "/var/mnt",  "/var/roothome",
-    "/run/user", "/run/media", "/run/mnt", "/dev/shm"};
+constexpr std::array<std::string_view, 8> kUserPlaces = {"/var/tmp",      "/var/home", "/var/mnt",
+                                                         "/var/roothome", "/run/user", "/run/media",
+                                                         "/run/mnt",      "/dev/shm"};
 
 bool Inside(const fs::path& path, const fs::path& root) {
     const std::string& p = path.native();
@@ -110,9 +109,8 @@ std::optional<std::string> WhyNotADriveFolder(const fs::path& folder) {
             continue;
         }
         if (*overlap == "lies inside" &&
-            std::any_of(forms.begin(), forms.end(), [](const fs::path& f) {
-                return InUserPlace(f);
-            })) {
+            std::any_of(forms.begin(), forms.end(),
+                        [](const fs::path& f) { return InUserPlace(f); })) {
             continue;
         }
         return Named(folder) + " " + *overlap + " the host's system folder " + system.string();

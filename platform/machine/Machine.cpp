@@ -15,8 +15,9 @@ std::shared_ptr<Machine> gCurrent;
 // The drive that holds the Windows folder is decided first where two drives overlap.
 char WindowsDrive(const MachineProfile& profile) {
     const std::string windows = profile.windowsDir();
-    return windows.empty() ? 'C'
-                           : static_cast<char>(std::toupper(static_cast<unsigned char>(windows[0])));
+    return windows.empty()
+               ? 'C'
+               : static_cast<char>(std::toupper(static_cast<unsigned char>(windows[0])));
 }
 
 std::string CreateHint(const std::filesystem::path& folder) {
