@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "controls/file/QzFile.h"
+#include "controls/file/RestartList.h"
 #include "controls/file/WininitWriter.h"
 #include "platform/automation/CreateObject.h"
 #include "platform/automation/Errors.h"
@@ -47,10 +48,10 @@ bool IsWinIni(const std::string& file) {
     return automation::EqualsIgnoreCase(file, WindowsFolder() + "win.ini");
 }
 
-// Adds `line` to wininit.ini. The new content is made whole beside the old file and put in
-// its place in one step, under the folder's lock, so neither a crash nor a second writer can
-// cost a line that was there.
-void AddToWininit(const std::string& line) {
+// Adds `line` (for `operation`) to wininit.ini, unless the operation waits there already.
+// The new content is made whole beside the old file and put in its place in one step, under
+// the folder's lock, so neither a crash nor a second writer can cost a line that was there.
+void AddToWininit(const std::string& line, const PendingOperation& operation) {
     const std::string path = WindowsFolder() + "wininit.ini";
     const auto target = win32::detail::ResolveForWrite(path);
     if (!target) {
@@ -66,12 +67,36 @@ void AddToWininit(const std::string& line) {
         win32::SetLastErrorFromErrno(err);
         win32::RaiseLastError(QzFile::kProgID);
     }
+    if (IsPending(WininitOperations(old), operation)) {
+        return;
+    }
     const int err = win32::WriteHostFileAtomically(target->host, AddRenameLine(old, line));
     target->Forget();
     if (err != 0) {
         win32::SetLastErrorFromErrno(err);
         win32::RaiseLastError(QzFile::kProgID);
     }
+}
+
+bool OnNT() {
+    const auto version = win32::GetVersionExA();
+    return version && version->dwPlatformId == win32::VER_PLATFORM_WIN32_NT;
+}
+
+// The operations waiting on this machine's own restart list; nullopt when it cannot be read.
+std::optional<std::vector<PendingOperation>> Waiting() {
+    if (OnNT()) {
+        return PendingListOperations();
+    }
+    const auto wininit = win32::HostPathOf(WindowsFolder() + "wininit.ini");
+    std::string bytes;
+    if (!wininit) {
+        return std::nullopt;
+    }
+    if (const int err = win32::host::ReadWholeFile(*wininit, bytes); err != 0 && err != ENOENT) {
+        return std::nullopt;
+    }
+    return WininitOperations(bytes);
 }
 
 // The folder a shortcut starts in when none is given: the target's own folder, without its
@@ -95,8 +120,12 @@ std::string FirstCharacters(const std::string& text, std::size_t count) {
 }  // namespace
 
 automation::Variant QzFile::MoveOnRestart(const std::string& Source, const std::string& Target) {
-    const auto version = win32::GetVersionExA();
-    if (version && version->dwPlatformId == win32::VER_PLATFORM_WIN32_NT) {
+    PendingOperation operation{Source, Target.empty() ? std::nullopt : std::optional(Target)};
+    if (OnNT()) {
+        if (const auto waiting = PendingListOperations();
+            waiting && IsPending(*waiting, operation)) {
+            return {};
+        }
         // The system keeps the list. An entry it refuses is an error, as a wininit.ini that
         // cannot be written is: the caller must not count on a move that will never happen.
         if (!win32::MoveFileExA(
@@ -106,8 +135,37 @@ automation::Variant QzFile::MoveOnRestart(const std::string& Source, const std::
         }
         return {};
     }
-    AddToWininit(RenameLine(Source, Target));
+    if (operation.target) {
+        operation.target = WininitTargetForm(Target);
+        if (!operation.target) {
+            win32::SetLastError(win32::ERROR_INVALID_NAME);
+            win32::RaiseLastError(QzFile::kProgID);
+        }
+    }
+    AddToWininit(RenameLine(Source, operation.target.value_or("")), operation);
     return {};
+}
+
+bool QzFile::CanScheduleTarget(const std::string& Target) {
+    return OnNT() || WininitTargetForm(Target).has_value();
+}
+
+bool QzFile::CopyPendingOnRestart(const std::string& Source, const std::string& Target) {
+    const auto waiting = Waiting();
+    const auto written = OnNT() ? std::optional(Target) : WininitTargetForm(Target);
+    if (!waiting || !written) {
+        return false;
+    }
+    const PendingOperation* last = LastOperationOn(*waiting, *written);
+    // Onto Target, and the last use of its own source: nothing after it changes either.
+    if (last == nullptr || !last->target || !IsPending(*waiting, {last->source, written})) {
+        return false;
+    }
+    const auto pendingCopy = win32::HostPathOf(last->source);
+    const auto source = win32::HostPathOf(Source);
+    bool same = false;
+    return pendingCopy && source &&
+           win32::host::CompareContents(*pendingCopy, *source, same) == 0 && same;
 }
 
 bool QzFile::Recycle(const std::string& sfile) {

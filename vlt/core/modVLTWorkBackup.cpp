@@ -271,6 +271,23 @@ std::int16_t CopyTo(const std::string& Source, const std::string& Target) {
         return 0;
     }
 
+    // A target the restart list cannot name would be reported and never carried out.
+    if (!File().CanScheduleTarget(Target)) {
+        UpdateActionLog(Source, 2,
+                        "Error: Copy to " + Target +
+                            " not scheduled; the restart cannot name a target whose name holds "
+                            "\"=\" and has no short form");
+        return 0;
+    }
+    // A second run after an interrupted one finds its copy waiting already: it is neither
+    // made nor counted again.
+    if (File().CopyPendingOnRestart(Source, Target)) {
+        vlt::Trace(Source + " already waits to be copied to " + Target + " (on restart)");
+        vlt::State().RestartNeeded = true;
+        UpdateActionLog(Source, 5, Target);
+        return 1;
+    }
+
     // Only a complete copy may ever be scheduled over a system file: the temporary copy must
     // exist and have the source's size, and the move must have been recorded, before the
     // count, the restart and the log say that anything will happen.

@@ -117,6 +117,8 @@ TEST_F(Backups, CopyIntoTheSystemFolderCarriesTheSharedLibraryCountOver) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        // Each case schedules afresh: a copy already waiting is neither made nor counted again.
+        std::filesystem::remove(machine.HostPath("C:\\WINDOWS\\wininit.ini"));
         testsupport::SeedRegistry(machine, std::string("REGEDIT4\r\n\r\n[-") + kCounts + "]\r\n");
         SeedCounts(c.before);
         EXPECT_EQ(modVLTWork::CopyTo("C:\\A\\X.DLL", c.target), 1);
