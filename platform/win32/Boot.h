@@ -9,6 +9,8 @@
 // would. A failing operation (its source gone, its folder missing, a read-only target) is
 // reported and the others still run; the file and the list are cleared either way, because
 // running the operations that succeeded a second time at the next start could do harm.
+// Each operation is recorded as carried out before the next is tried (BootProgress.h), so a
+// start cut short goes on, at the next one, with the first operation it had not finished.
 
 #include <cstddef>
 #include <functional>
@@ -31,6 +33,8 @@ struct BootOperation {
     bool replaceExisting = false;
     // ERROR_SUCCESS once carried out.
     DWORD error = ERROR_SUCCESS;
+    // Carried out by a start that was cut short before it could record it.
+    bool earlier = false;
 
     bool succeeded() const { return error == ERROR_SUCCESS; }
     // "wininit.ini line 3: move C:\TEMP\VLT1.TMP to C:\WINDOWS\SYSTEM\A.DLL: done"
