@@ -116,7 +116,8 @@ int main(int argc, char** argv) {
     vlt::ResetState();
 
     if (const auto restart = win32::RunPendingRestart(
-            [](const std::string& line) { std::cout << "restart: " << line << std::endl; });
+            [](const std::string& line) { std::cout << "restart: " << line << std::endl; },
+            win32::BootKeep::Summary);
         restart && restart->failed) {
         std::cerr << "vlt: some of the moves scheduled for the restart failed\n";
         if (!abended) {

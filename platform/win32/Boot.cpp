@@ -21,13 +21,17 @@ using List = BootProgress::List;
 
 class Run {
   public:
-    Run(const BootPrinter& print, BootProgress* progress) : print_(print), progress_(progress) {}
+    Run(const BootPrinter& print, BootKeep keep, BootProgress* progress)
+        : print_(print), keep_(keep), progress_(progress) {}
 
     void Say(std::string line) {
+        said_ = true;
         if (print_) {
             print_(line);
         }
-        report_.lines.push_back(std::move(line));
+        if (keep_ == BootKeep::Everything) {
+            report_.lines.push_back(std::move(line));
+        }
     }
 
     // Carries out the next operation of `list`, recording it before the one after it is
@@ -49,11 +53,15 @@ class Run {
         }
         Save(list, next);
         record = next;
+        ++report_.carriedOut;
         if (!operation.succeeded()) {
+            ++report_.failures;
             report_.failed = true;
         }
         Say(operation.Describe());
-        report_.operations.push_back(std::move(operation));
+        if (keep_ == BootKeep::Everything) {
+            report_.operations.push_back(std::move(operation));
+        }
     }
 
     void Save(List list, const BootProgress::Record& record) {
@@ -72,7 +80,7 @@ class Run {
         Say(std::move(line));
     }
 
-    bool Quiet() const { return report_.lines.empty(); }
+    bool Quiet() const { return !said_; }
     BootReport Finish() { return std::move(report_); }
 
   private:
@@ -106,8 +114,10 @@ class Run {
     }
 
     const BootPrinter& print_;
+    const BootKeep keep_;
     BootProgress* progress_;
     BootReport report_;
+    bool said_ = false;
 };
 
 // The progress recorded for a list that still starts with the operations it counts; none
@@ -305,15 +315,15 @@ std::string BootOperation::Describe() const {
     return line + (succeeded() ? ": done" : ": failed (" + DescribeWin32Error(error) + ")");
 }
 
-BootReport BootMachine(const BootPrinter& print) {
+BootReport BootMachine(const BootPrinter& print, BootKeep keep) {
     const auto current = machine::CurrentMachine();
     if (!current) {
-        Run run(print, nullptr);
+        Run run(print, keep, nullptr);
         run.Fail("no machine to start");
         return run.Finish();
     }
     BootProgress progress(current->folder() / "boot.progress");
-    Run run(print, &progress);
+    Run run(print, keep, &progress);
     if (progress.error() != 0) {
         run.Say(progress.file().string() + " cannot be used (" +
                 DescribeWin32Error(Win32ErrorFromErrno(progress.error())) +

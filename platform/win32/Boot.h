@@ -42,17 +42,26 @@ struct BootOperation {
 };
 
 struct BootReport {
+    // Left empty by a start that keeps only the summary.
     std::vector<BootOperation> operations;
-    // Every line reported, in order (the operations' lines among them).
+    // Every line reported, in order (the operations' lines among them); left empty by a start
+    // that keeps only the summary.
     std::vector<std::string> lines;
+    // Operations carried out, and how many of them failed.
+    std::size_t carriedOut = 0;
+    std::size_t failures = 0;
     // An operation failed, or wininit.ini or the pending list could not be read or cleared.
     bool failed = false;
 };
 
 using BootPrinter = std::function<void(const std::string& line)>;
 
+// What the report keeps: every operation and line, or (for a caller that prints each line as
+// it comes and may meet lists of millions of lines) the counts alone.
+enum class BootKeep { Everything, Summary };
+
 // Starts the current machine, handing each line to `print` as it happens.
-BootReport BootMachine(const BootPrinter& print = {});
+BootReport BootMachine(const BootPrinter& print = {}, BootKeep keep = BootKeep::Everything);
 
 // A short text for a Win32 error code, for reports ("file not found").
 std::string DescribeWin32Error(DWORD code);

@@ -40,7 +40,7 @@ void ClearExitRequest() {
     state.request.reset();
 }
 
-std::optional<BootReport> RunPendingRestart(const BootPrinter& print) {
+std::optional<BootReport> RunPendingRestart(const BootPrinter& print, BootKeep keep) {
     {
         State& state = Shared();
         std::lock_guard lock(state.mutex);
@@ -49,7 +49,7 @@ std::optional<BootReport> RunPendingRestart(const BootPrinter& print) {
         }
         state.request.reset();
     }
-    return BootMachine(print);
+    return BootMachine(print, keep);
 }
 
 }  // namespace win32

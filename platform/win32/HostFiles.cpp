@@ -178,6 +178,11 @@ int ReadWholeFile(const std::filesystem::path& path, std::string& out) {
     }
     const Descriptor fd(raw);
     out.clear();
+    // Read into place: a large file would otherwise be held twice while the text grows.
+    struct stat st;
+    if (::fstat(fd.get(), &st) == 0 && st.st_size > 0) {
+        out.reserve(static_cast<size_t>(st.st_size));
+    }
     char buffer[65536];
     for (;;) {
         const ssize_t n = ReadFull(fd.get(), buffer, sizeof buffer);
