@@ -65,9 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& rename : renames) {
         found += rename.source == kSource && rename.target == kTarget ? 1 : 0;
     }
-    const std::size_t before = win32::ParseWininitRenames(bytes).renames.size();
+    const std::size_t renamesBefore = win32::ParseWininitRenames(bytes).renames.size();
     if (renames.empty() || renames.back().source != kSource || renames.back().target != kTarget ||
-        renames.size() != before + 1 || found == 0) {
+        renames.size() != renamesBefore + 1 || found == 0) {
         std::abort();
     }
     return 0;
