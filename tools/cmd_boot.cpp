@@ -17,8 +17,8 @@ int Boot(const std::vector<std::string>& args) {
         throw UsageError("usage: velto-machine boot DIR");
     }
     OpenMachine(parsed.positional[0]);
-    const win32::BootReport report =
-        win32::StartMachine([](const std::string& line) { std::cout << line << "\n"; });
+    const win32::BootReport report = win32::StartMachine(
+        [](const std::string& line) { std::cout << line << "\n"; }, win32::BootKeep::Summary);
     std::cout << std::flush;
     return report.failed ? kFailed : kOk;
 }

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "platform/dialogs/App.h"
+#include "platform/machine/DriveBoundaries.h"
 #include "platform/machine/IniMachineProfile.h"
 #include "platform/win32/AtomicFile.h"
 #include "platform/win32/FileAttributes.h"
@@ -198,6 +199,11 @@ int Create(const std::vector<std::string>& args) {
         throw UsageError(folder.string() + " exists and is not an empty folder");
     }
 
+    // Refused before anything is made: a machine whose drive would reach the host's own
+    // system is no machine the program may work on.
+    if (const auto why = machine::WhyNotADriveFolder(folder / "drives" / "C")) {
+        throw UsageError("drive C: cannot be made there: " + *why);
+    }
     std::filesystem::create_directories(folder / "drives" / "C");
     Undo undo(folder, existed);
     if (const int err = win32::WriteHostFileAtomically(
@@ -206,6 +212,10 @@ int Create(const std::vector<std::string>& args) {
         throw std::runtime_error("cannot write machine.ini: " + std::string(std::strerror(err)));
     }
     const auto created = OpenMachine(folder);
+    if (const auto& left = created->leftOutDrives(); !left.empty()) {
+        throw UsageError(std::string("drive ") + left.front().drive.letter +
+                         ": cannot be made there: " + left.front().reason);
+    }
     const auto& profile = created->profile();
     std::cout << "Created a " << (platform == machine::Platform::NT ? "NT" : "9x") << " machine in "
               << folder.string() << "\n";

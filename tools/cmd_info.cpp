@@ -75,6 +75,15 @@ std::string HostUser() {
     return user != nullptr ? user : "?";
 }
 
+const machine::LeftOutDrive* LeftOut(const machine::Machine& m, char letter) {
+    for (const auto& left : m.leftOutDrives()) {
+        if (left.drive.letter == letter) {
+            return &left;
+        }
+    }
+    return nullptr;
+}
+
 int Info(const std::vector<std::string>& args) {
     const auto parsed = ParseArgs(args, {}, {});
     if (parsed.positional.size() != 1) {
@@ -110,15 +119,15 @@ int Info(const std::vector<std::string>& args) {
         for (size_t pad = machine::DriveTypeName(drive.type).size(); pad < 10; ++pad) {
             std::cout << ' ';
         }
+        if (const auto left = LeftOut(*opened, drive.letter)) {
+            std::cout << "left out: " << left->reason << "; it is never listed or written\n";
+            continue;
+        }
         if (drive.hostFolder.empty()) {
             std::cout << "no medium\n";
             continue;
         }
         std::cout << drive.hostFolder.string();
-        if (!drive.leftOut.empty()) {
-            std::cout << "  left out: " << drive.leftOut << "\n";
-            continue;
-        }
         const auto space = std::filesystem::space(drive.hostFolder, ec);
         if (ec || !std::filesystem::is_directory(drive.hostFolder, ec)) {
             std::cout << "  (folder missing: no medium)\n";

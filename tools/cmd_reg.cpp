@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 
 #include "platform/registry/RegText.h"
@@ -17,6 +18,49 @@ namespace velto_machine {
 namespace {
 
 constexpr const char* kUsageText = "export DIR [KEY] [-o FILE] | import DIR FILE";
+
+// A registry that cannot be opened is never replaced here: it may be the only copy of the
+// settings. A damaged one is named with what to do about it.
+std::shared_ptr<registry::RegistryStore> OpenStore(const machine::Machine& m) {
+    try {
+        return m.kind().OpenRegistry();
+    } catch (const registry::StoreError& e) {
+        if (e.kind() != registry::StoreError::Kind::Corrupt) {
+            throw;
+        }
+        throw std::runtime_error(std::string(e.what()) + "; " +
+                                 registry::RecoveryAdvice(m.folder(), m.registryPath()));
+    }
+}
+
+// Removes a registry this import made unless the import went through: all or nothing.
+class NewRegistry {
+  public:
+    explicit NewRegistry(std::filesystem::path path) : path_(std::move(path)) {
+        // The log of the registry that was moved away would be read into the new one.
+        for (const char* suffix : {"-wal", "-shm"}) {
+            const std::filesystem::path left = path_.string() + suffix;
+            std::error_code ec;
+            if (std::filesystem::exists(std::filesystem::symlink_status(left, ec))) {
+                std::filesystem::rename(left, left.string() + ".old");
+            }
+        }
+        registry::SqliteRegistryStore::Create(path_);
+    }
+    ~NewRegistry() {
+        if (!kept_) {
+            std::error_code ec;
+            std::filesystem::remove(path_, ec);
+        }
+    }
+    NewRegistry(const NewRegistry&) = delete;
+    NewRegistry& operator=(const NewRegistry&) = delete;
+    void Keep() { kept_ = true; }
+
+  private:
+    std::filesystem::path path_;
+    bool kept_ = false;
+};
 
 int Export(const std::vector<std::string>& args) {
     const ParsedArgs parsed = ParseArgs(args, {}, {"-o"});
@@ -33,7 +77,7 @@ int Export(const std::vector<std::string>& args) {
         }
     }
     const auto machine = OpenMachine(parsed.positional[0]);
-    const auto store = machine->kind().OpenRegistry();
+    const auto store = OpenStore(*machine);
     const std::string text = registry::ExportRegText(*store, key);
     if (const auto output = parsed.value("-o")) {
         if (const int err = win32::WriteHostFileAtomically(*output, text); err != 0) {
@@ -70,9 +114,23 @@ int Import(const std::vector<std::string>& args) {
     const std::string& file = parsed.positional[1];
     const auto machine = OpenMachine(parsed.positional[0]);
     const std::string text = ReadInput(file);
-    const auto store = machine->kind().OpenRegistry();
+    // A machine without its registry (one moved aside because it was damaged) gets a new one
+    // made of the file. A kind with registry files of its own (a Wine prefix) is never given
+    // one of ours.
+    std::error_code ec;
+    std::optional<NewRegistry> made;
+    if (machine->kind().registryFiles() == std::vector{machine->registryPath()} &&
+        !std::filesystem::exists(std::filesystem::symlink_status(machine->registryPath(), ec))) {
+        made.emplace(machine->registryPath());
+    }
+    auto store = OpenStore(*machine);
     try {
         const registry::ImportSummary done = registry::ImportRegText(*store, text);
+        store.reset();
+        if (made) {
+            made->Keep();
+            std::cout << "a new registry " << machine->registryPath().string() << ": ";
+        }
         std::cout << "imported " << done.keys << " keys and " << done.values << " values";
         if (done.deletedKeys > 0 || done.deletedValues > 0) {
             std::cout << ", deleted " << done.deletedKeys << " keys and " << done.deletedValues

@@ -9,8 +9,8 @@
 // boxes go to the console. The program lives while a form is loaded; when it ends, a restart
 // that it asked for is carried out as the machine's start (the moves it scheduled happen
 // then). Exit status: 0 after an orderly close, 1 after an abend, 2 when the arguments or the
-// machine cannot be used, 3 when the run closed in order but some of the moves its restart
-// carried out failed.
+// machine (its profile, or for the unattended run its registry) cannot be used, 3 when the run
+// closed in order but some of the moves its restart carried out failed.
 #include <QTimer>
 #include <iostream>
 #include <string>
@@ -135,17 +135,19 @@ int main(int argc, char** argv) {
     vlt::RunEventHandler([] { ModVelto::Main(); });
     RunWhileAFormIsLoaded(qt);
     const bool abended = vlt::State().Abended;
+    const bool unusable = vlt::State().MachineUnusable;
     // The forms and controls go while Qt is still there; the trace control writes its
     // end-of-run block as it goes.
     vlt::ResetState();
 
     if (const auto restart = win32::RunPendingRestart(
-            [](const std::string& line) { std::cout << "restart: " << line << std::endl; });
+            [](const std::string& line) { std::cout << "restart: " << line << std::endl; },
+            win32::BootKeep::Summary);
         restart && restart->failed) {
         std::cerr << "vlt: some of the moves scheduled for the restart failed\n";
         if (!abended) {
             return 3;
         }
     }
-    return abended ? 1 : 0;
+    return abended ? 1 : unusable ? 2 : 0;
 }

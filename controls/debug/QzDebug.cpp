@@ -1,6 +1,7 @@
 #include "controls/debug/QzDebug.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -62,8 +63,18 @@ class QzDebug::TraceWriter {
         if (!host) {
             return nullptr;
         }
-        const int fd = ::open(host->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        return fd < 0 ? nullptr : std::make_unique<TraceWriter>(fd);
+        // Never waits for a reader: a FIFO or device in the trace file's place is no trace file.
+        const int fd =
+            ::open(host->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+        if (fd < 0) {
+            return nullptr;
+        }
+        struct stat st;
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0) {
+            ::close(fd);
+            return nullptr;
+        }
+        return std::make_unique<TraceWriter>(fd);
     }
 
     void WriteLine(std::string_view line) {

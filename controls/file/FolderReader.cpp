@@ -56,6 +56,13 @@ bool FolderReader::Read(const std::filesystem::path& folder,
             continue;
         }
         bool isFolder = ent->d_type == DT_DIR;
+        // Only folders and regular files: a FIFO, socket or device is no copy of anything,
+        // and reading one could wait for ever.
+        if (ent->d_type != DT_DIR && ent->d_type != DT_REG && ent->d_type != DT_LNK &&
+            ent->d_type != DT_UNKNOWN) {
+            errno = 0;
+            continue;
+        }
         if (ent->d_type == DT_LNK || ent->d_type == DT_UNKNOWN) {
             const std::filesystem::path path = folder / hostName;
             struct stat st;
@@ -65,6 +72,10 @@ bool FolderReader::Read(const std::filesystem::path& folder,
             }
             if (S_ISLNK(st.st_mode) && (!machine::PathResolver::LeadsInside(path, driveRoot) ||
                                         ::stat(path.c_str(), &st) != 0)) {
+                errno = 0;
+                continue;
+            }
+            if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) {
                 errno = 0;
                 continue;
             }
@@ -92,7 +103,36 @@ bool FolderReader::Read(const std::filesystem::path& folder,
         items_.clear();
         return false;
     }
+    ShowShadowedByRawName();
     return true;
+}
+
+void FolderReader::ShowShadowedByRawName() {
+    std::vector<std::size_t> odd;
+    std::vector<std::string_view> hosts;
+    std::vector<std::string_view> names;
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        if (items_[i].name != items_[i].host) {
+            odd.push_back(i);
+            hosts.push_back(HostName(items_[i]));
+            names.push_back(Name(items_[i]));
+        }
+    }
+    if (odd.size() < 2) {
+        return;
+    }
+    const auto shadowed = machine::ShadowedEntries(hosts, names);
+    std::vector<std::string> raw;
+    for (const std::size_t k : shadowed) {
+        raw.push_back(machine::RawWindowsName(hosts[k]));
+    }
+    // Appended only now: the views above point into the text.
+    for (std::size_t j = 0; j < shadowed.size(); ++j) {
+        Item& item = items_[odd[shadowed[j]]];
+        item.name = text_.size();
+        item.nameLength = raw[j].size();
+        text_ += raw[j];
+    }
 }
 
 }  // namespace Qz_File

@@ -1,5 +1,7 @@
-// One read of one host folder for the listing walk: every entry with the name Windows shows
-// for it and whether it is a folder, in the host's directory order. The walk needs nothing
+// One read of one host folder for the listing walk: every folder and regular file with the
+// name Windows shows for it and whether it is a folder, in the host's directory order (FIFOs,
+// sockets and devices are left out). Of host names that read the same, each is listed by the
+// one Windows name that leads to it. The walk needs nothing
 // else from most entries, so nothing else is asked of the file system for them; an entry that
 // is a symbolic link counts only when it leads to something inside its drive, as a path
 // through it would.
@@ -36,6 +38,9 @@ class FolderReader {
     }
 
   private:
+    // Names that read like a neighbour's are shown as the path resolver reaches them.
+    void ShowShadowedByRawName();
+
     std::string text_;
     std::vector<Item> items_;
 };

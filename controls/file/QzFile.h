@@ -133,13 +133,25 @@ class QzFile : public automation::Object {
 
     // --- File operations ---
     // Schedules moving `Source` over `Target` (an empty Target: deleting Source) at the next
-    // start of Windows. Returns an empty Variant.
+    // start of Windows. Returns an empty Variant. The same operation waiting already (the last
+    // one waiting for its source and target) is not added again. On the 9x family a target
+    // holding "=" is written by its short form, which the start reads back exactly; one
+    // without such a form raises ERROR_INVALID_NAME (ask CanScheduleTarget first).
     automation::Variant MoveOnRestart(const std::string& Source, const std::string& Target);
     // Takes back the latest move of `Source` over `Target` (an empty Target: its deletion)
     // that waits for the next start, so that a host can withdraw exactly what it scheduled:
     // false when none waits; a list that cannot be read or rewritten raises, as
     // MoveOnRestart does.
     bool CancelMoveOnRestart(const std::string& Source, const std::string& Target);
+    // Whether MoveOnRestart can name `Target` in the restart list.
+    bool CanScheduleTarget(const std::string& Target);
+    // Whether a copy of `Source` onto `Target` waits already: the last operation waiting for
+    // Target moves a file onto it that holds what Source holds now.
+    bool CopyPendingOnRestart(const std::string& Source, const std::string& Target);
+    // Whether the move of `Source` over `Target` (an empty Target: its deletion) waits for the
+    // next start already, so that MoveOnRestart would add nothing: a host that withdraws what
+    // it scheduled must not take back what it did not add.
+    bool MoveWaitsOnRestart(const std::string& Source, const std::string& Target);
     bool Recycle(const std::string& sfile);
     bool EmptyRecycleBin(const std::optional<std::string>& DriveToEmpty = std::nullopt,
                          std::optional<CLEAR_RECYCLE> Options = std::nullopt);

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "controls/file/QzFile.h"
+#include "controls/file/RestartList.h"
 #include "controls/file/WininitWriter.h"
 #include "platform/automation/CreateObject.h"
 #include "platform/automation/Errors.h"
@@ -84,8 +85,14 @@ void RewriteWininit(const std::function<std::optional<std::string>(const std::st
     }
 }
 
-void AddToWininit(const std::string& line) {
-    RewriteWininit([&](const std::string& old) { return AddRenameLine(old, line); });
+// Adds `line` (for `operation`) to wininit.ini, unless the operation waits there already.
+void AddToWininit(const std::string& line, const PendingOperation& operation) {
+    RewriteWininit([&](const std::string& old) -> std::optional<std::string> {
+        if (IsPending(WininitOperations(old), operation)) {
+            return std::nullopt;
+        }
+        return AddRenameLine(old, line);
+    });
 }
 
 // Takes the latest [Rename] line that moves `source` over `target` (NUL: deletes it) out of
@@ -106,6 +113,27 @@ bool RemoveFromWininit(const std::string& source, const std::string& target) {
         return RemoveLine(old, last->line);
     });
     return removed;
+}
+
+bool OnNT() {
+    const auto version = win32::GetVersionExA();
+    return version && version->dwPlatformId == win32::VER_PLATFORM_WIN32_NT;
+}
+
+// The operations waiting on this machine's own restart list; nullopt when it cannot be read.
+std::optional<std::vector<PendingOperation>> Waiting() {
+    if (OnNT()) {
+        return PendingListOperations();
+    }
+    const auto wininit = win32::HostPathOf(WindowsFolder() + "wininit.ini");
+    std::string bytes;
+    if (!wininit) {
+        return std::nullopt;
+    }
+    if (const int err = win32::host::ReadWholeFile(*wininit, bytes); err != 0 && err != ENOENT) {
+        return std::nullopt;
+    }
+    return WininitOperations(bytes);
 }
 
 // The folder a shortcut starts in when none is given: the target's own folder, without its
@@ -129,8 +157,12 @@ std::string FirstCharacters(const std::string& text, std::size_t count) {
 }  // namespace
 
 automation::Variant QzFile::MoveOnRestart(const std::string& Source, const std::string& Target) {
-    const auto version = win32::GetVersionExA();
-    if (version && version->dwPlatformId == win32::VER_PLATFORM_WIN32_NT) {
+    PendingOperation operation{Source, Target.empty() ? std::nullopt : std::optional(Target)};
+    if (OnNT()) {
+        if (const auto waiting = PendingListOperations();
+            waiting && IsPending(*waiting, operation)) {
+            return {};
+        }
         // The system keeps the list. An entry it refuses is an error, as a wininit.ini that
         // cannot be written is: the caller must not count on a move that will never happen.
         if (!win32::MoveFileExA(
@@ -140,13 +172,19 @@ automation::Variant QzFile::MoveOnRestart(const std::string& Source, const std::
         }
         return {};
     }
-    AddToWininit(RenameLine(Source, Target));
+    if (operation.target) {
+        operation.target = WininitTargetForm(Target);
+        if (!operation.target) {
+            win32::SetLastError(win32::ERROR_INVALID_NAME);
+            win32::RaiseLastError(QzFile::kProgID);
+        }
+    }
+    AddToWininit(RenameLine(Source, operation.target.value_or("")), operation);
     return {};
 }
 
 bool QzFile::CancelMoveOnRestart(const std::string& Source, const std::string& Target) {
-    const auto version = win32::GetVersionExA();
-    if (version && version->dwPlatformId == win32::VER_PLATFORM_WIN32_NT) {
+    if (OnNT()) {
         if (win32::WithdrawRestartMove(
                 Source, Target.empty() ? std::nullopt : std::optional<std::string_view>(Target))) {
             return true;
@@ -157,6 +195,40 @@ bool QzFile::CancelMoveOnRestart(const std::string& Source, const std::string& T
         win32::RaiseLastError(QzFile::kProgID);
     }
     return RemoveFromWininit(Source, Target);
+}
+
+bool QzFile::MoveWaitsOnRestart(const std::string& Source, const std::string& Target) {
+    std::optional<std::string> written;
+    if (!Target.empty()) {
+        written = OnNT() ? std::optional(Target) : WininitTargetForm(Target);
+        if (!written) {
+            return false;
+        }
+    }
+    const auto waiting = Waiting();
+    return waiting && IsPending(*waiting, PendingOperation{Source, written});
+}
+
+bool QzFile::CanScheduleTarget(const std::string& Target) {
+    return OnNT() || WininitTargetForm(Target).has_value();
+}
+
+bool QzFile::CopyPendingOnRestart(const std::string& Source, const std::string& Target) {
+    const auto waiting = Waiting();
+    const auto written = OnNT() ? std::optional(Target) : WininitTargetForm(Target);
+    if (!waiting || !written) {
+        return false;
+    }
+    const PendingOperation* last = LastOperationOn(*waiting, *written);
+    // Onto Target, and the last use of its own source: nothing after it changes either.
+    if (last == nullptr || !last->target || !IsPending(*waiting, {last->source, written})) {
+        return false;
+    }
+    const auto pendingCopy = win32::HostPathOf(last->source);
+    const auto source = win32::HostPathOf(Source);
+    bool same = false;
+    return pendingCopy && source &&
+           win32::host::CompareContents(*pendingCopy, *source, same) == 0 && same;
 }
 
 bool QzFile::Recycle(const std::string& sfile) {

@@ -1,5 +1,8 @@
 #include "controls/file/WininitWriter.h"
 
+#include <optional>
+#include <vector>
+
 #include "platform/machine/Text.h"
 
 namespace Qz_File {
@@ -13,38 +16,46 @@ std::string RenameLine(std::string_view source, std::string_view target) {
 
 std::string AddRenameLine(std::string_view wininitBytes, std::string_view line) {
     const std::string text = machine::text::DecodeFileText(wininitBytes);
+    std::vector<std::string_view> lines;
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        lines.push_back(std::string_view(text).substr(pos, end - pos));
+        pos = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    // The start carries the sections out in file order, so the line goes at the end of the
+    // last rename section: after every line scheduled before it, and only once.
+    std::optional<std::size_t> insertAt;
+    bool inRename = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view trimmed = machine::text::Trim(lines[i]);
+        if (trimmed.starts_with('[')) {
+            if (inRename) {
+                insertAt = i;
+            }
+            inRename = machine::text::EqualsNoCase(trimmed, "[Rename]");
+        }
+    }
+    if (inRename) {
+        insertAt = lines.size();
+    }
     std::string out;
     out.reserve(text.size() + line.size() + 16);
     const auto put = [&out](std::string_view l) {
         out += l;
         out += "\r\n";
     };
-    bool inRename = false;
-    bool written = false;
-    for (std::size_t pos = 0; pos < text.size();) {
-        std::size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        const std::string_view current = std::string_view(text).substr(pos, end - pos);
-        pos = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-
-        const std::string_view trimmed = machine::text::Trim(current);
-        if (inRename && trimmed.starts_with('[')) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (insertAt == i) {
             put(line);
-            written = true;
-            inRename = false;
         }
-        put(current);
-        if (machine::text::EqualsNoCase(trimmed, "[Rename]")) {
-            inRename = true;
-        }
+        put(lines[i]);
     }
-    if (inRename) {
+    if (insertAt == lines.size()) {
         put(line);
-        written = true;
-    }
-    if (!written) {
+    } else if (!insertAt) {
         put("[Rename]");
         put(line);
     }

@@ -1,9 +1,10 @@
 // Adding a line to the start-up rename list of the 9x family, the [Rename] section of
 // wininit.ini: "target=source" moves source over target, "NUL=source" deletes source.
 //
-// The new line goes at the end of the existing rename section (after any blank lines that
-// close it, right before the next section's header), or, without one, into a new "[Rename]"
-// section at the end of the file. Every existing line is kept as it was; a line identical to
+// The new line goes once, at the end of the last rename section (after any blank lines that
+// close it, right before the next section's header), so the start carries it out after every
+// line already there; without one it goes into a new "[Rename]" section at the end of the
+// file. Every existing line is kept as it was; a line identical to
 // the new one is not looked for. The section header and the lines are recognised the way the
 // machine's start reads them (any case, blanks and tabs around the header; CR LF, CR or LF
 // ends a line), so a line added here is always one the start carries out. The new text has

@@ -10,8 +10,13 @@ namespace {
 // Removed entries stay as holes until they are this many and outnumber the live ones.
 constexpr std::size_t kMinHolesToCompact = 64;
 
-DirEntryName WithoutShortName(const DirEntryName& entry) {
-    return DirEntryName{entry.host, entry.windows, {}, entry.mayBeLink};
+bool BeyondAscii(std::string_view name) {
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -36,18 +41,60 @@ void FolderListing::Index(std::size_t slot) {
     byFolded_.emplace(slots_[slot].folded, slot);
 }
 
-std::optional<DirEntryName> FolderListing::Lookup(std::string_view windowsName) {
-    const std::string folded = text::FoldCase(windowsName);
-    const Slot* best = nullptr;
-    const auto [first, last] = byFolded_.equal_range(folded);
-    for (auto it = first; it != last; ++it) {
-        const Slot& slot = slots_[it->second];
-        if (best == nullptr || slot.entry.host < best->entry.host) {
-            best = &slot;
+std::optional<std::size_t> FolderListing::Winner(std::string_view windows,
+                                                 const std::string& folded) const {
+    if (const auto literal = WindowsNameToHost(windows)) {
+        if (const auto it = byHost_.find(*literal); it != byHost_.end()) {
+            return it->second;
         }
     }
-    if (best != nullptr) {
-        return WithoutShortName(best->entry);
+    std::optional<std::size_t> best;
+    const auto [first, last] = byFolded_.equal_range(folded);
+    for (auto it = first; it != last; ++it) {
+        const DirEntryName& entry = slots_[it->second].entry;
+        if (entry.windows == windows && (!best || entry.host < slots_[*best].entry.host)) {
+            best = it->second;
+        }
+    }
+    return best;
+}
+
+// As ShadowedEntries decides it, for one entry: an ASCII reading is its host name's alone.
+bool FolderListing::Shadowed(std::size_t slot) const {
+    const Slot& s = slots_[slot];
+    if (!BeyondAscii(s.entry.windows) && !BeyondAscii(s.entry.host)) {
+        return false;
+    }
+    const auto winner = Winner(s.entry.windows, s.folded);
+    return winner && *winner != slot;
+}
+
+DirEntryName FolderListing::Shown(std::size_t slot, bool withShortName) const {
+    DirEntryName entry = slots_[slot].entry;
+    if (!withShortName) {
+        entry.shortName.clear();
+    }
+    if (Shadowed(slot)) {
+        entry.windows = RawWindowsName(entry.host);
+    }
+    return entry;
+}
+
+std::optional<DirEntryName> FolderListing::Lookup(std::string_view windowsName) {
+    const std::string folded = text::FoldCase(windowsName);
+    if (const auto exact = Winner(windowsName, folded)) {
+        return Shown(*exact, false);
+    }
+    std::optional<std::size_t> best;
+    const auto [first, last] = byFolded_.equal_range(folded);
+    for (auto it = first; it != last; ++it) {
+        if ((!best || slots_[it->second].entry.host < slots_[*best].entry.host) &&
+            !Shadowed(it->second)) {
+            best = it->second;
+        }
+    }
+    if (best) {
+        return Shown(*best, false);
     }
     if (!MayBeGeneratedShortName(windowsName)) {
         return std::nullopt;
@@ -57,22 +104,24 @@ std::optional<DirEntryName> FolderListing::Lookup(std::string_view windowsName) 
     if (it == byShort_.end()) {
         return std::nullopt;
     }
-    return WithoutShortName(slots_[it->second].entry);
+    return Shown(it->second, false);
 }
 
 std::optional<DirEntryName> FolderListing::FindExact(std::string_view windowsName) {
-    const auto [first, last] = byFolded_.equal_range(text::FoldCase(windowsName));
-    for (auto it = first; it != last; ++it) {
-        if (slots_[it->second].entry.windows == windowsName) {
-            return WithShortName(it->second);
-        }
+    const auto winner = Winner(windowsName, text::FoldCase(windowsName));
+    if (!winner) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    AssignShortNamesIfStale();
+    return Shown(*winner, true);
 }
 
-std::optional<DirEntryName> FolderListing::WithShortName(std::size_t slot) {
-    AssignShortNamesIfStale();
-    return slots_[slot].entry;
+std::optional<std::string> FolderListing::ShownName(const std::string& host) const {
+    const auto it = byHost_.find(host);
+    if (it == byHost_.end()) {
+        return std::nullopt;
+    }
+    return Shown(it->second, false).windows;
 }
 
 void FolderListing::Put(const std::string& host, bool mayBeLink) {
@@ -167,9 +216,9 @@ std::shared_ptr<const std::vector<DirEntryName>> FolderListing::Entries() {
     AssignShortNamesIfStale();
     auto entries = std::make_shared<std::vector<DirEntryName>>();
     entries->reserve(size());
-    for (const Slot& slot : slots_) {
-        if (slot.live) {
-            entries->push_back(slot.entry);
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        if (slots_[i].live) {
+            entries->push_back(Shown(i, true));
         }
     }
     entries_ = std::move(entries);

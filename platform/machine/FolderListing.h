@@ -32,19 +32,23 @@ class FolderListing {
     // `entries` in the host's readdir order; their short names are left to the listing.
     explicit FolderListing(std::vector<DirEntryName> entries);
 
-    // The entry a Windows name stands for: the long name without regard to case (of several
-    // that differ only in case, the smallest host name), else a short name.
+    // The entry a Windows name stands for: the entry the exact name leads to (NameMapping.h),
+    // else the entry of that name without regard to case (of several, the smallest host name
+    // among those their own name leads to), else a short name. Entries come back with
+    // `windows` the name they are shown by.
     std::optional<DirEntryName> Lookup(std::string_view windowsName);
-    // The entry whose Windows name is exactly `windowsName`, with its short name.
+    // The entry the exact name `windowsName` leads to, with its short name.
     std::optional<DirEntryName> FindExact(std::string_view windowsName);
+    // The name the entry of host name `host` is shown by; nullopt when there is none.
+    std::optional<std::string> ShownName(const std::string& host) const;
 
     // The host entry `host` exists now (a link or not, as lstat says); adds it if it is new.
     void Put(const std::string& host, bool mayBeLink);
     // The host entry `host` is gone.
     void Erase(const std::string& host);
 
-    // Every entry with its short name: the readdir order of the last full read, entries added
-    // since at the end.
+    // Every entry with its short name, `windows` the name it is shown by: the readdir order of
+    // the last full read, entries added since at the end.
     std::shared_ptr<const std::vector<DirEntryName>> Entries();
     std::size_t size() const { return slots_.size() - dead_; }
 
@@ -56,9 +60,13 @@ class FolderListing {
     };
 
     void Index(std::size_t slot);
+    // The entry an exact Windows name leads to.
+    std::optional<std::size_t> Winner(std::string_view windows, const std::string& folded) const;
+    bool Shadowed(std::size_t slot) const;
+    // The slot's entry as it is shown.
+    DirEntryName Shown(std::size_t slot, bool withShortName) const;
     void AssignShortNamesIfStale();
     void Compact();
-    std::optional<DirEntryName> WithShortName(std::size_t slot);
 
     std::vector<Slot> slots_;
     std::size_t dead_ = 0;

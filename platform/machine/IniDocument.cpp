@@ -113,6 +113,25 @@ std::vector<std::string> IniDocument::SectionNames() const {
     return names;
 }
 
+std::vector<size_t> IniDocument::UnreadableLines() const {
+    std::vector<size_t> numbers;
+    bool inSection = false;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const Line& line = lines_[i];
+        bool readable = line.kind == Kind::Blank || line.kind == Kind::Comment;
+        if (line.kind == Kind::Header) {
+            readable = text::Trim(line.text).ends_with(']');
+            inSection = true;
+        } else if (line.kind == Kind::Entry) {
+            readable = inSection && !line.name.empty();
+        }
+        if (!readable) {
+            numbers.push_back(i + 1);
+        }
+    }
+    return numbers;
+}
+
 std::vector<std::pair<std::string, std::string>> IniDocument::Entries(
     std::string_view section) const {
     std::vector<std::pair<std::string, std::string>> entries;

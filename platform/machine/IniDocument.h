@@ -23,6 +23,9 @@ class IniDocument {
     // Section names in file order (a repeated name once); the nameless part before the first
     // header is not a section.
     std::vector<std::string> SectionNames() const;
+    // Numbers (from 1) of the lines that are none of: blank, a ";" comment, a "[name]"
+    // header, a key=value entry inside a section.
+    std::vector<size_t> UnreadableLines() const;
     // Key and raw value of each entry of the first section named `section`, in file order.
     std::vector<std::pair<std::string, std::string>> Entries(std::string_view section) const;
 

@@ -26,10 +26,36 @@ std::string WithoutTrailingSlash(std::string path) {
     return path;
 }
 
+// A file that is no profile (random bytes, another program's file) must not pass for one
+// made of defaults: it would stand for a machine the user never described. Every key stays
+// optional; only lines that mean nothing are refused.
+void CheckIsProfile(const IniDocument& ini) {
+    const auto unreadable = ini.UnreadableLines();
+    if (unreadable.empty()) {
+        return;
+    }
+    constexpr size_t kShown = 10;
+    std::string message = "machine.ini cannot be read as a machine profile: line";
+    message += unreadable.size() > 1 ? "s " : " ";
+    for (size_t i = 0; i < unreadable.size() && i < kShown; ++i) {
+        message += (i > 0 ? ", " : "") + std::to_string(unreadable[i]);
+    }
+    if (unreadable.size() > kShown) {
+        message += " and " + std::to_string(unreadable.size() - kShown) + " more";
+    }
+    message += unreadable.size() > 1 ? " are" : " is";
+    message += " neither blank, a ; comment, a [section] header nor key=value in a section";
+    if (!ini.HasSection(kMachine) && !ini.HasSection("Drives")) {
+        message += ", and it has no [Machine] or [Drives] section";
+    }
+    throw MachineError(message);
+}
+
 }  // namespace
 
 IniMachineProfile::IniMachineProfile(const std::filesystem::path& machineFolder, IniDocument ini)
     : ini_(std::move(ini)) {
+    CheckIsProfile(ini_);
     const std::string platformText = ini_.Get(kMachine, "Platform").value_or("9x");
     if (text::EqualsNoCase(platformText, "9x")) {
         platform_ = Platform::Win9x;

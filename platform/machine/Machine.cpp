@@ -1,5 +1,6 @@
 #include "platform/machine/Machine.h"
 
+#include <cctype>
 #include <cstdlib>
 
 #include "platform/machine/EmulatedKind.h"
@@ -12,6 +13,14 @@ namespace {
 std::mutex gCurrentMutex;
 std::shared_ptr<Machine> gCurrent;
 
+// The drive that holds the Windows folder is decided first where two drives overlap.
+char WindowsDrive(const MachineProfile& profile) {
+    const std::string windows = profile.windowsDir();
+    return windows.empty()
+               ? 'C'
+               : static_cast<char>(std::toupper(static_cast<unsigned char>(windows[0])));
+}
+
 std::string CreateHint(const std::filesystem::path& folder) {
     return "create one with: velto-machine create " + folder.string();
 }
@@ -23,8 +32,9 @@ Machine::Machine(std::filesystem::path folder, std::unique_ptr<MachineProfile> p
     : folder_(std::move(folder)),
       profile_(std::move(profile)),
       kind_(kind ? std::move(kind) : std::make_shared<EmulatedKind>(folder_)),
-      resolver_(UsableDrives(profile_->drives())) {
-    const auto drives = resolver_.drives();
+      drives_(SelectDrives(profile_->drives(), folder_, WindowsDrive(*profile_))),
+      resolver_(drives_.usable) {
+    const auto& drives = drives_.usable;
     currentDirectory_.drive = drives.empty() ? 'C' : drives.front().letter;
     for (const DriveInfo& drive : drives) {
         if (drive.letter == 'C') {

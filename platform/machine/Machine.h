@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/machine/DriveBoundaries.h"
 #include "platform/machine/MachineKind.h"
 #include "platform/machine/MachineProfile.h"
 #include "platform/machine/PathResolver.h"
@@ -23,7 +24,7 @@ class Machine {
     static constexpr const char* kRegistryFileName = "registry.db";
 
     // Without a kind, the machine is an emulated one. Only the drives that are not left out
-    // (DriveInfo::leftOut) are the machine's drives.
+    // (DriveBoundaries.h, and DriveInfo::leftOut of the profile) are the machine's drives.
     Machine(std::filesystem::path folder, std::unique_ptr<MachineProfile> profile,
             std::shared_ptr<const MachineKind> kind = nullptr);
 
@@ -37,7 +38,10 @@ class Machine {
     const MachineKind& kind() const { return *kind_; }
     // Where an emulated machine keeps its registry.
     std::filesystem::path registryPath() const { return folder_ / kRegistryFileName; }
+    // Resolves on the usable drives only: a left-out drive is no drive of the machine.
     const PathResolver& paths() const { return resolver_; }
+    // The profile's drives that are never listed or written, and why.
+    const std::vector<LeftOutDrive>& leftOutDrives() const { return drives_.leftOut; }
 
     // Windows path -> host path with the machine's current directory for relative paths.
     ResolvedPath Resolve(std::string_view windowsPath) const;
@@ -53,6 +57,7 @@ class Machine {
     std::filesystem::path folder_;
     std::unique_ptr<MachineProfile> profile_;
     std::shared_ptr<const MachineKind> kind_;
+    DriveSelection drives_;
     PathResolver resolver_;
     mutable std::mutex mutex_;
     WindowsPath currentDirectory_;

@@ -61,14 +61,4 @@ std::optional<WindowsVersion> ParseWindowsVersion(std::string_view text) {
     return WindowsVersion{parts[0], parts[1], parts[2]};
 }
 
-std::vector<DriveInfo> UsableDrives(const std::vector<DriveInfo>& drives) {
-    std::vector<DriveInfo> usable;
-    for (const DriveInfo& drive : drives) {
-        if (drive.leftOut.empty()) {
-            usable.push_back(drive);
-        }
-    }
-    return usable;
-}
-
 }  // namespace machine

@@ -45,9 +45,6 @@ struct DriveInfo {
     std::string leftOut;
 };
 
-// The drives the machine uses: those not left out.
-std::vector<DriveInfo> UsableDrives(const std::vector<DriveInfo>& drives);
-
 class MachineProfile {
   public:
     virtual ~MachineProfile() = default;

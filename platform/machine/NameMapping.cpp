@@ -1,5 +1,8 @@
 #include "platform/machine/NameMapping.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 #include "platform/machine/Text.h"
 
 namespace machine {
@@ -83,12 +86,61 @@ std::optional<std::string> WindowsNameToHost(std::string_view windowsName) {
                 return std::nullopt;
             }
             out += static_cast<char>(original);
+        } else if (cp >= kMappedBase + 0x80 && cp <= kMappedBase + 0xFF) {
+            out += static_cast<char>(cp - kMappedBase);
         } else {
             out.append(windowsName.substr(pos, len));
         }
         pos += len;
     }
     return out;
+}
+
+std::string RawWindowsName(std::string_view hostName) {
+    std::string out;
+    out.reserve(hostName.size() * 3);
+    for (const char c : hostName) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x80 || IsForbiddenInWindowsName(b)) {
+            text::AppendUtf8(out, kMappedBase + b);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::vector<std::size_t> ShadowedEntries(std::span<const std::string_view> hostNames,
+                                         std::span<const std::string_view> windowsNames) {
+    // Only a name beyond plain ASCII can read like another: the rest need no look.
+    std::unordered_map<std::string_view, std::size_t> byHost;
+    std::unordered_map<std::string_view, std::size_t> smallestReading;
+    for (std::size_t i = 0; i < hostNames.size(); ++i) {
+        if (windowsNames[i] == hostNames[i] &&
+            std::all_of(hostNames[i].begin(), hostNames[i].end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+            continue;
+        }
+        byHost.emplace(hostNames[i], i);
+        const auto [at, added] = smallestReading.emplace(windowsNames[i], i);
+        if (!added && hostNames[i] < hostNames[at->second]) {
+            at->second = i;
+        }
+    }
+    std::vector<std::size_t> shadowed;
+    for (const auto& [host, i] : byHost) {
+        const auto literal = WindowsNameToHost(windowsNames[i]);
+        if (literal && *literal == host) {
+            continue;
+        }
+        const auto own = literal ? byHost.find(*literal) : byHost.end();
+        const bool elsewhere = own != byHost.end() || smallestReading.at(windowsNames[i]) != i;
+        if (elsewhere) {
+            shadowed.push_back(i);
+        }
+    }
+    std::sort(shadowed.begin(), shadowed.end());
+    return shadowed;
 }
 
 }  // namespace machine

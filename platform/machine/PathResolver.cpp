@@ -12,6 +12,7 @@
 #include <cctype>
 #include <cerrno>
 
+#include "platform/machine/DriveBoundaries.h"
 #include "platform/machine/NameMapping.h"
 
 namespace machine {
@@ -177,7 +178,9 @@ std::optional<std::filesystem::path> PathResolver::CanonicalRoot(const DriveInfo
     }
     std::error_code ec;
     auto root = std::filesystem::canonical(drive.hostFolder, ec);
-    if (ec) {
+    // The folder was checked when the machine was opened; a link changed since may not lead
+    // the drive into the host's system.
+    if (ec || WhyNotADriveFolder(root)) {
         return std::nullopt;
     }
     std::lock_guard lock(mutex_);
@@ -329,10 +332,24 @@ std::optional<std::string> PathResolver::ToWindows(const std::filesystem::path& 
     }
     WindowsPath path;
     path.drive = best->letter;
+    std::filesystem::path folder = bestRoot;
     for (const auto& part : absolute.lexically_relative(bestRoot)) {
-        if (!part.empty() && part != ".") {
-            path.components.push_back(HostNameToWindows(part.native()));
+        if (part.empty() || part == ".") {
+            continue;
         }
+        std::string name = HostNameToWindows(part.native());
+        // A name that could read like a neighbour's is shown as its folder shows it.
+        if (name != part.native() || !std::all_of(name.begin(), name.end(), [](char c) {
+                return static_cast<unsigned char>(c) < 0x80;
+            })) {
+            std::lock_guard lock(mutex_);
+            int err = 0;
+            if (FolderListing* listing = Listing(folder, err)) {
+                name = listing->ShownName(part.native()).value_or(std::move(name));
+            }
+        }
+        path.components.push_back(std::move(name));
+        folder /= part;
     }
     return path.str();
 }

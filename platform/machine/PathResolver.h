@@ -5,7 +5,8 @@
 // separate, "." vanishes, ".." stops at the drive root, a path without a drive or a relative
 // one starts at the current directory). Each component is then looked up in its host folder:
 // the exact host name first, else a name equal without regard to case (ASCII, Latin-1 and the
-// other Windows-1252 letters), else a generated short name. Nothing resolves outside the
+// other Windows-1252 letters), else a generated short name. Of host names that read the same,
+// each is reached by one Windows name alone (NameMapping.h). Nothing resolves outside the
 // drive's host folder: a symbolic link whose target lies outside (or nowhere) is refused.
 //
 // The listings of folders in which a name had to be searched are cached. A listing follows
@@ -96,7 +97,7 @@ class PathResolver {
     // nullopt when there is none (`err` 0) or the folder cannot be read (`err` the errno).
     std::optional<DirEntryName> Lookup(const std::filesystem::path& hostDir,
                                        std::string_view windowsName, int& err) const;
-    // The entry whose Windows name is exactly `windowsName`, with its short name.
+    // The entry the exact Windows name `windowsName` leads to, with its short name.
     std::optional<DirEntryName> Find(const std::filesystem::path& hostDir,
                                      std::string_view windowsName, int& err) const;
 

@@ -320,6 +320,11 @@ class Parser {
                 error(line_, "a key name is longer than 255 characters");
                 return;
             }
+            // What the export could not write back would make every later export fail.
+            if (!IsWritableName(name, true)) {
+                error(line_, "a key name holds a line break or a NUL");
+                return;
+            }
         }
         if (remove) {
             if (path->names.empty()) {
@@ -372,6 +377,10 @@ class Parser {
             }
             if (NameLength(*text) > kMaxValueNameChars) {
                 error(line_, "a value name is longer than 16383 characters");
+                return;
+            }
+            if (!IsWritableName(*text, false)) {
+                error(line_, "a value name holds a line break or a NUL");
                 return;
             }
             name = std::move(*text);

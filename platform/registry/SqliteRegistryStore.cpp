@@ -82,6 +82,15 @@ std::string NewRegistrySql() {
 
 }  // namespace
 
+std::string RecoveryAdvice(const std::filesystem::path& machineFolder,
+                           const std::filesystem::path& registryFile) {
+    return "to recover, move " + registryFile.string() +
+           " aside and build a new registry from a saved export with: velto-machine reg import " +
+           machineFolder.string() +
+           " FILE (FILE written by velto-machine reg export; a file holding only the line "
+           "REGEDIT4 gives an empty registry)";
+}
+
 // A prepared statement from the store's cache, reset when it goes out of scope.
 class SqliteRegistryStore::Statement {
   public:

@@ -14,6 +14,11 @@ struct sqlite3_stmt;
 
 namespace registry {
 
+// What a user does about a registry file that cannot be used: move it aside and build a new
+// one from a saved export with velto-machine reg import.
+std::string RecoveryAdvice(const std::filesystem::path& machineFolder,
+                           const std::filesystem::path& registryFile);
+
 // The registry of one machine in one SQLite file (registry.db). Several processes may use
 // the same file at once: the file runs in write-ahead-log mode, every write takes the write
 // lock up front and waits up to `busyTimeout` for another process to finish.

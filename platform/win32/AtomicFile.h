@@ -2,7 +2,9 @@
 // The one way files are replaced on the user's behalf (INI files, reports, exports, copies):
 // the new content goes to a hidden sibling, is flushed to disk, renamed over the target, and
 // the folder is flushed, so a crash at any moment leaves either the old file or the new one.
-// A replaced file keeps its permissions and DOS attributes.
+// A replaced file keeps its permissions and DOS attributes. A writer killed on the way leaves
+// its sibling behind; the next writer into that folder removes such siblings once their
+// writer's process is gone.
 
 #include <ctime>
 #include <filesystem>

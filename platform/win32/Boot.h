@@ -9,6 +9,8 @@
 // would. A failing operation (its source gone, its folder missing, a read-only target) is
 // reported and the others still run; the file and the list are cleared either way, because
 // running the operations that succeeded a second time at the next start could do harm.
+// Each operation is recorded as carried out before the next is tried (BootProgress.h), so a
+// start cut short goes on, at the next one, with the first operation it had not finished.
 
 #include <cstddef>
 #include <functional>
@@ -31,6 +33,8 @@ struct BootOperation {
     bool replaceExisting = false;
     // ERROR_SUCCESS once carried out.
     DWORD error = ERROR_SUCCESS;
+    // Carried out by a start that was cut short before it could record it.
+    bool earlier = false;
 
     bool succeeded() const { return error == ERROR_SUCCESS; }
     // "wininit.ini line 3: move C:\TEMP\VLT1.TMP to C:\WINDOWS\SYSTEM\A.DLL: done"
@@ -38,17 +42,26 @@ struct BootOperation {
 };
 
 struct BootReport {
+    // Left empty by a start that keeps only the summary.
     std::vector<BootOperation> operations;
-    // Every line reported, in order (the operations' lines among them).
+    // Every line reported, in order (the operations' lines among them); left empty by a start
+    // that keeps only the summary.
     std::vector<std::string> lines;
+    // Operations carried out, and how many of them failed.
+    std::size_t carriedOut = 0;
+    std::size_t failures = 0;
     // An operation failed, or wininit.ini or the pending list could not be read or cleared.
     bool failed = false;
 };
 
 using BootPrinter = std::function<void(const std::string& line)>;
 
+// What the report keeps: every operation and line, or (for a caller that prints each line as
+// it comes and may meet lists of millions of lines) the counts alone.
+enum class BootKeep { Everything, Summary };
+
 // Starts the current machine, handing each line to `print` as it happens.
-BootReport BootMachine(const BootPrinter& print = {});
+BootReport BootMachine(const BootPrinter& print = {}, BootKeep keep = BootKeep::Everything);
 
 // A short text for a Win32 error code, for reports ("file not found").
 std::string DescribeWin32Error(DWORD code);

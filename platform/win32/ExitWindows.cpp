@@ -41,7 +41,7 @@ void ClearExitRequest() {
     state.request.reset();
 }
 
-std::optional<BootReport> RunPendingRestart(const BootPrinter& print) {
+std::optional<BootReport> RunPendingRestart(const BootPrinter& print, BootKeep keep) {
     {
         State& state = Shared();
         std::lock_guard lock(state.mutex);
@@ -50,7 +50,7 @@ std::optional<BootReport> RunPendingRestart(const BootPrinter& print) {
         }
         state.request.reset();
     }
-    return StartMachine(print);
+    return StartMachine(print, keep);
 }
 
 }  // namespace win32

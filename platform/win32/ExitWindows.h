@@ -42,6 +42,7 @@ void ClearExitRequest();
 // The program calls this as it ends: when a restart was requested, the current machine is
 // started (its scheduled moves carried out) and the report comes back; otherwise nothing
 // happens. The request is used up either way, so a second call does nothing.
-std::optional<BootReport> RunPendingRestart(const BootPrinter& print = {});
+std::optional<BootReport> RunPendingRestart(const BootPrinter& print = {},
+                                            BootKeep keep = BootKeep::Everything);
 
 }  // namespace win32

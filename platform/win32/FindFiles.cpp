@@ -107,8 +107,9 @@ bool IsSeparator(char c) {
 std::optional<WIN32_FIND_DATAA> EntryOf(const std::filesystem::path& hostPath, std::string name,
                                         std::string shortName) {
     host::FileStat st;
-    if (host::Stat(hostPath, st) != 0) {
-        // Gone since the folder was read, or a link to nowhere: not an entry.
+    // Gone since the folder was read, or a link to nowhere: not an entry. Neither is a FIFO,
+    // socket or device: Windows folders hold files and folders only.
+    if (host::Stat(hostPath, st) != 0 || (!st.isRegular && !st.isDirectory)) {
         return std::nullopt;
     }
     const auto data = detail::AttributeDataOf(hostPath, st, name);

@@ -7,6 +7,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <vector>
@@ -133,19 +134,59 @@ int SetTimes(const std::filesystem::path& path, const timespec& access, const ti
     return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0 ? 0 : errno;
 }
 
-int ReadWholeFile(const std::filesystem::path& path, std::string& out) {
-    const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) {
+int OpenRegularFile(const std::filesystem::path& path, int& fd) {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
         return errno;
     }
-    out.clear();
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    struct stat st;
+    const int err = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EACCES;
+    if (err != 0) {
+        ::close(fd);
+        fd = -1;
+    }
+    return err;
+}
+
+namespace {
+
+// Reads up to `size` bytes, as many as there are before the end; -1 with errno on failure.
+ssize_t ReadFull(int fd, char* buffer, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, buffer + done, size - done);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
+            return -1;
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+}  // namespace
+
+int ReadWholeFile(const std::filesystem::path& path, std::string& out) {
+    int raw = -1;
+    if (const int err = OpenRegularFile(path, raw); err != 0) {
+        return err;
+    }
+    const Descriptor fd(raw);
+    out.clear();
+    // Read into place: a large file would otherwise be held twice while the text grows.
+    struct stat st;
+    if (::fstat(fd.get(), &st) == 0 && st.st_size > 0) {
+        out.reserve(static_cast<size_t>(st.st_size));
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ReadFull(fd.get(), buffer, sizeof buffer);
+        if (n < 0) {
             return errno;
         }
         if (n == 0) {
@@ -155,18 +196,49 @@ int ReadWholeFile(const std::filesystem::path& path, std::string& out) {
     }
 }
 
-int CopyContents(const std::filesystem::path& from, int toFd) {
-    const Descriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0) {
-        return errno;
+int CompareContents(const std::filesystem::path& a, const std::filesystem::path& b, bool& same) {
+    same = false;
+    int rawA = -1;
+    int rawB = -1;
+    if (const int err = OpenRegularFile(a, rawA); err != 0) {
+        return err;
     }
+    const Descriptor left(rawA);
+    if (const int err = OpenRegularFile(b, rawB); err != 0) {
+        return err;
+    }
+    const Descriptor right(rawB);
+    std::vector<char> leftBlock(1 << 16);
+    std::vector<char> rightBlock(leftBlock.size());
+    for (;;) {
+        const ssize_t l = ReadFull(left.get(), leftBlock.data(), leftBlock.size());
+        if (l < 0) {
+            return errno;
+        }
+        const ssize_t r = ReadFull(right.get(), rightBlock.data(), rightBlock.size());
+        if (r < 0) {
+            return errno;
+        }
+        if (l != r || !std::equal(leftBlock.begin(), leftBlock.begin() + l, rightBlock.begin())) {
+            return 0;
+        }
+        if (l == 0) {
+            same = true;
+            return 0;
+        }
+    }
+}
+
+int CopyContents(const std::filesystem::path& from, int toFd) {
+    int raw = -1;
+    if (const int err = OpenRegularFile(from, raw); err != 0) {
+        return err;
+    }
+    const Descriptor in(raw);
     std::vector<char> buffer(1 << 20);
     for (;;) {
-        const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
+        const ssize_t n = ReadFull(in.get(), buffer.data(), buffer.size());
         if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             return errno;
         }
         if (n == 0) {

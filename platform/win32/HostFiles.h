@@ -54,9 +54,16 @@ int RenameReplace(const std::filesystem::path& from, const std::filesystem::path
 // Creates an empty file that did not exist (O_EXCL).
 int CreateNewFile(const std::filesystem::path& path);
 int SetTimes(const std::filesystem::path& path, const timespec& access, const timespec& write);
+// Opens a file for reading only when it is a regular file, without ever waiting: a FIFO or a
+// device posing as a file would hold a plain open (or the first read) for ever. 0 with `fd`
+// set, EACCES for anything that is not a regular file (a folder included), or the errno.
+int OpenRegularFile(const std::filesystem::path& path, int& fd);
+// The readers below open through OpenRegularFile.
 int ReadWholeFile(const std::filesystem::path& path, std::string& out);
 // Appends the contents of `from` to the open descriptor `toFd`.
 int CopyContents(const std::filesystem::path& from, int toFd);
+// Whether two files hold the same bytes, compared block by block; 0 or the errno.
+int CompareContents(const std::filesystem::path& a, const std::filesystem::path& b, bool& same);
 // Holds an exclusive lock on a folder while it lives, so that read-modify-write cycles on
 // files in it (from this or another process) do not lose each other's changes.
 class FolderLock {

@@ -7,6 +7,6 @@
 
 namespace win32 {
 
-BootReport StartMachine(const BootPrinter& print = {});
+BootReport StartMachine(const BootPrinter& print = {}, BootKeep keep = BootKeep::Everything);
 
 }  // namespace win32

@@ -4,28 +4,34 @@
 
 namespace win32 {
 
-WininitRenames ParseWininitRenames(std::string_view bytes) {
-    const std::string text = machine::text::DecodeFileText(bytes);
-    WininitRenames result;
-    bool inRename = false;
-    std::size_t lineNumber = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string::npos) {
-            end = text.size();
+WininitReader::WininitReader(std::string_view bytes) {
+    if (machine::text::IsValidUtf8(bytes)) {
+        if (bytes.starts_with("\xEF\xBB\xBF")) {
+            bytes.remove_prefix(3);
         }
-        const std::string_view line =
-            machine::text::Trim(std::string_view(text).substr(pos, end - pos));
-        ++lineNumber;
+        text_ = bytes;
+    } else {
+        decoded_ = machine::text::DecodeFileText(bytes);
+        text_ = decoded_;
+    }
+}
+
+bool WininitReader::Next(Line& out) {
+    while (pos_ < text_.size()) {
+        std::size_t end = text_.find_first_of("\r\n", pos_);
+        if (end == std::string_view::npos) {
+            end = text_.size();
+        }
+        const std::string_view line = machine::text::Trim(text_.substr(pos_, end - pos_));
+        ++lineNumber_;
         // CR LF is one line end; a lone CR or LF is one too.
-        pos = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+        pos_ = end + (text_.compare(end, 2, "\r\n") == 0 ? 2 : 1);
 
         if (line.starts_with('[')) {
-            inRename = machine::text::EqualsNoCase(line, "[Rename]");
+            inRename_ = machine::text::EqualsNoCase(line, "[Rename]");
             continue;
         }
-        if (!inRename || line.empty() || line.starts_with(';')) {
+        if (!inRename_ || line.empty() || line.starts_with(';')) {
             continue;
         }
         const std::size_t equals = line.find('=');
@@ -35,17 +41,32 @@ WininitRenames ParseWininitRenames(std::string_view bytes) {
         const std::string_view value = equals == std::string_view::npos
                                            ? std::string_view{}
                                            : machine::text::Trim(line.substr(equals + 1));
+        out.line = lineNumber_;
+        out.rename.reset();
         if (key.empty() || value.empty()) {
-            result.ignoredLines.push_back(lineNumber);
-            continue;
+            return true;
         }
         WininitRename rename;
-        rename.line = lineNumber;
+        rename.line = lineNumber_;
         rename.source = std::string(value);
         if (!machine::text::EqualsNoCase(key, "NUL")) {
             rename.target = std::string(key);
         }
-        result.renames.push_back(std::move(rename));
+        out.rename = std::move(rename);
+        return true;
+    }
+    return false;
+}
+
+WininitRenames ParseWininitRenames(std::string_view bytes) {
+    WininitRenames result;
+    WininitReader reader(bytes);
+    for (WininitReader::Line line; reader.Next(line);) {
+        if (line.rename) {
+            result.renames.push_back(std::move(*line.rename));
+        } else {
+            result.ignoredLines.push_back(line.line);
+        }
     }
     return result;
 }

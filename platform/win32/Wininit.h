@@ -33,4 +33,26 @@ struct WininitRenames {
 // line ends).
 WininitRenames ParseWininitRenames(std::string_view text);
 
+// The same reading one line at a time, for a file too large to hold twice over: `bytes` must
+// outlive the reader (it is decoded into a copy only when it is not UTF-8).
+class WininitReader {
+  public:
+    explicit WininitReader(std::string_view bytes);
+
+    struct Line {
+        // Set: a rename line; else an ignored line of a [Rename] section.
+        std::optional<WininitRename> rename;
+        std::size_t line = 0;
+    };
+    // The next rename or ignored line; false at the end of the file.
+    bool Next(Line& out);
+
+  private:
+    std::string decoded_;
+    std::string_view text_;
+    std::size_t pos_ = 0;
+    std::size_t lineNumber_ = 0;
+    bool inRename_ = false;
+};
+
 }  // namespace win32

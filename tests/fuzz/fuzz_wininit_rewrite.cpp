@@ -1,6 +1,7 @@
 // Adding a line to wininit.ini over arbitrary file contents: every line that was there is
 // still there, in its order and unchanged; only the new line (and, when the file had no rename
-// section, its header) is added; and the machine's start reads the new line as a rename.
+// section, its header) is added, once; and the machine's start reads the new line as its last
+// rename.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -54,15 +55,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
     }
-    if (kept != old.size() || added == 0) {
+    if (kept != old.size() || added == 0 || added > 2) {
         std::abort();
     }
 
-    bool found = false;
-    for (const auto& rename : win32::ParseWininitRenames(written).renames) {
-        found = found || (rename.source == kSource && rename.target == kTarget);
+    // Read once, as the last rename: after every line that was there.
+    const auto renames = win32::ParseWininitRenames(written).renames;
+    std::size_t found = 0;
+    for (const auto& rename : renames) {
+        found += rename.source == kSource && rename.target == kTarget ? 1 : 0;
     }
-    if (!found) {
+    const std::size_t renamesBefore = win32::ParseWininitRenames(bytes).renames.size();
+    if (renames.empty() || renames.back().source != kSource || renames.back().target != kTarget ||
+        renames.size() != renamesBefore + 1 || found == 0) {
         std::abort();
     }
     return 0;

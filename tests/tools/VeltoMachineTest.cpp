@@ -73,11 +73,16 @@ TEST_F(VeltoMachine, NtMachinesAndDrivesWithoutMedium) {
     EXPECT_TRUE(std::filesystem::is_directory(m / "drives/C/WINDOWS/SYSTEM32"));
     auto profile = machine::IniDocument::Parse(Slurp(m / "machine.ini"));
     profile.Set("Drives", "A", "removable:");
+    profile.Set("Drives", "Z", "fixed:/");
     std::ofstream(m / "machine.ini", std::ios::trunc) << profile.Serialize();
     const auto info = Tool({"info", m.string()});
     ASSERT_EQ(info.status, 0) << info.err;
     EXPECT_NE(info.out.find("NT (Windows XP) 5.1.2600"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("A:  removable no medium"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Z:  fixed     left out: its folder / is the host's root; it is "
+                            "never listed or written"),
+              std::string::npos)
+        << info.out;
 }
 
 TEST_F(VeltoMachine, CreateAcceptsAnEmptyFolderAndTheDemoOption) {
@@ -90,6 +95,8 @@ TEST_F(VeltoMachine, MistakesGiveOneLineAndStatusTwo) {
     std::filesystem::create_directory(dir_ / "full");
     std::ofstream(dir_ / "full" / "keep.txt") << "mine";
     std::ofstream(dir_ / "file") << "x";
+    std::filesystem::create_directory(dir_ / "garbage");
+    std::ofstream(dir_ / "garbage" / "machine.ini") << "\x7f\x01junk\n";
     const struct {
         std::vector<std::string> args;
         std::string says;
@@ -103,6 +110,8 @@ TEST_F(VeltoMachine, MistakesGiveOneLineAndStatusTwo) {
         {{"create", (dir_ / "n").string(), "--fast"}, "unknown option --fast"},
         {{"info", dir_.string()}, "velto-machine create " + dir_.string()},
         {{"info", (dir_ / "none").string()}, "velto-machine create"},
+        {{"info", (dir_ / "garbage").string()}, "line 1 is neither"},
+        {{"create", "/proc/velto-machine"}, "drive C: cannot be made there: its folder"},
         {{"info"}, "usage: velto-machine info"},
         {{"frobnicate"}, "unknown command 'frobnicate'"},
         {{}, "usage: velto-machine <command>"},

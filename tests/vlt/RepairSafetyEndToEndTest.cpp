@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32/Boot.h"
+#include "platform/win32/Files.h"
 #include "tests/support/MachineBuilder.h"
 #include "tests/support/RegistrySeed.h"
 #include "tests/support/RunProgram.h"
@@ -156,7 +157,8 @@ TEST_P(RepairSafety, NoRepairHarmsTheCopyItKeepsOrReportsWhatDidNotHappen) {
     for (const auto& [mend, text] : notations) {
         EXPECT_NE(report.find(std::string(">") + text + "<"), std::string::npos) << mend;
     }
-    EXPECT_EQ(report.find("N.DLL"), std::string::npos) << "4: the excluded copy is no copy" << report << run.err;
+    EXPECT_EQ(report.find("N.DLL"), std::string::npos)
+        << "4: the excluded copy is no copy" << report << run.err;
     EXPECT_EQ(report.find("O.DLL"), std::string::npos) << "4: the excluded copy is no copy";
 
     // 7: every backup row names the file that holds that row's original bytes.
@@ -197,6 +199,30 @@ TEST_P(RepairSafety, AnAbortedRunLeavesNothingForTheNextStart) {
     EXPECT_FALSE(boot.failed);
     EXPECT_TRUE(boot.operations.empty());
     EXPECT_EQ(machine.Read("C:\\APPS1\\A.DLL"), a1);
+    EXPECT_EQ(machine.Read(sys + "A.DLL"), a2);
+    EXPECT_EQ(machine.Read("C:\\APPS2\\B.DLL"), b1);
+}
+
+// An earlier run, cut short, left the same removal waiting: the aborted run added nothing for
+// it, so it takes nothing back, and the next start still carries out the earlier run's line.
+TEST_P(RepairSafety, AnAbortedRunLeavesWhatWaitedBeforeIt) {
+    machine.ProfileValue("Machine", "TempDir", "C:\\NOWHERE");
+    const std::string a1 = Dll("1.0"), a2 = Dll("2.0"), b1 = Dll("1.0"), b2 = Dll("2.0");
+    machine.File("C:\\APPS1\\A.DLL", a1).File(sys + "A.DLL", a2);
+    machine.File("C:\\APPS1\\B.DLL", b2).File("C:\\APPS2\\B.DLL", b1);
+    if (GetParam() == machine::Platform::NT) {
+        ASSERT_TRUE(win32::MoveFileExA("C:\\APPS1\\A.DLL", std::nullopt,
+                                       win32::MOVEFILE_DELAY_UNTIL_REBOOT));
+    } else {
+        machine.File("C:\\WINDOWS\\wininit.ini", "[Rename]\r\nNUL=C:\\APPS1\\A.DLL\r\n");
+    }
+    const testsupport::ProgramRun run = Unattended(machine);
+    EXPECT_EQ(run.status, 1) << run.err;
+
+    const win32::BootReport boot = win32::BootMachine();
+    EXPECT_FALSE(boot.failed);
+    EXPECT_EQ(boot.operations.size(), 1u);
+    EXPECT_FALSE(machine.Exists("C:\\APPS1\\A.DLL"));
     EXPECT_EQ(machine.Read(sys + "A.DLL"), a2);
     EXPECT_EQ(machine.Read("C:\\APPS2\\B.DLL"), b1);
 }

@@ -106,6 +106,9 @@ void GlobalControls::QzRegistry1_RegistryErrorOccurred() {
         return;
     }
     Trace("Registry Error: " + std::to_string(code) + "--" + QzRegistry1->RegError());
+    if (!errorsShown_.insert(code).second) {
+        return;
+    }
     dialogs::MsgBox("Registry Error occurred:\r\nError " + std::to_string(code) + "\r\n" +
                         QzRegistry1->RegError(),
                     dialogs::vbCritical | dialogs::vbOKOnly);

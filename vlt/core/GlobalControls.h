@@ -5,7 +5,9 @@
 // references and ends the controls (the trace control writes its end-of-run block then).
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <set>
 
 #include "controls/about/QzAbout.h"
 #include "controls/debug/QzDebug.h"
@@ -36,6 +38,9 @@ class GlobalControls {
 
   private:
     bool loaded_ = false;
+    // Codes whose message box was shown in this run: a broken registry fails every call, and
+    // one box says it.
+    std::set<std::int32_t> errorsShown_;
 };
 
 // The program's one control host, created on first use.

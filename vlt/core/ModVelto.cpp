@@ -2,6 +2,12 @@
 
 #include <string>
 
+#include "controls/registry/QzRegistry.h"
+#include "platform/dialogs/Dialogs.h"
+#include "platform/machine/Machine.h"
+#include "platform/registry/SqliteRegistryStore.h"
+#include "platform/win32/Registry.h"
+
 #include "vlt/core/QzBase.h"
 #include "vlt/core/Steps.h"
 #include "vlt/core/TraceScope.h"
@@ -11,6 +17,40 @@
 #include "vlt/core/modVLTWork.h"
 
 namespace ModVelto {
+namespace {
+
+// The unattended run takes every setting and exclusion from the registry: without one it
+// would scan with defaults, repair folders the user excluded and report nothing wrong. So a
+// registry that cannot be used ends it before anything is done, with one message that says
+// what to do.
+bool RegistryUsable() {
+    win32::HKEY key{};
+    const win32::LSTATUS rc = win32::RegOpenKeyA(win32::HKEY_CURRENT_USER, "Software", &key);
+    if (rc == win32::ERROR_SUCCESS) {
+        win32::RegCloseKey(key);
+    }
+    if (rc < win32::ERROR_BADDB || rc > win32::ERROR_CHILD_MUST_BE_VOLATILE) {
+        return true;
+    }
+    const auto current = machine::CurrentMachine();
+    const std::string file = current ? current->registryPath().string() : "registry.db";
+    std::string advice =
+        current ? registry::RecoveryAdvice(current->folder(), current->registryPath()) : "";
+    if (!advice.empty()) {
+        advice[0] = 'T';
+    }
+    vlt::Trace("Registry Error: " + std::to_string(rc) + "--" +
+               Qz_Registry::RegistryErrorText(static_cast<std::int32_t>(rc)));
+    dialogs::MsgBox("The machine's registry " + file + " cannot be used (Error " +
+                        std::to_string(rc) + ": " +
+                        Qz_Registry::RegistryErrorText(static_cast<std::int32_t>(rc)) +
+                        ").\r\nThe unattended run takes its settings from it, so nothing was " +
+                        "scanned, changed or scheduled.\r\n" + advice + ".",
+                    dialogs::vbCritical | dialogs::vbOKOnly, "Registry cannot be used");
+    return false;
+}
+
+}  // namespace
 
 void Main() {
     vlt::Steps steps("modVelto.Main");
@@ -18,6 +58,11 @@ void Main() {
     vlt::TraceScope trace("modVelto.Main");
     bool unattended = false;
     steps.run("Checking if GoScan", [&] { unattended = modVLTProperties::GoScan(); });
+    if (unattended && !RegistryUsable()) {
+        vlt::State().MachineUnusable = true;
+        trace.Exit();
+        QzBase::CloseProgram();
+    }
     if (!unattended) {
         steps.run("Showing Form", [] { vlt::frmVelto().Show(); });
         return;

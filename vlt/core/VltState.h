@@ -77,6 +77,9 @@ struct VltState {
     bool Closing = false;
     // An unhandled run-time error ended the program (its exit status is then non-zero).
     bool Abended = false;
+    // The run could not do its work on this machine (its registry cannot be used): it ended
+    // without changing anything, with exit status 2.
+    bool MachineUnusable = false;
 
     // --- Scan and matching ---
     // Whether *.exe files are scanned: chosen anew in every run, never stored.

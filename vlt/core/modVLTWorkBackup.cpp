@@ -293,6 +293,23 @@ std::int16_t CopyTo(const std::string& Source, const std::string& Target) {
         return 0;
     }
 
+    // A target the restart list cannot name would be reported and never carried out.
+    if (!File().CanScheduleTarget(Target)) {
+        UpdateActionLog(Source, 2,
+                        "Error: Copy to " + Target +
+                            " not scheduled; the restart cannot name a target whose name holds "
+                            "\"=\" and has no short form");
+        return 0;
+    }
+    // A second run after an interrupted one finds its copy waiting already: it is neither
+    // made nor counted again.
+    if (File().CopyPendingOnRestart(Source, Target)) {
+        vlt::Trace(Source + " already waits to be copied to " + Target + " (on restart)");
+        vlt::State().RestartNeeded = true;
+        UpdateActionLog(Source, 5, Target);
+        return 1;
+    }
+
     // Only a complete copy may ever be scheduled over a system file: the temporary copy must
     // exist and have the source's size, and the move must have been recorded, before the
     // count, the restart and the log say that anything will happen.
@@ -365,13 +382,19 @@ void RemoveFile(const std::string& Path) {
 bool RebootForFileKill(const std::string& Path) {
     vlt::TraceScope trace("modVLTWork.RebootForFileKill");
     vlt::Steps steps("modVLTWork.RebootForFileKill");
-    if (!steps.run("Scheduling removal on restart: " + Path,
-                   [&] { File().MoveOnRestart(Path, ""); })) {
+    // A removal an interrupted run scheduled waits already; it is not this run's to take back.
+    bool waiting = false;
+    if (!steps.run("Scheduling removal on restart: " + Path, [&] {
+            waiting = File().MoveWaitsOnRestart(Path, "");
+            File().MoveOnRestart(Path, "");
+        })) {
         UpdateActionLog(Path, 2, "Error: Removal could not be scheduled");
         return false;
     }
     vlt::State().RestartNeeded = true;
-    vlt::State().RestartChanges.push_back({Path, "", false});
+    if (!waiting) {
+        vlt::State().RestartChanges.push_back({Path, "", false});
+    }
     UpdateActionLog(Path, 7, "");
     return true;
 }

@@ -1,7 +1,8 @@
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "platform/automation/VersionText.h"
 #include "platform/dialogs/Clock.h"
 #include "platform/win32/FileIdentity.h"
+#include "platform/win32/HostFiles.h"
 #include "platform/win32/Paths.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/TraceScope.h"
@@ -61,26 +63,21 @@ bool ForDifferentProcessors(const std::string& a, const std::string& b) {
 }
 
 // Host files compared block by block: a copy is only "the same" when every byte is.
+// Host files compared block by block: a copy is only "the same" when every byte is. Neither
+// is opened unless it is a regular file, so a FIFO posing as a copy cannot hold the scan.
 bool SameContent(const std::filesystem::path& a, const std::filesystem::path& b) {
-    std::ifstream left(a, std::ios::binary);
-    std::ifstream right(b, std::ios::binary);
-    if (!left || !right) {
+    bool same = false;
+    return win32::host::CompareContents(a, b, same) == 0 && same;
+}
+
+// Whether a copy can be read as a file at all.
+bool Readable(const std::filesystem::path& host) {
+    int fd = -1;
+    if (win32::host::OpenRegularFile(host, fd) != 0) {
         return false;
     }
-    std::vector<char> leftBlock(1 << 16);
-    std::vector<char> rightBlock(leftBlock.size());
-    for (;;) {
-        left.read(leftBlock.data(), static_cast<std::streamsize>(leftBlock.size()));
-        right.read(rightBlock.data(), static_cast<std::streamsize>(rightBlock.size()));
-        const std::streamsize got = left.gcount();
-        if (got != right.gcount() || left.bad() || right.bad() ||
-            !std::equal(leftBlock.begin(), leftBlock.begin() + got, rightBlock.begin())) {
-            return false;
-        }
-        if (got == 0 || left.eof() || right.eof()) {
-            return left.eof() == right.eof();
-        }
-    }
+    ::close(fd);
+    return true;
 }
 
 // The folders of a group's distinct copies: one host file reached by several paths (a folder
@@ -418,7 +415,7 @@ bool FilesSame(std::span<const std::string> Folders, const std::string& FileName
     for (const std::string& folder : Folders) {
         current = folder + FileName;
         const auto host = win32::HostPathOf(current);
-        if (!host || !std::ifstream(*host, std::ios::binary)) {
+        if (!host || !Readable(*host)) {
             vlt::Trace("Cannot read " + current);
             return false;
         }

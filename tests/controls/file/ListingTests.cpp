@@ -1,12 +1,16 @@
 // The directory listing: what a walk lists, in which order, and how the listing's state
 // behaves around loads, cancels and calls that arrive while a load lets events run.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "platform/win32/Paths.h"
 #include "tests/controls/file/FileTestSupport.h"
 
 namespace {
@@ -482,3 +486,34 @@ TEST_F(CancelAndReentry, StatusNamesTheFolderWhoseSubfoldersAreWalked) {
 }
 
 }  // namespace
+
+// Two host folders whose names read "é" (Latin-1 E9 and UTF-8 C3 A9): each file is listed once,
+// under a path that leads to it and to nothing else.
+TEST_F(FileTest, NamesThatReadTheSameAreListedOnceEachByAPathThatLeadsToThem) {
+    machine.File("C:\\\xC3\xA9\\X.DLL", "utf-8").File("C:\\\xEF\x83\xA9\\X.DLL", "latin-1");
+    ASSERT_TRUE(std::filesystem::exists(machine.folder() / "drives" / "C" / "\xE9" / "X.DLL"));
+    file.SetFilter("*.dll");
+    file.SetPaths("C:\\");
+    file.SetIncludeSubDirectories(true);
+    const Lines listed = Listing(file);
+    EXPECT_EQ(listed, (Lines{"C:\\\xC3\xA9\\X.DLL", "C:\\\xEF\x83\xA9\\X.DLL"}));
+    std::set<std::string> contents;
+    for (const std::string& path : listed) {
+        contents.insert(machine.Read(path));
+        const auto host = win32::HostPathOf(path);
+        ASSERT_TRUE(host);
+        EXPECT_EQ(win32::WindowsPathOf(*host).value_or(""), path);
+    }
+    EXPECT_EQ(contents, (std::set<std::string>{"utf-8", "latin-1"}));
+}
+
+// A FIFO, a socket or a device named like a library is no copy: it is never listed.
+TEST_F(FileTest, OnlyRegularFilesAreListed) {
+    machine.File("C:\\APP\\REAL.DLL", "x").Folder("C:\\APP\\DIR.DLL");
+    const auto app = machine.HostPath("C:\\APP");
+    ASSERT_EQ(::mkfifo((app / "PIPE.DLL").c_str(), 0600), 0);
+    std::filesystem::create_symlink(app / "PIPE.DLL", app / "LINK.DLL");
+    file.SetFilter("*.dll;PIPE.DLL");
+    file.SetPaths("C:\\APP");
+    EXPECT_EQ(Listing(file), (Lines{"C:\\APP\\REAL.DLL"}));
+}

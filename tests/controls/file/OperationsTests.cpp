@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/file/RestartList.h"
 #include "controls/file/WininitWriter.h"
 #include "platform/automation/CreateObject.h"
 #include "platform/automation/Errors.h"
@@ -65,8 +66,11 @@ TEST(WininitWriter, TheLineGoesToTheEndOfTheRenameSectionAndNothingIsLost) {
          std::string("[Renamed]\r\n[Rename]\r\n") + kLine + "\r\n"},
         {"an identical line is added again", std::string("[Rename]\r\n") + kLine + "\r\n",
          std::string("[Rename]\r\n") + kLine + "\r\n" + kLine + "\r\n"},
-        {"each rename section gets the line", "[Rename]\r\n[x]\r\n[Rename]\r\n",
-         std::string("[Rename]\r\n") + kLine + "\r\n[x]\r\n[Rename]\r\n" + kLine + "\r\n"},
+        // Once, in the last section: a copy in each would be carried out twice.
+        {"two rename sections get the line once, in the last",
+         "[Rename]\r\nNUL=C:\\A.TMP\r\n[x]\r\n[Rename]\r\nNUL=C:\\B.TMP\r\n\r\n[y]\r\n",
+         std::string("[Rename]\r\nNUL=C:\\A.TMP\r\n[x]\r\n[Rename]\r\nNUL=C:\\B.TMP\r\n\r\n") +
+             kLine + "\r\n[y]\r\n"},
         {"Windows-1252 text is kept as its characters", "[x]\r\nname=caf\xE9\r\n",
          std::string("[x]\r\nname=caf\xC3\xA9\r\n[Rename]\r\n") + kLine + "\r\n"},
     };
@@ -117,7 +121,7 @@ TEST_F(FileTest, MoveOnRestartIsCarriedOutAtTheNextStart) {
     }
 }
 
-TEST_F(FileTest, CancelMoveOnRestartTakesBackTheLatestMatchingMoveOnly) {
+TEST_F(FileTest, CancelMoveOnRestartTakesBackOnlyTheMatchingMoveAndWaitingMovesAreNotOurs) {
     testsupport::SeedRegistry(machine);
     using Move = std::pair<std::string, std::string>;
     for (const auto platform : {machine::Platform::Win9x, machine::Platform::NT}) {
@@ -140,16 +144,22 @@ TEST_F(FileTest, CancelMoveOnRestartTakesBackTheLatestMatchingMoveOnly) {
             return moves;
         };
         machine.Folder("C:\\WINDOWS\\SYSTEM");
-        file.MoveOnRestart("C:\\TEMP\\B.TMP", "");  // another program's, the same as ours
+        file.MoveOnRestart("C:\\TEMP\\B.TMP", "");  // another program's
         file.MoveOnRestart("C:\\TEMP\\NEW.DLL", "C:\\WINDOWS\\SYSTEM\\A.DLL");
+        // Ours would add nothing, so it is not ours to take back.
+        EXPECT_TRUE(file.MoveWaitsOnRestart("C:\\TEMP\\B.TMP", ""));
+        EXPECT_FALSE(file.MoveWaitsOnRestart("C:\\TEMP\\C.TMP", ""));
         file.MoveOnRestart("C:\\TEMP\\B.TMP", "");
         file.MoveOnRestart("C:\\TEMP\\C.TMP", "");
-        EXPECT_TRUE(file.CancelMoveOnRestart("C:\\TEMP\\B.TMP", ""));
+        EXPECT_EQ(waiting(), (std::vector<Move>{{"C:\\TEMP\\B.TMP", ""},
+                                                {"C:\\TEMP\\NEW.DLL", "C:\\WINDOWS\\SYSTEM\\A.DLL"},
+                                                {"C:\\TEMP\\C.TMP", ""}}));
         EXPECT_TRUE(file.CancelMoveOnRestart("c:\\temp\\new.dll", "C:\\WINDOWS\\system\\A.DLL"));
         EXPECT_FALSE(file.CancelMoveOnRestart("C:\\TEMP\\NEW.DLL", "C:\\WINDOWS\\SYSTEM\\A.DLL"));
         EXPECT_FALSE(file.CancelMoveOnRestart("C:\\TEMP\\C.TMP", "C:\\C.DLL"));
-        EXPECT_EQ(waiting(), (std::vector<Move>{{"C:\\TEMP\\B.TMP", ""}, {"C:\\TEMP\\C.TMP", ""}}));
         EXPECT_TRUE(file.CancelMoveOnRestart("C:\\TEMP\\C.TMP", ""));
+        EXPECT_EQ(waiting(), (std::vector<Move>{{"C:\\TEMP\\B.TMP", ""}}));
+        EXPECT_FALSE(file.CancelMoveOnRestart("C:\\TEMP\\C.TMP", ""));
         EXPECT_TRUE(file.CancelMoveOnRestart("C:\\TEMP\\B.TMP", ""));
         EXPECT_TRUE(waiting().empty());
         EXPECT_FALSE(file.CancelMoveOnRestart("C:\\TEMP\\B.TMP", ""));
@@ -189,6 +199,84 @@ TEST_F(FileTest, MoveOnRestartFailsLoudlyAndKeepsTheFileWhenItCannotWrite) {
     EXPECT_EQ(ErrorOf([&] { file.MoveOnRestart("C:\\TEMP\\A.DLL", ""); }),
               automation::PermissionDenied);
     EXPECT_EQ(machine.Read("C:\\WINDOWS\\wininit.ini"), before);
+}
+
+// An operation waiting already (the last one for its source and target) is not added again,
+// on either family; one that something scheduled after it undoes is.
+TEST_F(FileTest, MoveOnRestartAddsAWaitingOperationOnce) {
+    testsupport::SeedRegistry(machine);
+    using Ops = std::vector<std::pair<std::string, std::string>>;
+    const struct {
+        const char* what;
+        Ops calls;
+        std::size_t kept;
+    } cases[] = {
+        {"the same removal twice", {{"C:\\OLD.DLL", ""}, {"c:\\old.dll", ""}}, 1},
+        {"the same move twice", {{"C:\\T\\A.TMP", "C:\\A.DLL"}, {"C:\\T\\A.TMP", "C:\\A.DLL"}}, 1},
+        {"a removal, a copy onto it, the removal again",
+         {{"C:\\A.DLL", ""}, {"C:\\T\\A.TMP", "C:\\A.DLL"}, {"C:\\A.DLL", ""}},
+         3},
+        {"two copies onto one target",
+         {{"C:\\T\\1.TMP", "C:\\A.DLL"}, {"C:\\T\\2.TMP", "C:\\A.DLL"}},
+         2},
+    };
+    for (const auto platform : {machine::Platform::Win9x, machine::Platform::NT}) {
+        machine.Platform(platform);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.what);
+            std::filesystem::remove(machine.HostPath("C:\\WINDOWS\\wininit.ini"));
+            win32::RemovePendingRenames(*win32::ReadPendingRenames());
+            for (const auto& [source, target] : c.calls) {
+                file.MoveOnRestart(source, target);
+            }
+            const std::size_t waiting =
+                platform == machine::Platform::NT
+                    ? win32::ReadPendingRenames()->size()
+                    : win32::ParseWininitRenames(machine.Read("C:\\WINDOWS\\wininit.ini"))
+                          .renames.size();
+            EXPECT_EQ(waiting, c.kept);
+        }
+    }
+}
+
+// A copy of the same bytes onto the same target, still waiting, is found; one that no longer
+// holds them, or that a later operation undoes, is not.
+TEST_F(FileTest, CopyPendingOnRestartFindsAWaitingCopyOfTheSameBytes) {
+    machine.File("C:\\APP\\A.DLL", "new").File("C:\\WINDOWS\\TEMP\\VLT1.TMP", "new");
+    machine.File("C:\\WINDOWS\\SYSTEM\\A.DLL", "old");
+    const std::string target = "C:\\WINDOWS\\SYSTEM\\A.DLL";
+    EXPECT_FALSE(file.CopyPendingOnRestart("C:\\APP\\A.DLL", target));
+    file.MoveOnRestart("C:\\WINDOWS\\TEMP\\VLT1.TMP", target);
+    EXPECT_TRUE(file.CopyPendingOnRestart("C:\\APP\\A.DLL", target));
+    machine.File("C:\\APP\\A.DLL", "newer");
+    EXPECT_FALSE(file.CopyPendingOnRestart("C:\\APP\\A.DLL", target));
+    machine.File("C:\\APP\\A.DLL", "new");
+    file.MoveOnRestart(target, "");
+    EXPECT_FALSE(file.CopyPendingOnRestart("C:\\APP\\A.DLL", target));
+}
+
+// wininit.ini splits a line at its first "=": a target holding one goes in by its short form,
+// which the start reads back as that very file; a new file of such a name cannot go in.
+TEST_F(FileTest, ATargetHoldingAnEqualsSignIsWrittenInAFormTheStartReadsBack) {
+    testsupport::SeedRegistry(machine);
+    machine.File("C:\\A=B\\R.DLL", "old").File("C:\\WINDOWS\\TEMP\\VLT1.TMP", "new");
+    EXPECT_TRUE(file.CanScheduleTarget("C:\\A=B\\R.DLL"));
+    file.MoveOnRestart("C:\\WINDOWS\\TEMP\\VLT1.TMP", "C:\\A=B\\R.DLL");
+    const auto renames =
+        win32::ParseWininitRenames(machine.Read("C:\\WINDOWS\\wininit.ini")).renames;
+    ASSERT_EQ(renames.size(), 1u);
+    EXPECT_EQ(renames[0].target, "C:\\A_B~1\\R.DLL");
+    EXPECT_EQ(renames[0].source, "C:\\WINDOWS\\TEMP\\VLT1.TMP");
+
+    EXPECT_FALSE(file.CanScheduleTarget("C:\\A=B\\NEW=1.DLL"));
+    EXPECT_EQ(
+        ErrorOf([&] { file.MoveOnRestart("C:\\WINDOWS\\TEMP\\VLT1.TMP", "C:\\A=B\\NEW=1.DLL"); }),
+        automation::BadFileNameOrNumber);
+    EXPECT_EQ(win32::ParseWininitRenames(machine.Read("C:\\WINDOWS\\wininit.ini")).renames.size(),
+              1u);
+
+    EXPECT_FALSE(win32::BootMachine().failed);
+    EXPECT_EQ(machine.Read("C:\\A=B\\R.DLL"), "new");
 }
 
 TEST_F(FileTest, FileExistsReportsFilesAndOnlyFoldersWithMoreThanTheFolderBit) {

@@ -168,3 +168,66 @@ TEST(FolderListing, WhichNamesMayBeGeneratedShortNames) {
 }
 
 }  // namespace
+
+// Host names that read the same on Windows: the name leads to the entry of its own bytes (else
+// the smallest host name), and every other one is shown, listed and reached by its raw name.
+TEST(FolderListing, NamesThatReadTheSameLeadEachToOneEntry) {
+    const std::vector<std::string> hosts = {
+        "\xE9",      // Latin-1 "é"
+        "\xC3\xA9",  // UTF-8 "é": its own bytes
+        "*x",        // reads "\uF02Ax"
+        "\xEF\x80\xAA"
+        "x",     // UTF-8 "\uF02Ax" itself
+        "\xE8",  // Latin-1 "è" with no UTF-8 twin
+        "\xE0"
+        "1",
+        "\xE0"
+        "2"  // Latin-1 alone, each its own
+    };
+    FolderListing listing(Entries(hosts));
+    const struct {
+        const char* host;
+        const char* shown;
+    } cases[] = {
+        {"\xE9", "\xEF\x83\xA9"},
+        {"\xC3\xA9", "\xC3\xA9"},
+        {"*x",
+         "\xEF\x80\xAA"
+         "x"},
+        {"\xEF\x80\xAA"
+         "x",
+         "\xEF\x83\xAF\xEF\x82\x80\xEF\x82\xAA"
+         "x"},
+        {"\xE8", "\xC3\xA8"},
+        {"\xE0"
+         "1",
+         "\xC3\xA0"
+         "1"},
+    };
+    std::vector<std::string_view> hostViews(hosts.begin(), hosts.end());
+    std::vector<std::string> readings;
+    for (const std::string& host : hosts) {
+        readings.push_back(machine::HostNameToWindows(host));
+    }
+    std::vector<std::string_view> readingViews(readings.begin(), readings.end());
+    const auto shadowed = machine::ShadowedEntries(hostViews, readingViews);
+    EXPECT_EQ(shadowed, (std::vector<std::size_t>{0, 3}));
+    std::set<std::string> shown;
+    for (const auto& c : cases) {
+        EXPECT_EQ(listing.ShownName(c.host), c.shown) << c.host;
+        const auto found = listing.Lookup(c.shown);
+        ASSERT_TRUE(found) << c.shown;
+        EXPECT_EQ(found->host, c.host) << c.shown;
+        EXPECT_EQ(found->windows, c.shown);
+        EXPECT_EQ(machine::WindowsNameToHost(c.shown) == c.host,
+                  std::string(c.host) != "\xE8" && std::string(c.host) !=
+                                                       "\xE0"
+                                                       "1")
+            << "a raw name is the host's own bytes";
+    }
+    for (const DirEntryName& entry : *listing.Entries()) {
+        EXPECT_TRUE(shown.insert(entry.windows).second) << "shown twice: " << entry.windows;
+    }
+    // Without regard to case a name still finds the entry its exact form leads to.
+    EXPECT_EQ(listing.Lookup("\xC3\x89")->host, "\xC3\xA9");
+}

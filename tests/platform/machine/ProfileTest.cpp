@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <random>
 
 #include "platform/machine/IniMachineProfile.h"
 #include "platform/machine/Machine.h"
@@ -85,6 +86,13 @@ TEST(IniMachineProfile, ValuesThatMakeNoSenseAreNamedInTheError) {
         {"[Drives]\nCD=fixed:x\n", "CD"},
         {"[Drives]\nC=floppy:x\n", "C=floppy:x"},
         {"[Drives]\nC=drives/C\n", "C=drives/C"},
+        // Lines that mean nothing make the file no profile, named by number.
+        {"[Machine]\nPlatform=9x\nthis is no line\n", "line 3 is neither"},
+        {"Platform=NT\n[Machine]\n", "line 1 is neither"},
+        {"[Machine\nPlatform=9x\n", "line 1 is"},
+        {"\x13\x8f\xa2 junk\r\n\xff\xfe=\x01\n", "no [Machine] or [Drives] section"},
+        {"[Folders]\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11\n12\n",
+         "lines 2, 3, 4, 5, 6, 7, 8, 9, 10, 11 and 2 more are neither"},
     };
     for (const auto& c : cases) {
         try {
@@ -160,6 +168,30 @@ TEST(Machine, FolderChoiceOrder) {
         ADD_FAILURE();
     } catch (const MachineError& e) {
         EXPECT_NE(std::string(e.what()).find("default"), std::string::npos);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// 4 KB of random bytes in machine.ini: refused, as the unattended run and the tool must not
+// take it for a machine of defaults with the host's names.
+TEST(Machine, RandomBytesAreNoProfile) {
+    testsupport::MachineBuilder builder;
+    std::mt19937 random(16);
+    std::string bytes(4096, '\0');
+    for (char& c : bytes) {
+        c = static_cast<char>(random() & 0xFF);
+    }
+    std::ofstream(builder.folder() / "machine.ini", std::ios::binary | std::ios::trunc) << bytes;
+    try {
+        machine::Machine::Open(builder.folder());
+        ADD_FAILURE() << "opened a profile of random bytes";
+    } catch (const MachineError& e) {
+        EXPECT_NE(std::string(e.what()).find("cannot be read as a machine profile: lines 1, "),
+                  std::string::npos)
+            << e.what();
     }
 }
 

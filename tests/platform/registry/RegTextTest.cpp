@@ -227,6 +227,11 @@ TEST_F(RegTextTest, MalformedFileChangesNothingAndNamesEveryBadLine) {
         {"REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"v\"=string\n", {3}},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\K]\njust words\n", {3}},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\" + std::string(256, 'k') + "]\n", {2}},
+        // Names no export could write back: a lone CR or a NUL inside.
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\rb\"=\"x\"\n", {3}},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a" + std::string(1, '\0') + "b\"=\"x\"\n", {3}},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\K\rL]\n", {2}},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\K" + std::string(1, '\0') + "]\n", {2}},
         // Every bad line is listed, good ones around them are not, and values below a bad
         // key line are not blamed twice.
         {"REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"a\"=dword:1\n\"b\"=bad\n[HKEY_BAD]\n\"c\"=\"1\"\n"

@@ -1,13 +1,17 @@
 // The machine's start: wininit.ini (9x family) and the pending list (NT family) carried out in
 // order, failures reported without stopping the rest, and both cleared afterwards.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/win32/Boot.h"
+#include "platform/win32/BootProgress.h"
 #include "platform/win32/Files.h"
 #include "platform/win32/RestartMoves.h"
 #include "platform/win32/StartupMoves.h"
@@ -251,5 +255,151 @@ TEST(ScheduledStartupMoves, ListWhatTheStartWillDoWithoutDoingIt) {
     m.Folder("C:\\WINDOWS\\wininit.ini");
     EXPECT_FALSE(win32::ScheduledStartupMoves());
 }
+
+// The start, run in a child process that is killed right after it reported `lines` lines (as
+// a start killed between two operations is); false when it ended by itself.
+bool BootKilledAfter(std::size_t lines) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::size_t printed = 0;
+        win32::BootMachine([&](const std::string&) {
+            if (++printed == lines) {
+                ::kill(::getpid(), SIGKILL);
+            }
+        });
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFSIGNALED(status);
+}
+
+// A machine whose restart list holds a copy, a removal, a copy from a file that is gone and
+// another copy.
+struct ResumeMachine {
+    explicit ResumeMachine(machine::Platform platform) : nt(platform == machine::Platform::NT) {
+        m.Platform(platform);
+        testsupport::SeedRegistry(m);
+        m.File("C:\\WINDOWS\\TEMP\\VLT1.TMP", "new a")
+            .File("C:\\A.DLL", "old a")
+            .File("C:\\B.DLL", "b")
+            .File("C:\\WINDOWS\\TEMP\\VLT3.TMP", "new c")
+            .File("C:\\C.DLL", "old c");
+        const std::vector<std::pair<std::string, std::string>> operations = {
+            {"C:\\WINDOWS\\TEMP\\VLT1.TMP", "C:\\A.DLL"},
+            {"C:\\B.DLL", ""},
+            {"C:\\WINDOWS\\TEMP\\MISSING.TMP", "C:\\X.DLL"},
+            {"C:\\WINDOWS\\TEMP\\VLT3.TMP", "C:\\C.DLL"},
+        };
+        std::string wininit = "[Rename]\r\n";
+        for (const auto& [source, target] : operations) {
+            if (nt) {
+                win32::MoveFileExA(
+                    source, target.empty() ? std::nullopt : std::optional<std::string_view>(target),
+                    win32::MOVEFILE_DELAY_UNTIL_REBOOT | win32::MOVEFILE_REPLACE_EXISTING);
+            } else {
+                wininit += (target.empty() ? std::string("NUL") : target) + "=" + source + "\r\n";
+            }
+        }
+        if (!nt) {
+            m.File("C:\\WINDOWS\\wininit.ini", wininit);
+        }
+    }
+    // What the user finds once every operation is through, however many starts it took.
+    void ExpectAllDone() const {
+        EXPECT_EQ(m.Read("C:\\A.DLL"), "new a");
+        EXPECT_FALSE(m.Exists("C:\\B.DLL"));
+        EXPECT_EQ(m.Read("C:\\C.DLL"), "new c");
+        EXPECT_FALSE(m.Exists("C:\\WINDOWS\\wininit.ini"));
+        EXPECT_TRUE(win32::ReadPendingRenames()->empty());
+        EXPECT_FALSE(std::filesystem::exists(m.folder() / "boot.progress"));
+    }
+
+    bool nt;
+    testsupport::MachineBuilder m;
+};
+
+class BootResume : public ::testing::TestWithParam<machine::Platform> {};
+
+// Killed after any number of operations, the next start carries out only what is left and
+// reports as failed only the one operation that fails by itself.
+TEST_P(BootResume, AStartCutShortGoesOnWhereItStopped) {
+    for (std::size_t done = 1; done <= 4; ++done) {
+        SCOPED_TRACE(done);
+        ResumeMachine machine(GetParam());
+        ASSERT_TRUE(BootKilledAfter(done));
+        std::vector<std::string> printed;
+        const auto report =
+            win32::BootMachine([&](const std::string& line) { printed.push_back(line); });
+        ASSERT_EQ(report.operations.size(), 4 - done) << ::testing::PrintToString(printed);
+        for (const auto& op : report.operations) {
+            EXPECT_EQ(op.succeeded(), op.source != "C:\\WINDOWS\\TEMP\\MISSING.TMP")
+                << op.Describe();
+        }
+        EXPECT_EQ(report.failed, done < 3);
+        EXPECT_NE(printed.front().find("the first " + std::to_string(done) +
+                                       " operations were carried out by a start that was cut "
+                                       "short"),
+                  std::string::npos)
+            << printed.front();
+        machine.ExpectAllDone();
+    }
+}
+
+// The operation a start was in the middle of when it was cut short: done when its source is
+// gone and its target there, else carried out now; a record that no longer matches the list
+// counts for nothing.
+TEST_P(BootResume, TheOperationInHandAndARecordThatNoLongerMatches) {
+    const struct {
+        const char* what;
+        bool copyHappened;
+        std::uint64_t hash;  // 0: the hash of the first operation
+        const char* says;
+    } cases[] = {
+        {"the copy had happened", true, 0, "move C:\\WINDOWS\\TEMP\\VLT1.TMP to C:\\A.DLL"},
+        {"the copy had not happened", false, 0, "move C:\\WINDOWS\\TEMP\\VLT1.TMP to C:\\A.DLL"},
+        {"the list changed since", false, 42,
+         "is not the one a start that was cut short worked on"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResumeMachine machine(GetParam());
+        if (c.copyHappened) {
+            std::filesystem::rename(machine.m.HostPath("C:\\WINDOWS\\TEMP\\VLT1.TMP"),
+                                    machine.m.HostPath("C:\\A.DLL"));
+        }
+        {
+            win32::BootProgress progress(machine.m.folder() / "boot.progress");
+            ASSERT_EQ(progress.error(), 0);
+            // The first operation was begun and never recorded as done.
+            progress.Put(machine.nt ? win32::BootProgress::List::Pending
+                                    : win32::BootProgress::List::Wininit,
+                         {0, c.hash == 0 ? win32::BootProgress::kStartHash : c.hash, c.hash == 0});
+            if (c.hash != 0) {
+                progress.Put(machine.nt ? win32::BootProgress::List::Pending
+                                        : win32::BootProgress::List::Wininit,
+                             {1, c.hash, false});
+            }
+        }
+        std::vector<std::string> printed;
+        const auto report =
+            win32::BootMachine([&](const std::string& line) { printed.push_back(line); });
+        ASSERT_EQ(report.operations.size(), 4u);
+        EXPECT_TRUE(report.operations[0].succeeded());
+        EXPECT_EQ(report.operations[0].earlier, c.copyHappened);
+        std::string all;
+        for (const std::string& line : printed) {
+            all += line + "\n";
+        }
+        EXPECT_NE(all.find(c.says), std::string::npos) << all;
+        if (c.copyHappened) {
+            EXPECT_NE(all.find("done by the start that was cut short"), std::string::npos) << all;
+        }
+        machine.ExpectAllDone();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFamilies, BootResume,
+                         ::testing::Values(machine::Platform::Win9x, machine::Platform::NT));
 
 }  // namespace

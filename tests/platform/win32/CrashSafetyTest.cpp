@@ -4,8 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <fstream>
 
 #include "platform/win32/AtomicFile.h"
 #include "platform/win32/FileAttributes.h"
@@ -155,6 +157,72 @@ TEST(AtomicFile, FailuresLeaveTheOldFileAndNoDebris) {
     EXPECT_EQ(WriteHostFileAtomically(builder.HostPath("C:\\Missing\\x.txt"), "x"), ENOENT);
     EXPECT_FALSE(WriteFileAtomicallyA("C:\\Missing\\x.txt", "x"));
     EXPECT_FALSE(WriteFileAtomicallyA("C:\\", "x"));
+}
+
+}  // namespace
+
+namespace {
+
+// A writer that holds its sibling open in a child process until told; the child's id.
+pid_t WriterHoldingItsSibling(const std::filesystem::path& target, int& release) {
+    int ready[2];
+    int go[2];
+    if (::pipe(ready) != 0 || ::pipe(go) != 0) {
+        return -1;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        AtomicFile file(target);
+        file.Write("half");
+        char c = 0;
+        const bool told = ::write(ready[1], "r", 1) == 1 && ::read(go[0], &c, 1) >= 0;
+        ::_exit(told ? 0 : 1);
+    }
+    char c = 0;
+    if (::read(ready[0], &c, 1) != 1) {
+        return -1;
+    }
+    ::close(ready[0]);
+    ::close(ready[1]);
+    ::close(go[0]);
+    release = go[1];
+    return child;
+}
+
+// Siblings of killed writers go with the next writer into the folder; a live writer's sibling
+// and a file that only looks alike stay.
+TEST(AtomicFile, TheNextWriterRemovesWhatKilledWritersLeft) {
+    testsupport::MachineBuilder builder;
+    const auto folder = builder.HostPath("C:\\WINDOWS\\TEMP");
+    const auto target = folder / "wininit.ini";
+    int releaseKilled = -1;
+    int releaseLive = -1;
+    const pid_t killed = WriterHoldingItsSibling(target, releaseKilled);
+    const pid_t live = WriterHoldingItsSibling(folder / "other.ini", releaseLive);
+    ASSERT_GT(killed, 0);
+    ASSERT_GT(live, 0);
+    ::kill(killed, SIGKILL);
+    ::waitpid(killed, nullptr, 0);
+    std::ofstream(folder / ".notes.new-mine") << "mine";
+    std::ofstream(folder / ".old.ini.new-0123456789ab") << "writer unknown";
+    ASSERT_EQ(SiblingCount(folder), 4u);
+
+    ASSERT_EQ(WriteHostFileAtomically(target, "[Rename]\r\n"), 0);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (IsSibling(entry.path())) {
+            left.push_back(entry.path().filename().string());
+        }
+    }
+    std::sort(left.begin(), left.end());
+    ASSERT_EQ(left.size(), 3u);
+    EXPECT_EQ(left[0], ".notes.new-mine");
+    EXPECT_TRUE(left[1].starts_with(".old.ini.new-"));
+    EXPECT_TRUE(left[2].starts_with(".other.ini.new-" + std::to_string(live) + "-")) << left[2];
+    EXPECT_EQ(::write(releaseLive, "g", 1), 1);
+    ::waitpid(live, nullptr, 0);
+    ::close(releaseLive);
+    ::close(releaseKilled);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "platform/win32/FileAttributes.h"
 #include "platform/win32/Files.h"
+#include "platform/win32/HostFiles.h"
 #include "platform/win32/LastError.h"
 #include "tests/support/MachineBuilder.h"
 
@@ -182,6 +183,33 @@ TEST_F(FilesTest, CreateAndRemoveDirectory) {
     }
     EXPECT_FALSE(builder.Exists("C:\\DST\\New"));
     EXPECT_TRUE(std::filesystem::is_directory(builder.folder() / "drives" / "C"));
+}
+
+}  // namespace
+
+namespace {
+
+// What is not a regular file is never read: a FIFO, or a device that never ends, would hold a
+// plain open or read for ever.
+TEST_F(FilesTest, ReadersNeverWaitOnWhatIsNotARegularFile) {
+    const auto fifo = builder.HostPath("C:\\SRC\\PIPE.DLL");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto file = builder.HostPath("C:\\SRC\\a.dll");
+    for (const std::filesystem::path& odd :
+         {fifo, std::filesystem::path("/dev/zero"), builder.HostPath("C:\\DST\\Empty")}) {
+        std::string text;
+        EXPECT_EQ(host::ReadWholeFile(odd, text), EACCES) << odd;
+        bool same = true;
+        EXPECT_EQ(host::CompareContents(file, odd, same), EACCES) << odd;
+        EXPECT_FALSE(same);
+        EXPECT_EQ(host::CopyContents(odd, -1), EACCES) << odd;
+    }
+    EXPECT_FALSE(CopyFileA("C:\\SRC\\PIPE.DLL", "C:\\DST\\PIPE.DLL", false));
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(builder.Exists("C:\\DST\\PIPE.DLL"));
+    bool same = false;
+    EXPECT_EQ(host::CompareContents(file, file, same), 0);
+    EXPECT_TRUE(same);
 }
 
 }  // namespace

@@ -91,6 +91,10 @@ TEST_F(CoreTest, ARegistryFailureIsTracedAndShown) {
     EXPECT_NE(trace.find("Registry Error: " + std::to_string(vlt::QzRegistry1().RegErr()) + "--" +
                          vlt::QzRegistry1().RegError()),
               std::string::npos);
+    // The same failure again (every call fails on such a registry) is traced, not shown again.
+    vlt::QzRegistry1().GetRegSetting("OCX", std::string("N"));
+    vlt::QzRegistry1().SaveRegSetting("DLL", std::string("Y"));
+    EXPECT_EQ(dialogs->MsgBoxes().size(), 1u);
 }
 
 }  // namespace

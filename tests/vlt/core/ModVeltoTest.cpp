@@ -1,6 +1,8 @@
 // The program's Main: the interactive start, the unattended run ("-S" in any case) with and
 // without anything to repair, and a failing step.
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -94,6 +96,30 @@ class FailingMain : public coretest::FakeMain {
   public:
     void Load() override { automation::Raise(automation::OutOfMemory); }
 };
+
+// Without its settings the unattended run would scan with defaults and repair folders the user
+// excluded: it says once what is wrong and how to recover, and does nothing.
+TEST_F(MainTest, AnUnattendedRunOnARegistryThatCannotBeUsedEndsAtOnceSayingHowToRecover) {
+    machine.File("C:\\APP\\N.DLL", Dll("1.0")).File("C:\\OTHER\\N.DLL", Dll("2.0"));
+    for (const char* name : {"registry.db-wal", "registry.db-shm"}) {
+        std::filesystem::remove(machine.folder() / name);
+    }
+    std::ofstream(machine.folder() / "registry.db", std::ios::trunc).flush();
+    EXPECT_TRUE(RunMain("-S"));
+    EXPECT_TRUE(vlt::State().MachineUnusable);
+    EXPECT_EQ(mainWindow->loads, 0);
+    const auto boxes = dialogs->MsgBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Registry cannot be used");
+    for (const std::string& part :
+         {(machine.folder() / "registry.db").string() + " cannot be used (Error 1009",
+          std::string("nothing was scanned, changed or scheduled"),
+          "velto-machine reg import " + machine.folder().string() + " FILE"}) {
+        EXPECT_NE(boxes[0].prompt.find(part), std::string::npos) << boxes[0].prompt;
+    }
+    EXPECT_FALSE(machine.Exists("C:\\WINDOWS\\wininit.ini"));
+    EXPECT_FALSE(win32::PendingExitRequest());
+}
 
 TEST_F(MainTest, AFailedStepIsOfferedWithItsTextAndAbortEndsTheProgram) {
     vlt::State().windows.main = std::make_shared<FailingMain>();

@@ -118,6 +118,8 @@ TEST_F(Backups, CopyIntoTheSystemFolderCarriesTheSharedLibraryCountOver) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        // Each case schedules afresh: a copy already waiting is neither made nor counted again.
+        std::filesystem::remove(machine.HostPath("C:\\WINDOWS\\wininit.ini"));
         testsupport::SeedRegistry(machine, std::string("REGEDIT4\r\n\r\n[-") + kCounts + "]\r\n");
         SeedCounts(c.before);
         EXPECT_EQ(modVLTWork::CopyTo("C:\\A\\X.DLL", c.target), 1);
@@ -138,6 +140,26 @@ TEST_F(Backups, CopyToSchedulesACompleteTemporaryCopyAndLogsIt) {
               std::string::npos)
         << Wininit();
     EXPECT_EQ(machine.Read("C:\\WINDOWS\\SYSTEM\\X.DLL"), "old");
+}
+
+// A second run finds its copy waiting: logged as scheduled, nothing copied or counted again.
+// A target the restart list cannot name is a notation and nothing is scheduled.
+TEST_F(Backups, CopyToSkipsACopyThatWaitsAndRefusesATargetTheRestartCannotName) {
+    ASSERT_EQ(modVLTWork::CopyTo("C:\\A\\X.DLL", "C:\\WINDOWS\\SYSTEM\\X.DLL"), 1);
+    const std::string wininit = Wininit();
+    EXPECT_EQ(modVLTWork::CopyTo("C:\\A\\X.DLL", "C:\\WINDOWS\\SYSTEM\\X.DLL"), 1);
+    EXPECT_EQ(Wininit(), wininit);
+    EXPECT_EQ(TempFiles().size(), 1u);
+    ASSERT_EQ(State().LogCount, 2);
+    EXPECT_EQ(State().ActionLog[1], State().ActionLog[0]);
+
+    EXPECT_EQ(modVLTWork::CopyTo("C:\\A\\X.DLL", "C:\\A=B\\NEW=1.DLL"), 0);
+    ASSERT_EQ(State().LogCount, 3);
+    EXPECT_EQ(State().ActionLog[2][1], "2");
+    EXPECT_NE(State().ActionLog[2][2].find("Copy to C:\\A=B\\NEW=1.DLL not scheduled"),
+              std::string::npos);
+    EXPECT_EQ(Wininit(), wininit);
+    EXPECT_TRUE(dialogs->MsgBoxes().empty());
 }
 
 TEST_F(Backups, CopyToDoesNothingForTheSameFileOrAMissingSource) {

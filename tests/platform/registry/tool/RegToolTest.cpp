@@ -166,6 +166,30 @@ TEST_F(RegTool, WrongArgumentsAndBrokenRegistries) {
     EXPECT_NE(broken.err.find((machine_ / "registry.db").string()), std::string::npos)
         << broken.err;
     WriteFileBytes(scratch_ / "settings.reg", kSettings);
-    EXPECT_EQ(run({"reg", "import", dir, (scratch_ / "settings.reg")}).status, 1);
+    const ToolRun refused = run({"reg", "import", dir, (scratch_ / "settings.reg")});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("move " + (machine_ / "registry.db").string() + " aside"),
+              std::string::npos)
+        << refused.err;
     EXPECT_EQ(ReadFileBytes(machine_ / "registry.db"), garbage);
+}
+
+// The way back from a damaged registry: moved aside, a new one is built from an export; a
+// file that cannot be read builds none.
+TEST_F(RegTool, ImportBuildsANewRegistryWhereThereIsNone) {
+    std::filesystem::rename(machine_ / "registry.db", scratch_ / "registry.db.damaged");
+    WriteFileBytes(machine_ / "registry.db-wal", "the log of the registry moved away");
+    WriteFileBytes(scratch_ / "bad.reg", "REGEDIT4\n[HKEY_NOWHERE]\n");
+    EXPECT_EQ(run({"reg", "import", machine_.string(), (scratch_ / "bad.reg")}).status, 1);
+    EXPECT_FALSE(std::filesystem::exists(machine_ / "registry.db"));
+
+    WriteFileBytes(scratch_ / "settings.reg", kSettings);
+    const ToolRun imported = run({"reg", "import", machine_.string(), (scratch_ / "settings.reg")});
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    EXPECT_EQ(imported.out, "a new registry " + (machine_ / "registry.db").string() +
+                                ": imported 2 keys and 10 values\n");
+    EXPECT_EQ(ReadFileBytes(machine_ / "registry.db-wal.old"),
+              "the log of the registry moved away");
+    EXPECT_EQ(run({"reg", "export", machine_.string(), "HKCU\\Software\\Korvane\\Velto"}).out,
+              kSettings);
 }
