@@ -1,28 +1,36 @@
-// The whole unattended check ("vlt -S" without its windows) on generated machines of 10,000
-// and 100,000 listed DLL files, 10% of them copies that share their name with another copy:
-// the listing, the matching (which queues the repair of every flagged group), the actions
-// (backups, copies and removals scheduled for the restart) and the report.
+// The whole unattended check on generated machines of 10,000, 100,000 and 1,000,000 listed DLL
+// files (10% of them copies that share their name with another copy), on a machine of the 9x
+// family (restart lines in wininit.ini) and of the NT family (the pending list in the
+// registry): the listing, the matching (which queues the repair of every flagged group), the
+// actions (backups, copies and removals scheduled for the restart) and the report; then the
+// same check as `vlt -S` run from outside, the whole process with its start-up and the
+// machine's restart.
 //
-// Each size runs in a child process of its own, so that its peak memory (VmHWM, reset once
-// the machine is generated) is its own. Counters per run, wall-clock unless said otherwise:
-//   listing_s matching_s actions_s report_s   the phases
-//   matching_cpu_s actions_cpu_s              processor time (user and system) of the two
-//                                             long phases; the rest of their wall time is
-//                                             waiting, mostly for the disk to flush
-//   peak_MB                                   peak resident memory of the check
-//   files copies actions copies_scheduled     files listed, duplicated copies, action-list
-//                                             entries queued, copies scheduled for the restart
-//   reads_per_file KB_per_file                read calls and bytes of the matching per file
-#include <benchmark/benchmark.h>
+//   bench_unattended [--limit SECONDS] [FILES...]     (default 10000 100000 1000000)
+//
+// Each size is generated once; every run gets a fresh copy of it made of hard links (nothing
+// the check does writes into a listed file: backups and temporary copies are new files and
+// the restart renames and deletes), so the runs of one size see the same machine. Each run is
+// a child process of its own, so that its peak memory is its own; a run that takes longer
+// than the limit (default: none) is stopped and shown as such.
+//
+// Per run: wall and processor time of each phase, fsync calls (fsync, fdatasync, syncfs) and
+// bytes written per action, peak resident memory; for vlt -S wall and processor time and peak
+// memory of the process. At the end, the growth from each size to the next.
+#include <dlfcn.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -45,9 +53,45 @@
 #include "vlt/core/modVLTWork.h"
 #include "vlt/core/modVLTWorkActions.h"
 
+// --- Flushes to disk, counted: the program's own calls and SQLite's go through these ---
+
+namespace {
+std::atomic<long> gSyncs{0};
+
+template <class Function>
+Function Next(const char* name) {
+    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+}
+}  // namespace
+
+extern "C" int fsync(int fd) {
+    static const auto real = Next<int (*)(int)>("fsync");
+    ++gSyncs;
+    return real(fd);
+}
+
+extern "C" int fdatasync(int fd) {
+    static const auto real = Next<int (*)(int)>("fdatasync");
+    ++gSyncs;
+    return real(fd);
+}
+
+extern "C" int syncfs(int fd) {
+    static const auto real = Next<int (*)(int)>("syncfs");
+    ++gSyncs;
+    return real(fd);
+}
+
 namespace {
 
+namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+
+enum class Family { Win9x, NT };
+
+const char* Name(Family family) {
+    return family == Family::Win9x ? "9x" : "NT";
+}
 
 // --- The generated machine ---
 
@@ -75,24 +119,20 @@ std::vector<std::uint8_t> Image(int version, const std::string& company, bool ve
     return imagewriter::BuildImage(shape).bytes;
 }
 
-void Write(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+void Write(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
 }
 
-// A machine whose drive C holds `files` DLLs in folders of about a hundred: a tenth of them
-// are copies in groups of two to four sharing a name (a quarter of the groups with a copy in
-// the system folder), with versions 1 to 6, now and then another maker's or no version
-// resource at all; the rest have names of their own.
-std::size_t GenerateMachine(const std::filesystem::path& folder, std::size_t files) {
-    std::ofstream(folder / "machine.ini")
-        << "[Machine]\r\nPlatform=9x\r\n[Drives]\r\nC=fixed:drives/C\r\n";
-    const auto c = folder / "drives" / "C";
-    std::filesystem::create_directories(c / "WINDOWS" / "SYSTEM");
-    std::filesystem::create_directories(c / "WINDOWS" / "TEMP");
-    std::filesystem::create_directories(c / "Program Files" / "Velto");
-    registry::SqliteRegistryStore::Create(folder / machine::Machine::kRegistryFileName);
+// Drive C of `files` DLLs in folders of about a hundred: a tenth of them are copies in groups
+// of two to four sharing a name (a quarter of the groups with a copy in the system folder,
+// WINDOWS\SYSTEM), with versions 1 to 6, now and then another maker's or no version resource
+// at all; the rest have names of their own. Returns the number of copies.
+std::size_t GenerateDrive(const fs::path& c, std::size_t files) {
+    fs::create_directories(c / "WINDOWS" / "SYSTEM");
+    fs::create_directories(c / "WINDOWS" / "TEMP");
+    fs::create_directories(c / "Program Files" / "Velto");
 
     std::vector<std::vector<std::uint8_t>> images;
     for (int version = 1; version <= 6; ++version) {
@@ -107,10 +147,10 @@ std::size_t GenerateMachine(const std::filesystem::path& folder, std::size_t fil
     };
 
     const std::size_t folderCount = std::max<std::size_t>(files / 100, 4);
-    std::vector<std::filesystem::path> folders;
+    std::vector<fs::path> folders;
     for (std::size_t f = 0; f < folderCount; ++f) {
         folders.push_back(c / "APPS" / ("G" + std::to_string(f % 37)) / ("F" + std::to_string(f)));
-        std::filesystem::create_directories(folders.back());
+        fs::create_directories(folders.back());
     }
     const std::size_t copies = files / 10;
     std::size_t written = 0;
@@ -139,11 +179,34 @@ std::size_t GenerateMachine(const std::filesystem::path& folder, std::size_t fil
     return copies;
 }
 
-// --- The run, in a child process ---
+// A machine of `family` over a copy of `pristine` (a generated drive C) made of hard links.
+// The NT machine's system folder is WINDOWS\SYSTEM32.
+void MakeMachine(const fs::path& pristine, const fs::path& folder, Family family) {
+    const fs::path c = folder / "drives" / "C";
+    for (auto it = fs::recursive_directory_iterator(pristine);
+         it != fs::recursive_directory_iterator(); ++it) {
+        const fs::path to = c / fs::relative(it->path(), pristine);
+        if (it->is_directory()) {
+            fs::create_directories(to);
+        } else {
+            fs::create_hard_link(it->path(), to);
+        }
+    }
+    if (family == Family::NT) {
+        fs::rename(c / "WINDOWS" / "SYSTEM", c / "WINDOWS" / "SYSTEM32");
+    }
+    std::ofstream(folder / "machine.ini")
+        << "[Machine]\r\nPlatform=" << (family == Family::NT ? "NT" : "9x")
+        << "\r\n[Drives]\r\nC=fixed:drives/C\r\n";
+    registry::SqliteRegistryStore::Create(folder / machine::Machine::kRegistryFileName);
+}
+
+// --- Figures of one process ---
 
 struct IoCounters {
     double readCalls = 0;
     double readBytes = 0;
+    double writtenBytes = 0;
 };
 
 IoCounters ReadIo() {
@@ -156,6 +219,8 @@ IoCounters ReadIo() {
             io.readCalls = value;
         } else if (key == "rchar:") {
             io.readBytes = value;
+        } else if (key == "wchar:") {
+            io.writtenBytes = value;
         }
     }
     return io;
@@ -170,6 +235,21 @@ double PeakMegabytes() {
         }
     }
     return 0;
+}
+
+double Seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
+
+// User and system time of this process so far.
+double CpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+}
+
+double Seconds(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
 }
 
 class Progress : public vlt::ProgressWindow {
@@ -193,25 +273,18 @@ class SysInfo : public vlt::SystemInfoHost {
     Qz_System_Info::QzSystemInfo sys_;
 };
 
-// User and system time of this process so far.
-double CpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
+// A phase's wall and processor time, flushes and bytes written.
+struct Phase {
+    Clock::time_point wall = Clock::now();
+    double cpu = CpuSeconds();
+    long syncs = gSyncs.load();
+    IoCounters io = ReadIo();
+};
 
-double Seconds(Clock::time_point from, Clock::time_point to) {
-    return std::chrono::duration<double>(to - from).count();
-}
-
-// Generates the machine, runs the check and returns its figures as "name value" lines.
-std::string RunCheck(std::size_t files) {
-    benchtree::ScratchMachine scratch;
-    const std::size_t copies = GenerateMachine(scratch.folder(), files);
-    machine::SetCurrentMachine(machine::Machine::Open(scratch.folder()));
+// The check in this process, as the unattended run makes it, without its windows; its
+// figures as "name value" lines.
+std::string RunCheck(const fs::path& folder) {
+    machine::SetCurrentMachine(machine::Machine::Open(folder));
     dialogs::ScopedBackend answers(std::make_shared<dialogs::ScriptedDialogs>());
     dialogs::ScopedClock clock(
         std::make_shared<dialogs::ManualClock>(automation::DateSerial(2026, 12, 6)));
@@ -224,58 +297,83 @@ std::string RunCheck(std::size_t files) {
     modVLTProperties::AllDups(false);
     std::ofstream("/proc/self/clear_refs") << "5";
 
-    const auto start = Clock::now();
+    const Phase start;
     vlt::frmStandBy().Show();
     modVLTWork::SetFilter();
     modVLTWork::SetPaths();
     modVLTWork::SetExclusions();
     vlt::QzFile1().SetIncludeSubDirectories(true);
     vlt::QzFile1().LoadFileListing(true);
-    const auto listed = Clock::now();
-    const double listedCpu = CpuSeconds();
-    const IoCounters before = ReadIo();
+    const Phase listed;
     modVLTWork::LoadDups();
-    const IoCounters after = ReadIo();
-    const auto matched = Clock::now();
-    const double matchedCpu = CpuSeconds();
+    const Phase matched;
     const std::int32_t queued = vlt::State().ActionCount;
     while (modVLTWork::DoNextAction()) {
     }
-    const auto acted = Clock::now();
-    const double actedCpu = CpuSeconds();
+    const Phase acted;
     modVLTFinalize::DoActionReport();
-    const auto reported = Clock::now();
+    const Phase reported;
 
-    const double listedFiles = vlt::QzFile1().FileCount();
+    const double files = vlt::QzFile1().FileCount();
     std::size_t scheduledCopies = 0;
     for (std::int32_t k = 0; k < vlt::State().LogCount; ++k) {
         scheduledCopies += vlt::State().ActionLog[static_cast<std::size_t>(k)][1] == "5" ? 1 : 0;
     }
+    const double actions = std::max(queued, 1);
     std::ostringstream out;
-    out << "listing_s " << Seconds(start, listed) << "\nmatching_s " << Seconds(listed, matched)
-        << "\nactions_s " << Seconds(matched, acted) << "\nreport_s " << Seconds(acted, reported)
-        << "\nmatching_cpu_s " << matchedCpu - listedCpu << "\nactions_cpu_s "
-        << actedCpu - matchedCpu << "\npeak_MB " << PeakMegabytes() << "\nfiles " << listedFiles
-        << "\ncopies " << copies << "\nactions " << queued << "\ncopies_scheduled "
-        << scheduledCopies << "\nreads_per_file "
-        << (after.readCalls - before.readCalls) / listedFiles << "\nKB_per_file "
-        << (after.readBytes - before.readBytes) / listedFiles / 1024.0 << "\n";
+    out << "listing_s " << Seconds(start.wall, listed.wall) << "\nlisting_cpu_s "
+        << listed.cpu - start.cpu << "\nmatching_s " << Seconds(listed.wall, matched.wall)
+        << "\nmatching_cpu_s " << matched.cpu - listed.cpu << "\nactions_s "
+        << Seconds(matched.wall, acted.wall) << "\nactions_cpu_s " << acted.cpu - matched.cpu
+        << "\nreport_s " << Seconds(acted.wall, reported.wall) << "\nreport_cpu_s "
+        << reported.cpu - acted.cpu << "\ncheck_s " << Seconds(start.wall, reported.wall)
+        << "\ncheck_cpu_s " << reported.cpu - start.cpu << "\npeak_MB " << PeakMegabytes()
+        << "\nfiles " << files << "\nactions " << queued << "\ncopies_scheduled " << scheduledCopies
+        << "\nfsyncs_per_action " << static_cast<double>(reported.syncs - matched.syncs) / actions
+        << "\nKB_written_per_action "
+        << (reported.io.writtenBytes - matched.io.writtenBytes) / actions / 1024.0
+        << "\nmatching_reads_per_file " << (matched.io.readCalls - listed.io.readCalls) / files
+        << "\nmatching_KB_per_file "
+        << (matched.io.readBytes - listed.io.readBytes) / files / 1024.0 << "\n";
     vlt::TheGlobalControls().Unload();
     vlt::ResetState();
     return out.str();
 }
 
-std::map<std::string, double> RunInChild(std::size_t files) {
+using Figures = std::map<std::string, double>;
+
+// Waits for `child` at most `limit` seconds (0: for ever), killing it then; its status, or
+// nullopt when it was stopped.
+std::optional<int> WaitAtMost(pid_t child, double limit, rusage* usage) {
+    const auto began = Clock::now();
+    for (;;) {
+        int status = 0;
+        const pid_t done = ::wait4(child, &status, limit > 0 ? WNOHANG : 0, usage);
+        if (done == child) {
+            return status;
+        }
+        if (Seconds(began, Clock::now()) > limit) {
+            ::kill(child, SIGKILL);
+            ::wait4(child, &status, 0, usage);
+            return std::nullopt;
+        }
+        ::usleep(20000);
+    }
+}
+
+// The in-process check in a child; empty when it failed or was stopped.
+Figures RunCheckInChild(const fs::path& folder, double limit) {
     int fds[2];
     if (::pipe(fds) != 0) {
-        throw std::runtime_error("pipe");
+        return {};
     }
+    std::fflush(stdout);
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(fds[0]);
         int status = 0;
         try {
-            const std::string figures = RunCheck(files);
+            const std::string figures = RunCheck(folder);
             status = ::write(fds[1], figures.data(), figures.size()) ==
                              static_cast<ssize_t>(figures.size())
                          ? 0
@@ -287,15 +385,17 @@ std::map<std::string, double> RunInChild(std::size_t files) {
         ::_exit(status);
     }
     ::close(fds[1]);
+    const auto status = WaitAtMost(child, limit, nullptr);
     std::string text;
     char buffer[4096];
     for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
         text.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    std::map<std::string, double> figures;
+    Figures figures;
+    if (!status) {
+        return figures;
+    }
     std::istringstream in(text);
     std::string key;
     double value = 0;
@@ -305,25 +405,143 @@ std::map<std::string, double> RunInChild(std::size_t files) {
     return figures;
 }
 
-void BM_UnattendedCheck(benchmark::State& state) {
-    for (auto _ : state) {
-        const auto figures = RunInChild(static_cast<std::size_t>(state.range(0)));
-        if (figures.empty()) {
-            state.SkipWithError("the check failed");
-            return;
-        }
-        state.SetIterationTime(figures.at("listing_s") + figures.at("matching_s") +
-                               figures.at("actions_s") + figures.at("report_s"));
-        for (const auto& [name, value] : figures) {
-            state.counters[name] = value;
+// `vlt --machine FOLDER -S` as a user starts it: wall and processor time, peak memory.
+Figures RunVlt(const fs::path& folder, double limit) {
+    std::fflush(stdout);
+    const auto began = Clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        std::freopen("/dev/null", "r", stdin);
+        std::freopen("/dev/null", "w", stdout);
+        std::freopen("/dev/null", "w", stderr);
+        ::execl(VLT_BINARY, VLT_BINARY, "--machine", folder.c_str(), "-S",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    rusage usage{};
+    const auto status = WaitAtMost(child, limit, &usage);
+    Figures figures;
+    if (!status || !WIFEXITED(*status) || WEXITSTATUS(*status) != 0) {
+        return figures;
+    }
+    figures["vlt_s"] = Seconds(began, Clock::now());
+    figures["vlt_cpu_s"] = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+    figures["vlt_peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    return figures;
+}
+
+struct Row {
+    std::size_t files = 0;
+    Family family = Family::Win9x;
+    Figures check;
+    Figures vlt;
+};
+
+std::string Value(const Figures& f, const std::string& key, const char* format) {
+    const auto it = f.find(key);
+    if (it == f.end()) {
+        return "-";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, format, it->second);
+    return text;
+}
+
+void PrintRow(const Row& row, double limit) {
+    const Figures& c = row.check;
+    const auto pair = [&](const char* wall, const char* cpu) {
+        return Value(c, wall, "%.2f") + " (" + Value(c, cpu, "%.2f") + ")";
+    };
+    if (c.empty()) {
+        std::printf("%9zu %-2s  check did not end within %.0f s\n", row.files, Name(row.family),
+                    limit);
+    } else {
+        std::printf(
+            "%9zu %-2s  %-13s %-13s %-13s %-13s %-13s %7s %7s %6s %7s\n", row.files,
+            Name(row.family), pair("listing_s", "listing_cpu_s").c_str(),
+            pair("matching_s", "matching_cpu_s").c_str(),
+            pair("actions_s", "actions_cpu_s").c_str(), pair("report_s", "report_cpu_s").c_str(),
+            pair("check_s", "check_cpu_s").c_str(), Value(c, "actions", "%.0f").c_str(),
+            Value(c, "fsyncs_per_action", "%.3f").c_str(),
+            Value(c, "KB_written_per_action", "%.1f").c_str(), Value(c, "peak_MB", "%.1f").c_str());
+    }
+    const Figures& v = row.vlt;
+    std::printf("%13s  vlt -S: %s s (cpu %s s), peak %s MB\n", "",
+                v.empty() ? "-" : Value(v, "vlt_s", "%.2f").c_str(),
+                Value(v, "vlt_cpu_s", "%.2f").c_str(), Value(v, "vlt_peak_MB", "%.1f").c_str());
+    std::fflush(stdout);
+}
+
+void PrintGrowth(const std::vector<Row>& rows) {
+    std::printf("\ngrowth (wall time of the larger size / the smaller):\n");
+    for (const Row& larger : rows) {
+        for (const Row& smaller : rows) {
+            if (smaller.family != larger.family || smaller.files * 10 != larger.files) {
+                continue;
+            }
+            const auto ratio = [&](const Figures& a, const Figures& b, const std::string& key) {
+                const auto x = a.find(key);
+                const auto y = b.find(key);
+                if (x == a.end() || y == b.end() || y->second <= 0) {
+                    return std::string("-");
+                }
+                char text[32];
+                std::snprintf(text, sizeof text, "%.1fx", x->second / y->second);
+                return std::string(text);
+            };
+            std::printf(
+                "  %s %zu -> %zu: matching %s, actions %s, check %s, peak memory %s, vlt -S %s\n",
+                Name(larger.family), smaller.files, larger.files,
+                ratio(larger.check, smaller.check, "matching_s").c_str(),
+                ratio(larger.check, smaller.check, "actions_s").c_str(),
+                ratio(larger.check, smaller.check, "check_s").c_str(),
+                ratio(larger.check, smaller.check, "peak_MB").c_str(),
+                ratio(larger.vlt, smaller.vlt, "vlt_s").c_str());
         }
     }
 }
-BENCHMARK(BM_UnattendedCheck)
-    ->Arg(10'000)
-    ->Arg(100'000)
-    ->Iterations(1)
-    ->UseManualTime()
-    ->Unit(benchmark::kSecond);
 
 }  // namespace
+
+int main(int argc, char** argv) {
+    double limit = 0;
+    std::vector<std::size_t> sizes;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--limit" && i + 1 < argc) {
+            limit = std::atof(argv[++i]);
+        } else {
+            sizes.push_back(static_cast<std::size_t>(std::atoll(argv[i])));
+        }
+    }
+    if (sizes.empty()) {
+        sizes = {10'000, 100'000, 1'000'000};
+    }
+    std::printf(
+        "Each phase: wall seconds (processor seconds). fsync/a: flushes per action (fsync, "
+        "fdatasync, syncfs), KB/a: KB written per action\n"
+        "    files     listing       matching      actions       report        check        "
+        "actions  fsync/a  KB/a  peak MB\n");
+    std::vector<Row> rows;
+    for (const std::size_t files : sizes) {
+        benchtree::ScratchMachine scratch;
+        const fs::path pristine = scratch.folder() / "pristine";
+        GenerateDrive(pristine, files);
+        for (const Family family : {Family::Win9x, Family::NT}) {
+            Row row{files, family, {}, {}};
+            for (const bool outside : {false, true}) {
+                const fs::path folder = scratch.folder() / (outside ? "vlt" : "check");
+                MakeMachine(pristine, folder, family);
+                (outside ? row.vlt : row.check) =
+                    outside ? RunVlt(folder, limit) : RunCheckInChild(folder, limit);
+                std::error_code ignored;
+                fs::remove_all(folder, ignored);
+            }
+            PrintRow(row, limit);
+            rows.push_back(row);
+        }
+    }
+    PrintGrowth(rows);
+    return 0;
+}
