@@ -1,5 +1,6 @@
 // The duplicate review window with a large scan behind it, on Qt's offscreen platform: 10,000
-// groups of three copies (30,000 copy nodes), added the way the matcher adds them.
+// and 100,000 groups of three copies (30,000 and 300,000 copy nodes), added the way the
+// matcher adds them.
 //
 //   BM_OpenReview        the window loaded by the first group, every node added, shown and
 //                        painted: what the user waits for once matching has finished
@@ -34,7 +35,8 @@
 
 namespace {
 
-constexpr int kGroups = 10'000;
+// The most groups a benchmark fills the window with.
+constexpr int kMostGroups = 100'000;
 constexpr int kCopies = 3;
 // Groups whose copies exist on disk, for the row-loading benchmark.
 constexpr int kGroupsOnDisk = 200;
@@ -89,7 +91,7 @@ class Program {
         vlt::State().windows.sysInfo = std::make_shared<SysInfo>();
         vlt::TheGlobalControls().Load();
         std::string& list = vlt::State().RecommendedList;
-        for (int group = 0; group < kGroups; ++group) {
+        for (int group = 0; group < kMostGroups; ++group) {
             list += "|" + Folder(group % kCopies) + Name(group) + "|";
         }
     }
@@ -106,8 +108,8 @@ class Program {
 };
 
 // Fills the window as the matcher does: the group, its copies, the recommended one marked.
-void Fill(frmDupSys& window) {
-    for (int group = 0; group < kGroups; ++group) {
+void Fill(frmDupSys& window, int groups) {
+    for (int group = 0; group < groups; ++group) {
         const std::string name = Name(group);
         window.AddGroup(name, frmDupSys::kHasRecommendation);
         for (int copy = 0; copy < kCopies; ++copy) {
@@ -125,9 +127,9 @@ void Settle(frmDupSys& window) {
     QApplication::processEvents();
 }
 
-std::unique_ptr<frmDupSys> OpenWindow() {
+std::unique_ptr<frmDupSys> OpenWindow(int groups) {
     auto window = std::make_unique<frmDupSys>();
-    Fill(*window);
+    Fill(*window, groups);
     window->Show();
     Settle(*window);
     return window;
@@ -136,7 +138,7 @@ std::unique_ptr<frmDupSys> OpenWindow() {
 void BM_OpenReview(benchmark::State& state) {
     for (auto _ : state) {
         auto window = std::make_unique<frmDupSys>();
-        Fill(*window);
+        Fill(*window, static_cast<int>(state.range(0)));
         window->Show();
         Settle(*window);
         state.PauseTiming();
@@ -145,10 +147,10 @@ void BM_OpenReview(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_OpenReview)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_OpenReview)->Arg(10'000)->Arg(kMostGroups)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_ExpandAll(benchmark::State& state) {
-    const auto window = OpenWindow();
+    const auto window = OpenWindow(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         window->cmdExpandAll_Click();
         Settle(*window);
@@ -157,12 +159,12 @@ void BM_ExpandAll(benchmark::State& state) {
         Settle(*window);
         state.ResumeTiming();
     }
-    state.counters["groups"] = kGroups;
+    state.counters["groups"] = static_cast<double>(state.range(0));
 }
-BENCHMARK(BM_ExpandAll)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ExpandAll)->Arg(10'000)->Arg(kMostGroups)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_CollapseAll(benchmark::State& state) {
-    const auto window = OpenWindow();
+    const auto window = OpenWindow(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         state.PauseTiming();
         window->cmdExpandAll_Click();
@@ -172,10 +174,11 @@ void BM_CollapseAll(benchmark::State& state) {
         Settle(*window);
     }
 }
-BENCHMARK(BM_CollapseAll)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_CollapseAll)->Arg(10'000)->Arg(kMostGroups)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_ClickLoadsRows(benchmark::State& state) {
-    const auto window = OpenWindow();
+    constexpr int kGroups = 10'000;
+    const auto window = OpenWindow(kGroups);
     int group = 0;
     for (auto _ : state) {
         const forms::Node node = window->TreeView1->Nodes(Name(group++));

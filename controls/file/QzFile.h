@@ -12,9 +12,11 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "controls/file/clsFileProperties.h"
 #include "platform/automation/Date.h"
 #include "platform/automation/Events.h"
 #include "platform/automation/Object.h"
@@ -121,6 +123,19 @@ class QzFile : public automation::Object {
     void GetFileDates(const std::string& sfile, automation::Date& dtCreation,
                       automation::Date* dtModified = nullptr,
                       automation::Date* dtLastAccess = nullptr, double* dwFileSize = nullptr);
+    // What GetFileDates, GetImageType and GetFileProperties tell of one file, read with its
+    // path resolved once and the file opened once (for a host that asks all three of many
+    // files). The dates are left as they are when the file's times cannot be read, as
+    // GetFileDates leaves its arguments.
+    struct FileFacts {
+        automation::Date created;
+        automation::Date modified;
+        automation::Date accessed;
+        double size = -1;
+        std::string imageType;
+        clsFileProperties version;
+    };
+    void GetFileFacts(const std::string& sfile, FileFacts& facts);
     // The kind of executable image and its processor, so that copies no program of the other
     // kind could load are told apart: "PE " and the image's machine field in four hexadecimal
     // digits ("PE 014C" x86, "PE 8664" x64), "NE" (16-bit), "LE" (virtual device driver); ""
@@ -138,20 +153,46 @@ class QzFile : public automation::Object {
     // holding "=" is written by its short form, which the start reads back exactly; one
     // without such a form raises ERROR_INVALID_NAME (ask CanScheduleTarget first).
     automation::Variant MoveOnRestart(const std::string& Source, const std::string& Target);
+    // A host that schedules many operations can have them held and written together: from
+    // HoldRestartMoves on, MoveOnRestart keeps the operations it adds (for every QzFile of the
+    // process: the list is the machine's) until CommitRestartMoves writes all of them in one
+    // write (wininit.ini replaced whole once, or the pending list in one registry
+    // transaction), the same lines in the same order as one call each would have written;
+    // ReleaseRestartMoves forgets what is still held and ends the holding. Every question
+    // below sees the held operations as waiting. A list that cannot be read or written raises
+    // as MoveOnRestart does (CommitRestartMoves keeps the held operations then, so that it can
+    // be called again).
+    void HoldRestartMoves();
+    std::size_t HeldRestartMoves() const;
+    // Whether the held operations are as many as the written list holds (at least a few
+    // dozen): writing them then keeps the cost of all the writes in proportion to the list.
+    bool RestartMovesDue() const;
+    void CommitRestartMoves();
+    void ReleaseRestartMoves();
     // Takes back the latest move of `Source` over `Target` (an empty Target: its deletion)
     // that waits for the next start, so that a host can withdraw exactly what it scheduled:
     // false when none waits; a list that cannot be read or rewritten raises, as
-    // MoveOnRestart does.
+    // MoveOnRestart does. Held operations are written first.
     bool CancelMoveOnRestart(const std::string& Source, const std::string& Target);
+    struct RestartMove {
+        std::string source;
+        std::string target;
+    };
+    // The same for several moves in one rewrite of the list, each in the order given; the
+    // flags say which were found.
+    std::vector<bool> CancelMovesOnRestart(std::span<const RestartMove> Moves);
     // Whether MoveOnRestart can name `Target` in the restart list.
     bool CanScheduleTarget(const std::string& Target);
     // Whether a copy of `Source` onto `Target` waits already: the last operation waiting for
-    // Target moves a file onto it that holds what Source holds now.
-    bool CopyPendingOnRestart(const std::string& Source, const std::string& Target);
+    // Target moves a file onto it that holds what Source holds now. `IsHeld` tells whether
+    // that operation is a held one, not yet written.
+    bool CopyPendingOnRestart(const std::string& Source, const std::string& Target,
+                              bool* IsHeld = nullptr);
     // Whether the move of `Source` over `Target` (an empty Target: its deletion) waits for the
     // next start already, so that MoveOnRestart would add nothing: a host that withdraws what
-    // it scheduled must not take back what it did not add.
-    bool MoveWaitsOnRestart(const std::string& Source, const std::string& Target);
+    // it scheduled must not take back what it did not add. `IsHeld` as above.
+    bool MoveWaitsOnRestart(const std::string& Source, const std::string& Target,
+                            bool* IsHeld = nullptr);
     bool Recycle(const std::string& sfile);
     bool EmptyRecycleBin(const std::optional<std::string>& DriveToEmpty = std::nullopt,
                          std::optional<CLEAR_RECYCLE> Options = std::nullopt);

@@ -1,5 +1,5 @@
-// File and shell operations: moves at the next start of Windows, the Recycle Bin, path
-// pieces, shortcuts, the recent-documents list, INI values and the save prompt.
+// File and shell operations: the Recycle Bin, path pieces, shortcuts, the recent-documents
+// list, INI values and the save prompt (moves at the next start of Windows: QzFileRestart.cpp).
 #include <algorithm>
 #include <cerrno>
 #include <functional>
@@ -7,26 +7,20 @@
 #include <optional>
 
 #include "controls/file/QzFile.h"
-#include "controls/file/RestartList.h"
-#include "controls/file/WininitWriter.h"
+#include "controls/file/WindowsFolder.h"
 #include "platform/automation/CreateObject.h"
 #include "platform/automation/Errors.h"
 #include "platform/automation/Text.h"
 #include "platform/dialogs/Dialogs.h"
-#include "platform/win32/AtomicFile.h"
 #include "platform/win32/Directories.h"
 #include "platform/win32/FileAttributes.h"
-#include "platform/win32/FileIdentity.h"
 #include "platform/win32/Files.h"
-#include "platform/win32/HostFiles.h"
 #include "platform/win32/LastError.h"
 #include "platform/win32/Paths.h"
 #include "platform/win32/Profile.h"
-#include "platform/win32/RestartMoves.h"
 #include "platform/win32/Shell.h"
 #include "platform/win32/SystemInfo.h"
 #include "platform/win32/Trash.h"
-#include "platform/win32/Wininit.h"
 #include "platform/win32/WshShell.h"
 
 namespace Qz_File {
@@ -35,8 +29,8 @@ namespace {
 // The buffer the INI reader hands back holds 259 characters and its NUL.
 constexpr std::size_t kIniValueCharacters = 259;
 
-// The Windows folder ending in "\"; when the system cannot tell it, the number of its error is
-// shown and the folder is taken as empty.
+}  // namespace
+
 std::string WindowsFolder() {
     auto folder = win32::GetWindowsDirectoryA();
     if (!folder) {
@@ -49,91 +43,10 @@ std::string WindowsFolder() {
     return *folder;
 }
 
+namespace {
+
 bool IsWinIni(const std::string& file) {
     return automation::EqualsIgnoreCase(file, WindowsFolder() + "win.ini");
-}
-
-// Rewrites wininit.ini as `edit` makes it from the old bytes (empty: no file); an edit that
-// returns nothing leaves the file alone. The new content is made whole beside the old file and
-// put in its place in one step, under the folder's lock, so neither a crash nor a second
-// writer can cost a line that was there.
-void RewriteWininit(const std::function<std::optional<std::string>(const std::string&)>& edit) {
-    const std::string path = WindowsFolder() + "wininit.ini";
-    const auto target = win32::detail::ResolveForWrite(path);
-    if (!target) {
-        win32::RaiseLastError(QzFile::kProgID);
-    }
-    const win32::host::FolderLock lock(target->host.parent_path());
-    if (lock.error() != 0) {
-        win32::SetLastErrorFromErrno(lock.error());
-        win32::RaiseLastError(QzFile::kProgID);
-    }
-    std::string old;
-    if (const int err = win32::host::ReadWholeFile(target->host, old); err != 0 && err != ENOENT) {
-        win32::SetLastErrorFromErrno(err);
-        win32::RaiseLastError(QzFile::kProgID);
-    }
-    const auto content = edit(old);
-    if (!content) {
-        return;
-    }
-    const int err = win32::WriteHostFileAtomically(target->host, *content);
-    target->Forget();
-    if (err != 0) {
-        win32::SetLastErrorFromErrno(err);
-        win32::RaiseLastError(QzFile::kProgID);
-    }
-}
-
-// Adds `line` (for `operation`) to wininit.ini, unless the operation waits there already.
-void AddToWininit(const std::string& line, const PendingOperation& operation) {
-    RewriteWininit([&](const std::string& old) -> std::optional<std::string> {
-        if (IsPending(WininitOperations(old), operation)) {
-            return std::nullopt;
-        }
-        return AddRenameLine(old, line);
-    });
-}
-
-// Takes the latest [Rename] line that moves `source` over `target` (NUL: deletes it) out of
-// wininit.ini; false when there is none.
-bool RemoveFromWininit(const std::string& source, const std::string& target) {
-    bool removed = false;
-    RewriteWininit([&](const std::string& old) -> std::optional<std::string> {
-        const auto renames = win32::ParseWininitRenames(old).renames;
-        const auto last = std::find_if(renames.rbegin(), renames.rend(), [&](const auto& line) {
-            return win32::SamePlace(line.source, source) &&
-                   (target.empty() ? !line.target
-                                   : line.target && win32::SamePlace(*line.target, target));
-        });
-        if (last == renames.rend()) {
-            return std::nullopt;
-        }
-        removed = true;
-        return RemoveLine(old, last->line);
-    });
-    return removed;
-}
-
-bool OnNT() {
-    const auto version = win32::GetVersionExA();
-    return version && version->dwPlatformId == win32::VER_PLATFORM_WIN32_NT;
-}
-
-// The operations waiting on this machine's own restart list; nullopt when it cannot be read.
-std::optional<std::vector<PendingOperation>> Waiting() {
-    if (OnNT()) {
-        return PendingListOperations();
-    }
-    const auto wininit = win32::HostPathOf(WindowsFolder() + "wininit.ini");
-    std::string bytes;
-    if (!wininit) {
-        return std::nullopt;
-    }
-    if (const int err = win32::host::ReadWholeFile(*wininit, bytes); err != 0 && err != ENOENT) {
-        return std::nullopt;
-    }
-    return WininitOperations(bytes);
 }
 
 // The folder a shortcut starts in when none is given: the target's own folder, without its
@@ -155,81 +68,6 @@ std::string FirstCharacters(const std::string& text, std::size_t count) {
 }
 
 }  // namespace
-
-automation::Variant QzFile::MoveOnRestart(const std::string& Source, const std::string& Target) {
-    PendingOperation operation{Source, Target.empty() ? std::nullopt : std::optional(Target)};
-    if (OnNT()) {
-        if (const auto waiting = PendingListOperations();
-            waiting && IsPending(*waiting, operation)) {
-            return {};
-        }
-        // The system keeps the list. An entry it refuses is an error, as a wininit.ini that
-        // cannot be written is: the caller must not count on a move that will never happen.
-        if (!win32::MoveFileExA(
-                Source, Target.empty() ? std::nullopt : std::optional<std::string_view>(Target),
-                win32::MOVEFILE_REPLACE_EXISTING | win32::MOVEFILE_DELAY_UNTIL_REBOOT)) {
-            win32::RaiseLastError(QzFile::kProgID);
-        }
-        return {};
-    }
-    if (operation.target) {
-        operation.target = WininitTargetForm(Target);
-        if (!operation.target) {
-            win32::SetLastError(win32::ERROR_INVALID_NAME);
-            win32::RaiseLastError(QzFile::kProgID);
-        }
-    }
-    AddToWininit(RenameLine(Source, operation.target.value_or("")), operation);
-    return {};
-}
-
-bool QzFile::CancelMoveOnRestart(const std::string& Source, const std::string& Target) {
-    if (OnNT()) {
-        if (win32::WithdrawRestartMove(
-                Source, Target.empty() ? std::nullopt : std::optional<std::string_view>(Target))) {
-            return true;
-        }
-        if (win32::GetLastError() == win32::ERROR_FILE_NOT_FOUND) {
-            return false;
-        }
-        win32::RaiseLastError(QzFile::kProgID);
-    }
-    return RemoveFromWininit(Source, Target);
-}
-
-bool QzFile::MoveWaitsOnRestart(const std::string& Source, const std::string& Target) {
-    std::optional<std::string> written;
-    if (!Target.empty()) {
-        written = OnNT() ? std::optional(Target) : WininitTargetForm(Target);
-        if (!written) {
-            return false;
-        }
-    }
-    const auto waiting = Waiting();
-    return waiting && IsPending(*waiting, PendingOperation{Source, written});
-}
-
-bool QzFile::CanScheduleTarget(const std::string& Target) {
-    return OnNT() || WininitTargetForm(Target).has_value();
-}
-
-bool QzFile::CopyPendingOnRestart(const std::string& Source, const std::string& Target) {
-    const auto waiting = Waiting();
-    const auto written = OnNT() ? std::optional(Target) : WininitTargetForm(Target);
-    if (!waiting || !written) {
-        return false;
-    }
-    const PendingOperation* last = LastOperationOn(*waiting, *written);
-    // Onto Target, and the last use of its own source: nothing after it changes either.
-    if (last == nullptr || !last->target || !IsPending(*waiting, {last->source, written})) {
-        return false;
-    }
-    const auto pendingCopy = win32::HostPathOf(last->source);
-    const auto source = win32::HostPathOf(Source);
-    bool same = false;
-    return pendingCopy && source &&
-           win32::host::CompareContents(*pendingCopy, *source, same) == 0 && same;
-}
 
 bool QzFile::Recycle(const std::string& sfile) {
     // A pattern or a list of paths each ended by a NUL goes to the shell as it is.

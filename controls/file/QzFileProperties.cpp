@@ -9,9 +9,11 @@
 #include "controls/file/clsFileProperties.h"
 #include "platform/automation/Date.h"
 #include "platform/win32/FileAttributes.h"
+#include "platform/win32/HostFiles.h"
 #include "platform/win32/FileTime.h"
 #include "platform/win32/Paths.h"
 #include "platform/win32/Version.h"
+#include "platform/win32/VersionFile.h"
 
 namespace Qz_File {
 namespace {
@@ -50,18 +52,52 @@ void SetDate(automation::Date* out, win32::FILETIME time) {
     }
 }
 
-// What opening the file for reading would give: its times and size, or nothing for a folder,
-// a missing file or one the user may not read.
-std::optional<win32::WIN32_FILE_ATTRIBUTE_DATA> OpenForReading(const std::string& file) {
-    const auto data = win32::GetFileAttributesExA(file);
-    if (!data || (data->dwFileAttributes & win32::FILE_ATTRIBUTE_DIRECTORY) != 0) {
+// What opening the file for reading would give: its host file's times and size, or nothing
+// for a folder, a missing file or one the user may not read.
+std::optional<win32::host::FileStat> OpenForReading(const std::optional<win32::detail::Target>& target) {
+    win32::host::FileStat st;
+    if (!target || !target->exists || win32::host::Stat(target->host, st) != 0 || st.isDirectory ||
+        ::access(target->host.c_str(), R_OK) != 0) {
         return std::nullopt;
     }
-    const auto host = win32::HostPathOf(file);
-    if (!host || ::access(host->c_str(), R_OK) != 0) {
-        return std::nullopt;
+    return st;
+}
+
+// GetFileDates from what OpenForReading found.
+void TakeDates(const std::optional<win32::host::FileStat>& st, automation::Date& dtCreation,
+               automation::Date* dtModified, automation::Date* dtLastAccess, double* dwFileSize) {
+    if (!st) {
+        if (dwFileSize != nullptr) {
+            *dwFileSize = -1;
+        }
+        return;
     }
-    return data;
+    SetDate(dtLastAccess, win32::FileTimeFromUnix(st->accessTime));
+    SetDate(&dtCreation, win32::FileTimeFromUnix(st->creationTime));
+    SetDate(dtModified, win32::FileTimeFromUnix(st->writeTime));
+    if (dwFileSize != nullptr) {
+        *dwFileSize = static_cast<double>(st->size);
+    }
+}
+
+std::string ImageTypeText(const std::optional<win32::ImageMachine>& image) {
+    if (!image) {
+        return {};
+    }
+    switch (image->format) {
+        case win32::ImageFormat::PE: {
+            char machine[8];
+            std::snprintf(machine, sizeof machine, "%04X", image->machine);
+            return std::string("PE ") + machine;
+        }
+        case win32::ImageFormat::NE:
+            return "NE";
+        case win32::ImageFormat::LE:
+            return "LE";
+        case win32::ImageFormat::NotAnImage:
+            break;
+    }
+    return {};
 }
 
 }  // namespace
@@ -86,40 +122,26 @@ void QzFile::GetFileProperties(const std::string& sfile, std::string* strCompany
 void QzFile::GetFileDates(const std::string& sfile, automation::Date& dtCreation,
                           automation::Date* dtModified, automation::Date* dtLastAccess,
                           double* dwFileSize) {
-    const auto data = OpenForReading(sfile);
-    if (!data) {
-        if (dwFileSize != nullptr) {
-            *dwFileSize = -1;
-        }
-        return;
-    }
-    SetDate(dtLastAccess, data->ftLastAccessTime);
-    SetDate(&dtCreation, data->ftCreationTime);
-    SetDate(dtModified, data->ftLastWriteTime);
-    if (dwFileSize != nullptr) {
-        *dwFileSize = static_cast<double>(data->nFileSize);
-    }
+    TakeDates(OpenForReading(win32::detail::Resolve(sfile)), dtCreation, dtModified, dtLastAccess,
+              dwFileSize);
 }
 
 std::string QzFile::GetImageType(const std::string& sfile) {
-    const auto image = win32::GetImageMachine(sfile);
-    if (!image) {
-        return {};
+    return ImageTypeText(win32::GetImageMachine(sfile));
+}
+
+void QzFile::GetFileFacts(const std::string& sfile, FileFacts& facts) {
+    const auto target = win32::detail::Resolve(sfile);
+    TakeDates(OpenForReading(target), facts.created, &facts.modified, &facts.accessed,
+              &facts.size);
+    if (!target) {
+        facts.imageType.clear();
+        facts.version.FromBlock(nullptr);
+        return;
     }
-    switch (image->format) {
-        case win32::ImageFormat::PE: {
-            char machine[8];
-            std::snprintf(machine, sizeof machine, "%04X", image->machine);
-            return std::string("PE ") + machine;
-        }
-        case win32::ImageFormat::NE:
-            return "NE";
-        case win32::ImageFormat::LE:
-            return "LE";
-        case win32::ImageFormat::NotAnImage:
-            break;
-    }
-    return {};
+    const win32::ImageFacts image = win32::ReadImageFacts(target->host);
+    facts.imageType = ImageTypeText(image.machine);
+    facts.version.FromBlock(image.version.resource ? &image.version.resource->block : nullptr);
 }
 
 std::int32_t QzFile::FileAttributes(const std::string& sfile) {

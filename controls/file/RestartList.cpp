@@ -10,42 +10,13 @@ namespace Qz_File {
 namespace {
 
 // A full path as Windows compares paths: normalised, without regard to case.
-std::string Compared(std::string_view path) {
+std::string ComparedPath(std::string_view path) {
     const auto current = machine::CurrentMachine();
     machine::PathError error;
     const auto parsed = current
                             ? machine::ParseWindowsPath(path, current->currentDirectory(), error)
                             : std::nullopt;
     return automation::UCase(parsed ? parsed->str() : std::string(path));
-}
-
-struct ComparedOperation {
-    std::string source;
-    std::optional<std::string> target;
-};
-
-std::vector<ComparedOperation> ComparedAll(const std::vector<PendingOperation>& pending) {
-    std::vector<ComparedOperation> out;
-    out.reserve(pending.size());
-    for (const PendingOperation& op : pending) {
-        out.push_back(
-            {Compared(op.source), op.target ? std::optional(Compared(*op.target)) : std::nullopt});
-    }
-    return out;
-}
-
-bool Concerns(const ComparedOperation& op, const std::string& path) {
-    return op.source == path || op.target == path;
-}
-
-std::optional<std::size_t> LastConcerning(const std::vector<ComparedOperation>& all,
-                                          const std::string& path) {
-    for (std::size_t i = all.size(); i-- > 0;) {
-        if (Concerns(all[i], path)) {
-            return i;
-        }
-    }
-    return std::nullopt;
 }
 
 }  // namespace
@@ -70,23 +41,58 @@ std::optional<std::vector<PendingOperation>> PendingListOperations() {
     return pending;
 }
 
-bool IsPending(const std::vector<PendingOperation>& pending, const PendingOperation& operation) {
-    const auto all = ComparedAll(pending);
-    const ComparedOperation wanted{
-        Compared(operation.source),
-        operation.target ? std::optional(Compared(*operation.target)) : std::nullopt};
-    const auto last = LastConcerning(all, wanted.source);
-    if (!last || all[*last].source != wanted.source || all[*last].target != wanted.target) {
-        return false;
+PendingIndex::PendingIndex(const std::vector<PendingOperation>& waiting) {
+    operations_.reserve(waiting.size());
+    compared_.reserve(waiting.size());
+    for (const PendingOperation& operation : waiting) {
+        Add(operation);
     }
-    return !wanted.target || LastConcerning(all, *wanted.target) == last;
 }
 
-const PendingOperation* LastOperationOn(const std::vector<PendingOperation>& pending,
-                                        std::string_view path) {
-    const auto all = ComparedAll(pending);
-    const auto last = LastConcerning(all, Compared(path));
-    return last ? &pending[*last] : nullptr;
+void PendingIndex::Add(const PendingOperation& operation) {
+    Compared compared{ComparedPath(operation.source),
+                      operation.target ? std::optional(ComparedPath(*operation.target)) : std::nullopt};
+    const std::size_t at = operations_.size();
+    last_[compared.source] = at;
+    if (compared.target) {
+        last_[*compared.target] = at;
+    }
+    operations_.push_back(operation);
+    compared_.push_back(std::move(compared));
+}
+
+std::optional<std::size_t> PendingIndex::LastConcerning(const std::string& comparedPath) const {
+    const auto found = last_.find(comparedPath);
+    return found == last_.end() ? std::nullopt : std::optional(found->second);
+}
+
+bool PendingIndex::IsPending(const PendingOperation& operation, std::size_t* position) const {
+    const std::string source = ComparedPath(operation.source);
+    const std::optional<std::string> target =
+        operation.target ? std::optional(ComparedPath(*operation.target)) : std::nullopt;
+    const auto last = LastConcerning(source);
+    if (!last || compared_[*last].source != source || compared_[*last].target != target) {
+        return false;
+    }
+    if (target && LastConcerning(*target) != last) {
+        return false;
+    }
+    if (position != nullptr) {
+        *position = *last;
+    }
+    return true;
+}
+
+const PendingOperation* PendingIndex::LastOperationOn(std::string_view path,
+                                                      std::size_t* position) const {
+    const auto last = LastConcerning(ComparedPath(path));
+    if (!last) {
+        return nullptr;
+    }
+    if (position != nullptr) {
+        *position = *last;
+    }
+    return &operations_[*last];
 }
 
 std::optional<std::string> WininitTargetForm(const std::string& path) {

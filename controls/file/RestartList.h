@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace Qz_File {
@@ -24,14 +25,37 @@ std::vector<PendingOperation> WininitOperations(std::string_view wininitBytes);
 // The pending list; nullopt (last error set) when it cannot be read.
 std::optional<std::vector<PendingOperation>> PendingListOperations();
 
-// Whether `operation` waits already: the last waiting operation that concerns its source or
-// its target (as either) is this very operation, paths compared as Windows compares them.
-bool IsPending(const std::vector<PendingOperation>& pending, const PendingOperation& operation);
+// The waiting operations with the last one on each path at hand, so that asking about one
+// costs a lookup rather than a pass over the whole list (a run adds thousands).
+class PendingIndex {
+  public:
+    PendingIndex() = default;
+    explicit PendingIndex(const std::vector<PendingOperation>& waiting);
 
-// The last waiting operation that concerns `path`, as its source or its target; nullptr when
-// none.
-const PendingOperation* LastOperationOn(const std::vector<PendingOperation>& pending,
-                                        std::string_view path);
+    // Appends an operation, as the start would carry it out after the others.
+    void Add(const PendingOperation& operation);
+    std::size_t size() const { return operations_.size(); }
+
+    // Whether `operation` waits already: the last waiting operation that concerns its source
+    // or its target (as either) is this very operation, paths compared as Windows compares
+    // them. `position`, when given, gets that operation's place in the list.
+    bool IsPending(const PendingOperation& operation, std::size_t* position = nullptr) const;
+    // The last waiting operation that concerns `path`, as its source or its target, and its
+    // place; nullptr when none.
+    const PendingOperation* LastOperationOn(std::string_view path,
+                                            std::size_t* position = nullptr) const;
+
+  private:
+    struct Compared {
+        std::string source;
+        std::optional<std::string> target;
+    };
+    std::optional<std::size_t> LastConcerning(const std::string& comparedPath) const;
+
+    std::vector<PendingOperation> operations_;
+    std::vector<Compared> compared_;
+    std::unordered_map<std::string, std::size_t> last_;
+};
 
 // `path` as a wininit.ini line can hold it as the target ("target=source", split at the first
 // "="): the path itself, or, when a component holds "=", that component by its short name

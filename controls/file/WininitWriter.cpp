@@ -1,6 +1,7 @@
 #include "controls/file/WininitWriter.h"
 
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "platform/machine/Text.h"
@@ -15,6 +16,10 @@ std::string RenameLine(std::string_view source, std::string_view target) {
 }
 
 std::string AddRenameLine(std::string_view wininitBytes, std::string_view line) {
+    return AddRenameLines(wininitBytes, std::span(&line, 1));
+}
+
+std::string AddRenameLines(std::string_view wininitBytes, std::span<const std::string_view> added) {
     const std::string text = machine::text::DecodeFileText(wininitBytes);
     std::vector<std::string_view> lines;
     for (std::size_t pos = 0; pos < text.size();) {
@@ -41,28 +46,41 @@ std::string AddRenameLine(std::string_view wininitBytes, std::string_view line) 
     if (inRename) {
         insertAt = lines.size();
     }
+    std::size_t addedSize = 16;
+    for (const std::string_view line : added) {
+        addedSize += line.size() + 2;
+    }
     std::string out;
-    out.reserve(text.size() + line.size() + 16);
+    out.reserve(text.size() + lines.size() + addedSize);
     const auto put = [&out](std::string_view l) {
         out += l;
         out += "\r\n";
     };
+    const auto putAdded = [&] {
+        for (const std::string_view line : added) {
+            put(line);
+        }
+    };
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (insertAt == i) {
-            put(line);
+            putAdded();
         }
         put(lines[i]);
     }
     if (insertAt == lines.size()) {
-        put(line);
+        putAdded();
     } else if (!insertAt) {
         put("[Rename]");
-        put(line);
+        putAdded();
     }
     return out;
 }
 
 std::string RemoveLine(std::string_view wininitBytes, std::size_t lineNumber) {
+    return RemoveLines(wininitBytes, {lineNumber});
+}
+
+std::string RemoveLines(std::string_view wininitBytes, const std::set<std::size_t>& lineNumbers) {
     const std::string text = machine::text::DecodeFileText(wininitBytes);
     std::string out;
     out.reserve(text.size());
@@ -74,7 +92,7 @@ std::string RemoveLine(std::string_view wininitBytes, std::size_t lineNumber) {
         }
         const std::string_view current = std::string_view(text).substr(pos, end - pos);
         pos = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-        if (++number != lineNumber) {
+        if (lineNumbers.count(++number) == 0) {
             out += current;
             out += "\r\n";
         }

@@ -11,6 +11,8 @@
 // CR LF after every line.
 #pragma once
 
+#include <set>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -21,9 +23,14 @@ std::string RenameLine(std::string_view source, std::string_view target);
 
 // The whole new content for a wininit.ini that held `wininitBytes` (empty: no file).
 std::string AddRenameLine(std::string_view wininitBytes, std::string_view line);
+// The same for several lines at once, in their order: what adding them one after the other
+// would give, made in one pass.
+std::string AddRenameLines(std::string_view wininitBytes, std::span<const std::string_view> lines);
 
 // The whole new content without line `lineNumber` (1-based, counted as the machine's start
 // counts them: win32::ParseWininitRenames); every other line kept, each ended by CR LF.
 std::string RemoveLine(std::string_view wininitBytes, std::size_t lineNumber);
+// The same without every line of `lineNumbers`.
+std::string RemoveLines(std::string_view wininitBytes, const std::set<std::size_t>& lineNumbers);
 
 }  // namespace Qz_File

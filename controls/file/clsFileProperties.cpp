@@ -6,11 +6,14 @@
 namespace Qz_File {
 
 void clsFileProperties::FileInfo(const std::string& PathWithFilename) {
+    const auto block = win32::GetFileVersionInfoA(PathWithFilename);
+    FromBlock(block ? &*block : nullptr);
+}
+
+void clsFileProperties::FromBlock(const std::vector<std::uint8_t>* block) {
     win32::StandardVersionStrings values;
-    if (win32::GetFileVersionInfoSizeA(PathWithFilename) > 0) {
-        if (const auto block = win32::GetFileVersionInfoA(PathWithFilename)) {
-            values = win32::ReadStandardVersionStrings(*block);
-        }
+    if (block != nullptr) {
+        values = win32::ReadStandardVersionStrings(*block);
     }
     companyName_ = std::move(values.CompanyName);
     fileDescription_ = std::move(values.FileDescription);

@@ -4,7 +4,9 @@
 // buffer is kept whole rather than cut.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace Qz_File {
 
@@ -13,6 +15,8 @@ class clsFileProperties {
     // Fills the eight texts from `PathWithFilename` (a Windows path); a file without a version
     // resource, or without a translation table in it, gives eight empty texts.
     void FileInfo(const std::string& PathWithFilename);
+    // The same from a version block already read (nullptr: a file without one).
+    void FromBlock(const std::vector<std::uint8_t>* block);
 
     const std::string& CompanyName() const { return companyName_; }
     const std::string& FileDescription() const { return fileDescription_; }

@@ -250,6 +250,17 @@ std::vector<Node> TreeView::AllNodes() {
     return nodes;
 }
 
+void TreeView::ExpandWhere(const std::function<bool(const Node&)>& which) {
+    // With a layout pending, the view only records each expansion.
+    scheduleDelayedItemsLayout();
+    for (QTreeWidgetItemIterator it(this); *it != nullptr; ++it) {
+        if (which(NodeOf(*it))) {
+            (*it)->setExpanded(true);
+        }
+    }
+    executeDelayedItemsLayout();
+}
+
 Node TreeView::SelectedItem() {
     return NodeOf(currentItem());
 }

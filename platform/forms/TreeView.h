@@ -103,6 +103,10 @@ class TreeView : public QTreeWidget {
     int Count() const { return static_cast<int>(byId_.size()); }
     // Every node, parents before their children, siblings in order.
     std::vector<Node> AllNodes();
+    // Expands every node `which` picks (raising Expand for each), with the tree laid out once
+    // afterwards: expanding one node after another in a laid-out tree moves every row below
+    // it each time, which grows with the square of the tree.
+    void ExpandWhere(const std::function<bool(const Node&)>& which);
 
     Node SelectedItem();
     void SetSelectedItem(const Node& node);

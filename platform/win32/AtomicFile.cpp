@@ -179,12 +179,12 @@ bool AtomicFile::SetTimes(const timespec& access, const timespec& write) {
     return error_ == 0;
 }
 
-int AtomicFile::Commit(bool replace) {
+int AtomicFile::Finish(bool flush) {
     if (error_ != 0) {
         Discard();
         return error_;
     }
-    if (::fsync(fd_) != 0) {
+    if (flush && ::fsync(fd_) != 0) {
         error_ = errno;
     }
     if (::close(fd_) != 0 && error_ == 0) {
@@ -201,18 +201,44 @@ int AtomicFile::Commit(bool replace) {
             }
         }
     }
-    if (error_ == 0) {
-        error_ = replace ? host::RenameReplace(sibling_, target_)
-                         : host::RenameNoReplace(sibling_, target_);
+    if (error_ != 0) {
+        Discard();
     }
+    return error_;
+}
+
+int AtomicFile::Rename(bool replace) {
+    error_ = replace ? host::RenameReplace(sibling_, target_)
+                     : host::RenameNoReplace(sibling_, target_);
     if (error_ != 0) {
         Discard();
         return error_;
     }
     sibling_.clear();
     committed_ = true;
+    return 0;
+}
+
+int AtomicFile::Commit(bool replace) {
+    if (const int err = Finish(true); err != 0) {
+        return err;
+    }
+    if (const int err = Rename(replace); err != 0) {
+        return err;
+    }
     error_ = host::SyncDirectory(target_.parent_path());
     return error_;
+}
+
+int AtomicFile::Stage() {
+    return Finish(false);
+}
+
+int AtomicFile::Place(bool replace) {
+    if (sibling_.empty() || fd_ >= 0) {
+        return error_ != 0 ? error_ : EINVAL;
+    }
+    return Rename(replace);
 }
 
 int WriteHostFileAtomically(const std::filesystem::path& target, std::string_view contents) {

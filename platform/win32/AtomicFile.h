@@ -40,8 +40,20 @@ class AtomicFile {
     // place but may not survive a power cut.
     int Commit(bool replace = true);
 
+    // For a batch of files made durable together (WriteBatch.h): Stage ends the writing as
+    // Commit does but without the flush and without the rename, closing the sibling; the
+    // caller flushes it, then Place renames it over the target (the folder is the caller's to
+    // flush). 0 or an errno; after a failure the sibling is gone.
+    int Stage();
+    int Place(bool replace = true);
+    // The hidden file the content is written to until it is put in place.
+    const std::filesystem::path& sibling() const { return sibling_; }
+
   private:
     void Discard();
+    // Flushes (or not), closes and gives the sibling the target's attributes.
+    int Finish(bool flush);
+    int Rename(bool replace);
 
     std::filesystem::path target_;
     std::filesystem::path sibling_;

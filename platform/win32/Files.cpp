@@ -89,34 +89,47 @@ RestartMoveHandler SetRestartMoveHandler(RestartMoveHandler handler) {
     return gRestartMoveHandler.exchange(handler);
 }
 
-}  // namespace detail
 
-bool CopyFileA(std::string_view existingFile, std::string_view newFile, bool failIfExists) {
-    const auto source = ExistingSource(existingFile);
+std::optional<CopyPlan> PlanCopy(std::string_view existingFile, std::string_view newFile,
+                                 bool failIfExists) {
+    auto source = ExistingSource(existingFile);
     if (!source) {
-        return false;
+        return std::nullopt;
     }
-    const auto& [from, fromStat] = *source;
+    auto& [from, fromStat] = *source;
     if (fromStat.isDirectory) {
-        return Fail(ERROR_ACCESS_DENIED);
+        Fail(ERROR_ACCESS_DENIED);
+        return std::nullopt;
     }
-    const auto to = detail::Resolve(newFile);
+    auto to = Resolve(newFile);
     if (!to) {
-        return false;
+        return std::nullopt;
     }
     if (to->isRoot()) {
-        return Fail(ERROR_ACCESS_DENIED);
+        Fail(ERROR_ACCESS_DENIED);
+        return std::nullopt;
     }
     if (to->exists) {
         if (failIfExists) {
-            return Fail(ERROR_FILE_EXISTS);
+            Fail(ERROR_FILE_EXISTS);
+            return std::nullopt;
         }
         if (!MayReplace(*to, fromStat)) {
-            return false;
+            return std::nullopt;
         }
     }
-    const int err = CopyInto(from.host, fromStat, to->host, !failIfExists);
-    to->Forget();
+    return CopyPlan{std::move(from), fromStat, std::move(*to)};
+}
+
+}  // namespace detail
+
+bool CopyFileA(std::string_view existingFile, std::string_view newFile, bool failIfExists) {
+    const auto plan = detail::PlanCopy(existingFile, newFile, failIfExists);
+    if (!plan) {
+        return false;
+    }
+    const int err = CopyInto(plan->from.host, plan->fromStat, plan->to.host, !failIfExists);
+    plan->to.Forget();
     if (err != 0) {
         return err == EEXIST ? Fail(ERROR_FILE_EXISTS) : FailErrno(err);
     }

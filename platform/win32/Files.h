@@ -7,6 +7,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/win32/HostFiles.h"
+#include "platform/win32/Paths.h"
 #include "platform/win32/WinError.h"
 
 namespace win32 {
@@ -36,6 +38,17 @@ using RestartMoveHandler = bool (*)(std::string_view existing,
                                     std::optional<std::string_view> newName, DWORD flags);
 // Returns the handler installed before.
 RestartMoveHandler SetRestartMoveHandler(RestartMoveHandler handler);
+
+// What CopyFileA copies from and to, once its checks have passed (the source exists and is
+// no folder; the target is no drive root and, when it exists, may be replaced); nullopt with
+// the last error set when they do not.
+struct CopyPlan {
+    Target from;
+    host::FileStat fromStat;
+    Target to;
+};
+std::optional<CopyPlan> PlanCopy(std::string_view existingFile, std::string_view newFile,
+                                 bool failIfExists);
 
 }  // namespace detail
 }  // namespace win32

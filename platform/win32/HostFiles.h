@@ -60,8 +60,9 @@ int SetTimes(const std::filesystem::path& path, const timespec& access, const ti
 int OpenRegularFile(const std::filesystem::path& path, int& fd);
 // The readers below open through OpenRegularFile.
 int ReadWholeFile(const std::filesystem::path& path, std::string& out);
-// Appends the contents of `from` to the open descriptor `toFd`.
-int CopyContents(const std::filesystem::path& from, int toFd);
+// Appends the contents of `from` to the open descriptor `toFd`; `copied`, when given, gets the
+// number of bytes written.
+int CopyContents(const std::filesystem::path& from, int toFd, std::uint64_t* copied = nullptr);
 // Whether two files hold the same bytes, compared block by block; 0 or the errno.
 int CompareContents(const std::filesystem::path& a, const std::filesystem::path& b, bool& same);
 // Holds an exclusive lock on a folder while it lives, so that read-modify-write cycles on
@@ -82,5 +83,11 @@ class FolderLock {
 
 // Flushes a folder so that a rename in it survives a crash.
 int SyncDirectory(const std::filesystem::path& dir);
+// Flushes everything written to the file system that holds `dir` (data, names, metadata) and
+// waits for it: one call for a whole batch of files where one fsync each would wait for the
+// disk once per file. ENOSYS where the host cannot.
+int SyncFileSystem(const std::filesystem::path& dir);
+// Flushes one file's data and metadata.
+int SyncFile(const std::filesystem::path& path);
 
 }  // namespace win32::host

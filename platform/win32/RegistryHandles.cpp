@@ -8,6 +8,7 @@
 #include "platform/machine/Machine.h"
 #include "platform/registry/RegistryCopy.h"
 #include "platform/win32/RegistryCopy.h"
+#include "platform/win32/RegistryTransaction.h"
 
 namespace win32::registry_handles {
 
@@ -135,6 +136,35 @@ bool UseRegistryCopy(std::string& error) {
         return false;
     }
     return true;
+}
+
+namespace {
+
+// Carries a body's result out of the store's transaction, which undoes the body's changes.
+struct BodyFailed {
+    LSTATUS code;
+};
+
+}  // namespace
+
+LSTATUS RegistryTransaction(const std::function<LSTATUS()>& body) {
+    registry_handles::OpenKey root;
+    if (const LSTATUS rc = registry_handles::Resolve(HKEY_LOCAL_MACHINE, root);
+        rc != ERROR_SUCCESS) {
+        return rc;
+    }
+    try {
+        root.store->transaction([&] {
+            if (const LSTATUS rc = body(); rc != ERROR_SUCCESS) {
+                throw BodyFailed{rc};
+            }
+        });
+    } catch (const BodyFailed& failed) {
+        return failed.code;
+    } catch (const registry::StoreError& e) {
+        return registry_handles::Failure(e);
+    }
+    return ERROR_SUCCESS;
 }
 
 }  // namespace win32

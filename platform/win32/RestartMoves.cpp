@@ -1,6 +1,7 @@
 #include "platform/win32/RestartMoves.h"
 
 #include <algorithm>
+#include <map>
 #include <new>
 
 #include "platform/machine/Machine.h"
@@ -25,13 +26,13 @@ std::optional<std::string> FullPath(std::string_view path, const machine::Machin
     return parsed->str();
 }
 
-// The data with one more entry. Data in the stored form comes back byte for byte with the new
-// pair before its closing NUL; anything else (no closing NUL, stray bytes after it) is written
-// out again in the stored form, so that the new entry is never hidden behind an early end.
-std::vector<std::uint8_t> AppendEntry(std::span<const std::uint8_t> data,
-                                      const PendingRename& entry) {
+// The data with more entries. Data in the stored form comes back byte for byte with the new
+// pairs before its closing NUL; anything else (no closing NUL, stray bytes after it) is written
+// out again in the stored form, so that a new entry is never hidden behind an early end.
+std::vector<std::uint8_t> AppendEntries(std::span<const std::uint8_t> data,
+                                        std::span<const PendingRename> entries) {
     std::vector<PendingRename> list = DecodePendingRenames(data);
-    list.push_back(entry);
+    list.insert(list.end(), entries.begin(), entries.end());
     return EncodePendingRenames(list);
 }
 
@@ -129,74 +130,143 @@ bool RemovePendingRenames(std::span<const PendingRename> done) {
 }
 
 bool WithdrawRestartMove(std::string_view existing, std::optional<std::string_view> newName) {
+    const RestartMoveToWithdraw move{std::string(existing),
+                                     newName ? std::optional<std::string>(*newName) : std::nullopt};
+    const auto found = WithdrawRestartMoves(std::span(&move, 1));
+    if (!found) {
+        return false;
+    }
+    SetLastError(found->front() ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+    return found->front();
+}
+
+std::optional<std::vector<bool>> WithdrawRestartMoves(
+    std::span<const RestartMoveToWithdraw> moves) {
     const auto current = machine::CurrentMachine();
     if (!current) {
         SetLastError(ERROR_NOT_READY);
-        return false;
+        return std::nullopt;
     }
-    const auto source = FullPath(existing, *current);
-    const auto target = newName ? FullPath(*newName, *current) : std::nullopt;
-    if (!source || (newName && !target)) {
-        return false;
-    }
-    const auto matches = [&](const PendingRename& entry) {
-        return SamePlace(entry.source, *source) && entry.target.has_value() == target.has_value() &&
-               (!target || SamePlace(*entry.target, *target));
+    struct Wanted {
+        std::string source;
+        std::optional<std::string> target;
     };
+    std::vector<Wanted> wanted;
+    for (const RestartMoveToWithdraw& move : moves) {
+        auto source = FullPath(move.source, *current);
+        auto target = move.target ? FullPath(*move.target, *current) : std::nullopt;
+        if (!source || (move.target && !target)) {
+            return std::nullopt;
+        }
+        wanted.push_back({std::move(*source), std::move(target)});
+    }
+    std::vector<bool> found(moves.size(), false);
     const LSTATUS rc = WithSessionManagerKey(false, [&](registry::RegistryStore& store,
                                                         registry::KeyId key) {
         registry::ValueData value;
         if (store.queryValue(key, kPendingFileRenameOperations, value) != registry::Outcome::Ok) {
-            return ERROR_FILE_NOT_FOUND;
+            return ERROR_SUCCESS;
         }
         if (value.type != REG_MULTI_SZ) {
             return ERROR_INVALID_DATA;
         }
         std::vector<PendingRename> list = DecodePendingRenames(value.data);
-        const auto last = std::find_if(list.rbegin(), list.rend(), matches);
-        if (last == list.rend()) {
-            return ERROR_FILE_NOT_FOUND;
+        // Entries by their paths as stored; one written another way is found by place.
+        std::map<std::pair<std::string, std::string>, std::vector<std::size_t>> byPaths;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            byPaths[{list[i].source, list[i].target.value_or("")}].push_back(i);
         }
-        list.erase(std::next(last).base());
-        if (list.empty()) {
+        std::vector<bool> gone(list.size(), false);
+        bool any = false;
+        for (std::size_t m = 0; m < wanted.size(); ++m) {
+            const Wanted& move = wanted[m];
+            std::optional<std::size_t> at;
+            if (auto same = byPaths.find({move.source, move.target.value_or("")});
+                same != byPaths.end()) {
+                while (!same->second.empty() && !at) {
+                    if (!gone[same->second.back()] && list[same->second.back()].target.has_value() ==
+                                                          move.target.has_value()) {
+                        at = same->second.back();
+                    }
+                    same->second.pop_back();
+                }
+            }
+            for (std::size_t i = list.size(); !at && i-- > 0;) {
+                const PendingRename& entry = list[i];
+                if (!gone[i] && SamePlace(entry.source, move.source) &&
+                    entry.target.has_value() == move.target.has_value() &&
+                    (!move.target || SamePlace(*entry.target, *move.target))) {
+                    at = i;
+                }
+            }
+            if (at) {
+                gone[*at] = true;
+                found[m] = true;
+                any = true;
+            }
+        }
+        if (!any) {
+            return ERROR_SUCCESS;
+        }
+        std::vector<PendingRename> rest;
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            if (!gone[i]) {
+                rest.push_back(std::move(list[i]));
+            }
+        }
+        if (rest.empty()) {
             store.deleteValue(key, kPendingFileRenameOperations);
         } else {
             store.setValue(key, kPendingFileRenameOperations, REG_MULTI_SZ,
-                           EncodePendingRenames(list));
+                           EncodePendingRenames(rest));
         }
         return ERROR_SUCCESS;
     });
-    SetLastError(rc);
-    return rc == ERROR_SUCCESS;
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
+        SetLastError(rc);
+        return std::nullopt;
+    }
+    SetLastError(ERROR_SUCCESS);
+    return found;
 }
 
-bool ScheduleRestartMove(std::string_view existing, std::optional<std::string_view> newName,
-                         DWORD flags) {
+std::optional<PendingRename> PendingRenameFor(std::string_view existing,
+                                             std::optional<std::string_view> newName,
+                                             DWORD flags) {
     if ((flags & MOVEFILE_COPY_ALLOWED) != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
-        return false;
+        return std::nullopt;
     }
     const auto current = machine::CurrentMachine();
     if (!current) {
         SetLastError(ERROR_NOT_READY);
-        return false;
+        return std::nullopt;
     }
     if (current->profile().platform() != machine::Platform::NT) {
         SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-        return false;
+        return std::nullopt;
     }
     PendingRename entry;
     entry.replaceExisting = (flags & MOVEFILE_REPLACE_EXISTING) != 0;
     auto source = FullPath(existing, *current);
     if (!source) {
-        return false;
+        return std::nullopt;
     }
     entry.source = std::move(*source);
     if (newName) {
         entry.target = FullPath(*newName, *current);
         if (!entry.target) {
-            return false;
+            return std::nullopt;
         }
+    }
+    SetLastError(ERROR_SUCCESS);
+    return entry;
+}
+
+bool AppendPendingRenames(std::span<const PendingRename> entries) {
+    if (entries.empty()) {
+        SetLastError(ERROR_SUCCESS);
+        return true;
     }
     const LSTATUS rc =
         WithSessionManagerKey(true, [&](registry::RegistryStore& store, registry::KeyId key) {
@@ -208,12 +278,18 @@ bool ScheduleRestartMove(std::string_view existing, std::optional<std::string_vi
             if (outcome != registry::Outcome::Ok) {
                 value.data.clear();
             }
-            const auto data = AppendEntry(value.data, entry);
+            const auto data = AppendEntries(value.data, entries);
             store.setValue(key, kPendingFileRenameOperations, REG_MULTI_SZ, data);
             return ERROR_SUCCESS;
         });
     SetLastError(rc);
     return rc == ERROR_SUCCESS;
+}
+
+bool ScheduleRestartMove(std::string_view existing, std::optional<std::string_view> newName,
+                         DWORD flags) {
+    const auto entry = PendingRenameFor(existing, newName, flags);
+    return entry && AppendPendingRenames(std::span(&*entry, 1));
 }
 
 }  // namespace win32

@@ -56,6 +56,24 @@ bool RemovePendingRenames(std::span<const PendingRename> done);
 // ERROR_FILE_NOT_FOUND when no entry matches, and with the registry's error when the list
 // cannot be read or written.
 bool WithdrawRestartMove(std::string_view existing, std::optional<std::string_view> newName);
+struct RestartMoveToWithdraw {
+    std::string source;
+    std::optional<std::string> target;
+};
+// The same for several moves in one registry transaction, each in the order given; the flags
+// say which were found. nullopt with the registry's error (or a path's) when the list cannot
+// be read or written.
+std::optional<std::vector<bool>> WithdrawRestartMoves(
+    std::span<const RestartMoveToWithdraw> moves);
+
+// The entry ScheduleRestartMove appends for these arguments (paths made full, the flags
+// checked as it checks them); nullopt with its error.
+std::optional<PendingRename> PendingRenameFor(std::string_view existing,
+                                             std::optional<std::string_view> newName,
+                                             DWORD flags);
+// Appends entries to the current machine's list in one registry transaction, in their order;
+// fails with the registry's error, or ERROR_INVALID_DATA for a value that is no list.
+bool AppendPendingRenames(std::span<const PendingRename> entries);
 
 // The delayed form of MoveFileExA: appends one entry to the list of the current machine.
 // `existing` and `newName` are made full paths against the current directory; neither needs

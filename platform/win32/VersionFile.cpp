@@ -117,6 +117,15 @@ VersionLoadResult LoadVersionResourceFromFile(const std::filesystem::path& hostP
         });
 }
 
+namespace {
+
+// A device or pipe is a file that is no image, not a failure to read one.
+std::optional<ImageMachine> MachineOfUnreadable(DWORD code) {
+    return code == ERROR_RESOURCE_DATA_NOT_FOUND ? std::optional(ImageMachine{}) : std::nullopt;
+}
+
+}  // namespace
+
 std::optional<ImageMachine> ImageMachineOfFile(const std::filesystem::path& hostPath,
                                                DWORD& error) {
     error = 0;
@@ -124,9 +133,21 @@ std::optional<ImageMachine> ImageMachineOfFile(const std::filesystem::path& host
         hostPath, [](ImageSource& source) { return std::optional(ReadImageMachine(source)); },
         [&error](DWORD code) {
             error = code;
-            // A device or pipe is a file that is no image, not a failure to read one.
-            return code == ERROR_RESOURCE_DATA_NOT_FOUND ? std::optional(ImageMachine{})
-                                                         : std::nullopt;
+            return MachineOfUnreadable(code);
+        });
+}
+
+ImageFacts ReadImageFacts(const std::filesystem::path& hostPath) {
+    return WithImageFile<ImageFacts>(
+        hostPath,
+        [](ImageSource& source) {
+            ImageFacts facts;
+            facts.machine = ReadImageMachine(source);
+            facts.version = LoadVersionResource(source);
+            return facts;
+        },
+        [](DWORD code) {
+            return ImageFacts{VersionLoadResult{{}, code}, MachineOfUnreadable(code)};
         });
 }
 

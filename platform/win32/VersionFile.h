@@ -53,4 +53,12 @@ VersionLoadResult LoadVersionResourceFromFile(const std::filesystem::path& hostP
 // code in `error`, when it cannot be read.
 std::optional<ImageMachine> ImageMachineOfFile(const std::filesystem::path& hostPath, DWORD& error);
 
+// Both of the above through one open of the file: what LoadVersionResourceFromFile and
+// ImageMachineOfFile would give.
+struct ImageFacts {
+    VersionLoadResult version;
+    std::optional<ImageMachine> machine;
+};
+ImageFacts ReadImageFacts(const std::filesystem::path& hostPath);
+
 }  // namespace win32

@@ -1,7 +1,7 @@
 // Adding a line to wininit.ini over arbitrary file contents: every line that was there is
 // still there, in its order and unchanged; only the new line (and, when the file had no rename
 // section, its header) is added, once; and the machine's start reads the new line as its last
-// rename.
+// rename. Two lines added at once give what adding them one after the other gives.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -68,6 +68,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t renamesBefore = win32::ParseWininitRenames(bytes).renames.size();
     if (renames.empty() || renames.back().source != kSource || renames.back().target != kTarget ||
         renames.size() != renamesBefore + 1 || found == 0) {
+        std::abort();
+    }
+
+    const std::string second = Qz_File::RenameLine(kSource, "");
+    const std::string_view both[] = {line, second};
+    if (Qz_File::AddRenameLines(bytes, both) != Qz_File::AddRenameLine(written, second)) {
         std::abort();
     }
     return 0;

@@ -1,10 +1,14 @@
 // The unattended run and the machine's start killed where a user's machine could go down:
-// vlt -S killed at several points of a generated machine's repair (while backing up, while
-// scheduling, during the restart it runs as it ends), then velto-machine boot (itself killed
-// once it is under way, and run again), then a second vlt -S and boot. Whatever the order of
+// vlt -S killed at several points of a generated machine's repair (while a batch of backups
+// and copies is made, once the first batch is committed and the next is being made, while a
+// commit puts its backups in place, once every line is scheduled, during the restart it runs
+// as it ends), then velto-machine boot (itself killed once it is under way, and run again),
+// then a second vlt -S and boot. Right after each kill, every line wininit.ini holds is whole
+// and names a complete copy, and the file it changes has its backup. Whatever the order of
 // the kills: no line that had been carried out is reported failed, every group ends repaired,
 // and no file is changed or gone without its backup. The rounds run side by side, each on a
 // machine of its own, so the whole test takes little more than two runs.
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -25,7 +29,9 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kGroups = 30;
+// Enough groups for three batches: the first commit comes at 64 lines, the next at 128.
+constexpr int kGroups = 100;
+constexpr std::size_t kFirstBatch = 64;
 const std::string kBackups = "C:\\Program Files\\Velto";
 
 struct Round {
@@ -54,6 +60,7 @@ long BootDone(const testsupport::MachineBuilder& m) {
     return at == std::string::npos ? -1 : std::stol(progress.substr(at + 13, 10));
 }
 
+// A backup being written (beside its place) or in place.
 bool AnyBackup(const testsupport::MachineBuilder& m) {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(m.HostPath(kBackups), ec)) {
@@ -62,6 +69,58 @@ bool AnyBackup(const testsupport::MachineBuilder& m) {
         }
     }
     return false;
+}
+
+// A backup in place that no line of wininit.ini needs yet: a commit is under way.
+bool BackupPlacedBeforeItsLine(const testsupport::MachineBuilder& m) {
+    if (RenameLines(m) != 0) {
+        return false;
+    }
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(m.HostPath(kBackups), ec)) {
+        if (entry.path().filename().string().ends_with(".backup")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// What a line of wininit.ini may stand on, right after a kill: the file ends with a whole
+// line, every move's temporary copy holds the whole new bytes, and every file a line changes
+// or removes has its backup with the old bytes. Returns what is wrong, one text each.
+std::vector<std::string> LinesStandOnDurableData(const testsupport::MachineBuilder& m,
+                                                 const std::string& newBytes,
+                                                 const std::string& oldBytes) {
+    std::vector<std::string> wrong;
+    if (!m.Exists("C:\\WINDOWS\\wininit.ini")) {
+        return wrong;
+    }
+    const std::string text = m.Read("C:\\WINDOWS\\wininit.ini");
+    if (!text.empty() && !text.ends_with("\r\n")) {
+        wrong.push_back("wininit.ini ends in a torn line");
+    }
+    const auto backedUp = [&](const std::string& path) {
+        std::string name = path.substr(0, 1) + "~" + path.substr(2);
+        std::replace(name.begin(), name.end(), '\\', '~');
+        const fs::path backup = m.HostPath(kBackups) / (name + ".backup");
+        return fs::exists(backup) && vltrun::Slurp(backup) == oldBytes;
+    };
+    for (const std::string& line : vltrun::Lines(text)) {
+        const auto equals = line.find('=');
+        if (equals == std::string::npos) {
+            continue;
+        }
+        const std::string target = line.substr(0, equals);
+        const std::string source = line.substr(equals + 1);
+        const std::string changed = target == "NUL" ? source : target;
+        if (target != "NUL" && (!m.Exists(source) || m.Read(source) != newBytes)) {
+            wrong.push_back(line + ": the copy it moves is not whole");
+        }
+        if (!backedUp(changed)) {
+            wrong.push_back(line + ": " + changed + " has no backup");
+        }
+    }
+    return wrong;
 }
 
 // Runs `command` in the background, killing it once `when` holds (polled).
@@ -97,8 +156,10 @@ struct KillMachine {
 
 TEST(KillEndToEnd, RunsAndStartsKilledAnywhereLoseNothingAndReportNoFalseFailure) {
     const std::vector<Round> rounds = {
-        {"killed while backing up", AnyBackup, false},
-        {"killed while scheduling", [](const auto& m) { return RenameLines(m) >= 3; }, true},
+        {"killed while a batch is made", AnyBackup, false},
+        {"killed while a commit puts backups in place", BackupPlacedBeforeItsLine, false},
+        {"killed while the second batch is made",
+         [](const auto& m) { return RenameLines(m) >= kFirstBatch; }, true},
         {"killed once every line is scheduled",
          [](const auto& m) { return RenameLines(m) >= 2 * kGroups; }, true},
         {"killed during its restart", [](const auto& m) { return BootDone(m) >= 5; }, false},
@@ -110,6 +171,8 @@ TEST(KillEndToEnd, RunsAndStartsKilledAnywhereLoseNothingAndReportNoFalseFailure
     // Everything a restart printed, and the statuses of the runs that were not killed.
     std::vector<std::vector<std::string>> printed(rounds.size());
     std::vector<std::vector<int>> statuses(rounds.size());
+    // What was wrong with wininit.ini's lines right after vlt was killed.
+    std::vector<std::vector<std::string>> atKill(rounds.size());
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < rounds.size(); ++i) {
         threads.emplace_back([&, i] {
@@ -126,6 +189,10 @@ TEST(KillEndToEnd, RunsAndStartsKilledAnywhereLoseNothingAndReportNoFalseFailure
             };
             keep(RunKilledWhen(vltrun::UnattendedCommand(m.folder()), out,
                                [&] { return round.killVltWhen(m); }));
+            // (A restart under way has carried some lines out already.)
+            if (!fs::exists(m.folder() / "boot.progress")) {
+                atKill[i] = LinesStandOnDurableData(m, machines[i]->v2, machines[i]->v1);
+            }
             const std::vector<std::string> boot = {VELTO_MACHINE_TOOL, "boot", m.folder().string()};
             if (round.killBoot) {
                 keep(RunKilledWhen(boot, out, [&] { return BootDone(m) >= 2; }));
@@ -142,6 +209,7 @@ TEST(KillEndToEnd, RunsAndStartsKilledAnywhereLoseNothingAndReportNoFalseFailure
     for (std::size_t i = 0; i < rounds.size(); ++i) {
         SCOPED_TRACE(rounds[i].what);
         const KillMachine& k = *machines[i];
+        EXPECT_EQ(atKill[i], std::vector<std::string>{});
         for (const std::string& line : printed[i]) {
             EXPECT_EQ(line.find("failed"), std::string::npos) << line;
         }

@@ -6,12 +6,15 @@
 #include "platform/win32/Boot.h"
 #include "platform/win32/LastError.h"
 #include "platform/win32/StartupMoves.h"
+#include "vlt/core/ActionBatch.h"
 #include "vlt/core/TraceScope.h"
 
 namespace vlt {
 
 std::optional<ScheduledMoves> ScheduledMoves::Read() {
     TraceScope trace("ScheduledMoves.Read");
+    // What the running action list holds back is part of what the restart will do.
+    CommitCurrentBatch();
     const auto moves = win32::ScheduledStartupMoves();
     if (!moves) {
         Trace("The moves scheduled for the restart cannot be read: " +

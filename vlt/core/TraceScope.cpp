@@ -43,4 +43,9 @@ void Trace(const std::string& message) {
     }
 }
 
+bool Tracing() {
+    const Qz_Debug::QzDebug* debug = State().QzDebug1;
+    return debug != nullptr && debug->TraceMode();
+}
+
 }  // namespace vlt

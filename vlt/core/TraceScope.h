@@ -28,5 +28,8 @@ class TraceScope {
 // A message line in the trace file (QzDebug's WriteTrace); nothing while no trace control is
 // loaded.
 void Trace(const std::string& message);
+// Whether a trace file is written: work that only the trace would show may then be skipped
+// when it is not.
+bool Tracing();
 
 }  // namespace vlt

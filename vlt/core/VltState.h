@@ -30,6 +30,7 @@ class QzRegistry;
 
 namespace vlt {
 
+class ActionBatch;
 class GlobalControls;
 
 // One action-list entry: the kind as decimal text ("1" copy, "2" delete, "4" backups on,
@@ -45,6 +46,9 @@ struct RestartChange {
     std::string source;
     std::string target;
     bool temporarySource = false;
+    // False while it is held in the batch of the running action list (ActionBatch.h), not
+    // yet written.
+    bool committed = true;
 };
 
 // A shared-library count this run changed: the value name and what was stored before
@@ -52,6 +56,8 @@ struct RestartChange {
 struct CountChange {
     std::string path;
     automation::Variant before;
+    // False while the batch of the running action list keeps the new count, not yet stored.
+    bool committed = true;
 };
 
 struct VltState {
@@ -113,6 +119,8 @@ struct VltState {
     std::vector<RestartChange> RestartChanges;
     std::vector<CountChange> CountChanges;
     bool ChangesApplied = false;
+    // While the action list runs: its restart-time work not yet committed (ActionBatch.h).
+    std::shared_ptr<ActionBatch> Batch;
 
     // --- Windows, as the core sees them ---
     Windows windows;

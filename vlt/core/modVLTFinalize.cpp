@@ -64,6 +64,8 @@ void ExecuteActionList(vlt::Steps& steps) {
         }
         dialogs::DoEvents();
     }
+    // An entry passed over at the end leaves its batch to be committed here.
+    modVLTWork::EndBatch();
 }
 
 // The save dialog of the interactive run; the path the report was saved to, or "" when it stays

@@ -7,6 +7,7 @@
 #include "platform/automation/Errors.h"
 #include "platform/automation/Text.h"
 #include "platform/win32/FileIdentity.h"
+#include "vlt/core/ActionBatch.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
@@ -58,6 +59,19 @@ bool OverwritesTheKeptFile(const std::string& source, const std::string& target,
 bool SameFileAsAny(const std::string& path, const std::vector<std::string>& paths) {
     return std::any_of(paths.begin(), paths.end(),
                        [&](const std::string& other) { return win32::SameFile(path, other); });
+}
+
+// The list's restart-time work goes in batches from its first entry on. When the restart list
+// cannot be read to hold it, each entry schedules its own work, as without a batch, and says
+// so at the first line it cannot write.
+void BeginBatch() {
+    vlt::VltState& state = vlt::State();
+    try {
+        state.Batch = std::make_shared<vlt::ActionBatch>();
+    } catch (const automation::Error& error) {
+        vlt::Trace("Changes not batched: " + error.Description());
+        state.Batch.reset();
+    }
 }
 
 // While it lives, the entries queued record the copy their group keeps.
@@ -137,11 +151,13 @@ bool DoNextAction() {
     vlt::VltState& state = vlt::State();
     vlt::frmStandBy().Show();
     if (state.NextAction >= state.ActionCount) {
+        EndBatch();
         return false;
     }
     if (state.NextAction == 0) {
         state.BackupActive = false;
         state.UncopiedSources.clear();
+        BeginBatch();
     }
     const auto at = static_cast<std::size_t>(state.NextAction);
     const vlt::ActionEntry entry = state.ActionList[at];
@@ -180,10 +196,23 @@ bool DoNextAction() {
     }
     ++state.NextAction;
     if (state.NextAction < state.ActionCount) {
+        if (vlt::ActionBatch* batch = vlt::CurrentBatch(); batch != nullptr && batch->Due()) {
+            batch->Commit();
+        }
         return true;
     }
+    EndBatch();
     vlt::frmStandBy().Unload();
     return false;
+}
+
+void EndBatch() {
+    vlt::VltState& state = vlt::State();
+    if (!state.Batch) {
+        return;
+    }
+    vlt::CommitCurrentBatch();
+    state.Batch.reset();
 }
 
 void RemoveActions(std::int32_t First, std::int32_t Last) {

@@ -53,8 +53,14 @@ void AddNow(const std::string& kind, const std::string& Source, const std::strin
 // when Path exists, backups are not wanted and active.
 void CheckAboutBackup(const std::string& Path);
 // Executes entry NextAction; true while entries remain after it. A copy over, or a deletion
-// of, the host file its group keeps (reached by another path) is refused and logged.
+// of, the host file its group keeps (reached by another path) is refused and logged. The
+// restart-time work of the entries is committed in batches (ActionBatch.h), the last batch
+// once no entry is left.
 bool DoNextAction();
+// Commits the restart-time work the executed entries left in their batch and ends the batch
+// (ActionBatch.h); DoNextAction does this after the last entry, the action report when the
+// list ends in any other way.
+void EndBatch();
 // Takes entries First..Last (0-based, inclusive) out of the list; later entries move down.
 // Entries already executed (below NextAction) stay: they cannot be undone by dropping them, and
 // dropping them would make NextAction skip entries that were never run. A range outside the

@@ -20,6 +20,7 @@
 #include "platform/win32/HostFiles.h"
 #include "platform/win32/LastError.h"
 #include "platform/win32/Paths.h"
+#include "vlt/core/ActionBatch.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/Steps.h"
 #include "vlt/core/TraceScope.h"
@@ -63,8 +64,14 @@ std::string Contents(const std::string& path) {
     return text;
 }
 
-// The use count of a file in SharedDLLs; 0 when it has none (or holds no number).
+// The use count of a file in SharedDLLs; 0 when it has none (or holds no number). A count
+// the running batch changed reads as it will be stored.
 std::int32_t SharedDllCount(const std::string& path) {
+    if (const vlt::ActionBatch* batch = vlt::CurrentBatch()) {
+        if (const auto pending = batch->Count(path)) {
+            return pending->value_or(0);
+        }
+    }
     const Variant stored = Registry().GetRegSetting(
         Variant(path), Variant(std::int32_t{0}), kSharedDLLsKey, Qz_Registry::HKEY_LOCAL_MACHINE);
     if (!automation::IsNumeric(stored)) {
@@ -76,9 +83,35 @@ std::int32_t SharedDllCount(const std::string& path) {
 // Keeps what a count holds before this run changes it, so that it can be put back.
 void RememberCount(const std::string& path) {
     vlt::VltState& state = vlt::State();
+    if (const vlt::ActionBatch* batch = vlt::CurrentBatch()) {
+        if (const auto pending = batch->Count(path)) {
+            state.CountChanges.push_back(
+                {path, *pending ? Variant(**pending) : Variant(), false});
+            return;
+        }
+    }
     state.CountChanges.push_back(
-        {path, Registry().GetRegSetting(Variant(path), std::nullopt, kSharedDLLsKey,
-                                        Qz_Registry::HKEY_LOCAL_MACHINE)});
+        {path,
+         Registry().GetRegSetting(Variant(path), std::nullopt, kSharedDLLsKey,
+                                  Qz_Registry::HKEY_LOCAL_MACHINE),
+         vlt::CurrentBatch() == nullptr});
+}
+
+// Stores a count (nullopt: deletes it), in the running batch when there is one.
+void StoreCount(const std::string& path, std::optional<std::int32_t> count) {
+    if (vlt::ActionBatch* batch = vlt::CurrentBatch()) {
+        batch->SetCount(path, count);
+    } else if (count) {
+        Registry().SaveRegSetting(path, Variant(*count), kSharedDLLsKey,
+                                  Qz_Registry::HKEY_LOCAL_MACHINE);
+    } else {
+        Registry().DeleteValue(path, kSharedDLLsKey, Qz_Registry::HKEY_LOCAL_MACHINE);
+    }
+}
+
+// The last row of the log, just written.
+std::size_t LastRow() {
+    return static_cast<std::size_t>(vlt::State().LogCount - 1);
 }
 
 std::string SystemFolder() {
@@ -175,7 +208,8 @@ bool Try(const std::function<void()>& attempt, automation::Error& failure) {
 bool BackItUp(const std::string& Path) {
     vlt::TraceScope trace("modVLTWork.BackItUp");
     vlt::Steps steps("modVLTWork.BackItUp");
-    if (!modVLTProperties::Backup()) {
+    vlt::ActionBatch* batch = vlt::CurrentBatch();
+    if (!(batch != nullptr ? batch->backup() : modVLTProperties::Backup())) {
         return true;
     }
     std::string name;
@@ -183,8 +217,19 @@ bool BackItUp(const std::string& Path) {
     std::string folder;
     bool valid = false;
     steps.run("verify path valid", [&] {
-        folder = QzBase::LastSlash(modVLTProperties::BackupPath());
+        folder = QzBase::LastSlash(batch != nullptr ? batch->backupPath()
+                                                    : modVLTProperties::BackupPath());
+        // Checked once per folder while the list runs; again after a backup failed.
+        const std::string asked = folder;
+        if (const auto checked = batch != nullptr ? batch->ValidFolder(asked) : std::nullopt) {
+            folder = *checked;
+            valid = true;
+            return;
+        }
         valid = ValidPath(folder);
+        if (valid && batch != nullptr) {
+            batch->FolderValid(asked, folder);
+        }
     });
     if (!valid) {
         steps.run("Path invalid", [&] {
@@ -202,18 +247,31 @@ bool BackItUp(const std::string& Path) {
         return false;
     }
     const std::string backup = folder + name;
+    // A backup of the same name that waits in the batch is put in place first, so that the
+    // older one is kept as any backup on disk is.
+    if (batch != nullptr && batch->files().Stages(backup)) {
+        batch->Commit();
+    }
     const bool copied = steps.run("Beginning Copy for backup", [&] {
         KeepOlderBackup(backup, Path);
-        if (!win32::CopyFileA(Path, backup, false)) {
+        const bool made = batch != nullptr ? batch->files().StageCopy(Path, backup)
+                                           : win32::CopyFileA(Path, backup, false);
+        if (!made) {
             win32::RaiseLastError("modVLTWork.BackItUp");
         }
     });
     if (!copied) {
+        if (batch != nullptr) {
+            batch->ForgetValidFolders();
+        }
         // The user chose to go on without the backup; the report must not claim one.
         UpdateActionLog(Path, 2, "Error: Backup to " + backup + " failed");
         return false;
     }
     UpdateActionLog(Path, 3, backup);
+    if (batch != nullptr) {
+        batch->ClaimBackup(LastRow(), backup);
+    }
     return true;
 }
 
@@ -303,10 +361,16 @@ std::int16_t CopyTo(const std::string& Source, const std::string& Target) {
     }
     // A second run after an interrupted one finds its copy waiting already: it is neither
     // made nor counted again.
-    if (File().CopyPendingOnRestart(Source, Target)) {
+    vlt::ActionBatch* batch = vlt::CurrentBatch();
+    bool held = false;
+    if (File().CopyPendingOnRestart(Source, Target, &held)) {
         vlt::Trace(Source + " already waits to be copied to " + Target + " (on restart)");
-        vlt::State().RestartNeeded = true;
         UpdateActionLog(Source, 5, Target);
+        if (held && batch != nullptr) {
+            batch->ClaimCopy(LastRow(), Target);
+        } else {
+            vlt::State().RestartNeeded = true;
+        }
         return 1;
     }
 
@@ -325,11 +389,24 @@ std::int16_t CopyTo(const std::string& Source, const std::string& Target) {
         if (temp.empty()) {
             win32::RaiseLastError("modVLTWork.CopyTo");
         }
-        if (!win32::CopyFileA(Source, temp, false)) {
-            win32::RaiseLastError("modVLTWork.CopyTo");
+        bool complete = false;
+        if (batch != nullptr) {
+            // Straight into the new temporary file: nothing reads it before the batch has
+            // made it durable.
+            std::uint64_t sourceSize = 0;
+            std::uint64_t written = 0;
+            if (!batch->files().CopyInto(Source, temp, sourceSize, written)) {
+                win32::RaiseLastError("modVLTWork.CopyTo");
+            }
+            complete = written == sourceSize;
+        } else {
+            if (!win32::CopyFileA(Source, temp, false)) {
+                win32::RaiseLastError("modVLTWork.CopyTo");
+            }
+            const auto sourceSize = SizeOf(Source);
+            complete = sourceSize && SizeOf(temp) == sourceSize;
         }
-        const auto sourceSize = SizeOf(Source);
-        if (!sourceSize || SizeOf(temp) != sourceSize) {
+        if (!complete) {
             automation::Raise(automation::DeviceIOError, "modVLTWork.CopyTo");
         }
     });
@@ -340,8 +417,13 @@ std::int16_t CopyTo(const std::string& Source, const std::string& Target) {
         UpdateActionLog(Source, 2, "Error: Copy to " + Target + " failed; nothing was scheduled");
         return 0;
     }
-    vlt::State().RestartNeeded = true;
-    vlt::State().RestartChanges.push_back({temp, Target, true});
+    vlt::State().RestartChanges.push_back({temp, Target, true, batch == nullptr});
+    if (batch != nullptr) {
+        batch->TemporaryCopy(temp);
+        batch->RestartScheduled();
+    } else {
+        vlt::State().RestartNeeded = true;
+    }
 
     if (intoSystem) {
         steps.run("Changing DLL Count", [&] {
@@ -354,13 +436,15 @@ std::int16_t CopyTo(const std::string& Source, const std::string& Target) {
             vlt::Trace(Target + " - Changing DLL Count to " + std::to_string(n));
             if (n >= 1) {
                 RememberCount(Target);
-                Registry().SaveRegSetting(Target, Variant(n), kSharedDLLsKey,
-                                          Qz_Registry::HKEY_LOCAL_MACHINE);
+                StoreCount(Target, n);
             }
         });
     }
     vlt::Trace(Source + " copied to " + Target + " (on restart)");
     UpdateActionLog(Source, 5, Target);
+    if (batch != nullptr) {
+        batch->ClaimCopy(LastRow(), Target);
+    }
     return 1;
 }
 
@@ -374,7 +458,7 @@ void RemoveFile(const std::string& Path) {
         steps.run("Removing DLL Count", [&] {
             vlt::Trace("Removing DLL Count for " + Path);
             RememberCount(Path);
-            Registry().DeleteValue(Path, kSharedDLLsKey, Qz_Registry::HKEY_LOCAL_MACHINE);
+            StoreCount(Path, std::nullopt);
         });
     }
 }
@@ -383,19 +467,30 @@ bool RebootForFileKill(const std::string& Path) {
     vlt::TraceScope trace("modVLTWork.RebootForFileKill");
     vlt::Steps steps("modVLTWork.RebootForFileKill");
     // A removal an interrupted run scheduled waits already; it is not this run's to take back.
+    vlt::ActionBatch* batch = vlt::CurrentBatch();
     bool waiting = false;
+    bool held = false;
     if (!steps.run("Scheduling removal on restart: " + Path, [&] {
-            waiting = File().MoveWaitsOnRestart(Path, "");
+            waiting = File().MoveWaitsOnRestart(Path, "", &held);
             File().MoveOnRestart(Path, "");
         })) {
         UpdateActionLog(Path, 2, "Error: Removal could not be scheduled");
         return false;
     }
-    vlt::State().RestartNeeded = true;
     if (!waiting) {
-        vlt::State().RestartChanges.push_back({Path, "", false});
+        vlt::State().RestartChanges.push_back({Path, "", false, batch == nullptr});
+    }
+    // Only what this batch holds waits for its commit; a line already written is scheduled.
+    const bool inBatch = batch != nullptr && (!waiting || held);
+    if (inBatch) {
+        batch->RestartScheduled();
+    } else {
+        vlt::State().RestartNeeded = true;
     }
     UpdateActionLog(Path, 7, "");
+    if (inBatch) {
+        batch->ClaimRemoval(LastRow());
+    }
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -177,6 +178,15 @@ GroupMatch Matcher::Match(const std::string& name, std::span<const std::string> 
     // The image type of the images seen so far: a copy that is no image goes with any, so the
     // recommended copy alone would not tell a later copy for another processor.
     std::string groupImage;
+    // A name with a single copy is compared with nothing: only the trace would show its
+    // properties being read.
+    if (folders.size() == 1 && !vlt::Tracing()) {
+        dialogs::DoEvents();
+        if (smart_) {
+            match.recommended = folders[0] + name;
+        }
+        return match;
+    }
     for (std::size_t j = 0; j < folders.size(); ++j) {
         dialogs::DoEvents();
         const FileProps C = GetFileProps(folders[j] + name);
@@ -385,26 +395,28 @@ bool FieldsDiffer(FileProps& R, const FileProps& C, std::int32_t mask) {
 
 FileProps GetFileProps(const std::string& path) {
     vlt::TraceScope trace("modVLTWork.GetFileProps");
-    Qz_File::QzFile& file = vlt::QzFile1();
-    automation::Date created;
-    automation::Date modified;
-    automation::Date accessed;
-    double size = 0;
-    file.GetFileDates(path, created, &modified, &accessed, &size);
+    // The three dates start at zero: a file whose times cannot be read shows the zero date.
+    Qz_File::QzFile::FileFacts facts;
+    vlt::QzFile1().GetFileFacts(path, facts);
     const auto dateText = [](automation::Date date) {
         return date.serial == automation::UNKNOWN_DATE ? std::string("Unknown")
                                                        : FormattedDate(date);
     };
+    const Qz_File::clsFileProperties& version = facts.version;
     FileProps props;
-    props[kCreated] = dateText(created);
-    props[kModified] = dateText(modified);
-    props[kAccessed] = dateText(accessed);
-    props[kSize] = automation::CStr(Variant(size));
-    props[kImageType] = file.GetImageType(path);
-    file.GetFileProperties(path, &props[kCompanyName], &props[kFileDescription],
-                           &props[kInternalName], &props[kLegalCopyright], &props[kProductName],
-                           &props[kOriginalFileName], &props[kProductVersion],
-                           &props[kFileVersion]);
+    props[kCreated] = dateText(facts.created);
+    props[kModified] = dateText(facts.modified);
+    props[kAccessed] = dateText(facts.accessed);
+    props[kSize] = automation::CStr(Variant(facts.size));
+    props[kImageType] = std::move(facts.imageType);
+    props[kCompanyName] = version.CompanyName();
+    props[kFileDescription] = version.FileDescription();
+    props[kInternalName] = version.InternalName();
+    props[kLegalCopyright] = version.LegalCopyright();
+    props[kProductName] = version.ProductName();
+    props[kOriginalFileName] = version.OriginalFilename();
+    props[kProductVersion] = version.ProductVersion();
+    props[kFileVersion] = version.FileVersion();
     return props;
 }
 
@@ -430,7 +442,16 @@ bool FilesSame(std::span<const std::string> Folders, const std::string& FileName
 
 std::string FormattedDate(automation::Date date) {
     vlt::TraceScope trace("modVLTWork.FormattedDate");
-    return automation::Format(Variant(date), "dd-mmm-yyyy hh:nn:ss");
+    // What Format(date, "dd-mmm-yyyy hh:nn:ss") gives, without reading the pattern for each
+    // of the three dates of every copy.
+    const automation::DateParts p = automation::PartsOf(date);
+    char day[4];
+    char rest[48];
+    std::snprintf(day, sizeof day, "%02d", p.day);
+    std::snprintf(rest, sizeof rest, "-%d %02d:%02d:%02d", p.year, p.hour, p.minute, p.second);
+    return day + ("-" + automation::CurrentLocale().shortMonthNames[static_cast<std::size_t>(
+                            p.month - 1)]) +
+           rest;
 }
 
 void FixSysFile(std::span<const std::string> Folders, const std::string& Recommended,

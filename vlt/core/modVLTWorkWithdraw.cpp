@@ -8,6 +8,8 @@
 #include "platform/automation/Errors.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/win32/Files.h"
+#include "platform/win32/RegistryTransaction.h"
+#include "vlt/core/ActionBatch.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTWorkActions.h"
@@ -38,6 +40,12 @@ std::string Describe(const vlt::RestartChange& change) {
 bool WithdrawRestartChanges() {
     vlt::TraceScope trace("modVLTWork.WithdrawRestartChanges");
     vlt::VltState& state = vlt::State();
+    // What the batch still holds never reached the restart list or the registry: dropping it
+    // takes it back.
+    if (state.Batch) {
+        state.Batch->Drop();
+        state.Batch.reset();
+    }
     if (state.RestartChanges.empty() && state.CountChanges.empty()) {
         return true;
     }
@@ -47,31 +55,66 @@ bool WithdrawRestartChanges() {
     Qz_Registry::QzRegistry registry;
     std::vector<std::string> staying;
     const std::size_t scheduled = state.RestartChanges.size();
+    // The committed operations come off the list in one rewrite, newest first.
+    std::vector<const vlt::RestartChange*> committed;
+    std::vector<Qz_File::QzFile::RestartMove> moves;
     for (auto change = state.RestartChanges.rbegin(); change != state.RestartChanges.rend();
          ++change) {
-        const bool withdrawn = Undo(Describe(*change), [&] {
-            return file.CancelMoveOnRestart(change->source, change->target);
-        });
-        if (!withdrawn) {
-            staying.push_back(Describe(*change));
-        } else if (change->temporarySource && !win32::DeleteFileA(change->source)) {
-            vlt::Trace("Temporary copy not removed: " + change->source);
+        if (change->committed) {
+            committed.push_back(&*change);
+            moves.push_back({change->source, change->target});
         }
     }
-    for (auto count = state.CountChanges.rbegin(); count != state.CountChanges.rend(); ++count) {
-        const bool restored = Undo("use count of " + count->path, [&] {
-            const std::int32_t rc =
-                count->before.IsEmpty()
-                    ? registry.DeleteValue(count->path, kSharedDLLsKey,
-                                           Qz_Registry::HKEY_LOCAL_MACHINE)
-                    : registry.SaveRegSetting(count->path, count->before, kSharedDLLsKey,
-                                              Qz_Registry::HKEY_LOCAL_MACHINE);
-            return rc == 0 || (count->before.IsEmpty() && rc == 2);
-        });
-        if (!restored) {
-            staying.push_back("the use count of " + count->path);
+    std::vector<bool> withdrawn(moves.size(), false);
+    const bool listed = moves.empty() || Undo("the restart list", [&] {
+        withdrawn = file.CancelMovesOnRestart(moves);
+        return true;
+    });
+    for (std::size_t i = 0; i < committed.size(); ++i) {
+        const vlt::RestartChange& change = *committed[i];
+        if (!listed || !withdrawn[i]) {
+            vlt::Trace("Not taken back: " + Describe(change));
+            staying.push_back(Describe(change));
+        } else if (change.temporarySource && !win32::DeleteFileA(change.source)) {
+            vlt::Trace("Temporary copy not removed: " + change.source);
         }
     }
+    // The counts go back in one registry transaction; one that cannot be put back is reported,
+    // and when the transaction itself fails, none is back.
+    std::vector<std::string> countsStaying;
+    const win32::LSTATUS stored = win32::RegistryTransaction([&] {
+        for (auto count = state.CountChanges.rbegin(); count != state.CountChanges.rend();
+             ++count) {
+            if (!count->committed) {
+                continue;
+            }
+            const bool restored = Undo("use count of " + count->path, [&] {
+                const std::int32_t rc =
+                    count->before.IsEmpty()
+                        ? registry.DeleteValue(count->path, kSharedDLLsKey,
+                                               Qz_Registry::HKEY_LOCAL_MACHINE)
+                        : registry.SaveRegSetting(count->path, count->before, kSharedDLLsKey,
+                                                  Qz_Registry::HKEY_LOCAL_MACHINE);
+                return rc == 0 || (count->before.IsEmpty() && rc == 2);
+            });
+            if (!restored) {
+                countsStaying.push_back("the use count of " + count->path);
+            }
+        }
+        return win32::ERROR_SUCCESS;
+    });
+    if (stored != win32::ERROR_SUCCESS) {
+        vlt::Trace("Not taken back: the use counts (registry error " + std::to_string(stored) +
+                   ")");
+        countsStaying.clear();
+        for (auto count = state.CountChanges.rbegin(); count != state.CountChanges.rend();
+             ++count) {
+            if (count->committed) {
+                countsStaying.push_back("the use count of " + count->path);
+            }
+        }
+    }
+    staying.insert(staying.end(), countsStaying.begin(), countsStaying.end());
     state.RestartChanges.clear();
     state.CountChanges.clear();
     state.RestartNeeded = !staying.empty();

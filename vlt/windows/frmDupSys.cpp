@@ -443,12 +443,10 @@ void frmDupSys::cmdExpandAll_Click() {
     vlt::TraceScope trace("frmDupSys.cmdExpandAll_Click");
     Qz_File::QzFile& file = vlt::QzFile1();
     ExpandingAll = true;
-    for (Node node : TreeView1->AllNodes()) {
+    TreeView1->ExpandWhere([&](const Node& node) {
         const std::string key = node.Key();
-        if (key == file.GrabFilename(key)) {
-            node.SetExpanded(true);
-        }
-    }
+        return key == file.GrabFilename(key);
+    });
     ExpandingAll = false;
 }
 
