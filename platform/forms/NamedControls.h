@@ -10,6 +10,8 @@
 #include <QToolButton>
 #include <QWidget>
 
+#include "platform/forms/Twips.h"
+
 namespace forms {
 
 // A control of type Control whose text is caption (buttons, check boxes, option buttons,
@@ -18,6 +20,16 @@ template <typename Control>
 Control* NamedControl(const char* name, const QString& caption, QWidget* parent) {
     auto* control = new Control(caption, parent);
     control->setObjectName(name);
+    return control;
+}
+
+// A control of type Control without a caption, placed on `form` in twips.
+template <typename Control>
+Control* PlacedControl(QWidget* form, const char* name, double left, double top, double width,
+                       double height) {
+    auto* control = new Control(form);
+    control->setObjectName(name);
+    Move(*control, left, top, width, height);
     return control;
 }
 

@@ -529,6 +529,22 @@ WineRegistryStore::Sides WineRegistryStore::Resolve(const std::vector<std::strin
     return sides;
 }
 
+Outcome WineRegistryStore::KeysBehind(KeyId key, std::vector<KeyId>& keys) {
+    if (IsMerged(key)) {
+        const auto& names = merged_[static_cast<std::size_t>(key - kMergedBase)];
+        keys = Resolve(names).keys();
+        if (keys.empty()) {
+            return names.empty() ? Outcome::NotFound : Outcome::KeyDeleted;
+        }
+        return Outcome::Ok;
+    }
+    if (Live(key) == nullptr) {
+        return Outcome::KeyDeleted;
+    }
+    keys = {key};
+    return Outcome::Ok;
+}
+
 std::vector<std::pair<std::string, WineRegistryStore::Sides>> WineRegistryStore::MergedChildren(
     const Sides& sides) {
     std::vector<std::pair<std::string, Sides>> out;
@@ -669,10 +685,8 @@ Outcome WineRegistryStore::deleteKey(KeyId key) {
             return Outcome::HasSubkeys;
         }
         return Mutate([&] {
-            for (const auto& side : {sides.user, sides.machine}) {
-                if (side) {
-                    RemoveKey(*side);
-                }
+            for (const KeyId side : sides.keys()) {
+                RemoveKey(side);
             }
             return Outcome::Ok;
         });
@@ -703,10 +717,8 @@ Outcome WineRegistryStore::deleteTree(KeyId key) {
             return names.empty() ? Outcome::Ok : Outcome::KeyDeleted;
         }
         return Mutate([&] {
-            for (const auto& side : {sides.user, sides.machine}) {
-                if (side) {
-                    RemoveTree(*side, names.empty());
-                }
+            for (const KeyId side : sides.keys()) {
+                RemoveTree(side, names.empty());
             }
             return Outcome::Ok;
         });
@@ -728,22 +740,8 @@ Outcome WineRegistryStore::queryValue(KeyId key, std::string_view name,
     std::lock_guard lock(mutex_);
     RefreshIfChanged();
     std::vector<KeyId> lookIn;
-    if (IsMerged(key)) {
-        const auto& names = merged_[static_cast<std::size_t>(key - kMergedBase)];
-        const Sides sides = Resolve(names);
-        if (!sides.any()) {
-            return names.empty() ? Outcome::NotFound : Outcome::KeyDeleted;
-        }
-        for (const auto& side : {sides.user, sides.machine}) {
-            if (side) {
-                lookIn.push_back(*side);
-            }
-        }
-    } else {
-        if (Live(key) == nullptr) {
-            return Outcome::KeyDeleted;
-        }
-        lookIn.push_back(key);
+    if (const Outcome found = KeysBehind(key, lookIn); found != Outcome::Ok) {
+        return found;
     }
     const std::string folded = registry::FoldName(name);
     for (const KeyId id : lookIn) {
@@ -792,22 +790,8 @@ Outcome WineRegistryStore::deleteValue(KeyId key, std::string_view name) {
     std::lock_guard lock(mutex_);
     RefreshIfChanged();
     std::vector<KeyId> targets;
-    if (IsMerged(key)) {
-        const auto& names = merged_[static_cast<std::size_t>(key - kMergedBase)];
-        const Sides sides = Resolve(names);
-        if (!sides.any()) {
-            return names.empty() ? Outcome::NotFound : Outcome::KeyDeleted;
-        }
-        for (const auto& side : {sides.user, sides.machine}) {
-            if (side) {
-                targets.push_back(*side);
-            }
-        }
-    } else {
-        if (Live(key) == nullptr) {
-            return Outcome::KeyDeleted;
-        }
-        targets.push_back(key);
+    if (const Outcome found = KeysBehind(key, targets); found != Outcome::Ok) {
+        return found;
     }
     const std::string folded = registry::FoldName(name);
     std::erase_if(targets, [&](KeyId id) {
@@ -878,11 +862,8 @@ Outcome WineRegistryStore::values(KeyId key, std::vector<registry::Value>& out) 
             return Outcome::KeyDeleted;
         }
         std::unordered_set<std::string> seen;
-        for (const auto& side : {sides.user, sides.machine}) {
-            if (!side) {
-                continue;
-            }
-            for (registry::Value& value : ValuesOf(*side)) {
+        for (const KeyId side : sides.keys()) {
+            for (registry::Value& value : ValuesOf(side)) {
                 if (seen.insert(registry::FoldName(value.name)).second) {
                     out.push_back(std::move(value));
                 }

@@ -112,6 +112,16 @@ class WineRegistryStore final : public registry::RegistryStore {
         std::optional<registry::KeyId> user;
         std::optional<registry::KeyId> machine;
         bool any() const { return user || machine; }
+        // The sides there are, the user's first: it wins where both hold a value.
+        std::vector<registry::KeyId> keys() const {
+            std::vector<registry::KeyId> found;
+            for (const auto& side : {user, machine}) {
+                if (side) {
+                    found.push_back(*side);
+                }
+            }
+            return found;
+        }
     };
 
     explicit WineRegistryStore(std::filesystem::path prefix);
@@ -146,6 +156,9 @@ class WineRegistryStore final : public registry::RegistryStore {
     bool IsMerged(registry::KeyId key) const;
     registry::KeyId MergedId(std::vector<std::string> names);
     Sides Resolve(const std::vector<std::string>& names);
+    // The keys a value of `key` lives in: a merged key's sides, else the key itself; the
+    // outcome says why there are none.
+    registry::Outcome KeysBehind(registry::KeyId key, std::vector<registry::KeyId>& keys);
     std::vector<std::pair<std::string, Sides>> MergedChildren(const Sides& sides);
     std::vector<registry::Value> ValuesOf(registry::KeyId key);
 

@@ -46,7 +46,7 @@ BackgroundProgram::BackgroundProgram(const std::vector<std::string>& args) {
     posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
-    const int error = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    const int error = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {
         std::error_code ec;
@@ -60,6 +60,18 @@ BackgroundProgram::~BackgroundProgram() {
     Stop();
     std::error_code ec;
     std::filesystem::remove_all(folder_, ec);
+}
+
+int BackgroundProgram::Wait() {
+    if (!status_) {
+        int status = 0;
+        if (::waitpid(static_cast<pid_t>(pid_), &status, 0) == static_cast<pid_t>(pid_)) {
+            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        } else {
+            status_ = -1;
+        }
+    }
+    return *status_;
 }
 
 std::optional<int> BackgroundProgram::WaitFor(std::chrono::milliseconds limit) {

@@ -13,13 +13,15 @@ namespace testsupport {
 
 class BackgroundProgram {
   public:
-    // argv[0] is the program's path; the environment is the test's own. Throws
-    // std::runtime_error when it cannot be started.
+    // argv[0] is the program's path, or its name on $PATH; the environment is the test's own.
+    // Throws std::runtime_error when it cannot be started.
     explicit BackgroundProgram(const std::vector<std::string>& argv);
     ~BackgroundProgram();
     BackgroundProgram(const BackgroundProgram&) = delete;
     BackgroundProgram& operator=(const BackgroundProgram&) = delete;
 
+    // Waits until it has ended: its exit status (-1 when it did not exit normally).
+    int Wait();
     // The exit status once it has ended within `limit` (-1 when it did not exit normally);
     // std::nullopt while it still runs.
     std::optional<int> WaitFor(std::chrono::milliseconds limit);

@@ -9,6 +9,7 @@
 
 #include "controls/file/picker/MachineFolders.h"
 #include "platform/dialogs/Dialogs.h"
+#include "platform/forms/NamedControls.h"
 #include "platform/forms/Twips.h"
 #include "platform/win32/Files.h"
 #include "platform/win32/LastError.h"
@@ -21,14 +22,6 @@ namespace {
 // Client area of the window in twips.
 constexpr double kFormWidth = 5400;
 constexpr double kFormHeight = 5160;
-
-template <typename T>
-T* Control(QWidget* form, const char* name, double left, double top, double width, double height) {
-    auto* control = new T(form);
-    control->setObjectName(QString::fromLatin1(name));
-    forms::Move(*control, left, top, width, height);
-    return control;
-}
 
 // Names Windows refuses for a folder.
 bool ValidFolderName(const std::string& name) {
@@ -51,24 +44,24 @@ frmDirListing::frmDirListing() {
     setWindowTitle("Select Directory");
     setFixedSize(forms::TwipsToPixels(kFormWidth), forms::TwipsToPixels(kFormHeight));
 
-    Label1 = Control<QLabel>(this, "Label1", 120, 120, 5160, 285);
+    Label1 = forms::PlacedControl<QLabel>(this, "Label1", 120, 120, 5160, 285);
     Label1->setText("Current Folder");
-    Drive1 = Control<DriveListBox>(this, "Drive1", 120, 480, 3540, 345);
+    Drive1 = forms::PlacedControl<DriveListBox>(this, "Drive1", 120, 480, 3540, 345);
     Drive1->setToolTip("Drive");
-    cmdNewFolder = Control<QToolButton>(this, "cmdNewFolder", 3840, 465, 420, 375);
+    cmdNewFolder = forms::PlacedControl<QToolButton>(this, "cmdNewFolder", 3840, 465, 420, 375);
     cmdNewFolder->setIcon(style()->standardIcon(QStyle::SP_FileDialogNewFolder));
     cmdNewFolder->setToolTip("Create New Folder");
-    Dir1 = Control<DirListBox>(this, "Dir1", 120, 945, 3540, 2475);
+    Dir1 = forms::PlacedControl<DirListBox>(this, "Dir1", 120, 945, 3540, 2475);
     Dir1->setToolTip("Folder (Directory)");
-    OK = Control<QPushButton>(this, "OK", 3840, 945, 1440, 405);
+    OK = forms::PlacedControl<QPushButton>(this, "OK", 3840, 945, 1440, 405);
     OK->setText("OK");
     OK->setToolTip("Press OK when you have selected your folder.");
-    cmdCancel = Control<QPushButton>(this, "cmdCancel", 3840, 1470, 1440, 405);
+    cmdCancel = forms::PlacedControl<QPushButton>(this, "cmdCancel", 3840, 1470, 1440, 405);
     cmdCancel->setText("Cancel");
     cmdCancel->setToolTip("Press cancel to abort your selection.");
-    Label2 = Control<QLabel>(this, "Label2", 120, 3540, 3540, 255);
+    Label2 = forms::PlacedControl<QLabel>(this, "Label2", 120, 3540, 3540, 255);
     Label2->setText("Files in selected folder:");
-    File1 = Control<FileListBox>(this, "File1", 120, 3840, 3540, 1200);
+    File1 = forms::PlacedControl<FileListBox>(this, "File1", 120, 3840, 3540, 1200);
     File1->setToolTip("Files in Folder");
 
     Drive1->Change = [this] { Drive1_Change(); };

@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QStyle>
 #include <memory>
 
@@ -11,6 +11,7 @@
 #include "platform/automation/Errors.h"
 #include "platform/automation/Text.h"
 #include "platform/dialogs/FileDialogWindow.h"
+#include "platform/forms/NamedControls.h"
 #include "platform/forms/Twips.h"
 #include "platform/win32/Directories.h"
 #include "platform/win32/FileAttributes.h"
@@ -25,17 +26,9 @@ namespace {
 constexpr double kFormWidth = 7320;
 constexpr double kFormHeight = 3900;
 
-template <typename T>
-T* Control(QWidget* form, const char* name, double left, double top, double width, double height) {
-    auto* control = new T(form);
-    control->setObjectName(QString::fromLatin1(name));
-    forms::Move(*control, left, top, width, height);
-    return control;
-}
-
 QLabel* Caption(QWidget* form, const char* name, const char* text, double left, double top,
                 double width) {
-    auto* label = Control<QLabel>(form, name, left, top, width, 255);
+    auto* label = forms::PlacedControl<QLabel>(form, name, left, top, width, 255);
     label->setText(QString::fromLatin1(text));
     return label;
 }
@@ -82,31 +75,31 @@ frmFileDialog::frmFileDialog(bool save) : save_(save) {
     setFixedSize(forms::TwipsToPixels(kFormWidth), forms::TwipsToPixels(kFormHeight));
 
     lbFileName = Caption(this, "lbFileName", "File &name:", 120, 120, 3060);
-    txFileName = Control<QLineEdit>(this, "txFileName", 120, 390, 3060, 345);
+    txFileName = forms::PlacedControl<QLineEdit>(this, "txFileName", 120, 390, 3060, 345);
     lbFileName->setBuddy(txFileName);
-    File1 = Control<FileListBox>(this, "File1", 120, 810, 3060, 2040);
+    File1 = forms::PlacedControl<FileListBox>(this, "File1", 120, 810, 3060, 2040);
     File1->setToolTip("Files in Folder");
     lbFolders = Caption(this, "lbFolders", "&Folders:", 3300, 120, 2460);
-    txFolder = Control<QLineEdit>(this, "txFolder", 3300, 390, 2460, 345);
+    txFolder = forms::PlacedControl<QLineEdit>(this, "txFolder", 3300, 390, 2460, 345);
     txFolder->setReadOnly(true);
     txFolder->setFocusPolicy(Qt::NoFocus);
-    Dir1 = Control<DirListBox>(this, "Dir1", 3300, 810, 2460, 2040);
+    Dir1 = forms::PlacedControl<DirListBox>(this, "Dir1", 3300, 810, 2460, 2040);
     Dir1->setToolTip("Folder (Directory)");
     lbFolders->setBuddy(Dir1);
     lbType = Caption(this, "lbType", save ? "Save file as &type:" : "List files of &type:", 120,
                      2970, 3060);
-    cboType = Control<QComboBox>(this, "cboType", 120, 3240, 3060, 345);
+    cboType = forms::PlacedControl<QComboBox>(this, "cboType", 120, 3240, 3060, 345);
     lbType->setBuddy(cboType);
     lbDrives = Caption(this, "lbDrives", "Dri&ves:", 3300, 2970, 2460);
-    Drive1 = Control<DriveListBox>(this, "Drive1", 3300, 3240, 2460, 345);
+    Drive1 = forms::PlacedControl<DriveListBox>(this, "Drive1", 3300, 3240, 2460, 345);
     Drive1->setToolTip("Drive");
     lbDrives->setBuddy(Drive1);
-    OK = Control<QPushButton>(this, "OK", 5880, 390, 1320, 405);
+    OK = forms::PlacedControl<QPushButton>(this, "OK", 5880, 390, 1320, 405);
     OK->setText(save ? "&Save" : "&Open");
     OK->setDefault(true);
-    cmdCancel = Control<QPushButton>(this, "cmdCancel", 5880, 900, 1320, 405);
+    cmdCancel = forms::PlacedControl<QPushButton>(this, "cmdCancel", 5880, 900, 1320, 405);
     cmdCancel->setText("Cancel");
-    cmdNewFolder = Control<QToolButton>(this, "cmdNewFolder", 5880, 1410, 420, 375);
+    cmdNewFolder = forms::PlacedControl<QToolButton>(this, "cmdNewFolder", 5880, 1410, 420, 375);
     cmdNewFolder->setIcon(style()->standardIcon(QStyle::SP_FileDialogNewFolder));
     cmdNewFolder->setToolTip("Create New Folder");
 
