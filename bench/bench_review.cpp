@@ -147,7 +147,11 @@ void BM_OpenReview(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_OpenReview)->Arg(10'000)->Arg(kMostGroups)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_OpenReview)
+    ->Arg(10'000)
+    ->Arg(kMostGroups)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 void BM_ExpandAll(benchmark::State& state) {
     const auto window = OpenWindow(static_cast<int>(state.range(0)));
@@ -161,7 +165,11 @@ void BM_ExpandAll(benchmark::State& state) {
     }
     state.counters["groups"] = static_cast<double>(state.range(0));
 }
-BENCHMARK(BM_ExpandAll)->Arg(10'000)->Arg(kMostGroups)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ExpandAll)
+    ->Arg(10'000)
+    ->Arg(kMostGroups)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 void BM_CollapseAll(benchmark::State& state) {
     const auto window = OpenWindow(static_cast<int>(state.range(0)));
@@ -174,7 +182,11 @@ void BM_CollapseAll(benchmark::State& state) {
         Settle(*window);
     }
 }
-BENCHMARK(BM_CollapseAll)->Arg(10'000)->Arg(kMostGroups)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CollapseAll)
+    ->Arg(10'000)
+    ->Arg(kMostGroups)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 void BM_ClickLoadsRows(benchmark::State& state) {
     constexpr int kGroups = 10'000;

@@ -92,12 +92,7 @@ bool QzFile::EmptyRecycleBin(const std::optional<std::string>& DriveToEmpty,
 }
 
 bool QzFile::FileExists(const std::string& sfile) {
-    const std::int32_t attributes = win32::GetFileAttributesA(sfile);
-    if (attributes == win32::INVALID_FILE_ATTRIBUTES) {
-        return false;
-    }
-    constexpr std::int32_t kFolderOrLabel = FILE_ATTRIBUTE_DIRECTORY | 8;
-    return attributes == 0 || (attributes & ~kFolderOrLabel) != 0;
+    return win32::AttributesBeyondFolder(sfile);
 }
 
 std::string QzFile::GrabFilename(const std::string& f) const {

@@ -9,8 +9,8 @@
 #include "controls/file/clsFileProperties.h"
 #include "platform/automation/Date.h"
 #include "platform/win32/FileAttributes.h"
-#include "platform/win32/HostFiles.h"
 #include "platform/win32/FileTime.h"
+#include "platform/win32/HostFiles.h"
 #include "platform/win32/Paths.h"
 #include "platform/win32/Version.h"
 #include "platform/win32/VersionFile.h"
@@ -54,7 +54,8 @@ void SetDate(automation::Date* out, win32::FILETIME time) {
 
 // What opening the file for reading would give: its host file's times and size, or nothing
 // for a folder, a missing file or one the user may not read.
-std::optional<win32::host::FileStat> OpenForReading(const std::optional<win32::detail::Target>& target) {
+std::optional<win32::host::FileStat> OpenForReading(
+    const std::optional<win32::detail::Target>& target) {
     win32::host::FileStat st;
     if (!target || !target->exists || win32::host::Stat(target->host, st) != 0 || st.isDirectory ||
         ::access(target->host.c_str(), R_OK) != 0) {
@@ -132,8 +133,7 @@ std::string QzFile::GetImageType(const std::string& sfile) {
 
 void QzFile::GetFileFacts(const std::string& sfile, FileFacts& facts) {
     const auto target = win32::detail::Resolve(sfile);
-    TakeDates(OpenForReading(target), facts.created, &facts.modified, &facts.accessed,
-              &facts.size);
+    TakeDates(OpenForReading(target), facts.created, &facts.modified, &facts.accessed, &facts.size);
     if (!target) {
         facts.imageType.clear();
         facts.version.FromBlock(nullptr);

@@ -46,8 +46,7 @@ std::size_t Fingerprint(std::string_view bytes) {
 
 std::size_t Fingerprint(const std::vector<win32::PendingRename>& list) {
     const auto data = win32::EncodePendingRenames(list);
-    return Fingerprint(
-        std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+    return Fingerprint(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
 }
 
 // Rewrites wininit.ini as `edit` makes it from the old bytes (empty: no file); an edit that
@@ -311,9 +310,9 @@ automation::Variant QzFile::MoveOnRestart(const std::string& Source, const std::
         }
         // The system keeps the list. An entry it refuses is an error, as a wininit.ini that
         // cannot be written is: the caller must not count on a move that will never happen.
-        if (!win32::MoveFileExA(Source, target,
-                                win32::MOVEFILE_REPLACE_EXISTING |
-                                    win32::MOVEFILE_DELAY_UNTIL_REBOOT)) {
+        if (!win32::MoveFileExA(
+                Source, target,
+                win32::MOVEFILE_REPLACE_EXISTING | win32::MOVEFILE_DELAY_UNTIL_REBOOT)) {
             win32::RaiseLastError(QzFile::kProgID);
         }
         return {};

@@ -50,8 +50,9 @@ PendingIndex::PendingIndex(const std::vector<PendingOperation>& waiting) {
 }
 
 void PendingIndex::Add(const PendingOperation& operation) {
-    Compared compared{ComparedPath(operation.source),
-                      operation.target ? std::optional(ComparedPath(*operation.target)) : std::nullopt};
+    Compared compared{
+        ComparedPath(operation.source),
+        operation.target ? std::optional(ComparedPath(*operation.target)) : std::nullopt};
     const std::size_t at = operations_.size();
     last_[compared.source] = at;
     if (compared.target) {

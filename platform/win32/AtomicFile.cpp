@@ -208,8 +208,8 @@ int AtomicFile::Finish(bool flush) {
 }
 
 int AtomicFile::Rename(bool replace) {
-    error_ = replace ? host::RenameReplace(sibling_, target_)
-                     : host::RenameNoReplace(sibling_, target_);
+    error_ =
+        replace ? host::RenameReplace(sibling_, target_) : host::RenameNoReplace(sibling_, target_);
     if (error_ != 0) {
         Discard();
         return error_;

@@ -129,6 +129,21 @@ std::int32_t GetFileAttributesA(std::string_view path) {
     return static_cast<std::int32_t>(detail::AttributesOf(target.host, st, LastName(target)));
 }
 
+bool AttributesBeyondFolder(std::string_view path) {
+    const auto found = StatExisting(path);
+    if (!found) {
+        return false;
+    }
+    const auto& [target, st] = *found;
+    if (!st.isDirectory) {
+        // Without stored bits a file reads FILE_ATTRIBUTE_NORMAL.
+        return true;
+    }
+    constexpr DWORD kFolderOrLabel = FILE_ATTRIBUTE_DIRECTORY | 8;
+    const DWORD attributes = detail::AttributesOf(target.host, st, LastName(target));
+    return (attributes & ~kFolderOrLabel) != 0;
+}
+
 std::optional<WIN32_FILE_ATTRIBUTE_DATA> GetFileAttributesExA(std::string_view path) {
     const auto found = StatExisting(path);
     if (!found) {

@@ -34,6 +34,10 @@ inline constexpr std::int32_t INVALID_FILE_ATTRIBUTES = -1;
 // The attribute word, or INVALID_FILE_ATTRIBUTES with the last error set (ERROR_FILE_NOT_FOUND
 // for a missing file, ERROR_PATH_NOT_FOUND for a missing folder on the way).
 std::int32_t GetFileAttributesA(std::string_view path);
+// Whether GetFileAttributesA(path) would give more than the folder and volume-label bits
+// (or 0): true for every file without reading its stored attributes, which only a folder's
+// answer depends on.
+bool AttributesBeyondFolder(std::string_view path);
 
 // Sets read-only (through the mode), hidden, system and archive; FILE_ATTRIBUTE_NORMAL alone
 // clears them. Other bits are ignored, as Windows ignores them.

@@ -89,7 +89,6 @@ RestartMoveHandler SetRestartMoveHandler(RestartMoveHandler handler) {
     return gRestartMoveHandler.exchange(handler);
 }
 
-
 std::optional<CopyPlan> PlanCopy(std::string_view existingFile, std::string_view newFile,
                                  bool failIfExists) {
     auto source = ExistingSource(existingFile);

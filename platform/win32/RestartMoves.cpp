@@ -184,8 +184,8 @@ std::optional<std::vector<bool>> WithdrawRestartMoves(
             if (auto same = byPaths.find({move.source, move.target.value_or("")});
                 same != byPaths.end()) {
                 while (!same->second.empty() && !at) {
-                    if (!gone[same->second.back()] && list[same->second.back()].target.has_value() ==
-                                                          move.target.has_value()) {
+                    if (!gone[same->second.back()] &&
+                        list[same->second.back()].target.has_value() == move.target.has_value()) {
                         at = same->second.back();
                     }
                     same->second.pop_back();
@@ -231,8 +231,8 @@ std::optional<std::vector<bool>> WithdrawRestartMoves(
 }
 
 std::optional<PendingRename> PendingRenameFor(std::string_view existing,
-                                             std::optional<std::string_view> newName,
-                                             DWORD flags) {
+                                              std::optional<std::string_view> newName,
+                                              DWORD flags) {
     if ((flags & MOVEFILE_COPY_ALLOWED) != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return std::nullopt;

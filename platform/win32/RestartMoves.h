@@ -63,14 +63,12 @@ struct RestartMoveToWithdraw {
 // The same for several moves in one registry transaction, each in the order given; the flags
 // say which were found. nullopt with the registry's error (or a path's) when the list cannot
 // be read or written.
-std::optional<std::vector<bool>> WithdrawRestartMoves(
-    std::span<const RestartMoveToWithdraw> moves);
+std::optional<std::vector<bool>> WithdrawRestartMoves(std::span<const RestartMoveToWithdraw> moves);
 
 // The entry ScheduleRestartMove appends for these arguments (paths made full, the flags
 // checked as it checks them); nullopt with its error.
 std::optional<PendingRename> PendingRenameFor(std::string_view existing,
-                                             std::optional<std::string_view> newName,
-                                             DWORD flags);
+                                              std::optional<std::string_view> newName, DWORD flags);
 // Appends entries to the current machine's list in one registry transaction, in their order;
 // fails with the registry's error, or ERROR_INVALID_DATA for a value that is no list.
 bool AppendPendingRenames(std::span<const PendingRename> entries);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <map>
 
+#include "platform/automation/Text.h"
 #include "platform/win32/Descriptor.h"
 #include "platform/win32/FileAttributes.h"
 #include "platform/win32/Files.h"
@@ -32,6 +33,11 @@ bool WriteBatch::StageCopy(std::string_view existingFile, std::string_view newFi
     if (!plan) {
         return false;
     }
+    // A second copy for one place, named another way, would put the newer one in place first.
+    if (stagedTargets_.count(plan->to.host) != 0) {
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return false;
+    }
     auto file = std::make_unique<AtomicFile>(plan->to.host);
     int err = file->error();
     if (err == 0) {
@@ -47,6 +53,7 @@ bool WriteBatch::StageCopy(std::string_view existingFile, std::string_view newFi
     }
     folders_.insert(plan->to.host.parent_path());
     stagedTargets_.insert(plan->to.host);
+    stagedNames_.insert(automation::UCase(newFile));
     staged_.push_back({std::move(file), false});
     SetLastError(ERROR_SUCCESS);
     return true;
@@ -66,7 +73,8 @@ bool WriteBatch::CopyInto(std::string_view existingFile, std::string_view file,
         return FailErrno(errno);
     }
     int err = host::CopyContents(plan->from.host, fd.get(), &copied);
-    if (err == 0 && plan->fromStat.isRegular && ::fchmod(fd.get(), plan->fromStat.mode & 07777) != 0) {
+    if (err == 0 && plan->fromStat.isRegular &&
+        ::fchmod(fd.get(), plan->fromStat.mode & 07777) != 0) {
         err = errno;
     }
     if (err == 0) {
@@ -88,11 +96,7 @@ bool WriteBatch::CopyInto(std::string_view existingFile, std::string_view file,
 }
 
 bool WriteBatch::Stages(std::string_view newFile) const {
-    if (stagedTargets_.empty()) {
-        return false;
-    }
-    const auto host = HostPathOf(newFile);
-    return host && stagedTargets_.count(*host) != 0;
+    return stagedNames_.count(automation::UCase(newFile)) != 0;
 }
 
 bool WriteBatch::Placed(std::string_view newFile) const {
@@ -180,6 +184,7 @@ void WriteBatch::Clear() {
     // AtomicFile removes a sibling that was never put in place.
     staged_.clear();
     stagedTargets_.clear();
+    stagedNames_.clear();
     placedTargets_.clear();
     placedFolders_.clear();
     written_.clear();

@@ -42,7 +42,9 @@ class WriteBatch {
     bool CopyInto(std::string_view existingFile, std::string_view file, std::uint64_t& sourceSize,
                   std::uint64_t& copied);
 
-    // Whether a staged copy waits to be put at `newFile` (a Windows path).
+    // Whether a staged copy waits to be put at `newFile`, named as it was staged (a Windows
+    // path, compared without regard to case; nothing is resolved). A copy staged for the same
+    // place under another name is refused by StageCopy (ERROR_ALREADY_EXISTS) instead.
     bool Stages(std::string_view newFile) const;
     bool empty() const { return staged_.empty() && written_.empty(); }
 
@@ -66,6 +68,8 @@ class WriteBatch {
     std::vector<Staged> staged_;
     // Host paths of the staged copies' targets, and of the targets put in place.
     std::set<std::filesystem::path> stagedTargets_;
+    // The staged copies' targets as they were named, upper-cased.
+    std::set<std::string> stagedNames_;
     std::set<std::filesystem::path> placedTargets_;
     std::set<std::filesystem::path> placedFolders_;
     // Files written straight into, and the folders of every copy.

@@ -87,8 +87,7 @@ void ActionBatch::Commit() {
             automation::Raise(automation::RunTimeErrorFromErrno(err), kProcedure);
         }
     });
-    if (!durable ||
-        !steps.run("Scheduling on restart", [&] { file_.CommitRestartMoves(); })) {
+    if (!durable || !steps.run("Scheduling on restart", [&] { file_.CommitRestartMoves(); })) {
         Fail();
         return;
     }
@@ -126,18 +125,18 @@ void ActionBatch::Commit() {
 win32::LSTATUS ActionBatch::StoreCounts() {
     Qz_Registry::QzRegistry& registry = QzRegistry1();
     return win32::RegistryTransaction([&] {
-               for (const auto& [path, count] : countWrites_) {
-                   const std::int32_t rc =
-                       count ? registry.SaveRegSetting(path, automation::Variant(*count),
-                                                       modVLTWork::kSharedDLLsKey,
-                                                       Qz_Registry::HKEY_LOCAL_MACHINE)
-                             : registry.DeleteValue(path, modVLTWork::kSharedDLLsKey,
-                                                    Qz_Registry::HKEY_LOCAL_MACHINE);
-                   // A count dropped that the registry no longer holds is dropped.
-                   if (rc != 0 && (count || rc != 2)) {
-                       return static_cast<win32::LSTATUS>(rc);
-                   }
-               }
+        for (const auto& [path, count] : countWrites_) {
+            const std::int32_t rc = count
+                                        ? registry.SaveRegSetting(path, automation::Variant(*count),
+                                                                  modVLTWork::kSharedDLLsKey,
+                                                                  Qz_Registry::HKEY_LOCAL_MACHINE)
+                                        : registry.DeleteValue(path, modVLTWork::kSharedDLLsKey,
+                                                               Qz_Registry::HKEY_LOCAL_MACHINE);
+            // A count dropped that the registry no longer holds is dropped.
+            if (rc != 0 && (count || rc != 2)) {
+                return static_cast<win32::LSTATUS>(rc);
+            }
+        }
         return win32::ERROR_SUCCESS;
     });
 }

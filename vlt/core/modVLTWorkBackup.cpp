@@ -85,8 +85,7 @@ void RememberCount(const std::string& path) {
     vlt::VltState& state = vlt::State();
     if (const vlt::ActionBatch* batch = vlt::CurrentBatch()) {
         if (const auto pending = batch->Count(path)) {
-            state.CountChanges.push_back(
-                {path, *pending ? Variant(**pending) : Variant(), false});
+            state.CountChanges.push_back({path, *pending ? Variant(**pending) : Variant(), false});
             return;
         }
     }

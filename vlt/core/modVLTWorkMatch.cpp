@@ -1,8 +1,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <vector>
@@ -449,8 +449,9 @@ std::string FormattedDate(automation::Date date) {
     char rest[48];
     std::snprintf(day, sizeof day, "%02d", p.day);
     std::snprintf(rest, sizeof rest, "-%d %02d:%02d:%02d", p.year, p.hour, p.minute, p.second);
-    return day + ("-" + automation::CurrentLocale().shortMonthNames[static_cast<std::size_t>(
-                            p.month - 1)]) +
+    return day +
+           ("-" +
+            automation::CurrentLocale().shortMonthNames[static_cast<std::size_t>(p.month - 1)]) +
            rest;
 }
 

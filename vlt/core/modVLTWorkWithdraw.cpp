@@ -67,9 +67,9 @@ bool WithdrawRestartChanges() {
     }
     std::vector<bool> withdrawn(moves.size(), false);
     const bool listed = moves.empty() || Undo("the restart list", [&] {
-        withdrawn = file.CancelMovesOnRestart(moves);
-        return true;
-    });
+                            withdrawn = file.CancelMovesOnRestart(moves);
+                            return true;
+                        });
     for (std::size_t i = 0; i < committed.size(); ++i) {
         const vlt::RestartChange& change = *committed[i];
         if (!listed || !withdrawn[i]) {

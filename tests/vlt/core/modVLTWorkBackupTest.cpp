@@ -224,6 +224,27 @@ TEST_F(Backups, AMoveWhoseCopyFailedKeepsItsSourceButOtherRemovalsGoOn) {
     EXPECT_NE(wininit.find("NUL=C:\\B\\X.DLL"), std::string::npos) << wininit;
 }
 
+// The list's changes wait in one batch: a count changed earlier in it is read as it will be
+// stored, and everything reaches wininit.ini and the registry once the list ends.
+TEST_F(Backups, ChangesOfOneListAreCommittedTogetherAndReadAsTheyWillBe) {
+    modVLTProperties::Backup(false);
+    machine.File("C:\\B\\X.DLL", "other copy");
+    SeedCounts({{"C:\\WINDOWS\\SYSTEM\\X.DLL", 3}, {"C:\\A\\X.DLL", 2}, {"C:\\B\\X.DLL", 1}});
+    modVLTWork::AddAction(modVLTWork::kActionMove, "C:\\A\\X.DLL", "C:\\WINDOWS\\SYSTEM\\");
+    modVLTWork::AddAction(modVLTWork::kActionMove, "C:\\B\\X.DLL", "C:\\WINDOWS\\SYSTEM\\");
+    while (modVLTWork::DoNextAction()) {
+    }
+    EXPECT_EQ(Codes(), (Strings{"5", "7", "5", "7"}));
+    const std::string counts = Counts();
+    EXPECT_NE(counts.find("SYSTEM\\\\X.DLL\"=dword:00000006"), std::string::npos) << counts;
+    EXPECT_EQ(counts.find("A\\\\X.DLL"), std::string::npos) << counts;
+    EXPECT_EQ(counts.find("B\\\\X.DLL"), std::string::npos) << counts;
+    const std::string wininit = Wininit();
+    EXPECT_NE(wininit.find("NUL=C:\\A\\X.DLL\r\n"), std::string::npos) << wininit;
+    EXPECT_NE(wininit.find("NUL=C:\\B\\X.DLL\r\n"), std::string::npos) << wininit;
+    EXPECT_TRUE(State().RestartNeeded);
+}
+
 TEST_F(Backups, RemoveFileDropsTheCountAndSchedulesTheDeletion) {
     SeedCounts({{"C:\\WINDOWS\\SYSTEM\\X.DLL", 2}, {"C:\\A\\X.DLL", 1}});
     modVLTWork::RemoveFile("C:\\WINDOWS\\SYSTEM\\X.DLL");
