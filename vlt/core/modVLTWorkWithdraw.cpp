@@ -9,6 +9,7 @@
 #include "platform/dialogs/Dialogs.h"
 #include "platform/win32/Files.h"
 #include "platform/win32/RegistryTransaction.h"
+#include "platform/win32/StartupMoves.h"
 #include "vlt/core/ActionBatch.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
@@ -33,6 +34,21 @@ bool Undo(const std::string& what, Step step) {
 
 std::string Describe(const vlt::RestartChange& change) {
     return change.target.empty() ? "removal of " + change.source : "copy over " + change.target;
+}
+
+// The end of the box's sentence: what the restart will still do, scheduled before this run
+// (an earlier run, another program), or nothing.
+std::string WhatStillWaits() {
+    const auto waiting = win32::ScheduledStartupMoves();
+    if (!waiting) {
+        return ".";
+    }
+    if (waiting->empty()) {
+        return ": nothing will change at the restart.";
+    }
+    const std::size_t n = waiting->size();
+    return ". " + std::to_string(n) + (n == 1 ? " change" : " changes") +
+           " scheduled before this run still " + (n == 1 ? "waits" : "wait") + " for the restart.";
 }
 
 }  // namespace
@@ -123,7 +139,7 @@ bool WithdrawRestartChanges() {
         text =
             "The run ended before its report was written, so the changes it had scheduled "
             "for the next start of Windows (" +
-            std::to_string(scheduled) + ") were taken back: nothing will change at the restart.";
+            std::to_string(scheduled) + ") were taken back" + WhatStillWaits();
     } else {
         text =
             "The run ended before its report was written. These changes could not be taken "

@@ -374,8 +374,8 @@ TEST_F(ActionReportRun, AnAbortInTheMiddleOfTheListTakesBackWhatTheRunScheduled)
     EXPECT_EQ(Titles().back(), "Changes taken back");
     EXPECT_EQ(dialogs->MsgBoxes().back().prompt,
               "The run ended before its report was written, so the changes it had scheduled for "
-              "the next start of Windows (2) were taken back: nothing will change at the "
-              "restart.");
+              "the next start of Windows (2) were taken back. 1 change scheduled before this "
+              "run still waits for the restart.");
 }
 
 }  // namespace
