@@ -1,7 +1,6 @@
 #include "platform/win32/BootProgress.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +8,8 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/win32/HostFiles.h"
 
 namespace win32 {
 namespace {
@@ -97,11 +98,8 @@ BootProgress::BootProgress(std::filesystem::path file) : file_(std::move(file)) 
             error_ = errno;
             return;
         }
-        while (::flock(fd_, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                error_ = errno;
-                return;
-            }
+        if (error_ = host::LockExclusive(fd_); error_ != 0) {
+            return;
         }
         struct stat opened;
         struct stat named;

@@ -267,18 +267,18 @@ int CopyContents(const std::filesystem::path& from, int toFd, std::uint64_t* cop
     }
 }
 
-FolderLock::FolderLock(const std::filesystem::path& dir)
-    : fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (fd_ < 0) {
-        error_ = errno;
-        return;
-    }
-    while (::flock(fd_, LOCK_EX) != 0) {
+int LockExclusive(int fd) {
+    while (::flock(fd, LOCK_EX) != 0) {
         if (errno != EINTR) {
-            error_ = errno;
-            return;
+            return errno;
         }
     }
+    return 0;
+}
+
+FolderLock::FolderLock(const std::filesystem::path& dir)
+    : fd_(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    error_ = fd_ < 0 ? errno : LockExclusive(fd_);
 }
 
 FolderLock::~FolderLock() {

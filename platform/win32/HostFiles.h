@@ -65,6 +65,8 @@ int ReadWholeFile(const std::filesystem::path& path, std::string& out);
 int CopyContents(const std::filesystem::path& from, int toFd, std::uint64_t* copied = nullptr);
 // Whether two files hold the same bytes, compared block by block; 0 or the errno.
 int CompareContents(const std::filesystem::path& a, const std::filesystem::path& b, bool& same);
+// Takes an exclusive flock on `fd`, waiting for it (through interruptions); 0 or the errno.
+int LockExclusive(int fd);
 // Holds an exclusive lock on a folder while it lives, so that read-modify-write cycles on
 // files in it (from this or another process) do not lose each other's changes.
 class FolderLock {

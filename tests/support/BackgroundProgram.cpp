@@ -1,4 +1,5 @@
 #include "tests/support/BackgroundProgram.h"
+#include "tests/support/FileText.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -15,16 +16,7 @@
 extern char** environ;
 
 namespace testsupport {
-namespace {
-
-std::string Slurp(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-}  // namespace
+namespace {}  // namespace
 
 BackgroundProgram::BackgroundProgram(const std::vector<std::string>& args) {
     std::string folder = (std::filesystem::temp_directory_path() / "velto-bg-XXXXXX").string();

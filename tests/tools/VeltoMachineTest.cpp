@@ -7,16 +7,12 @@
 
 #include "platform/machine/IniDocument.h"
 #include "platform/machine/Machine.h"
+#include "tests/support/FileText.h"
 #include "tests/support/RunProgram.h"
 
 namespace {
 
-std::string Slurp(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testsupport::Slurp;
 
 class VeltoMachine : public ::testing::Test {
   protected:

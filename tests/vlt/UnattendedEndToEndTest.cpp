@@ -2,13 +2,9 @@
 // group: vlt --machine M -S, then what the user finds afterwards: the report, the backups, the
 // restart list (wininit.ini on the 9x family, the pending list on the NT family), the
 // shared-library counts, "LastScanDateTime", and, once the restart has run, the files.
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,64 +12,22 @@
 
 #include "tests/support/MachineBuilder.h"
 #include "tests/support/RegistrySeed.h"
+#include "tests/vlt/VltRunSupport.h"
 #include "tools/imagewriter/ImageWriter.h"
 
 namespace {
 
 using Strings = std::vector<std::string>;
 
-struct VltResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// vlt as the unattended run starts it: no terminal (each question takes its least destructive
-// answer), nothing launched, no display.
-VltResult Unattended(const std::filesystem::path& machineFolder) {
-    const std::filesystem::path out = machineFolder / "vlt.out";
-    const std::filesystem::path err = machineFolder / "vlt.err";
-    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY VELTO_NO_LAUNCH=1 '" +
-                                std::string(VLT_BINARY) + "' --machine '" + machineFolder.string() +
-                                "' -S </dev/null >'" + out.string() + "' 2>'" + err.string() + "'";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), Slurp(err)};
-}
-
-std::string Dll(const std::string& version, const std::string& company = "Korvane") {
-    imagewriter::StringTable table;
-    table.strings = {{"CompanyName", company},
-                     {"FileVersion", version},
-                     {"ProductVersion", version},
-                     {"ProductName", "Test Library"}};
-    imagewriter::VersionInfo info;
-    info.tables = {table};
-    const imagewriter::Image image = imagewriter::BuildImage(imagewriter::VersionImage(info));
-    return std::string(image.bytes.begin(), image.bytes.end());
-}
+using vltrun::Dll;
+using vltrun::Lines;
+using vltrun::Slurp;
+using vltrun::Unattended;
+using VltResult = vltrun::Result;
 
 std::string Unversioned() {
     const imagewriter::Image image = imagewriter::BuildImage(imagewriter::ImageSpec{});
     return std::string(image.bytes.begin(), image.bytes.end());
-}
-
-Strings Lines(const std::string& text) {
-    Strings lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        lines.push_back(line);
-    }
-    return lines;
 }
 
 std::size_t Count(const std::string& text, const std::string& piece) {

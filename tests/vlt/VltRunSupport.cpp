@@ -114,11 +114,4 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-std::string Slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 }  // namespace vltrun

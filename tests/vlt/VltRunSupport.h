@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FileText.h"
+
 namespace vltrun {
 
 struct Result {
@@ -49,6 +51,6 @@ Result Tool(std::vector<std::string> args);
 std::string Dll(const std::string& version, const std::string& company = "Korvane");
 
 std::vector<std::string> Lines(const std::string& text);
-std::string Slurp(const std::filesystem::path& path);
+using testsupport::Slurp;
 
 }  // namespace vltrun

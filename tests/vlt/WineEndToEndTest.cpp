@@ -13,10 +13,13 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/FileText.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/WinePrefix.h"
 
 namespace {
+
+using testsupport::Slurp;
 
 namespace fs = std::filesystem;
 
@@ -24,13 +27,6 @@ constexpr const char* kCounts =
     "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 constexpr const char* kWineRunning =
     "Wine is running in this prefix: close its programs or run `wineserver -k`";
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // "PE32", "PE32+", or "" for anything else.
 std::string ImageKind(const fs::path& file) {

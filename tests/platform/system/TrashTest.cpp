@@ -10,18 +10,14 @@
 
 #include "platform/dialogs/ScriptedDialogs.h"
 #include "platform/win32/Trash.h"
+#include "tests/support/FileText.h"
 #include "tests/support/MachineBuilder.h"
 
 namespace {
 
-using namespace std::string_literals;
+using testsupport::Slurp;
 
-std::string Slurp(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using namespace std::string_literals;
 
 // A machine, a Trash of its own ($XDG_DATA_HOME pointed elsewhere) and scripted dialogs.
 class TrashTest : public ::testing::Test {

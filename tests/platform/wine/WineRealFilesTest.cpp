@@ -11,20 +11,16 @@
 
 #include "platform/wine/HiveFile.h"
 #include "platform/wine/WineRegistryStore.h"
+#include "tests/support/FileText.h"
 #include "tests/support/WinePrefix.h"
 
 namespace {
 
+using testsupport::Slurp;
+
 namespace fs = std::filesystem;
 using registry::Outcome;
 using registry::ValueData;
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;

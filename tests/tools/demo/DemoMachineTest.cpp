@@ -16,18 +16,14 @@
 #include "platform/win32/SystemInfo.h"
 #include "platform/win32/Version.h"
 #include "platform/win32/VersionStrings.h"
+#include "tests/support/FileText.h"
 #include "tests/support/RecordingLauncher.h"
 #include "tests/support/RunProgram.h"
 #include "tools/imagewriter/DemoMachine.h"
 
 namespace {
 
-std::string Slurp(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testsupport::Slurp;
 
 TEST(DemoFiles, FixedAndWithoutClashes) {
     const imagewriter::DemoLayout layout;

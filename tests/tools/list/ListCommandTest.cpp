@@ -12,11 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FileText.h"
 #include "tests/support/MachineBuilder.h"
 
 extern char** environ;
 
 namespace {
+
+using testsupport::Slurp;
 
 using Lines = std::vector<std::string>;
 
@@ -33,12 +36,6 @@ Lines SplitLines(const std::string& text) {
         lines.push_back(line);
     }
     return lines;
-}
-
-std::string Slurp(const std::filesystem::path& file) {
-    std::ostringstream text;
-    text << std::ifstream(file).rdbuf();
-    return text.str();
 }
 
 // Runs a program with its output in files of the machine folder.
