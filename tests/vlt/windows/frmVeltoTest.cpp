@@ -42,6 +42,29 @@ bool OwnEnabled(const QWidget* control) {
     return !control->testAttribute(Qt::WA_ForceDisabled);
 }
 
+// While it lives, the desktop's Trash is the one below `home` ($XDG_DATA_HOME).
+class TrashHome {
+  public:
+    explicit TrashHome(const std::filesystem::path& home) {
+        if (const char* previous = std::getenv("XDG_DATA_HOME")) {
+            previous_ = previous;
+        }
+        setenv("XDG_DATA_HOME", home.c_str(), 1);
+    }
+    ~TrashHome() {
+        if (previous_) {
+            setenv("XDG_DATA_HOME", previous_->c_str(), 1);
+        } else {
+            unsetenv("XDG_DATA_HOME");
+        }
+    }
+    TrashHome(const TrashHome&) = delete;
+    TrashHome& operator=(const TrashHome&) = delete;
+
+  private:
+    std::optional<std::string> previous_;
+};
+
 class frmVeltoTest : public WindowsTest {
   protected:
     frmVeltoTest() {
@@ -552,9 +575,7 @@ TEST_F(frmVeltoTest, HelpThatCannotBeShownIsSaidByName) {
 TEST_F(frmVeltoTest, RecyclingSendsOnlyTheBackupsToTheBin) {
     // The Recycle Bin is the desktop's Trash below $XDG_DATA_HOME: one of the test's own.
     const std::filesystem::path home = machine.HostPath("C:\\").parent_path().parent_path() / "xdg";
-    const char* previous = std::getenv("XDG_DATA_HOME");
-    const std::string kept = previous != nullptr ? previous : "";
-    setenv("XDG_DATA_HOME", home.c_str(), 1);
+    std::optional<TrashHome> trash(home);
     Store({{"BackupPath", "C:\\BACK\\"}});
     machine.File("C:\\BACK\\C~~WINDOWS~A.DLL.backup", "a")
         .File("C:\\BACK\\C~~WINDOWS~A.DLL.backup.1", "older a")
@@ -562,11 +583,7 @@ TEST_F(frmVeltoTest, RecyclingSendsOnlyTheBackupsToTheBin) {
     LoadWindow();
     dialogs->AnswerMsgBox(dialogs::vbYes);
     QTest::mouseClick(window.cmdRecycle, Qt::LeftButton);
-    if (previous != nullptr) {
-        setenv("XDG_DATA_HOME", kept.c_str(), 1);
-    } else {
-        unsetenv("XDG_DATA_HOME");
-    }
+    trash.reset();
     ASSERT_EQ(dialogs->MsgBoxes().size(), 1u) << "the shell asks once";
     EXPECT_NE(dialogs->MsgBoxes()[0].prompt.find("2 items"), std::string::npos)
         << dialogs->MsgBoxes()[0].prompt;
@@ -579,9 +596,7 @@ TEST_F(frmVeltoTest, RecyclingSendsOnlyTheBackupsToTheBin) {
 // A backup that the next start will put back stays where it is; the others go to the bin.
 TEST_F(frmVeltoTest, RecyclingKeepsTheBackupsThatAreToBeRestored) {
     const std::filesystem::path home = machine.HostPath("C:\\").parent_path().parent_path() / "xdg";
-    const char* previous = std::getenv("XDG_DATA_HOME");
-    const std::string kept = previous != nullptr ? previous : "";
-    setenv("XDG_DATA_HOME", home.c_str(), 1);
+    std::optional<TrashHome> trash(home);
     Store({{"BackupPath", "C:\\BACK\\"}});
     machine.File("C:\\BACK\\C~~WINDOWS~A.DLL.backup", "a")
         .File("C:\\BACK\\C~~WINDOWS~B.DLL.backup", "b");
@@ -590,11 +605,7 @@ TEST_F(frmVeltoTest, RecyclingKeepsTheBackupsThatAreToBeRestored) {
     dialogs->AnswerMsgBox(dialogs::vbOK);
     dialogs->AnswerMsgBox(dialogs::vbYes);
     QTest::mouseClick(window.cmdRecycle, Qt::LeftButton);
-    if (previous != nullptr) {
-        setenv("XDG_DATA_HOME", kept.c_str(), 1);
-    } else {
-        unsetenv("XDG_DATA_HOME");
-    }
+    trash.reset();
     ASSERT_EQ(dialogs->MsgBoxes().size(), 2u);
     EXPECT_EQ(dialogs->MsgBoxes()[0].title, "Backups Kept");
     EXPECT_EQ(dialogs->MsgBoxes()[0].prompt,
