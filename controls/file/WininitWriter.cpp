@@ -7,6 +7,17 @@
 #include "platform/machine/Text.h"
 
 namespace Qz_File {
+namespace {
+
+// What the rewritten file starts with so that reading it again gives `text` back: a text that
+// itself begins with U+FEFF (a file that had two byte-order marks) keeps a mark in front, or
+// the next read would take its first character for the file's mark and drop it.
+std::string MarkFor(std::string_view text) {
+    constexpr std::string_view kMark = "\xEF\xBB\xBF";
+    return text.starts_with(kMark) ? std::string(kMark) : std::string();
+}
+
+}  // namespace
 
 std::string RenameLine(std::string_view source, std::string_view target) {
     std::string line(target.empty() ? std::string_view("NUL") : target);
@@ -50,7 +61,7 @@ std::string AddRenameLines(std::string_view wininitBytes, std::span<const std::s
     for (const std::string_view line : added) {
         addedSize += line.size() + 2;
     }
-    std::string out;
+    std::string out = MarkFor(text);
     out.reserve(text.size() + lines.size() + addedSize);
     const auto put = [&out](std::string_view l) {
         out += l;
@@ -82,7 +93,7 @@ std::string RemoveLine(std::string_view wininitBytes, std::size_t lineNumber) {
 
 std::string RemoveLines(std::string_view wininitBytes, const std::set<std::size_t>& lineNumbers) {
     const std::string text = machine::text::DecodeFileText(wininitBytes);
-    std::string out;
+    std::string out = MarkFor(text);
     out.reserve(text.size());
     std::size_t number = 0;
     for (std::size_t pos = 0; pos < text.size();) {

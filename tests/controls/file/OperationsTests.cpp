@@ -73,6 +73,9 @@ TEST(WininitWriter, TheLineGoesToTheEndOfTheRenameSectionAndNothingIsLost) {
              kLine + "\r\n[y]\r\n"},
         {"Windows-1252 text is kept as its characters", "[x]\r\nname=caf\xE9\r\n",
          std::string("[x]\r\nname=caf\xC3\xA9\r\n[Rename]\r\n") + kLine + "\r\n"},
+        // Two marks: the text begins with U+FEFF, which the next read must find again.
+        {"a text that begins with a byte-order mark keeps it", "\xEF\xBB\xBF\xEF\xBB\xBF",
+         std::string("\xEF\xBB\xBF\xEF\xBB\xBF\r\n[Rename]\r\n") + kLine + "\r\n"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(AddRenameLine(c.before, kLine), c.after) << c.what;
