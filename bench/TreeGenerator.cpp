@@ -81,6 +81,9 @@ ScratchMachine::ScratchMachine() {
 }
 
 ScratchMachine::~ScratchMachine() {
+    if (keep_) {
+        return;
+    }
     std::error_code ignored;  // a benchmark must not fail over its clean-up
     std::filesystem::remove_all(folder_, ignored);
 }

@@ -21,9 +21,12 @@ class ScratchMachine {
 
     const std::filesystem::path& folder() const { return folder_; }
     std::filesystem::path driveC() const { return folder_ / "drives" / "C"; }
+    // The folder stays when the object goes, for a look at what a run left.
+    void Keep() { keep_ = true; }
 
   private:
     std::filesystem::path folder_;
+    bool keep_ = false;
 };
 
 struct TreeSpec {

@@ -6,7 +6,14 @@
 // same check as `vlt -S` run from outside, the whole process with its start-up and the
 // machine's restart.
 //
-//   bench_unattended [--limit SECONDS] [FILES...]     (default 10000 100000 1000000)
+//   bench_unattended [--limit SECONDS] [--keep] [FILES...]   (default 10000 100000 1000000)
+//
+// --keep leaves the machines in TMPDIR, as the runs left them, and prints where they are.
+//
+//   bench_unattended --machine FOLDER
+//
+// runs the in-process check once on a machine made beforehand and prints its figures: the
+// run to look at under a profiler.
 //
 // Each size is generated once; every run gets a fresh copy of it made of hard links (nothing
 // the check does writes into a listed file: backups and temporary copies are new files and
@@ -507,11 +514,17 @@ void PrintGrowth(const std::vector<Row>& rows) {
 
 int main(int argc, char** argv) {
     double limit = 0;
+    bool keep = false;
     std::vector<std::size_t> sizes;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--limit" && i + 1 < argc) {
             limit = std::atof(argv[++i]);
+        } else if (arg == "--keep") {
+            keep = true;
+        } else if (arg == "--machine" && i + 1 < argc) {
+            std::fputs(RunCheck(argv[++i]).c_str(), stdout);
+            return 0;
         } else {
             sizes.push_back(static_cast<std::size_t>(std::atoll(argv[i])));
         }
@@ -532,6 +545,10 @@ int main(int argc, char** argv) {
     for (const std::size_t files : sizes) {
         const fs::path scratch =
             scratches.emplace_back(std::make_unique<benchtree::ScratchMachine>())->folder();
+        if (keep) {
+            scratches.back()->Keep();
+            std::printf("machines of %zu files: %s\n", files, scratch.c_str());
+        }
         const fs::path pristine = scratch / "pristine";
         GenerateDrive(pristine, files);
         for (const Family family : {Family::Win9x, Family::NT}) {
