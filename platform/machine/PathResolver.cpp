@@ -38,16 +38,25 @@ bool SameTime(const timespec& a, const timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-// Whether a path names an entry and leads through no symbolic link on the way: one walk of
-// the path where looking at each component would walk it once per component. False on
-// kernels without openat2, and then the caller looks component by component.
-bool ExistsWithoutLinks(const std::filesystem::path& path) {
+// Whether a path names an entry (with `folder`, a folder) and leads through no symbolic link
+// on the way: one walk of the path where looking at each component would walk it once per
+// component. False on kernels without openat2, and then the caller looks component by
+// component. With `seen`, what the entry is, from the same look.
+bool ExistsWithoutLinks(const std::filesystem::path& path, bool folder = false,
+                        std::optional<struct statx>* seen = nullptr) {
     open_how how{};
-    how.flags = O_PATH | O_CLOEXEC;
+    how.flags = O_PATH | O_CLOEXEC | (folder ? O_DIRECTORY : 0);
     how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
     const long fd = ::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
     if (fd < 0) {
         return false;
+    }
+    if (seen != nullptr) {
+        struct statx stx;
+        if (::statx(static_cast<int>(fd), "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME,
+                    &stx) == 0) {
+            *seen = stx;
+        }
     }
     ::close(static_cast<int>(fd));
     return true;
@@ -198,15 +207,19 @@ std::optional<std::filesystem::path> PathResolver::LiteralPath(
         }
         root = known->second;
     }
-    std::filesystem::path literal = root;
+    // Joined as text: a path appended to component by component parses itself each time.
+    std::string literal = root.native();
     for (const std::string& component : components) {
         const auto name = WindowsNameToHost(component);
         if (!name) {
             return std::nullopt;
         }
-        literal /= *name;
+        if (literal.empty() || literal.back() != '/') {
+            literal += '/';
+        }
+        literal += *name;
     }
-    return literal;
+    return std::filesystem::path(std::move(literal));
 }
 
 ResolvedPath PathResolver::Resolve(const WindowsPath& path) const {
@@ -218,29 +231,42 @@ ResolvedPath PathResolver::Resolve(const WindowsPath& path) const {
         return out;
     }
     // Most paths are spelled as on disk: one look at the whole path settles them, and tells
-    // as well that the drive's folder is there.
+    // as well that the drive's folder is there. Of the others, most lie in such a folder and
+    // only their last name is new or spelled otherwise: that name alone is looked up.
+    std::optional<std::filesystem::path> root;
+    std::filesystem::path current;
+    size_t first = 0;
     if (!path.components.empty()) {
-        std::filesystem::path root;
-        if (auto literal = LiteralPath(drive->letter, path.components, root);
-            literal && ExistsWithoutLinks(*literal)) {
-            out.driveRoot = std::move(root);
-            out.exists = true;
-            out.host = std::move(*literal);
-            out.windows.components = path.components;
-            return out;
+        std::filesystem::path known;
+        if (auto literal = LiteralPath(drive->letter, path.components, known)) {
+            if (ExistsWithoutLinks(*literal, false, &out.seen)) {
+                out.driveRoot = std::move(known);
+                out.exists = true;
+                out.host = std::move(*literal);
+                out.windows.components = path.components;
+                return out;
+            }
+            if (path.components.size() > 1 && ExistsWithoutLinks(literal->parent_path(), true)) {
+                first = path.components.size() - 1;
+                current = literal->parent_path();
+                out.windows.components.assign(path.components.begin(), path.components.end() - 1);
+                root = std::move(known);
+            }
         }
     }
-    const auto root = CanonicalRoot(*drive);
     if (!root) {
-        out.error = PathError::NotReady;
-        return out;
+        root = CanonicalRoot(*drive);
+        if (!root) {
+            out.error = PathError::NotReady;
+            return out;
+        }
+        current = *root;
     }
     out.driveRoot = *root;
-    std::filesystem::path current = *root;
     out.exists = true;
     out.host = current;
 
-    for (size_t i = 0; i < path.components.size(); ++i) {
+    for (size_t i = first; i < path.components.size(); ++i) {
         const bool last = i + 1 == path.components.size();
         const std::string& component = path.components[i];
         const auto literal = WindowsNameToHost(component);

@@ -15,6 +15,8 @@
 // checked against its identity and change times, and read again while a change is too recent
 // for its change time to tell one change from the next.
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -66,6 +68,9 @@ struct ResolvedPath {
     WindowsPath windows;
     // Host folder of the drive (canonical).
     std::filesystem::path driveRoot;
+    // The entry as it was when one look at the whole path settled it (links followed, of
+    // which there were none); empty when the path was looked up name by name.
+    std::optional<struct statx> seen;
 
     explicit operator bool() const { return error == PathError::None; }
 };

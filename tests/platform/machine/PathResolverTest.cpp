@@ -84,6 +84,9 @@ TEST_F(PathResolution, FindsExistingEntriesHoweverTheyAreSpelled) {
          "C:\\WINDOWS\\SYSTEM\\COMCTL32.OCX"},
         {"c:\\windows\\system\\comctl32.ocx", "C:\\WINDOWS\\SYSTEM\\COMCTL32.OCX",
          "C:\\WINDOWS\\SYSTEM\\COMCTL32.OCX"},
+        // the folder spelled as on disk, only the name otherwise
+        {"C:\\WINDOWS\\SYSTEM\\comctl32.ocx", "C:\\WINDOWS\\SYSTEM\\COMCTL32.OCX",
+         "C:\\WINDOWS\\SYSTEM\\COMCTL32.OCX"},
         {"C:/Windows/System/../System/ComCtl32.ocx", "C:\\WINDOWS\\SYSTEM\\COMCTL32.OCX",
          "C:\\WINDOWS\\SYSTEM\\COMCTL32.OCX"},
         {"C:\\PROGRA~1\\VELTO\\PAD_FILE.XML", "C:\\Program Files\\Velto\\pad_file.xml",
@@ -161,10 +164,12 @@ TEST_F(PathResolution, LinksMayNotLeadOutOfTheDrive) {
         .Symlink("C:\\SecretLink.txt", outside / "secret.txt")
         .Symlink("C:\\Dangling", builder.folder() / "nowhere")
         .Symlink("C:\\Inside", Host("C:\\WINDOWS\\SYSTEM"))
-        .Symlink("C:\\Relative", "../../outside");
+        .Symlink("C:\\Relative", "../../outside")
+        .Symlink("C:\\Data\\Escape", outside);
     for (const char* path :
          {"C:\\Escape", "C:\\Escape\\secret.txt", "C:\\SecretLink.txt", "C:\\Dangling",
-          "C:\\Dangling\\new.txt", "C:\\Relative\\secret.txt", "c:\\escape\\SECRET.TXT"}) {
+          "C:\\Dangling\\new.txt", "C:\\Relative\\secret.txt", "c:\\escape\\SECRET.TXT",
+          "C:\\Data\\Escape", "C:\\Data\\Escape\\secret.txt", "C:\\Data\\escape"}) {
         EXPECT_EQ(Resolve(path).error, PathError::AccessDenied) << path;
     }
     const auto inside = Resolve("C:\\Inside\\comctl32.ocx");
