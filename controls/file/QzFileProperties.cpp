@@ -57,7 +57,7 @@ void SetDate(automation::Date* out, win32::FILETIME time) {
 std::optional<win32::host::FileStat> OpenForReading(
     const std::optional<win32::detail::Target>& target) {
     win32::host::FileStat st;
-    if (!target || !target->exists || win32::host::Stat(target->host, st) != 0 || st.isDirectory ||
+    if (!target || !target->exists || target->Stat(st) != 0 || st.isDirectory ||
         ::access(target->host.c_str(), R_OK) != 0) {
         return std::nullopt;
     }

@@ -68,7 +68,7 @@ std::optional<std::string> GetTempFileNameA(std::string_view path, std::string_v
         return std::nullopt;
     }
     host::FileStat st;
-    if (!folder->exists || host::Stat(folder->host, st) != 0 || !st.isDirectory) {
+    if (!folder->exists || folder->Stat(st) != 0 || !st.isDirectory) {
         SetLastError(ERROR_DIRECTORY);
         return std::nullopt;
     }

@@ -107,7 +107,7 @@ std::optional<std::pair<detail::Target, host::FileStat>> StatExisting(std::strin
         return std::nullopt;
     }
     host::FileStat st;
-    if (const int err = host::Stat(target->host, st); err != 0) {
+    if (const int err = target->Stat(st); err != 0) {
         SetLastErrorFromErrno(err);
         return std::nullopt;
     }

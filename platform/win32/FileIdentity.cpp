@@ -8,12 +8,12 @@
 namespace win32 {
 
 std::optional<FileIdentity> FileIdentityOf(std::string_view windowsPath) {
-    const auto host = HostPathOf(windowsPath);
-    if (!host) {
+    const auto target = detail::Resolve(windowsPath);
+    if (!target) {
         return std::nullopt;
     }
     host::FileStat st;
-    if (const int err = host::Stat(*host, st); err != 0) {
+    if (const int err = target->Stat(st); err != 0) {
         SetLastErrorFromErrno(err);
         return std::nullopt;
     }

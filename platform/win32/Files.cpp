@@ -48,7 +48,7 @@ int CopyInto(const std::filesystem::path& from, const host::FileStat& fromStat,
 // An existing file that may be replaced by a copy or a move; sets the last error if not.
 bool MayReplace(const detail::Target& target, const host::FileStat& source) {
     host::FileStat st;
-    if (const int err = host::Stat(target.host, st); err != 0) {
+    if (const int err = target.Stat(st); err != 0) {
         return FailErrno(err);
     }
     if (st.device == source.device && st.inode == source.inode) {
@@ -74,7 +74,7 @@ std::optional<std::pair<detail::Target, host::FileStat>> ExistingSource(std::str
         return std::nullopt;
     }
     host::FileStat st;
-    if (const int err = host::Stat(source->host, st); err != 0) {
+    if (const int err = source->Stat(st); err != 0) {
         SetLastErrorFromErrno(err);
         return std::nullopt;
     }
@@ -177,7 +177,7 @@ bool MoveFileExA(std::string_view existing, std::optional<std::string_view> newN
     bool replace = false;
     if (to->exists) {
         host::FileStat st;
-        if (const int err = host::Stat(to->host, st); err != 0) {
+        if (const int err = to->Stat(st); err != 0) {
             return FailErrno(err);
         }
         if (st.device == fromStat.device && st.inode == fromStat.inode) {

@@ -56,6 +56,12 @@ int Stat(const std::filesystem::path& path, FileStat& out) {
     if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0) {
         return errno;
     }
+    out = FileStatOf(stx);
+    return 0;
+}
+
+FileStat FileStatOf(const struct statx& stx) {
+    FileStat out;
     out.isDirectory = S_ISDIR(stx.stx_mode);
     out.isRegular = S_ISREG(stx.stx_mode);
     out.size = stx.stx_size;
@@ -69,7 +75,7 @@ int Stat(const std::filesystem::path& path, FileStat& out) {
     out.writeTime = toTimespec(stx.stx_mtime);
     out.creationTime =
         (stx.stx_mask & STATX_BTIME) != 0 ? toTimespec(stx.stx_btime) : out.writeTime;
-    return 0;
+    return out;
 }
 
 const ExtendedAttributes& Xattrs() {

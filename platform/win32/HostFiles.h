@@ -3,6 +3,7 @@
 // return 0 or an errno value and know nothing of Windows. The Win32 meaning of a failure is
 // decided by the callers.
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -28,6 +29,8 @@ struct FileStat {
 
 // Follows symbolic links (the path resolver has already refused those that leave a drive).
 int Stat(const std::filesystem::path& path, FileStat& out);
+// What statx told of an entry, as Stat gives it.
+FileStat FileStatOf(const struct statx& stx);
 
 // Extended attributes of the "user." namespace. A small interface so that tests can stand in
 // a file system without them.

@@ -11,6 +11,14 @@ void Target::Forget() const {
     machine->paths().Refresh(host);
 }
 
+int Target::Stat(host::FileStat& out) const {
+    if (seen) {
+        out = host::FileStatOf(*seen);
+        return 0;
+    }
+    return host::Stat(host, out);
+}
+
 std::optional<Target> Resolve(std::string_view windowsPath) {
     auto current = machine::CurrentMachine();
     if (!current) {
@@ -23,8 +31,8 @@ std::optional<Target> Resolve(std::string_view windowsPath) {
         return std::nullopt;
     }
     SetLastError(ERROR_SUCCESS);
-    return Target{std::move(current), std::move(resolved.host), resolved.exists,
-                  std::move(resolved.windows), std::move(resolved.driveRoot)};
+    return Target{std::move(current),          std::move(resolved.host),      resolved.exists,
+                  std::move(resolved.windows), std::move(resolved.driveRoot), resolved.seen};
 }
 
 std::optional<Target> ResolveForWrite(std::string_view windowsPath) {
@@ -38,7 +46,7 @@ std::optional<Target> ResolveForWrite(std::string_view windowsPath) {
     }
     if (target->exists) {
         host::FileStat st;
-        const int err = host::Stat(target->host, st);
+        const int err = target->Stat(st);
         if (err != 0) {
             SetLastErrorFromErrno(err);
             return std::nullopt;

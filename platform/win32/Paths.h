@@ -12,6 +12,9 @@
 #include "platform/machine/Machine.h"
 
 namespace win32 {
+namespace host {
+struct FileStat;
+}
 
 // The host path a Windows path stands for. The path need not exist, but its folder must;
 // nullopt (with the last error) when it does not resolve.
@@ -33,8 +36,13 @@ struct Target {
     bool exists = false;
     machine::WindowsPath windows;
     std::filesystem::path driveRoot;
+    // The entry as the resolution saw it, when one look settled the path.
+    std::optional<struct statx> seen;
 
     bool isRoot() const { return windows.isRoot(); }
+    // The entry's host stat (links followed) for a caller that looks right after resolving:
+    // what the resolution saw, else a fresh look. 0 or an errno.
+    int Stat(host::FileStat& out) const;
     // Tells the path cache that the entry at this path was created, replaced or removed, so
     // that it forgets what it knew of that one name.
     void Forget() const;
