@@ -34,7 +34,7 @@ bool WriteBatch::StageCopy(std::string_view existingFile, std::string_view newFi
         return false;
     }
     // A second copy for one place, named another way, would put the newer one in place first.
-    if (stagedTargets_.count(plan->to.host) != 0) {
+    if (stagedTargets_.count(plan->to.host.native()) != 0) {
         SetLastError(ERROR_ALREADY_EXISTS);
         return false;
     }
@@ -51,8 +51,8 @@ bool WriteBatch::StageCopy(std::string_view existingFile, std::string_view newFi
     if (err != 0) {
         return FailErrno(err);
     }
-    folders_.insert(plan->to.host.parent_path());
-    stagedTargets_.insert(plan->to.host);
+    folders_.insert(plan->to.host.parent_path().native());
+    stagedTargets_.insert(plan->to.host.native());
     stagedNames_.insert(automation::UCase(newFile));
     staged_.push_back({std::move(file), false});
     SetLastError(ERROR_SUCCESS);
@@ -68,11 +68,20 @@ bool WriteBatch::CopyInto(std::string_view existingFile, std::string_view file,
         return false;
     }
     const auto& to = plan->to.host;
-    const Descriptor fd(::open(to.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOFOLLOW));
+    const Descriptor fd(::open(to.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
     if (fd.get() < 0) {
         return FailErrno(errno);
     }
-    int err = host::CopyContents(plan->from.host, fd.get(), &copied);
+    // An empty file is not truncated: on ext4 a truncation to nothing makes the close write
+    // the new content out at once, which is the batch's to do, once for all its files.
+    struct stat st;
+    int err = ::fstat(fd.get(), &st) != 0 ? errno : 0;
+    if (err == 0 && st.st_size != 0 && ::ftruncate(fd.get(), 0) != 0) {
+        err = errno;
+    }
+    if (err == 0) {
+        err = host::CopyContents(plan->from.host, fd.get(), &copied);
+    }
     if (err == 0 && plan->fromStat.isRegular &&
         ::fchmod(fd.get(), plan->fromStat.mode & 07777) != 0) {
         err = errno;
@@ -89,7 +98,7 @@ bool WriteBatch::CopyInto(std::string_view existingFile, std::string_view file,
         return FailErrno(err);
     }
     sourceSize = plan->fromStat.size;
-    folders_.insert(to.parent_path());
+    folders_.insert(to.parent_path().native());
     written_.push_back(to);
     SetLastError(ERROR_SUCCESS);
     return true;
@@ -101,7 +110,7 @@ bool WriteBatch::Stages(std::string_view newFile) const {
 
 bool WriteBatch::Placed(std::string_view newFile) const {
     const auto host = HostPathOf(newFile);
-    return host && placedTargets_.count(*host) != 0;
+    return host && placedTargets_.count(host->native()) != 0;
 }
 
 int WriteBatch::MakeDurable() {
@@ -162,8 +171,8 @@ int WriteBatch::Commit() {
             break;
         }
         s.placed = true;
-        placedTargets_.insert(target);
-        placedFolders_.insert(target.parent_path());
+        placedTargets_.insert(target.native());
+        placedFolders_.insert(target.parent_path().native());
         if (const auto current = machine::CurrentMachine()) {
             current->paths().Refresh(target);
         }

@@ -66,15 +66,17 @@ class WriteBatch {
     int MakeDurable();
 
     std::vector<Staged> staged_;
-    // Host paths of the staged copies' targets, and of the targets put in place.
-    std::set<std::filesystem::path> stagedTargets_;
+    // Host paths (as the resolver spells them: compared as text, which is much faster than
+    // as paths, component by component) of the staged copies' targets, and of the targets
+    // put in place.
+    std::set<std::string> stagedTargets_;
     // The staged copies' targets as they were named, upper-cased.
     std::set<std::string> stagedNames_;
-    std::set<std::filesystem::path> placedTargets_;
-    std::set<std::filesystem::path> placedFolders_;
+    std::set<std::string> placedTargets_;
+    std::set<std::string> placedFolders_;
     // Files written straight into, and the folders of every copy.
     std::vector<std::filesystem::path> written_;
-    std::set<std::filesystem::path> folders_;
+    std::set<std::string> folders_;
 };
 
 }  // namespace win32
