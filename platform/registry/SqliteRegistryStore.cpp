@@ -379,8 +379,36 @@ std::optional<KeyId> SqliteRegistryStore::childKey(KeyId parent, const std::stri
     return std::nullopt;
 }
 
+// Reads made one after another in one read transaction: they see one state of the file, and
+// the transaction is begun once instead of once per statement (which is most of a small
+// read's cost). Inside a write transaction the reads are part of that one already.
+class SqliteRegistryStore::ReadTogether {
+  public:
+    explicit ReadTogether(SqliteRegistryStore& store) : store_(store) {
+        if (sqlite3_get_autocommit(store_.db_) != 0) {
+            store_.exec("BEGIN", false);
+            begun_ = true;
+        }
+    }
+    ~ReadTogether() {
+        // Ending a transaction that has only read cannot lose anything; should COMMIT not go
+        // through, ROLLBACK ends it as well.
+        if (begun_ && sqlite3_get_autocommit(store_.db_) == 0 &&
+            sqlite3_exec(store_.db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+            sqlite3_exec(store_.db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        }
+    }
+    ReadTogether(const ReadTogether&) = delete;
+    ReadTogether& operator=(const ReadTogether&) = delete;
+
+  private:
+    SqliteRegistryStore& store_;
+    bool begun_ = false;
+};
+
 Outcome SqliteRegistryStore::openKey(KeyId parent, std::span<const std::string> path, KeyId& key) {
     std::lock_guard lock(mutex_);
+    const ReadTogether reads(*this);
     if (!keyExistsLocked(parent)) {
         return Outcome::KeyDeleted;
     }

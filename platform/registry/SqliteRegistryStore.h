@@ -64,6 +64,7 @@ class SqliteRegistryStore final : public RegistryStore {
 
   private:
     class Statement;
+    class ReadTogether;
     SqliteRegistryStore(sqlite3* db, std::filesystem::path path);
 
     Statement prepare(const char* sql);
