@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,9 @@ struct VltState {
     std::int32_t ActionCount = 0;
     std::int32_t NextAction = 0;
     bool BackupActive = false;
+    // The Backup setting as a matching pass read it, once, while that pass queues entries
+    // untraced (traced, each entry reads it, and the trace shows each reading).
+    std::optional<bool> PassBackup;
     // Sources whose copy could not be scheduled during this execution: a move must not then
     // delete its only source.
     std::vector<std::string> UncopiedSources;

@@ -137,7 +137,8 @@ void CheckAboutBackup(const std::string& Path) {
     if (!File().FileExists(Path)) {
         return;
     }
-    const bool wanted = modVLTProperties::Backup();
+    const std::optional<bool> read = vlt::State().PassBackup;
+    const bool wanted = read ? *read : modVLTProperties::Backup();
     const bool active = vlt::State().BackupActive;
     if (wanted && !active) {
         AddNow("4", "", "");

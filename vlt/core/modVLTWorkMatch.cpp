@@ -156,7 +156,14 @@ class Matcher {
           allDups_(props::AllDups()),
           auto_(props::AutomaticMode()),
           smart_(props::SmartCheck()),
-          showRecommended_(props::ShowRecommended()) {}
+          showRecommended_(props::ShowRecommended()) {
+        if (auto_ && !vlt::Tracing()) {
+            vlt::State().PassBackup = props::Backup();
+        }
+    }
+    ~Matcher() { vlt::State().PassBackup.reset(); }
+    Matcher(const Matcher&) = delete;
+    Matcher& operator=(const Matcher&) = delete;
 
     void ProcessGroup(const std::string& name, std::span<const std::string> folders);
 
