@@ -1,6 +1,7 @@
 #include "vlt/windows/frmRestoreBackups.h"
 
 #include <QAbstractItemView>
+#include <algorithm>
 #include <cctype>
 
 #include "controls/file/QzFile.h"
@@ -57,17 +58,27 @@ bool GeneratedShortName(const std::string& name) {
            base.find_first_not_of("0123456789", tilde + 1) == std::string::npos;
 }
 
+// A reading of a backup's name that fits this machine: its folder exists, and its file too, or
+// its name is believable.
+struct Candidate {
+    std::string path;
+    bool fileExists = false;
+};
+
 // Walks the readings whose folders exist, fewest "~" kept inside a component first, and keeps
-// the first reading whose file exists and the first whose folder exists.
+// those that fit, in that order.
 struct ReadingSearch {
+    // More readings than this of one name only tell that the name is ambiguous.
+    static constexpr std::size_t kEnough = 8;
+
     const std::vector<std::string>& pieces;
     const std::function<bool(const std::string&)>& isFolder;
     const std::function<bool(const std::string&)>& isFile;
-    std::string fileExists;
-    std::string folderExists;
+    std::vector<Candidate> fitting;
 
     void From(const std::string& folder, std::size_t first) {
-        for (std::size_t last = first + 1; last <= pieces.size() && fileExists.empty(); ++last) {
+        for (std::size_t last = first + 1; last <= pieces.size() && fitting.size() < kEnough;
+             ++last) {
             const std::string name = Component(pieces, first, last);
             if (name.empty()) {
                 continue;  // two separators in a row name no component
@@ -75,13 +86,12 @@ struct ReadingSearch {
             const std::string path = folder + name;
             if (last == pieces.size()) {
                 if (isFile(path)) {
-                    fileExists = path;
-                } else if (folderExists.empty() &&
-                           (last == first + 1 || GeneratedShortName(name))) {
+                    fitting.push_back({path, true});
+                } else if (last == first + 1 || GeneratedShortName(name)) {
                     // A "~" kept in a file name that is not there is believed only where it
                     // makes a short name such as MSVBVM~1.DLL; "GONE~C.DLL" is a name made up
                     // of separators.
-                    folderExists = path;
+                    fitting.push_back({path, false});
                 }
             } else if (isFolder(path)) {
                 From(path + "\\", last);
@@ -113,6 +123,56 @@ std::string WithoutOlderNumber(const std::string& name) {
 
 std::string FolderOf(const std::string& path) {
     return path.substr(0, path.rfind('\\') + 1);
+}
+
+// How a backup's name reads on this machine: the path it goes back to and, when that file
+// exists and another reading fits as well (its file may have been the one backed up and then
+// removed), that other reading; else "".
+struct Reading {
+    std::string path;
+    std::string alsoFits;
+};
+
+Reading ReadBackupName(const std::string& backupName,
+                       const std::function<bool(const std::string&)>& isFolder,
+                       const std::function<bool(const std::string&)>& isFile) {
+    const std::string name = WithoutOlderNumber(backupName);
+    // Only "X~~" followed by something and ".backup" is a name this program makes.
+    const bool isBackupName =
+        name.size() > 3 + kBackupExtension.size() &&
+        std::isalpha(static_cast<unsigned char>(name[0])) != 0 && name[1] == '~' &&
+        name[2] == '~' &&
+        automation::EqualsIgnoreCase(name.substr(name.size() - kBackupExtension.size()),
+                                     kBackupExtension);
+    if (!isBackupName) {
+        return {};
+    }
+    const std::string root = name.substr(0, 1) + ":\\";
+    const std::vector<std::string> pieces =
+        SplitAtTildes(name.substr(3, name.size() - 3 - kBackupExtension.size()));
+    if (pieces.back().empty()) {
+        return {};  // the name would end in a backslash: a folder, never a backup
+    }
+    ReadingSearch search{pieces, isFolder, isFile, {}};
+    if (isFolder(root)) {
+        search.From(root, 0);
+    }
+    const auto& fitting = search.fitting;
+    const auto file = std::find_if(fitting.begin(), fitting.end(),
+                                   [](const Candidate& c) { return c.fileExists; });
+    if (file != fitting.end()) {
+        const auto other = std::find_if(fitting.begin(), fitting.end(),
+                                        [&](const Candidate& c) { return c.path != file->path; });
+        return {file->path, other != fitting.end() ? other->path : std::string()};
+    }
+    if (!fitting.empty()) {
+        return {fitting.front().path, {}};
+    }
+    std::string separated = root + pieces[0];
+    for (std::size_t i = 1; i < pieces.size(); ++i) {
+        separated += "\\" + pieces[i];
+    }
+    return {separated, {}};
 }
 
 }  // namespace
@@ -155,48 +215,24 @@ void frmRestoreBackups::ShowModal() {
 std::string frmRestoreBackups::OriginalPath(const std::string& backupName,
                                             const std::function<bool(const std::string&)>& isFolder,
                                             const std::function<bool(const std::string&)>& isFile) {
-    const std::string name = WithoutOlderNumber(backupName);
-    // Only "X~~" followed by something and ".backup" is a name this program makes.
-    const bool isBackupName =
-        name.size() > 3 + kBackupExtension.size() &&
-        std::isalpha(static_cast<unsigned char>(name[0])) != 0 && name[1] == '~' &&
-        name[2] == '~' &&
-        automation::EqualsIgnoreCase(name.substr(name.size() - kBackupExtension.size()),
-                                     kBackupExtension);
-    if (!isBackupName) {
-        return {};
-    }
-    const std::string root = name.substr(0, 1) + ":\\";
-    const std::vector<std::string> pieces =
-        SplitAtTildes(name.substr(3, name.size() - 3 - kBackupExtension.size()));
-    if (pieces.back().empty()) {
-        return {};  // the name would end in a backslash: a folder, never a backup
-    }
-    ReadingSearch search{pieces, isFolder, isFile, {}, {}};
-    if (isFolder(root)) {
-        search.From(root, 0);
-    }
-    if (!search.fileExists.empty()) {
-        return search.fileExists;
-    }
-    if (!search.folderExists.empty()) {
-        return search.folderExists;
-    }
-    std::string separated = root + pieces[0];
-    for (std::size_t i = 1; i < pieces.size(); ++i) {
-        separated += "\\" + pieces[i];
-    }
-    return separated;
+    return ReadBackupName(backupName, isFolder, isFile).path;
 }
 
 std::string frmRestoreBackups::OriginalPath(const std::string& name) {
     return OriginalPath(name, MachineFolder, MachineFile);
 }
 
+std::string frmRestoreBackups::AlsoFits(const std::string& backupName,
+                                        const std::function<bool(const std::string&)>& isFolder,
+                                        const std::function<bool(const std::string&)>& isFile) {
+    return ReadBackupName(backupName, isFolder, isFile).alsoFits;
+}
+
 void frmRestoreBackups::Form_Load() {
     vlt::TraceScope trace("frmRestoreBackups.Form_Load");
     List1->clear();
     BackupFiles.clear();
+    alsoFits_.clear();
     RestoreScheduled = false;
     // The stored folder ends in "\", but the default (the program's folder) does not.
     folder_ = QzBase::LastSlash(modVLTProperties::BackupPath());
@@ -208,13 +244,14 @@ void frmRestoreBackups::Form_Load() {
     }
     for (const win32::WIN32_FIND_DATAA& entry :
          found.value_or(std::vector<win32::WIN32_FIND_DATAA>{})) {
-        const std::string path = OriginalPath(entry.cFileName);
-        if (path.empty()) {
+        const Reading reading = ReadBackupName(entry.cFileName, MachineFolder, MachineFile);
+        if (reading.path.empty()) {
             vlt::Trace("Not a backup this program made: " + entry.cFileName);
             continue;
         }
-        List1->addItem(QString::fromStdString(path));
+        List1->addItem(QString::fromStdString(reading.path));
         BackupFiles.push_back(entry.cFileName);
+        alsoFits_.push_back(reading.alsoFits);
     }
     List1_Click();
     QzResize1->Resize();
@@ -270,6 +307,10 @@ void frmRestoreBackups::List1_Click() {
         const std::string where = selected.size() == 1 ? std::string() : target + ": ";
         if (scheduled && scheduled->MovesAway(Source(line))) {
             text += "\n(" + where + "already to be restored at the next start of Windows)";
+        } else if (const std::string& other = alsoFits_[static_cast<std::size_t>(line)];
+                   !other.empty()) {
+            text += "\n(" + where + "the backup's name fits " + other +
+                    " as well, so it is not restored)";
         } else if (!MachineFolder(FolderOf(target))) {
             text += "\n(" + where + "the folder " + FolderOf(target) +
                     " does not exist on this machine)";
@@ -287,6 +328,7 @@ void frmRestoreBackups::cmdRestore_Click() {
     std::string report;
     std::string already;
     std::string noFolder;
+    std::string unsure;
     std::vector<int> handled;
     Qz_File::QzFile& file = vlt::QzFile1();
     for (const int line : SelectedLines()) {
@@ -300,6 +342,11 @@ void frmRestoreBackups::cmdRestore_Click() {
         }
         if (scheduled && scheduled->MovesAway(source)) {
             already += target + "\r\n";
+            continue;
+        }
+        // Two files the name could stand for: a restore over the wrong one would destroy it.
+        if (const std::string& other = alsoFits_[static_cast<std::size_t>(line)]; !other.empty()) {
+            unsure += target + " or " + other + "\r\n";
             continue;
         }
         // The start moves a file into a folder; it makes none. A backup whose folder is gone
@@ -319,6 +366,7 @@ void frmRestoreBackups::cmdRestore_Click() {
     for (auto line = handled.rbegin(); line != handled.rend(); ++line) {
         delete List1->takeItem(*line);
         BackupFiles.erase(BackupFiles.begin() + *line);
+        alsoFits_.erase(alsoFits_.begin() + *line);
     }
     List1_Click();
     if (!report.empty()) {
@@ -338,6 +386,14 @@ void frmRestoreBackups::cmdRestore_Click() {
             "on this machine.\r\n" +
                 noFolder,
             dialogs::vbExclamation, std::string("Folder Does Not Exist"));
+    }
+    if (!unsure.empty()) {
+        dialogs::MsgBox(
+            "Not restored: the name of each of these backups fits two places on this machine, "
+            "and nothing tells which one it was taken from; restored to the wrong one, it would "
+            "overwrite another file. Copy the backup back by hand.\r\n" +
+                unsure,
+            dialogs::vbExclamation, std::string("Restore Not Certain"));
     }
 }
 

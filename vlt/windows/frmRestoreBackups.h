@@ -9,7 +9,8 @@
 // in the short name C:\PROGRA~1, reads the same as a separator, so a name can stand for several
 // paths. The window settles each name on the reading that fits this machine (see OriginalPath)
 // and shows that path in the list and, for the selected lines, in lbRestoreTo, with a word when
-// its folder does not exist or the backup is already to be restored at the next start.
+// its folder does not exist, the backup is already to be restored at the next start, or the
+// name fits two files that both exist (such a backup is not restored).
 #pragma once
 
 #include <QLabel>
@@ -42,12 +43,19 @@ class frmRestoreBackups : public forms::Form {
                                     const std::function<bool(const std::string&)>& isFile);
     // The same on the current machine.
     static std::string OriginalPath(const std::string& name);
+    // When the file OriginalPath names exists: another reading that fits the machine as well
+    // (C:\X~Y\F.DLL, or only the folder C:\X~Y, beside C:\X\Y\F.DLL), else "". Such a backup
+    // is not restored: nothing tells which of the two it was taken from, and a restore to the
+    // wrong one would overwrite a file the backup is not of.
+    static std::string AlsoFits(const std::string& name,
+                                const std::function<bool(const std::string&)>& isFolder,
+                                const std::function<bool(const std::string&)>& isFile);
 
     void Form_Load() override;
     void Form_Resize() override;
     void Form_Unload(int& cancel) override;
-    // Schedules the selected backups, except one already scheduled or whose folder is gone
-    // (both are said, and their lines stay).
+    // Schedules the selected backups, except one already scheduled, one whose folder is gone
+    // and one whose name fits two files (each is said, and their lines stay).
     void cmdRestore_Click();
     // Says where the selected backups go; Restore is enabled only while some are selected.
     void List1_Click();
@@ -71,4 +79,6 @@ class frmRestoreBackups : public forms::Form {
 
     // The backup folder as this load found it, ending in "\".
     std::string folder_;
+    // Beside BackupFiles: the second file each name fits, or "".
+    std::vector<std::string> alsoFits_;
 };

@@ -24,6 +24,7 @@ TEST(frmRestoreBackupsOriginalPath, PrefersTheReadingThatExistsOnTheMachine) {
         std::set<std::string> folders;
         std::set<std::string> files;
         const char* path;
+        const char* alsoFits = "";
     } const cases[] = {
         {"C~~WIN~SYS~A.DLL.backup", {"C:\\", "C:\\WIN", "C:\\WIN\\SYS"}, {}, "C:\\WIN\\SYS\\A.DLL"},
         {"C~~A.DLL.backup", {}, {}, "C:\\A.DLL"},
@@ -53,10 +54,18 @@ TEST(frmRestoreBackupsOriginalPath, PrefersTheReadingThatExistsOnTheMachine) {
          {"C:\\Program Files\\Gone App~GONE.DLL"},
          "C:\\Program Files\\Gone App~GONE.DLL"},
         // Both folders exist: the reading with more separators, unless the other's file exists.
+        // Then the file the name also fits may be the one backed up and removed since: the
+        // window restores neither over the other.
         {"C~~A~B~X.DLL.backup", {"C:\\", "C:\\A", "C:\\A\\B", "C:\\A~B"}, {}, "C:\\A\\B\\X.DLL"},
         {"C~~A~B~X.DLL.backup",
          {"C:\\", "C:\\A", "C:\\A\\B", "C:\\A~B"},
          {"C:\\A~B\\X.DLL"},
+         "C:\\A~B\\X.DLL",
+         "C:\\A\\B\\X.DLL"},
+        {"C~~A~B~X.DLL.backup",
+         {"C:\\", "C:\\A", "C:\\A\\B", "C:\\A~B"},
+         {"C:\\A~B\\X.DLL", "C:\\A\\B\\X.DLL"},
+         "C:\\A\\B\\X.DLL",
          "C:\\A~B\\X.DLL"},
         // Not even the drive exists (another machine's backup): every "~" a separator.
         {"D~~OLD~1~Z.OCX.backup", {}, {}, "D:\\OLD\\1\\Z.OCX"},
@@ -80,6 +89,7 @@ TEST(frmRestoreBackupsOriginalPath, PrefersTheReadingThatExistsOnTheMachine) {
         const auto isFolder = [&](const std::string& path) { return c.folders.count(path) > 0; };
         const auto isFile = [&](const std::string& path) { return c.files.count(path) > 0; };
         EXPECT_EQ(frmRestoreBackups::OriginalPath(c.name, isFolder, isFile), c.path);
+        EXPECT_EQ(frmRestoreBackups::AlsoFits(c.name, isFolder, isFile), c.alsoFits);
     }
 }
 
@@ -292,6 +302,26 @@ TEST_F(frmRestoreBackupsTest, ABackupWhoseFolderIsGoneIsShownAsSuchAndNotSchedul
     EXPECT_EQ(Lines().size(), 1u);
     window.close();
     EXPECT_EQ(Titles().size(), 1u) << "no restart question";
+}
+
+// C:\X~Y\F.DLL and C:\X\Y\F.DLL have the same backup name. The first was backed up and
+// removed; a restore over the second would destroy it, so none is made and the user is told.
+TEST_F(frmRestoreBackupsTest, ABackupWhoseNameFitsTwoFilesIsNotRestored) {
+    machine.Folder("C:\\X~Y").File("C:\\X\\Y\\F.DLL", "other");
+    Backup("C~~X~Y~F.DLL.backup");
+    window.Show();
+    ASSERT_EQ(Lines(), std::vector<std::string>{"C:\\X\\Y\\F.DLL"});
+    Select({0});
+    EXPECT_EQ(window.lbRestoreTo->text().toStdString(),
+              "Restores C:\\X\\Y\\F.DLL\nfrom the backup C~~X~Y~F.DLL.backup\n(the backup's name "
+              "fits C:\\X~Y\\F.DLL as well, so it is not restored)");
+    QTest::mouseClick(window.cmdRestore, Qt::LeftButton);
+    ASSERT_EQ(Titles(), std::vector<std::string>{"Restore Not Certain"});
+    EXPECT_NE(dialogs->MsgBoxes()[0].prompt.find("C:\\X\\Y\\F.DLL or C:\\X~Y\\F.DLL\r\n"),
+              std::string::npos);
+    EXPECT_EQ(Wininit(), "");
+    EXPECT_EQ(Lines().size(), 1u);
+    EXPECT_FALSE(window.RestoreScheduled);
 }
 
 // The label speaks of the selected backups only; without a selection Restore cannot be pressed.
