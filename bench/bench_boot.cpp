@@ -18,7 +18,7 @@
 
 #include "platform/machine/Machine.h"
 #include "platform/registry/SqliteRegistryStore.h"
-#include "platform/win32/Boot.h"
+#include "platform/restart/Boot.h"
 
 namespace {
 

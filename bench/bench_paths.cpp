@@ -18,10 +18,10 @@
 
 #include "bench/TreeGenerator.h"
 #include "platform/machine/Machine.h"
-#include "platform/win32/Directories.h"
-#include "platform/win32/FileAttributes.h"
-#include "platform/win32/Files.h"
-#include "platform/win32/Paths.h"
+#include "platform/win32/kernel32/Directories.h"
+#include "platform/win32/kernel32/FileAttributes.h"
+#include "platform/win32/kernel32/Files.h"
+#include "platform/win32/kernel32/Paths.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 
 #include "bench/TreeGenerator.h"
 #include "platform/machine/Machine.h"
-#include "platform/win32/Version.h"
-#include "platform/win32/VersionFile.h"
-#include "platform/win32/VersionStrings.h"
+#include "platform/win32/version/Version.h"
+#include "platform/win32/version/VersionFile.h"
+#include "platform/win32/version/VersionStrings.h"
 
 namespace {
 

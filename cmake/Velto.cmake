@@ -2,7 +2,7 @@
 #
 # Each folder is one target whose sources are the folder's own *.cpp files
 # (subfolders are separate targets). Headers are included by folder:
-#   #include "platform/win32/Files.h"
+#   #include "platform/win32/kernel32/Files.h"
 
 include_guard(GLOBAL)
 
@@ -18,6 +18,10 @@ function(velto_library name)
         set_target_properties(${name} PROPERTIES POSITION_INDEPENDENT_CODE ON)
     else()
         add_library(${name} SHARED ${sources} ${headers})
+        # Every symbol a library uses must come from a library it names: a call in the wrong
+        # direction of the layout (kernel32 calling into the restart list, say) fails the link
+        # instead of being resolved later by whichever program happens to load both.
+        target_link_options(${name} PRIVATE "LINKER:--no-undefined")
         # Installed beside each other in the private library folder.
         set_target_properties(${name} PROPERTIES INSTALL_RPATH "$ORIGIN")
         install(TARGETS ${name} LIBRARY DESTINATION ${VELTO_INSTALL_LIBDIR})

@@ -5,7 +5,7 @@
 
 #include <iostream>
 
-#include "platform/win32/MachineStart.h"
+#include "platform/restart/MachineStart.h"
 #include "tools/velto-machine-commands.h"
 
 namespace velto_machine {

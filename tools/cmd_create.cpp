@@ -11,12 +11,12 @@
 #include "platform/dialogs/App.h"
 #include "platform/machine/DriveBoundaries.h"
 #include "platform/machine/IniMachineProfile.h"
-#include "platform/win32/AtomicFile.h"
-#include "platform/win32/FileAttributes.h"
-#include "platform/win32/Files.h"
-#include "platform/win32/HostFiles.h"
-#include "platform/win32/LastError.h"
-#include "platform/win32/Paths.h"
+#include "platform/win32/kernel32/AtomicFile.h"
+#include "platform/win32/kernel32/FileAttributes.h"
+#include "platform/win32/kernel32/Files.h"
+#include "platform/win32/kernel32/Paths.h"
+#include "platform/win32/ntdll/HostFiles.h"
+#include "platform/win32/ntdll/LastError.h"
 #include "tools/velto-machine-commands.h"
 
 namespace velto_machine {

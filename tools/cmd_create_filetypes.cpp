@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/win32/Registry.h"
+#include "platform/win32/advapi32/Registry.h"
 #include "tools/velto-machine-commands.h"
 
 namespace velto_machine {

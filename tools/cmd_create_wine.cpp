@@ -9,11 +9,11 @@
 #include <iostream>
 
 #include "platform/registry/RegistryStore.h"
-#include "platform/win32/AtomicFile.h"
-#include "platform/win32/FileAttributes.h"
-#include "platform/win32/Files.h"
-#include "platform/win32/HostFiles.h"
-#include "platform/win32/Paths.h"
+#include "platform/win32/kernel32/AtomicFile.h"
+#include "platform/win32/kernel32/FileAttributes.h"
+#include "platform/win32/kernel32/Files.h"
+#include "platform/win32/kernel32/Paths.h"
+#include "platform/win32/ntdll/HostFiles.h"
 #include "platform/wine/WineCommands.h"
 #include "tools/imagewriter/DemoMachine.h"
 #include "tools/velto-machine-commands.h"

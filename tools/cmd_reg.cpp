@@ -11,7 +11,7 @@
 
 #include "platform/registry/RegText.h"
 #include "platform/registry/SqliteRegistryStore.h"
-#include "platform/win32/AtomicFile.h"
+#include "platform/win32/kernel32/AtomicFile.h"
 #include "tools/velto-machine-commands.h"
 
 namespace velto_machine {

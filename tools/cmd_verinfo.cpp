@@ -8,10 +8,10 @@
 #include <iostream>
 #include <string>
 
-#include "platform/win32/Boot.h"
-#include "platform/win32/VersionErrors.h"
-#include "platform/win32/VersionFile.h"
-#include "platform/win32/VersionStrings.h"
+#include "platform/restart/Boot.h"
+#include "platform/win32/version/VersionErrors.h"
+#include "platform/win32/version/VersionFile.h"
+#include "platform/win32/version/VersionStrings.h"
 #include "tools/velto-machine-commands.h"
 
 namespace velto_machine {

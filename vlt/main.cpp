@@ -24,7 +24,7 @@
 #include "platform/kinds/MachineKinds.h"
 #include "platform/machine/Machine.h"
 #include "platform/machine/MachineError.h"
-#include "platform/win32/ExitWindows.h"
+#include "platform/win32/user32/ExitWindows.h"
 #include "vlt/HostOptions.h"
 #include "vlt/NoMachineWindow.h"
 #include "vlt/core/ModVelto.h"

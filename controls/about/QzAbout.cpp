@@ -8,7 +8,7 @@
 #include "platform/automation/CreateObject.h"
 #include "platform/automation/Errors.h"
 #include "platform/dialogs/ControlAbout.h"
-#include "platform/win32/SystemInfo.h"
+#include "platform/win32/kernel32/SystemInfo.h"
 
 namespace Qz_About {
 namespace {

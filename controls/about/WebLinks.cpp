@@ -6,8 +6,8 @@
 #include "controls/registry/QzRegistry.h"
 #include "platform/automation/Errors.h"
 #include "platform/inet/Inet.h"
-#include "platform/win32/Process.h"
-#include "platform/win32/Shell.h"
+#include "platform/win32/kernel32/Process.h"
+#include "platform/win32/shell32/Shell.h"
 
 namespace Qz_About {
 namespace {

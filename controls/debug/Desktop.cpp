@@ -3,8 +3,8 @@
 #include <iostream>
 
 #include "platform/automation/Errors.h"
-#include "platform/win32/Process.h"
-#include "platform/win32/Shell.h"
+#include "platform/win32/kernel32/Process.h"
+#include "platform/win32/shell32/Shell.h"
 
 namespace Qz_Debug {
 

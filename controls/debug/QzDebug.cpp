@@ -14,8 +14,8 @@
 #include "platform/automation/Text.h"
 #include "platform/dialogs/Clock.h"
 #include "platform/dialogs/ControlAbout.h"
-#include "platform/win32/Paths.h"
-#include "platform/win32/SystemInfo.h"
+#include "platform/win32/kernel32/Paths.h"
+#include "platform/win32/kernel32/SystemInfo.h"
 
 namespace Qz_Debug {
 namespace {

@@ -1,7 +1,7 @@
 // The facts of the system snapshot, read from the current machine.
 
 #include "controls/debug/SystemSnapshot.h"
-#include "platform/win32/SystemInfo.h"
+#include "platform/win32/kernel32/SystemInfo.h"
 
 namespace Qz_Debug {
 

@@ -5,7 +5,7 @@
 
 #include "platform/automation/Conversion.h"
 #include "platform/automation/Format.h"
-#include "platform/win32/SystemFactTexts.h"
+#include "platform/win32/kernel32/SystemFactTexts.h"
 
 namespace Qz_Debug {
 namespace {

@@ -8,12 +8,12 @@
 #include "controls/file/QzFile.h"
 #include "controls/file/clsFileProperties.h"
 #include "platform/automation/Date.h"
-#include "platform/win32/FileAttributes.h"
-#include "platform/win32/FileTime.h"
-#include "platform/win32/HostFiles.h"
-#include "platform/win32/Paths.h"
-#include "platform/win32/Version.h"
-#include "platform/win32/VersionFile.h"
+#include "platform/win32/kernel32/FileAttributes.h"
+#include "platform/win32/kernel32/FileTime.h"
+#include "platform/win32/kernel32/Paths.h"
+#include "platform/win32/ntdll/HostFiles.h"
+#include "platform/win32/version/Version.h"
+#include "platform/win32/version/VersionFile.h"
 
 namespace Qz_File {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "controls/file/QzFile.h"
 #include "platform/automation/Errors.h"
-#include "platform/win32/Registry.h"
+#include "platform/win32/advapi32/Registry.h"
 
 namespace Qz_File {
 namespace {

@@ -2,9 +2,9 @@
 
 #include "platform/automation/Text.h"
 #include "platform/machine/Machine.h"
-#include "platform/win32/Paths.h"
-#include "platform/win32/RestartMoves.h"
-#include "platform/win32/Wininit.h"
+#include "platform/restart/RestartMoves.h"
+#include "platform/restart/Wininit.h"
+#include "platform/win32/kernel32/Paths.h"
 
 namespace Qz_File {
 namespace {

@@ -1,8 +1,8 @@
 // What waits for the next start of the machine, as MoveOnRestart adds to it: the [Rename]
 // lines of wininit.ini on the 9x family, the pending list on the NT family, each in the order
-// the start carries them out (platform/win32/Boot.h). MoveOnRestart asks here whether an operation
-// is waiting already, so that a second run after an interrupted one does not schedule it twice, and
-// how a path is to be written so that the start reads it back exactly.
+// the start carries them out (platform/restart/Boot.h). MoveOnRestart asks here whether an
+// operation is waiting already, so that a second run after an interrupted one does not schedule it
+// twice, and how a path is to be written so that the start reads it back exactly.
 #pragma once
 
 #include <optional>

@@ -1,7 +1,7 @@
 #include "controls/file/clsFileProperties.h"
 
-#include "platform/win32/Version.h"
-#include "platform/win32/VersionStrings.h"
+#include "platform/win32/version/Version.h"
+#include "platform/win32/version/VersionStrings.h"
 
 namespace Qz_File {
 

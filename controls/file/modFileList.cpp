@@ -13,10 +13,10 @@
 #include "platform/dialogs/Clock.h"
 #include "platform/machine/Machine.h"
 #include "platform/machine/SystemStores.h"
-#include "platform/win32/FileAttributes.h"
-#include "platform/win32/FindFiles.h"
-#include "platform/win32/HostFiles.h"
-#include "platform/win32/Paths.h"
+#include "platform/win32/kernel32/FileAttributes.h"
+#include "platform/win32/kernel32/FindFiles.h"
+#include "platform/win32/kernel32/Paths.h"
+#include "platform/win32/ntdll/HostFiles.h"
 
 namespace Qz_File::modFileList {
 namespace {

@@ -11,7 +11,7 @@
 #include "platform/automation/Format.h"
 #include "platform/automation/Text.h"
 #include "platform/dialogs/ControlAbout.h"
-#include "platform/win32/Registry.h"
+#include "platform/win32/advapi32/Registry.h"
 
 namespace Qz_Registry {
 namespace {

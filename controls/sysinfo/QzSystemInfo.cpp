@@ -9,11 +9,11 @@
 #include "platform/automation/CreateObject.h"
 #include "platform/automation/Text.h"
 #include "platform/dialogs/ControlAbout.h"
-#include "platform/win32/Directories.h"
-#include "platform/win32/ExitWindows.h"
-#include "platform/win32/SpecialFolders.h"
-#include "platform/win32/SystemFactTexts.h"
-#include "platform/win32/SystemInfo.h"
+#include "platform/win32/kernel32/Directories.h"
+#include "platform/win32/kernel32/SystemFactTexts.h"
+#include "platform/win32/kernel32/SystemInfo.h"
+#include "platform/win32/shell32/SpecialFolders.h"
+#include "platform/win32/user32/ExitWindows.h"
 
 namespace Qz_System_Info {
 namespace {

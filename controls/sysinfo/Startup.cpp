@@ -9,11 +9,11 @@
 #include "controls/sysinfo/StartupShortcut.h"
 #include "platform/automation/Errors.h"
 #include "platform/automation/Text.h"
-#include "platform/win32/FindFiles.h"
-#include "platform/win32/LastError.h"
-#include "platform/win32/Profile.h"
-#include "platform/win32/Registry.h"
-#include "platform/win32/Shell.h"
+#include "platform/win32/advapi32/Registry.h"
+#include "platform/win32/kernel32/FindFiles.h"
+#include "platform/win32/kernel32/Profile.h"
+#include "platform/win32/ntdll/LastError.h"
+#include "platform/win32/shell32/Shell.h"
 
 namespace Qz_System_Info {
 namespace {

@@ -6,8 +6,8 @@
 #include "platform/automation/CreateObject.h"
 #include "platform/automation/Errors.h"
 #include "platform/automation/Text.h"
-#include "platform/win32/Process.h"
-#include "platform/win32/WshShell.h"
+#include "platform/win32/kernel32/Process.h"
+#include "platform/win32/shell32/WshShell.h"
 
 namespace Qz_System_Info {
 namespace {

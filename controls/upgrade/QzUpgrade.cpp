@@ -10,14 +10,14 @@
 #include "platform/automation/Errors.h"
 #include "platform/dialogs/ControlAbout.h"
 #include "platform/dialogs/Dialogs.h"
-#include "platform/win32/AtomicFile.h"
-#include "platform/win32/Directories.h"
-#include "platform/win32/Files.h"
-#include "platform/win32/HostFiles.h"
-#include "platform/win32/LastError.h"
-#include "platform/win32/Paths.h"
-#include "platform/win32/Process.h"
-#include "platform/win32/SystemInfo.h"
+#include "platform/win32/kernel32/AtomicFile.h"
+#include "platform/win32/kernel32/Directories.h"
+#include "platform/win32/kernel32/Files.h"
+#include "platform/win32/kernel32/Paths.h"
+#include "platform/win32/kernel32/Process.h"
+#include "platform/win32/kernel32/SystemInfo.h"
+#include "platform/win32/ntdll/HostFiles.h"
+#include "platform/win32/ntdll/LastError.h"
 
 namespace Qz_Upgrade {
 namespace {

@@ -8,11 +8,11 @@
 #include "platform/automation/Errors.h"
 #include "platform/automation/Text.h"
 #include "platform/dialogs/ControlAbout.h"
-#include "platform/win32/AtomicFile.h"
-#include "platform/win32/FileAttributes.h"
-#include "platform/win32/HostFiles.h"
-#include "platform/win32/LastError.h"
-#include "platform/win32/Paths.h"
+#include "platform/win32/kernel32/AtomicFile.h"
+#include "platform/win32/kernel32/FileAttributes.h"
+#include "platform/win32/kernel32/Paths.h"
+#include "platform/win32/ntdll/HostFiles.h"
+#include "platform/win32/ntdll/LastError.h"
 
 namespace Qz_XML {
 namespace {

@@ -34,7 +34,7 @@ class MachineKind {
 
     // A kind whose own start carries out the moves scheduled for it (Wine's wineboot) starts
     // the machine on the host, handing each line of what happened to `print`, and says whether
-    // anything failed. nullopt: Velto's own start does it (win32/Boot.h).
+    // anything failed. nullopt: Velto's own start does it (restart/Boot.h).
     virtual std::optional<bool> StartOnHost(const Printer& print) const = 0;
     // The command that starts the machine and so carries out its scheduled moves, for the user.
     virtual std::string startCommand() const = 0;

@@ -8,7 +8,7 @@
 #include "platform/machine/IniDocument.h"
 #include "platform/machine/MachineError.h"
 #include "platform/machine/Text.h"
-#include "platform/win32/HostFiles.h"
+#include "platform/win32/ntdll/HostFiles.h"
 
 namespace wine {
 namespace {

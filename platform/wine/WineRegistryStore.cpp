@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <unordered_set>
 
-#include "platform/win32/AtomicFile.h"
-#include "platform/win32/HostFiles.h"
+#include "platform/win32/kernel32/AtomicFile.h"
+#include "platform/win32/ntdll/HostFiles.h"
 #include "platform/wine/WineServer.h"
 
 namespace wine {

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "platform/machine/Machine.h"
-#include "platform/win32/FileAttributes.h"
-#include "platform/win32/Files.h"
-#include "platform/win32/HostFiles.h"
-#include "platform/win32/Paths.h"
-#include "platform/win32/RestartMoves.h"
-#include "platform/win32/Wininit.h"
+#include "platform/restart/RestartMoves.h"
+#include "platform/restart/Wininit.h"
+#include "platform/win32/kernel32/FileAttributes.h"
+#include "platform/win32/kernel32/Files.h"
+#include "platform/win32/kernel32/Paths.h"
+#include "platform/win32/ntdll/HostFiles.h"
 #include "platform/wine/WineCommands.h"
 #include "platform/wine/WinePrefix.h"
 

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/win32/VersionBlock.h"
-#include "platform/win32/VersionResource.h"
-#include "platform/win32/VersionStrings.h"
+#include "platform/win32/version/VersionBlock.h"
+#include "platform/win32/version/VersionResource.h"
+#include "platform/win32/version/VersionStrings.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <span>
 #include <string_view>
 
-#include "platform/win32/RestartMoves.h"
-#include "platform/win32/Wininit.h"
+#include "platform/restart/RestartMoves.h"
+#include "platform/restart/Wininit.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -11,7 +11,7 @@
 
 #include "controls/file/WininitWriter.h"
 #include "platform/machine/Text.h"
-#include "platform/win32/Wininit.h"
+#include "platform/restart/Wininit.h"
 
 namespace {
 

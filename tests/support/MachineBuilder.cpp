@@ -13,7 +13,7 @@
 #include <stdexcept>
 
 #include "platform/machine/NameMapping.h"
-#include "platform/win32/AtomicFile.h"
+#include "platform/win32/kernel32/AtomicFile.h"
 
 namespace testsupport {
 namespace {

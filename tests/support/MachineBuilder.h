@@ -14,7 +14,7 @@
 #include "platform/machine/IniDocument.h"
 #include "platform/machine/Machine.h"
 #include "platform/machine/MachineProfile.h"
-#include "platform/win32/WinError.h"
+#include "platform/win32/ntdll/WinError.h"
 
 namespace testsupport {
 

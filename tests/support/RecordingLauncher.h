@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/win32/Launcher.h"
+#include "platform/win32/ntdll/Launcher.h"
 
 namespace testsupport {
 

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/win32/Boot.h"
-#include "platform/win32/Files.h"
+#include "platform/restart/Boot.h"
+#include "platform/win32/kernel32/Files.h"
 #include "tests/support/MachineBuilder.h"
 #include "tests/support/RegistrySeed.h"
 #include "tests/support/RunProgram.h"

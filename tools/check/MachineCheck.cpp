@@ -7,7 +7,7 @@
 #include "controls/file/QzFile.h"
 #include "platform/automation/Text.h"
 #include "platform/dialogs/Clock.h"
-#include "platform/win32/RegistryCopy.h"
+#include "platform/win32/advapi32/RegistryCopy.h"
 #include "tools/check/CheckWindows.h"
 #include "vlt/core/GlobalControls.h"
 #include "vlt/core/QzBase.h"

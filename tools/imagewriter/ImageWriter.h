@@ -16,7 +16,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/win32/VersionTypes.h"
+#include "platform/win32/version/VersionTypes.h"
 
 namespace imagewriter {
 

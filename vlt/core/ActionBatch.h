@@ -28,8 +28,8 @@
 #include <vector>
 
 #include "controls/file/QzFile.h"
-#include "platform/win32/Registry.h"
-#include "platform/win32/WriteBatch.h"
+#include "platform/restart/WriteBatch.h"
+#include "platform/win32/advapi32/Registry.h"
 
 namespace vlt {
 

@@ -6,7 +6,7 @@
 #include "platform/dialogs/Dialogs.h"
 #include "platform/machine/Machine.h"
 #include "platform/registry/SqliteRegistryStore.h"
-#include "platform/win32/Registry.h"
+#include "platform/win32/advapi32/Registry.h"
 
 #include "vlt/core/QzBase.h"
 #include "vlt/core/Steps.h"

@@ -12,7 +12,7 @@
 #include "platform/dialogs/Clock.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/inet/Inet.h"
-#include "platform/win32/ExitWindows.h"
+#include "platform/win32/user32/ExitWindows.h"
 #include "vlt/core/GlobalControls.h"
 #include "vlt/core/Steps.h"
 #include "vlt/core/TraceScope.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "platform/automation/Text.h"
-#include "platform/win32/Boot.h"
-#include "platform/win32/LastError.h"
-#include "platform/win32/StartupMoves.h"
+#include "platform/restart/Boot.h"
+#include "platform/restart/StartupMoves.h"
+#include "platform/win32/ntdll/LastError.h"
 #include "vlt/core/ActionBatch.h"
 #include "vlt/core/TraceScope.h"
 

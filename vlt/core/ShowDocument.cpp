@@ -6,8 +6,8 @@
 #include "platform/automation/Errors.h"
 #include "platform/dialogs/Clock.h"
 #include "platform/dialogs/Dialogs.h"
-#include "platform/win32/Launcher.h"
-#include "platform/win32/Process.h"
+#include "platform/win32/kernel32/Process.h"
+#include "platform/win32/ntdll/Launcher.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
 

@@ -6,7 +6,7 @@
 #include "controls/sysinfo/QzSystemInfo.h"
 #include "platform/automation/Errors.h"
 #include "platform/automation/Text.h"
-#include "platform/win32/FileIdentity.h"
+#include "platform/win32/kernel32/FileIdentity.h"
 #include "vlt/core/ActionBatch.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/TraceScope.h"

@@ -11,7 +11,7 @@
 #include "platform/automation/Variant.h"
 #include "platform/dialogs/App.h"
 #include "platform/dialogs/Dialogs.h"
-#include "platform/win32/FindFiles.h"
+#include "platform/win32/kernel32/FindFiles.h"
 #include "vlt/core/ActionReport.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/ScheduledMoves.h"

@@ -5,7 +5,7 @@
 #include <cctype>
 
 #include "controls/file/picker/MachineFolders.h"
-#include "platform/win32/SystemInfo.h"
+#include "platform/win32/kernel32/SystemInfo.h"
 
 namespace Qz_File {
 

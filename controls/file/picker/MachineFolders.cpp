@@ -7,10 +7,10 @@
 #include <unordered_set>
 
 #include "platform/automation/Errors.h"
-#include "platform/win32/FileAttributes.h"
-#include "platform/win32/FindFiles.h"
-#include "platform/win32/Paths.h"
-#include "platform/win32/SystemInfo.h"
+#include "platform/win32/kernel32/FileAttributes.h"
+#include "platform/win32/kernel32/FindFiles.h"
+#include "platform/win32/kernel32/Paths.h"
+#include "platform/win32/kernel32/SystemInfo.h"
 
 namespace Qz_File {
 

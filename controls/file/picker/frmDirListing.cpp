@@ -11,9 +11,9 @@
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/NamedControls.h"
 #include "platform/forms/Twips.h"
-#include "platform/win32/Files.h"
-#include "platform/win32/LastError.h"
-#include "platform/win32/SystemInfo.h"
+#include "platform/win32/kernel32/Files.h"
+#include "platform/win32/kernel32/SystemInfo.h"
+#include "platform/win32/ntdll/LastError.h"
 
 namespace Qz_File {
 

@@ -13,10 +13,10 @@
 #include "platform/dialogs/FileDialogWindow.h"
 #include "platform/forms/NamedControls.h"
 #include "platform/forms/Twips.h"
-#include "platform/win32/Directories.h"
-#include "platform/win32/FileAttributes.h"
-#include "platform/win32/Files.h"
-#include "platform/win32/LastError.h"
+#include "platform/win32/kernel32/Directories.h"
+#include "platform/win32/kernel32/FileAttributes.h"
+#include "platform/win32/kernel32/Files.h"
+#include "platform/win32/ntdll/LastError.h"
 
 namespace Qz_File {
 

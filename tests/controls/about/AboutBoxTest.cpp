@@ -11,7 +11,7 @@
 #include "platform/automation/CreateObject.h"
 #include "platform/automation/Errors.h"
 #include "platform/automation/PropertyBag.h"
-#include "platform/win32/SystemInfo.h"
+#include "platform/win32/kernel32/SystemInfo.h"
 #include "tests/controls/about/AboutTestSupport.h"
 #include "tests/support/LocalHttpServer.h"
 

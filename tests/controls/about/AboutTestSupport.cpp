@@ -5,7 +5,7 @@
 
 #include "platform/dialogs/ControlAbout.h"
 #include "platform/dialogs/Dialogs.h"
-#include "platform/win32/Registry.h"
+#include "platform/win32/advapi32/Registry.h"
 #include "tests/support/RegistrySeed.h"
 
 namespace Qz_About::test {

@@ -15,7 +15,7 @@
 #include "controls/about/QzAbout.h"
 #include "platform/dialogs/ScriptedDialogs.h"
 #include "platform/forms/Form.h"
-#include "platform/win32/Launcher.h"
+#include "platform/win32/ntdll/Launcher.h"
 #include "tests/platform/forms/QtTestSupport.h"
 #include "tests/support/MachineBuilder.h"
 

@@ -10,7 +10,7 @@
 #include "controls/debug/QzDebug.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/dialogs/ScriptedDialogs.h"
-#include "platform/win32/Launcher.h"
+#include "platform/win32/ntdll/Launcher.h"
 #include "tests/controls/debug/TraceTestSupport.h"
 #include "tests/support/MachineBuilder.h"
 #include "tests/support/RegistrySeed.h"

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "controls/debug/SystemSnapshot.h"
-#include "platform/win32/HostSystem.h"
-#include "platform/win32/SystemFactTexts.h"
-#include "platform/win32/SystemInfo.h"
+#include "platform/win32/kernel32/SystemFactTexts.h"
+#include "platform/win32/kernel32/SystemInfo.h"
+#include "platform/win32/ntdll/HostSystem.h"
 #include "tests/support/MachineBuilder.h"
 
 namespace Qz_Debug {

@@ -13,7 +13,7 @@
 #include "platform/automation/Date.h"
 #include "platform/dialogs/Clock.h"
 #include "platform/dialogs/ScriptedDialogs.h"
-#include "platform/win32/SystemInfo.h"
+#include "platform/win32/kernel32/SystemInfo.h"
 #include "tests/controls/debug/TraceTestSupport.h"
 #include "tests/support/MachineBuilder.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/Paths.h"
+#include "platform/win32/kernel32/Paths.h"
 #include "tests/controls/file/FileTestSupport.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "platform/automation/Errors.h"
 #include "platform/automation/PropertyBag.h"
 #include "platform/dialogs/ScriptedDialogs.h"
-#include "platform/win32/SpecialFolders.h"
+#include "platform/win32/shell32/SpecialFolders.h"
 #include "tests/controls/file/FileTestSupport.h"
 #include "tests/support/RegistrySeed.h"
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/automation/Text.h"
-#include "platform/win32/FileAttributes.h"
-#include "platform/win32/FindFiles.h"
+#include "platform/win32/kernel32/FileAttributes.h"
+#include "platform/win32/kernel32/FindFiles.h"
 #include "tests/controls/file/FileTestSupport.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "platform/automation/Errors.h"
 #include "platform/automation/Format.h"
 #include "platform/dialogs/ScriptedDialogs.h"
-#include "platform/win32/Registry.h"
+#include "platform/win32/advapi32/Registry.h"
 #include "tests/support/MachineBuilder.h"
 #include "tests/support/RegistrySeed.h"
 

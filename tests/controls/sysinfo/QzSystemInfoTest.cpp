@@ -11,9 +11,9 @@
 #include "controls/sysinfo/QzSystemInfo.h"
 #include "platform/automation/CreateObject.h"
 #include "platform/dialogs/ScriptedDialogs.h"
-#include "platform/win32/ExitWindows.h"
-#include "platform/win32/HostSystem.h"
-#include "platform/win32/SystemFactTexts.h"
+#include "platform/win32/kernel32/SystemFactTexts.h"
+#include "platform/win32/ntdll/HostSystem.h"
+#include "platform/win32/user32/ExitWindows.h"
 #include "tests/support/MachineBuilder.h"
 #include "tests/support/RegistrySeed.h"
 

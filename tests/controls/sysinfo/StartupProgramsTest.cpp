@@ -9,9 +9,9 @@
 #include "controls/sysinfo/StartupShortcut.h"
 #include "platform/automation/Conversion.h"
 #include "platform/automation/Errors.h"
-#include "platform/win32/Profile.h"
-#include "platform/win32/Shell.h"
-#include "platform/win32/ShellLink.h"
+#include "platform/win32/kernel32/Profile.h"
+#include "platform/win32/shell32/Shell.h"
+#include "platform/win32/shell32/ShellLink.h"
 #include "tests/support/MachineBuilder.h"
 #include "tests/support/RegistrySeed.h"
 

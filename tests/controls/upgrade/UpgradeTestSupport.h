@@ -14,7 +14,7 @@
 
 #include "controls/upgrade/QzUpgrade.h"
 #include "platform/dialogs/ScriptedDialogs.h"
-#include "platform/win32/Launcher.h"
+#include "platform/win32/ntdll/Launcher.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/MachineBuilder.h"
 

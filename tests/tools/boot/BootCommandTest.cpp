@@ -4,8 +4,8 @@
 #include <fstream>
 
 #include "platform/machine/Machine.h"
-#include "platform/win32/Files.h"
-#include "platform/win32/RestartMoves.h"
+#include "platform/restart/RestartMoves.h"
+#include "platform/win32/kernel32/Files.h"
 #include "tests/support/RunProgram.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/automation/Errors.h"
-#include "platform/win32/ExitWindows.h"
+#include "platform/win32/user32/ExitWindows.h"
 #include "tests/vlt/core/CoreTestSupport.h"
 #include "tools/imagewriter/ImageWriter.h"
 #include "vlt/core/GlobalControls.h"

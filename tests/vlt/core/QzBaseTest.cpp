@@ -6,7 +6,7 @@
 #include "controls/sysinfo/QzSystemInfo.h"
 #include "controls/upgrade/QzUpgrade.h"
 #include "platform/automation/Errors.h"
-#include "platform/win32/ExitWindows.h"
+#include "platform/win32/user32/ExitWindows.h"
 #include "tests/vlt/core/CoreTestSupport.h"
 #include "vlt/core/GlobalControls.h"
 #include "vlt/core/QzBase.h"

@@ -13,7 +13,7 @@
 #include "platform/automation/Text.h"
 #include "platform/dialogs/App.h"
 #include "platform/dialogs/Dialogs.h"
-#include "platform/win32/ExitWindows.h"
+#include "platform/win32/user32/ExitWindows.h"
 #include "tests/support/RecordingLauncher.h"
 #include "tests/support/RegistrySeed.h"
 #include "tests/vlt/core/CoreTestSupport.h"

@@ -8,7 +8,7 @@
 #include "controls/file/QzFile.h"
 #include "controls/file/modFileList.h"
 #include "controls/registry/QzRegistry.h"
-#include "platform/win32/FileAttributes.h"
+#include "platform/win32/kernel32/FileAttributes.h"
 #include "tests/support/RegistrySeed.h"
 #include "tests/vlt/core/CoreTestSupport.h"
 #include "vlt/core/VltState.h"

@@ -5,8 +5,8 @@
 #include <chrono>
 #include <string>
 
-#include "platform/win32/Boot.h"
-#include "platform/win32/ExitWindows.h"
+#include "platform/restart/Boot.h"
+#include "platform/win32/user32/ExitWindows.h"
 #include "tests/vlt/windows/frmDupSysTestSupport.h"
 #include "tools/imagewriter/DemoMachine.h"
 #include "vlt/windows/VltWindows.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "controls/registry/QzRegistry.h"
-#include "platform/win32/ExitWindows.h"
+#include "platform/win32/user32/ExitWindows.h"
 #include "tests/vlt/windows/WindowsTestSupport.h"
 #include "vlt/core/VltState.h"
 #include "vlt/windows/frmRestoreBackups.h"

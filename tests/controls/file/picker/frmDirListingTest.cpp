@@ -11,7 +11,7 @@
 
 #include "platform/dialogs/DirectoryPicker.h"
 #include "platform/dialogs/ScriptedDialogs.h"
-#include "platform/win32/FileAttributes.h"
+#include "platform/win32/kernel32/FileAttributes.h"
 #include "tests/platform/forms/QtTestSupport.h"
 #include "tests/support/MachineBuilder.h"
 
