@@ -78,6 +78,27 @@ WineRegistryStore::WineRegistryStore(std::filesystem::path prefix) : prefix_(std
     users.children = {hives_[kDefaultUser].root, hives_[kUser].root};
 }
 
+WineRegistryStore::WineRegistryStore(const WineRegistryStore& from, InMemory)
+    : prefix_(from.prefix_),
+      hives_(from.hives_),
+      nodes_(from.nodes_),
+      byPath_(from.byPath_),
+      virtualRoots_(from.virtualRoots_),
+      merged_(from.merged_),
+      mergedByPath_(from.mergedByPath_),
+      inMemory_(true) {}
+
+std::unique_ptr<registry::RegistryStore> WineRegistryStore::copyIntoMemory() {
+    std::lock_guard lock(mutex_);
+    if (!frames_.empty()) {
+        throw StoreError(StoreError::Kind::ReadFailed,
+                         "the registry of " + prefix_.string() +
+                             " cannot be copied while a transaction is under way");
+    }
+    RefreshIfChanged();
+    return std::unique_ptr<registry::RegistryStore>(new WineRegistryStore(*this, InMemory{}));
+}
+
 WineRegistryStore::Stamp WineRegistryStore::StampOf(const std::filesystem::path& file) const {
     Stamp stamp;
     struct stat st {};
@@ -157,7 +178,7 @@ void WineRegistryStore::Load(int hive) {
 }
 
 void WineRegistryStore::RefreshIfChanged() {
-    if (!frames_.empty()) {
+    if (!frames_.empty() || inMemory_) {
         return;
     }
     for (int hive = 0; hive < kHives; ++hive) {
@@ -461,6 +482,12 @@ void WineRegistryStore::WriteDirtyHives() {
     if (!any) {
         return;
     }
+    if (inMemory_) {
+        for (Hive& hive : hives_) {
+            hive.dirty = false;
+        }
+        return;
+    }
     const ServerCheck server = CheckServer(prefix_);
     if (server.state == ServerState::Running) {
         throw StoreError(StoreError::Kind::WriteFailed, std::string(kWineRunningMessage));
@@ -583,7 +610,7 @@ std::vector<registry::Value> WineRegistryStore::ValuesOf(KeyId key) {
 // ---- the interface ----
 
 std::string WineRegistryStore::location() const {
-    return prefix_.string();
+    return inMemory_ ? "a copy in memory of " + prefix_.string() : prefix_.string();
 }
 
 std::uint64_t WineRegistryStore::fileWrites() const {

@@ -295,6 +295,28 @@ TEST(WineRegistryStore, AFileChangedOnDiskIsReadAgainAndNeverOverwritten) {
     EXPECT_EQ(prefix.Read("system.reg"), wine);
 }
 
+// The copy a check works on: what it is told stays in memory, and Wine's later writes do not
+// reach it.
+TEST(WineRegistryStore, ACopyInMemoryNeverReadsOrWritesTheFilesAgain) {
+    FakePrefix prefix;
+    prefix.Hive("system.reg", "REGISTRY\\\\Machine", Key("Software\\\\Velto", "\"A\"=\"1\"\n"));
+    const auto store = wine::WineRegistryStore::Open(prefix.folder());
+    const std::string before = prefix.Read("system.reg");
+    const auto copy = store->copyIntoMemory();
+    EXPECT_NE(copy->location().find(prefix.folder().string()), std::string::npos);
+    copy->transaction([&] {
+        const KeyId key = Create(*copy, Root::LocalMachine, "Software\\Velto");
+        copy->setValue(key, "Mine", registry::REG_SZ, Bytes(std::string("m\0", 2)));
+    });
+    EXPECT_EQ(Text(*copy, Root::LocalMachine, "Software\\Velto", "Mine"), std::string("m\0", 2));
+    EXPECT_EQ(Text(*copy, Root::ClassesRoot, ".none", ""), "(none)");
+    EXPECT_EQ(prefix.Read("system.reg"), before);
+    EXPECT_EQ(store->fileWrites(), 0u);
+    prefix.Hive("system.reg", "REGISTRY\\\\Machine", Key("Software\\\\Velto", "\"A\"=\"2\"\n"));
+    EXPECT_EQ(Text(*copy, Root::LocalMachine, "Software\\Velto", "A"), std::string("1\0", 2));
+    EXPECT_EQ(Text(*store, Root::LocalMachine, "Software\\Velto", "A"), std::string("2\0", 2));
+}
+
 // A process holding the lock of the prefix's server folder, as a running wineserver does.
 class FakeServer {
   public:
