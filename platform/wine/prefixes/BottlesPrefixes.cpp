@@ -15,10 +15,6 @@ namespace wine::prefixes {
 namespace {
 namespace fs = std::filesystem;
 
-std::string Scalar(const YAML::Node& document, const char* key) {
-    return document.IsMap() && document[key].IsScalar() ? document[key].Scalar() : std::string();
-}
-
 void ReadBottle(const Home& home, const fs::path& entry, bool flatpak, NamedList& out) {
     const std::string folderName = entry.filename().string();
     Named named{{"bottles", flatpak, folderName, "", entry / "bottle.yml"}, entry, ""};
@@ -31,7 +27,7 @@ void ReadBottle(const Home& home, const fs::path& entry, bool flatpak, NamedList
             out.push_back(std::move(named));
             return;
         }
-        const std::string path = Scalar(*document, "Path");
+        const std::string path = YamlScalar(*document, "Path");
         if (path.empty()) {
             named.folder.clear();
             named.note = placeholder.string() + " names no bottle (no \"Path:\")";
@@ -45,7 +41,7 @@ void ReadBottle(const Home& home, const fs::path& entry, bool flatpak, NamedList
     if (!IsFile(config)) {
         named.note = "no " + config.string() + ": Bottles does not list this folder";
     } else if (const auto document = ReadYaml(config, named.note)) {
-        named.naming.name = Scalar(*document, "Name");
+        named.naming.name = YamlScalar(*document, "Name");
     }
     out.push_back(std::move(named));
 }
@@ -56,7 +52,7 @@ void ReadBase(const Home& home, const fs::path& base, bool flatpak, NamedList& o
     if (IsFile(data)) {
         std::string error;
         if (const auto document = ReadYaml(data, error)) {
-            const std::string custom = Scalar(*document, "custom_bottles_path");
+            const std::string custom = YamlScalar(*document, "custom_bottles_path");
             if (!custom.empty()) {
                 folders.push_back(ExpandPath(custom, home.home, base));
                 if (!IsFolder(folders.back())) {

@@ -52,6 +52,29 @@ std::optional<nlohmann::json> ReadJson(const fs::path& file, std::string& error)
 
 namespace {
 
+// yaml-cpp's lookup of a missing key gives a node that throws when asked its kind.
+std::optional<YAML::Node> Child(const YAML::Node& node, const char* key) {
+    if (!node.IsDefined() || !node.IsMap()) {
+        return std::nullopt;
+    }
+    const YAML::Node child = node[key];
+    return child.IsDefined() ? std::optional(child) : std::nullopt;
+}
+
+}  // namespace
+
+std::string YamlScalar(const YAML::Node& node, const char* key) {
+    const auto child = Child(node, key);
+    return child && child->IsScalar() ? child->Scalar() : std::string();
+}
+
+std::optional<YAML::Node> YamlMapping(const YAML::Node& node, const char* key) {
+    const auto child = Child(node, key);
+    return child && child->IsMap() ? child : std::nullopt;
+}
+
+namespace {
+
 std::vector<fs::path> Listed(const fs::path& folder, bool folders, std::string_view suffix) {
     std::vector<fs::path> found;
     std::error_code ec;

@@ -20,6 +20,11 @@ std::optional<std::string> ReadLauncherFile(const std::filesystem::path& file, s
 std::optional<YAML::Node> ReadYaml(const std::filesystem::path& file, std::string& error);
 std::optional<nlohmann::json> ReadJson(const std::filesystem::path& file, std::string& error);
 
+// The scalar `key` of a mapping, and the mapping `key` of a mapping; empty / nullopt when the
+// node is no mapping or the key is missing or of another kind.
+std::string YamlScalar(const YAML::Node& node, const char* key);
+std::optional<YAML::Node> YamlMapping(const YAML::Node& node, const char* key);
+
 // "<file> cannot be read: <why>".
 std::string CannotRead(const std::filesystem::path& file, std::string_view why);
 

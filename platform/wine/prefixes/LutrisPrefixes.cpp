@@ -89,10 +89,6 @@ std::string SlugOf(const std::string& configName) {
     return configName.substr(0, dash);
 }
 
-std::string Scalar(const YAML::Node& node) {
-    return node.IsScalar() ? node.Scalar() : std::string();
-}
-
 void ReadGames(const Home& home, const fs::path& config, const fs::path& data, bool flatpak,
                NamedList& out) {
     std::string databaseError;
@@ -116,14 +112,12 @@ void ReadGames(const Home& home, const fs::path& config, const fs::path& data, b
                 out.push_back(std::move(named));
                 continue;
             }
-            const YAML::Node& root = *document;
             // Only a game run by Wine has a prefix; the runner names a section of its own.
-            const bool wine = root.IsMap() && root["wine"].IsDefined();
-            const std::string prefix = root.IsMap() && root["game"].IsMap()
-                                           ? Scalar(root["game"]["prefix"])
-                                           : std::string();
-            if (named.naming.name.empty() && root.IsMap()) {
-                named.naming.name = Scalar(root["name"]);
+            const bool wine = YamlMapping(*document, "wine").has_value();
+            const auto game = YamlMapping(*document, "game");
+            const std::string prefix = game ? YamlScalar(*game, "prefix") : std::string();
+            if (named.naming.name.empty()) {
+                named.naming.name = YamlScalar(*document, "name");
             }
             if (!prefix.empty()) {
                 named.folder = ExpandPath(prefix, home.home, games);

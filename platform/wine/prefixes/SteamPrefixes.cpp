@@ -128,6 +128,8 @@ void FindSteam(const Home& home, NamedList& out) {
         {flatpak / ".local" / "share" / "Steam", true},
         // Older Flatpak installs; the Flatpak moves it and links the old name to the new.
         {flatpak / "data" / "Steam", true},
+        {flatpak / ".steam" / "steam", true},
+        {flatpak / ".steam" / "root", true},
     };
     std::set<std::string> rootsSeen;
     std::set<std::string> librariesSeen;
