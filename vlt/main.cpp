@@ -1,7 +1,8 @@
 // vlt: finds old duplicate copies of system files on an emulated Windows machine or a Wine
 // prefix.
 //
-// The machine comes from --machine DIR, $VELTO_MACHINE or the default folder. The program's
+// The machine comes from --machine DIR (or a prefix's name such as steam:220), $VELTO_MACHINE
+// or the default folder. The program's
 // own command line (-S for the unattended run, -TRACE...) is what is left after the host
 // options. Without a machine it says so on stderr and ends with status 2; started from the
 // desktop's menu (--desktop) with a display, a window says how to make or choose one. Qt
@@ -13,6 +14,7 @@
 // closed in order but some of the moves its restart carried out failed.
 #include <QTimer>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,7 @@
 #include "platform/machine/Machine.h"
 #include "platform/machine/MachineError.h"
 #include "platform/win32/user32/ExitWindows.h"
+#include "platform/wine/prefixes/PrefixNames.h"
 #include "vlt/HostOptions.h"
 #include "vlt/NoMachineWindow.h"
 #include "vlt/core/ModVelto.h"
@@ -35,13 +38,16 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: vlt [--machine DIR] [--desktop] [PROGRAM ARGUMENTS...]\n"
+    "Usage: vlt [--machine DIR|NAME] [--desktop] [PROGRAM ARGUMENTS...]\n"
     "Finds old duplicate copies of system files on an emulated Windows machine or\n"
     "a Wine prefix.\n"
     "\n"
     "Host options (taken out before the program sees its command line):\n"
     "  --machine DIR  the machine folder or Wine prefix (else $VELTO_MACHINE, else\n"
     "                 $XDG_DATA_HOME/velto/machine)\n"
+    "  --machine NAME a Wine prefix by its launcher's name for it: steam:APPID,\n"
+    "                 lutris:SLUG, bottles:NAME, heroic:APPNAME, playonlinux:NAME,\n"
+    "                 crossover:BOTTLE, wine:default (velto-machine prefixes lists them)\n"
     "  --desktop      started from the desktop's menu: without a machine, a window\n"
     "                 says how to make or choose one\n"
     "  --help         show this help and exit\n"
@@ -97,7 +103,16 @@ int main(int argc, char** argv) {
                   << app.LegalCopyright() << "\n";
         return 0;
     }
-    const machine::MachineLocation location = machine::ChooseMachineFolder(options.machine);
+    std::optional<std::string> named = options.machine;
+    try {
+        if (named) {
+            named = wine::prefixes::ResolveMachineArgument(*named);
+        }
+    } catch (const machine::MachineError& error) {
+        std::cerr << "vlt: " << error.what() << "\n";
+        return 2;
+    }
+    const machine::MachineLocation location = machine::ChooseMachineFolder(named);
     std::shared_ptr<machine::Machine> chosen;
     std::string problem;
     try {
