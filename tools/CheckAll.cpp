@@ -28,8 +28,7 @@ struct Checked {
     std::optional<velto_check::Result> result;
 };
 
-Checked CheckOne(const FoundPrefix& row, velto_check::Options options,
-                 TerminalProgress& progress) {
+Checked CheckOne(const FoundPrefix& row, velto_check::Options options, TerminalProgress& progress) {
     Checked checked;
     checked.row = &row;
     if (row.facts.server.state == wine::ServerState::Running) {
@@ -68,8 +67,7 @@ void WriteOneText(const Checked& checked, std::ostream& out) {
             out << "Skipped " << checked.row->folder.string() << ": " << checked.error << "\n";
             break;
         case Status::Failed:
-            out << "Not checked " << checked.row->folder.string() << ": " << checked.error
-                << "\n";
+            out << "Not checked " << checked.row->folder.string() << ": " << checked.error << "\n";
             break;
     }
     out << "\n" << std::flush;
@@ -120,8 +118,8 @@ int CheckAllPrefixes(const velto_check::Options& options, bool json) {
         const std::string folder = checked.row->folder.string();
         if (checked.status != Status::Checked) {
             ++(checked.status == Status::InUse ? inUse : failed);
-            table.push_back({title, "-", "-", checked.status == Status::InUse ? "in use" : "failed",
-                             folder});
+            table.push_back(
+                {title, "-", "-", checked.status == Status::InUse ? "in use" : "failed", folder});
             continue;
         }
         const velto_check::Result& result = *checked.result;
@@ -136,9 +134,12 @@ int CheckAllPrefixes(const velto_check::Options& options, bool json) {
         for (const Checked& checked : all) {
             prefixes.push_back(OneJson(checked));
         }
-        const ordered_json document = {{"prefixes", std::move(prefixes)}, {"checked", done},
-                                       {"inUse", inUse},   {"failed", failed},
-                                       {"flagged", flagged}, {"repaired", repaired}};
+        const ordered_json document = {{"prefixes", std::move(prefixes)},
+                                       {"checked", done},
+                                       {"inUse", inUse},
+                                       {"failed", failed},
+                                       {"flagged", flagged},
+                                       {"repaired", repaired}};
         std::cout << document.dump(2, ' ', false, ordered_json::error_handler_t::replace) << "\n";
     } else {
         std::cout << "Checked " << done << " of " << all.size() << " Wine prefixes: " << flagged

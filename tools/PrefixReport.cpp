@@ -64,9 +64,9 @@ void WritePrefixesText(const std::vector<FoundPrefix>& rows, std::ostream& out) 
     for (const FoundPrefix& row : rows) {
         const Naming& naming = row.naming();
         if (!row.isPrefix()) {
+            // A row without a folder has a reason that names the launcher's file.
             others.push_back("  " + naming.machineName() + "  " +
-                             (row.folder.empty() ? naming.source : row.folder).string() + ": " +
-                             row.problem);
+                             (row.folder.empty() ? "" : row.folder.string() + ": ") + row.problem);
             continue;
         }
         example = example.empty() ? naming.machineName() : example;
