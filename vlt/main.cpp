@@ -5,7 +5,8 @@
 // or the default folder. The program's
 // own command line (-S for the unattended run, -TRACE...) is what is left after the host
 // options. Without a machine it says so on stderr and ends with status 2; started from the
-// desktop's menu (--desktop) with a display, a window says how to make or choose one. Qt
+// desktop's menu (--desktop) with a display, a window lists the Wine prefixes found and says
+// how to choose another folder or make the demo machine. Qt
 // starts on its offscreen platform when there is no display, and without a display message
 // boxes go to the console. The program lives while a form is loaded; when it ends, a restart
 // that it asked for is carried out as the machine's start (the moves it scheduled happen
@@ -27,6 +28,7 @@
 #include "platform/machine/Machine.h"
 #include "platform/machine/MachineError.h"
 #include "platform/win32/user32/ExitWindows.h"
+#include "platform/wine/prefixes/PrefixFinder.h"
 #include "platform/wine/prefixes/PrefixNames.h"
 #include "vlt/HostOptions.h"
 #include "vlt/NoMachineWindow.h"
@@ -49,7 +51,8 @@ constexpr const char* kUsage =
     "                 lutris:SLUG, bottles:NAME, heroic:APPNAME, playonlinux:NAME,\n"
     "                 crossover:BOTTLE, wine:default (velto-machine prefixes lists them)\n"
     "  --desktop      started from the desktop's menu: without a machine, a window\n"
-    "                 says how to make or choose one\n"
+    "                 lists the Wine prefixes found and lets you choose one, another\n"
+    "                 folder or the demo machine\n"
     "  --help         show this help and exit\n"
     "  --version      show the version and exit\n"
     "  --             end of host options\n"
@@ -137,6 +140,7 @@ int main(int argc, char** argv) {
             return 2;
         }
         vltmain::NoMachineWindow window(location, problem);
+        window.ShowPrefixes(wine::prefixes::FindPrefixes(wine::prefixes::Home::FromEnvironment()));
         chosen = window.Ask();
         if (!chosen) {
             return 2;
