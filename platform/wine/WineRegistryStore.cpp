@@ -158,13 +158,26 @@ void WineRegistryStore::Load(int hive) {
     }
     h.root = NewNode(hive, 0, rootName);
     const auto& blocks = h.doc.blocks();
+    // Wine writes a key's subkeys right after it, so a block mostly shares its path's start
+    // with the block before: the keys of that start are known without looking them up.
+    std::vector<KeyId> chain;
+    const std::vector<std::string>* previous = nullptr;
     for (std::size_t b = 0; b < blocks.size(); ++b) {
-        KeyId current = h.root;
-        for (const std::string& name : blocks[b].key.names) {
-            const auto child = Child(current, name);
-            current = child ? *child : NewNode(hive, current, name);
+        const std::vector<std::string>& names = blocks[b].key.names;
+        std::size_t shared = 0;
+        while (previous != nullptr && shared < names.size() && shared < previous->size() &&
+               names[shared] == (*previous)[shared]) {
+            ++shared;
+        }
+        chain.resize(shared);
+        KeyId current = shared == 0 ? h.root : chain.back();
+        for (std::size_t i = shared; i < names.size(); ++i) {
+            const auto child = Child(current, names[i]);
+            current = child ? *child : NewNode(hive, current, names[i]);
+            chain.push_back(current);
         }
         nodes_[static_cast<std::size_t>(current)].block = static_cast<std::ptrdiff_t>(b);
+        previous = &names;
     }
     if (old != 0) {
         for (Node& node : nodes_) {

@@ -63,6 +63,12 @@ std::optional<unsigned> NumberOf(const ValueLine& value) {
                                                                  : std::nullopt;
 }
 
+bool AsciiEqualNoCase(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 const ValueLine* Named(const std::vector<ValueLine>& values, std::string_view name) {
     for (const ValueLine& value : values) {
         if (machine::text::EqualsNoCase(value.name, name)) {
@@ -116,7 +122,9 @@ std::string VersionFromKeys(std::string_view systemReg) {
     std::string_view title;
     for (const Release& release : kReleases) {
         const bool nineRelease = release.major == 4 && release.setting != "nt40";
-        if (release.major == major && release.minor == minor && nineRelease == nine &&
+        // A server release shares its numbers with a desktop one; only its setting tells.
+        const bool server = release.title.find("Windows 20") != std::string_view::npos;
+        if (!server && release.major == major && release.minor == minor && nineRelease == nine &&
             (release.setting != "win11" || build >= kFirstWindows11Build)) {
             title = release.title;
             break;
@@ -156,31 +164,42 @@ int BitsOf(std::string_view head) {
 }  // namespace
 
 std::vector<ValueLine> ValuesOfKey(std::string_view text, const std::vector<std::string>& names) {
+    // Wine writes key lines in ASCII (other characters escaped), so ASCII case folding finds a
+    // key however it is spelt; the spelling Wine uses is looked for first, as a whole.
     std::string wanted = RenderKeyLine({names, std::nullopt});
     wanted.pop_back();  // its line end
-    std::vector<ValueLine> values;
-    for (std::size_t at = text.find("\n["); at != std::string_view::npos;
-         at = text.find("\n[", at + 1)) {
-        const std::string_view candidate = text.substr(at + 1, wanted.size());
+    const auto atKeyLine = [&](std::size_t at) {
         const std::size_t after = at + 1 + wanted.size();
-        if (!machine::text::EqualsNoCase(candidate, wanted) ||
-            (after < text.size() && text[after] != ' ' && text[after] != '\r' &&
-             text[after] != '\n')) {
-            continue;
+        return after <= text.size() &&
+               AsciiEqualNoCase(text.substr(at + 1, wanted.size()), wanted) &&
+               (after == text.size() || text[after] == ' ' || text[after] == '\r' ||
+                text[after] == '\n');
+    };
+    const std::string exact = "\n" + wanted;
+    const void* found = ::memmem(text.data(), text.size(), exact.data(), exact.size());
+    std::size_t at = found != nullptr
+                         ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data())
+                         : std::string_view::npos;
+    if (at == std::string_view::npos || !atKeyLine(at)) {
+        for (at = text.find("\n["); at != std::string_view::npos && !atKeyLine(at);
+             at = text.find("\n[", at + 1)) {
         }
-        for (std::size_t pos = text.find('\n', after); pos != std::string_view::npos;) {
-            const std::size_t start = pos + 1;
-            if (start >= text.size() || text[start] == '[') {
-                break;
-            }
-            pos = text.find('\n', start);
-            const std::string_view line = text.substr(
-                start, pos == std::string_view::npos ? std::string_view::npos : pos - start + 1);
-            if (auto value = ParseValue(line)) {
-                values.push_back(std::move(*value));
-            }
+    }
+    std::vector<ValueLine> values;
+    if (at == std::string_view::npos) {
+        return values;
+    }
+    for (std::size_t pos = text.find('\n', at + 1); pos != std::string_view::npos;) {
+        const std::size_t start = pos + 1;
+        if (start >= text.size() || text[start] == '[') {
+            break;
         }
-        break;
+        pos = text.find('\n', start);
+        const std::string_view line = text.substr(
+            start, pos == std::string_view::npos ? std::string_view::npos : pos - start + 1);
+        if (auto value = ParseValue(line)) {
+            values.push_back(std::move(*value));
+        }
     }
     return values;
 }
