@@ -70,11 +70,13 @@ std::map<std::string, std::string> Titles(const fs::path& heroic) {
     return titles;
 }
 
+// Proton keeps the prefix in pfx/ of the folder Heroic names; some installs have it in the
+// folder itself. A folder of no known type (the default one) is taken as it is made.
 fs::path PrefixOf(const fs::path& folder, const std::string& type) {
-    if (type != "proton" || IsFile(folder / "system.reg")) {
+    if (IsFile(folder / "system.reg")) {
         return folder;
     }
-    return folder / "pfx";
+    return type == "proton" || IsFile(folder / "pfx" / "system.reg") ? folder / "pfx" : folder;
 }
 
 void ReadHeroic(const Home& home, const fs::path& heroic, bool flatpak, NamedList& out) {
@@ -117,7 +119,7 @@ void ReadHeroic(const Home& home, const fs::path& heroic, bool flatpak, NamedLis
         named.folder = PrefixOf(ExpandPath(prefix, home.home, heroic), type);
         out.push_back(std::move(named));
     }
-    const fs::path shared = ExpandPath(defaultPrefix, home.home, heroic);
+    const fs::path shared = PrefixOf(ExpandPath(defaultPrefix, home.home, heroic), "");
     if (IsFolder(shared)) {
         out.push_back(
             {{"heroic", flatpak, "default", "Heroic's default prefix", config}, shared, ""});
