@@ -16,6 +16,8 @@ packages=(
     xvfb xdotool
     # Wine, for the checks of real Wine prefixes
     wine wine64
+    # the launchers' own files: Lutris and Bottles write YAML, Heroic JSON
+    libyaml-cpp-dev
 )
 
 missing=()

@@ -5,6 +5,7 @@
 
 #include "platform/kinds/MachineKinds.h"
 #include "platform/machine/MachineError.h"
+#include "platform/wine/prefixes/PrefixNames.h"
 
 namespace velto_machine {
 namespace {
@@ -87,7 +88,7 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std
 
 std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folder) {
     try {
-        auto opened = kinds::OpenMachine(folder);
+        auto opened = kinds::OpenMachine(wine::prefixes::ResolveMachineArgument(folder.string()));
         machine::SetCurrentMachine(opened);
         return opened;
     } catch (const machine::MachineError& e) {

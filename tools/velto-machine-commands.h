@@ -54,8 +54,8 @@ struct ParsedArgs {
 ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std::string>& flags,
                      const std::vector<std::string>& valued);
 
-// Opens the machine or Wine prefix in `folder` and makes it current; a folder that is not a
-// machine is a UsageError.
+// Opens the machine or Wine prefix in `folder` (or the prefix a name such as "steam:220" picks,
+// PrefixNames.h) and makes it current; a folder that is not a machine is a UsageError.
 std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folder);
 
 // Steps that fill a machine `create` has just written: its registry, file types, demo files.

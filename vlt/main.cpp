@@ -1,10 +1,12 @@
 // vlt: finds old duplicate copies of system files on an emulated Windows machine or a Wine
 // prefix.
 //
-// The machine comes from --machine DIR, $VELTO_MACHINE or the default folder. The program's
+// The machine comes from --machine DIR (or a prefix's name such as steam:220), $VELTO_MACHINE
+// or the default folder. The program's
 // own command line (-S for the unattended run, -TRACE...) is what is left after the host
 // options. Without a machine it says so on stderr and ends with status 2; started from the
-// desktop's menu (--desktop) with a display, a window says how to make or choose one. Qt
+// desktop's menu (--desktop) with a display, a window lists the Wine prefixes found and says
+// how to choose another folder or make the demo machine. Qt
 // starts on its offscreen platform when there is no display, and without a display message
 // boxes go to the console. The program lives while a form is loaded; when it ends, a restart
 // that it asked for is carried out as the machine's start (the moves it scheduled happen
@@ -13,6 +15,7 @@
 // closed in order but some of the moves its restart carried out failed.
 #include <QTimer>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +28,8 @@
 #include "platform/machine/Machine.h"
 #include "platform/machine/MachineError.h"
 #include "platform/win32/user32/ExitWindows.h"
+#include "platform/wine/prefixes/PrefixFinder.h"
+#include "platform/wine/prefixes/PrefixNames.h"
 #include "vlt/HostOptions.h"
 #include "vlt/NoMachineWindow.h"
 #include "vlt/core/ModVelto.h"
@@ -35,15 +40,19 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: vlt [--machine DIR] [--desktop] [PROGRAM ARGUMENTS...]\n"
+    "Usage: vlt [--machine DIR|NAME] [--desktop] [PROGRAM ARGUMENTS...]\n"
     "Finds old duplicate copies of system files on an emulated Windows machine or\n"
     "a Wine prefix.\n"
     "\n"
     "Host options (taken out before the program sees its command line):\n"
     "  --machine DIR  the machine folder or Wine prefix (else $VELTO_MACHINE, else\n"
     "                 $XDG_DATA_HOME/velto/machine)\n"
+    "  --machine NAME a Wine prefix by its launcher's name for it: steam:APPID,\n"
+    "                 lutris:SLUG, bottles:NAME, heroic:APPNAME, playonlinux:NAME,\n"
+    "                 crossover:BOTTLE, wine:default (velto-machine prefixes lists them)\n"
     "  --desktop      started from the desktop's menu: without a machine, a window\n"
-    "                 says how to make or choose one\n"
+    "                 lists the Wine prefixes found and lets you choose one, another\n"
+    "                 folder or the demo machine\n"
     "  --help         show this help and exit\n"
     "  --version      show the version and exit\n"
     "  --             end of host options\n"
@@ -97,7 +106,16 @@ int main(int argc, char** argv) {
                   << app.LegalCopyright() << "\n";
         return 0;
     }
-    const machine::MachineLocation location = machine::ChooseMachineFolder(options.machine);
+    std::optional<std::string> named = options.machine;
+    try {
+        if (named) {
+            named = wine::prefixes::ResolveMachineArgument(*named);
+        }
+    } catch (const machine::MachineError& error) {
+        std::cerr << "vlt: " << error.what() << "\n";
+        return 2;
+    }
+    const machine::MachineLocation location = machine::ChooseMachineFolder(named);
     std::shared_ptr<machine::Machine> chosen;
     std::string problem;
     try {
@@ -122,6 +140,7 @@ int main(int argc, char** argv) {
             return 2;
         }
         vltmain::NoMachineWindow window(location, problem);
+        window.ShowPrefixes(wine::prefixes::FindPrefixes(wine::prefixes::Home::FromEnvironment()));
         chosen = window.Ask();
         if (!chosen) {
             return 2;
