@@ -92,7 +92,8 @@ int Check(const std::vector<std::string>& args) {
     if (parsed.value("--types")) {
         options.types = ParseTypes(parsed.values);
     }
-    const auto machine = OpenMachine(parsed.positional[0]);
+    const auto machine = OpenToRead(parsed.positional[0]);
+    TellHolders(*machine, "check", std::cerr);
     TerminalProgress progress;
     if (progress.shown()) {
         options.progress = [&progress](const std::string& item) { progress.Show(item); };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <ostream>
 
 #include "platform/kinds/MachineKinds.h"
 #include "platform/machine/MachineError.h"
@@ -85,13 +86,38 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std
     return parsed;
 }
 
-std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folder) {
+namespace {
+
+std::shared_ptr<machine::Machine> MakeCurrent(
+    const std::function<std::shared_ptr<machine::Machine>()>& open) {
     try {
-        auto opened = kinds::OpenMachine(folder);
+        auto opened = open();
         machine::SetCurrentMachine(opened);
         return opened;
     } catch (const machine::MachineError& e) {
         throw UsageError(e.what());
+    }
+}
+
+}  // namespace
+
+std::shared_ptr<machine::Machine> OpenToRead(const std::filesystem::path& folder) {
+    return MakeCurrent([&] { return kinds::OpenToRead(folder); });
+}
+
+std::shared_ptr<machine::Machine> OpenToChange(const std::filesystem::path& folder,
+                                               const std::string& command) {
+    return MakeCurrent([&] { return kinds::OpenToChange(folder, "velto-machine " + command); });
+}
+
+std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folder) {
+    return MakeCurrent([&] { return kinds::OpenMachine(folder); });
+}
+
+void TellHolders(const machine::Machine& m, const std::string& command, std::ostream& err) {
+    for (const std::string& holder : m.holders()) {
+        err << "velto-machine " << command << ": note: " << holder
+            << "; what is shown may change meanwhile\n";
     }
 }
 

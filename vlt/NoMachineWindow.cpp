@@ -113,7 +113,7 @@ void NoMachineWindow::cmdCreate_Click() {
         return;
     }
     try {
-        Opened(kinds::OpenMachine(location_.folder));
+        Opened(kinds::OpenToChange(location_.folder, holder));
     } catch (const machine::MachineError& error) {
         lbStatus->setText(Html(error.what()));
     }
@@ -125,7 +125,7 @@ void NoMachineWindow::cmdOpen_Click() {
         return;
     }
     try {
-        Opened(kinds::OpenMachine(*folder));
+        Opened(kinds::OpenToChange(*folder, holder));
     } catch (const machine::MachineError& error) {
         lbStatus->setText(Html(error.what()));
     }

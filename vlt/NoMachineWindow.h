@@ -34,6 +34,8 @@ class NoMachineWindow : public QDialog {
     // The velto-machine program that makes the demo machine; empty when none was found, and
     // then the button is not offered.
     std::filesystem::path machineTool;
+    // The run the machine's lock is taken for (MachineLock.h).
+    std::string holder = "vlt";
 
     void cmdCreate_Click();
     void cmdOpen_Click();
