@@ -44,8 +44,8 @@ void CheckRegistryWritable(const machine::Machine& m) {
         if (std::filesystem::exists(file, ec) &&
             ::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0) {
             throw machine::MachineError(
-                "the machine in " + m.folder().string() + " cannot be changed: its registry " +
-                file.string() + " cannot be written (" + std::strerror(errno) +
+                "the machine in " + m.folder().string() + " cannot be written (" +
+                std::strerror(errno) + ": its registry " + file.string() +
                 "); commands that only read it still work (velto-machine check, info, list, "
                 "reg export)");
         }
