@@ -50,10 +50,10 @@ int WriteLine(int fd, const std::string& line) {
 }
 
 std::string CannotChange(const std::filesystem::path& file, int err) {
-    return "the machine in " + file.parent_path().string() + " cannot be changed: its lock file " +
-           file.string() + " cannot be made (" + std::strerror(err) +
-           "); commands that only read it still work (velto-machine check, info, list, reg "
-           "export)";
+    return "the machine in " + file.parent_path().string() + " cannot be written (" +
+           std::strerror(err) + ": no lock file " + file.filename().string() +
+           " can be made in it); commands that only read it still work (velto-machine check, "
+           "info, list, reg export)";
 }
 
 }  // namespace

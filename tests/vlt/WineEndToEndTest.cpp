@@ -183,8 +183,8 @@ TEST_F(WineEndToEnd, APrefixCheckedFromStartToRestart) {
     const auto second =
         testsupport::RunProgram(Env(Prefix(), {VLT_BINARY, "--machine", Prefix().string(), "-S"}));
     // A command that only reads describes the prefix meanwhile, saying that Wine holds it.
-    const auto info = testsupport::RunProgram(
-        Env(Prefix(), {VELTO_MACHINE_TOOL, "info", Prefix().string()}));
+    const auto info =
+        testsupport::RunProgram(Env(Prefix(), {VELTO_MACHINE_TOOL, "info", Prefix().string()}));
     testsupport::RunProgram(Env(Prefix(), {"/usr/bin/wineserver", "-k"}));
     EXPECT_EQ(second.status, 2) << second.out << second.err;
     EXPECT_NE(second.err.find(kWineRunning + Prefix().string() + " wineserver -k`"),

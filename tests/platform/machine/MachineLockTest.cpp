@@ -25,9 +25,9 @@ TEST(MachineLock, OneHolderAtATimeAndReadersSeeWhoItIs) {
         const machine::MachineLock first(folder, "vlt -S");
         const std::string holder = "vlt -S (process " + pid + ")";
         EXPECT_EQ(machine::LockHolder(folder), holder);
-        EXPECT_EQ(builder.machine()->holders(),
-                  std::vector<std::string>{"a run holds the machine: " + holder +
-                                           " is changing it"});
+        EXPECT_EQ(
+            builder.machine()->holders(),
+            std::vector<std::string>{"a run holds the machine: " + holder + " is changing it"});
         try {
             const machine::MachineLock second(folder, "velto-machine boot");
             ADD_FAILURE() << "a second holder was let in";

@@ -135,8 +135,7 @@ TEST(Machine, OpeningSomethingThatIsNotAMachineSaysWhatItIs) {
         } catch (const MachineError& e) {
             const std::string what = e.what();
             EXPECT_NE(what.find(c.says), std::string::npos) << what;
-            EXPECT_EQ(what.find("velto-machine create") != std::string::npos, c.createHint)
-                << what;
+            EXPECT_EQ(what.find("velto-machine create") != std::string::npos, c.createHint) << what;
         }
     }
     const auto opened = machine::Machine::Open(builder.folder());

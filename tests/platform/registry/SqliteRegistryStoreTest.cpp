@@ -203,9 +203,9 @@ TEST_F(StoreTest, ReadOnlyOpeningWritesNothingIntoTheFolder) {
     const auto snapshot = [&] {
         std::string listing;
         for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
-            listing += entry.path().filename().string() + " " +
-                       std::to_string(entry.file_size()) + " " +
-                       std::to_string(entry.last_write_time().time_since_epoch().count()) + "\n";
+            listing += entry.path().filename().string() + " " + std::to_string(entry.file_size()) +
+                       " " + std::to_string(entry.last_write_time().time_since_epoch().count()) +
+                       "\n";
         }
         return listing;
     };
