@@ -80,23 +80,16 @@ std::string NewRegistrySql() {
     return sql + ";COMMIT;";
 }
 
-// The URI SQLite opens `path` by, with every byte that could mean something in a URI escaped.
+// The URI SQLite opens `path` by: of an absolute path, only what a URI decodes or ends the
+// path at ("%", "?", "#") needs escaping.
 std::string FileUri(const std::filesystem::path& path) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     const std::filesystem::path absolute = std::filesystem::absolute(path);
     std::string uri = "file:";
     for (const char c : absolute.native()) {
-        const auto byte = static_cast<unsigned char>(c);
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '_' || c == '.' ||
-                           c == '~';
-        if (plain) {
-            uri += c;
-        } else {
-            uri += '%';
-            uri += kHex[byte >> 4];
-            uri += kHex[byte & 0x0f];
-        }
+        uri += c == '%'   ? std::string("%25")
+               : c == '?' ? "%3f"
+               : c == '#' ? "%23"
+                          : std::string(1, c);
     }
     return uri;
 }

@@ -241,6 +241,13 @@ TEST_F(StoreTest, ReadOnlyOpeningWritesNothingIntoTheFolder) {
     ASSERT_EQ(writer->setValue(found, "A", REG_SZ, Bytes("3")), Outcome::Ok);
     ASSERT_GT(std::filesystem::file_size(folder_ / "registry.db-wal"), 0u);
     EXPECT_EQ(read(*SqliteRegistryStore::OpenReadOnly(path_)), "3");
+
+    // What a URI would read otherwise stays part of the path.
+    const auto odd = folder_ / "a ?#%20 b";
+    std::filesystem::create_directory(odd);
+    SqliteRegistryStore::Create(odd / "registry.db");
+    EXPECT_EQ(SqliteRegistryStore::OpenReadOnly(odd / "registry.db")->location(),
+              (odd / "registry.db").string());
 }
 
 TEST_F(StoreTest, KeysMatchWithoutCaseAndKeepTheirSpelling) {
