@@ -33,11 +33,11 @@ Checked CheckOne(const FoundPrefix& row, velto_check::Options options, TerminalP
     checked.row = &row;
     if (row.facts.server.state == wine::ServerState::Running) {
         checked.status = Status::InUse;
-        checked.error = std::string(wine::kWineRunningMessage);
+        checked.error = wine::WineRunningMessage(row.folder);
         return checked;
     }
     try {
-        OpenMachine(row.folder);
+        OpenToRead(row.folder);
     } catch (const UsageError& e) {
         checked.status = Status::Failed;
         checked.error = e.what();

@@ -1,7 +1,7 @@
 // velto-machine boot DIR: the machine's start, carrying out the moves and deletions scheduled
 // for it (wininit.ini, then the pending list), one line per operation; a Wine prefix starts
 // with Wine's wineboot -r, or, without Wine, is told which command carries the moves out.
-// Exit status 1 when any of them failed.
+// Exit status 1 when any of them failed, or when the start could not run and moves still wait.
 
 #include <iostream>
 
@@ -16,7 +16,7 @@ int Boot(const std::vector<std::string>& args) {
     if (parsed.positional.size() != 1) {
         throw UsageError("usage: velto-machine boot DIR");
     }
-    OpenMachine(parsed.positional[0]);
+    OpenToChange(parsed.positional[0], "boot");
     const win32::BootReport report = win32::StartMachine(
         [](const std::string& line) { std::cout << line << "\n"; }, win32::BootKeep::Summary);
     std::cout << std::flush;

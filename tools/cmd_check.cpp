@@ -30,7 +30,8 @@ int Check(const std::vector<std::string>& args) {
     if (parsed.has("--all")) {
         return CheckAllPrefixes(options, parsed.has("--json"));
     }
-    const auto machine = OpenMachine(parsed.positional[0]);
+    const auto machine = OpenToRead(parsed.positional[0]);
+    TellHolders(*machine, "check", std::cerr);
     TerminalProgress progress;
     if (progress.shown()) {
         options.progress = [&progress](const std::string& item) { progress.Show(item); };

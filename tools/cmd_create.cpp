@@ -140,32 +140,59 @@ void CopyProgramFiles(const machine::Machine& m, std::ostream& out) {
 
 namespace {
 
-// Removes what a failed create made, so no half machine is left behind.
-class Undo {
-  public:
-    Undo(std::filesystem::path folder, bool existed)
-        : folder_(std::move(folder)), existed_(existed) {}
-    ~Undo() {
-        if (done_) {
-            return;
+// A folder holding nothing but a lock file (a create that failed, or this one's) is empty.
+bool EmptyFolder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        if (entry.path().filename() != machine::MachineLock::kFileName) {
+            return false;
         }
-        machine::SetCurrentMachine(nullptr);
-        std::error_code ec;
-        if (!existed_) {
-            std::filesystem::remove_all(folder_, ec);
-            return;
-        }
-        for (const auto& entry : std::filesystem::directory_iterator(folder_, ec)) {
+    }
+    return !ec;
+}
+
+void RefuseUnlessEmpty(const std::filesystem::path& folder) {
+    std::error_code ec;
+    if (std::filesystem::exists(folder, ec) &&
+        (!std::filesystem::is_directory(folder, ec) || !EmptyFolder(folder))) {
+        throw UsageError(folder.string() + " exists and is not an empty folder");
+    }
+}
+
+}  // namespace
+
+NewFolder::NewFolder(const std::string& given) {
+    machine::CheckMachineFolderName(given);
+    folder_ = std::filesystem::absolute(given).lexically_normal();
+    std::error_code ec;
+    existed_ = std::filesystem::exists(folder_, ec);
+    RefuseUnlessEmpty(folder_);
+    if (!existed_ && !std::filesystem::create_directories(folder_, ec) && ec) {
+        throw std::runtime_error("cannot create " + folder_.string() + ": " + ec.message());
+    }
+    lock_ = std::make_unique<machine::MachineLock>(folder_, "velto-machine create");
+    // Another create may have filled it between the look and the lock.
+    RefuseUnlessEmpty(folder_);
+}
+
+NewFolder::~NewFolder() {
+    if (keep_) {
+        return;
+    }
+    machine::SetCurrentMachine(nullptr);
+    std::error_code ec;
+    if (!existed_) {
+        std::filesystem::remove_all(folder_, ec);
+        return;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(folder_, ec)) {
+        if (entry.path().filename() != machine::MachineLock::kFileName) {
             std::filesystem::remove_all(entry.path(), ec);
         }
     }
-    void Keep() { done_ = true; }
+}
 
-  private:
-    std::filesystem::path folder_;
-    bool existed_;
-    bool done_ = false;
-};
+namespace {
 
 int Create(const std::vector<std::string>& args) {
     const auto parsed = ParseArgs(args, {"--demo", "--wine"}, {"--platform"});
@@ -174,13 +201,9 @@ int Create(const std::vector<std::string>& args) {
             "usage: velto-machine create DIR [--platform 9x|nt] [--demo], or create DIR --wine "
             "[--demo]");
     }
-    if (parsed.has("--wine")) {
-        if (parsed.value("--platform")) {
-            throw UsageError(
-                "a Wine prefix's Windows version is chosen in Wine (winecfg), not with "
-                "--platform");
-        }
-        return CreateWinePrefix(parsed.positional[0], parsed.has("--demo"), std::cout);
+    if (parsed.has("--wine") && parsed.value("--platform")) {
+        throw UsageError(
+            "a Wine prefix's Windows version is chosen in Wine (winecfg), not with --platform");
     }
     machine::Platform platform = machine::Platform::Win9x;
     if (const auto name = parsed.value("--platform")) {
@@ -190,22 +213,26 @@ int Create(const std::vector<std::string>& args) {
             throw UsageError("--platform must be 9x or nt, not " + *name);
         }
     }
-    const std::filesystem::path folder =
-        std::filesystem::absolute(parsed.positional[0]).lexically_normal();
-    std::error_code ec;
-    const bool existed = std::filesystem::exists(folder, ec);
-    if (existed &&
-        (!std::filesystem::is_directory(folder, ec) || !std::filesystem::is_empty(folder, ec))) {
-        throw UsageError(folder.string() + " exists and is not an empty folder");
-    }
-
+    const std::filesystem::path given = parsed.positional[0];
+    machine::CheckMachineFolderName(given);
     // Refused before anything is made: a machine whose drive would reach the host's own
     // system is no machine the program may work on.
-    if (const auto why = machine::WhyNotADriveFolder(folder / "drives" / "C")) {
-        throw UsageError("drive C: cannot be made there: " + *why);
+    if (!parsed.has("--wine")) {
+        const auto folder = std::filesystem::absolute(given).lexically_normal();
+        if (const auto why = machine::WhyNotADriveFolder(folder / "drives" / "C")) {
+            throw UsageError("drive C: cannot be made there: " + *why);
+        }
     }
+    NewFolder made(parsed.positional[0]);
+    // Said once the machine is whole: a create that fails names no machine as created.
+    std::ostringstream out;
+    if (parsed.has("--wine")) {
+        const int status = CreateWinePrefix(made, parsed.has("--demo"), out);
+        std::cout << out.str() << std::flush;
+        return status;
+    }
+    const std::filesystem::path& folder = made.path();
     std::filesystem::create_directories(folder / "drives" / "C");
-    Undo undo(folder, existed);
     if (const int err = win32::WriteHostFileAtomically(
             folder / machine::IniMachineProfile::kFileName, ProfileText(platform));
         err != 0) {
@@ -217,23 +244,24 @@ int Create(const std::vector<std::string>& args) {
                          ": cannot be made there: " + left.front().reason);
     }
     const auto& profile = created->profile();
-    std::cout << "Created a " << (platform == machine::Platform::NT ? "NT" : "9x") << " machine in "
-              << folder.string() << "\n";
+    out << "Created a " << (platform == machine::Platform::NT ? "NT" : "9x") << " machine in "
+        << folder.string() << "\n";
     for (const auto& path :
          {profile.windowsDir(), profile.systemDir(), profile.tempDir(), profile.programDir(),
           *profile.specialFolder("Personal"), *profile.specialFolder("Startup")}) {
         CreateFolderTree(path);
     }
-    CopyProgramFiles(*created, std::cout);
+    CopyProgramFiles(*created, out);
 
-    CreateContext context{folder, created, parsed.has("--demo"), false, std::cout};
+    CreateContext context{folder, created, parsed.has("--demo"), false, out};
     for (const auto& step : CreateSteps()) {
         step.run(context);
     }
     if (context.demo && !context.demoFilled) {
-        std::cout << "  --demo: this build has no demo files yet; the machine is a plain one\n";
+        out << "  --demo: this build has no demo files yet; the machine is a plain one\n";
     }
-    undo.Keep();
+    made.Keep();
+    std::cout << out.str() << std::flush;
     return kOk;
 }
 

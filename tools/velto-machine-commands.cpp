@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <ostream>
 
 #include "platform/kinds/MachineKinds.h"
 #include "platform/machine/MachineError.h"
@@ -86,13 +87,44 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std
     return parsed;
 }
 
-std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folder) {
+namespace {
+
+std::shared_ptr<machine::Machine> MakeCurrent(
+    const std::function<std::shared_ptr<machine::Machine>()>& open) {
     try {
-        auto opened = kinds::OpenMachine(wine::prefixes::ResolveMachineArgument(folder.string()));
+        auto opened = open();
         machine::SetCurrentMachine(opened);
         return opened;
     } catch (const machine::MachineError& e) {
         throw UsageError(e.what());
+    }
+}
+
+// A folder, or the prefix a launcher's name picks ("steam:220", PrefixNames.h).
+std::filesystem::path Named(const std::filesystem::path& folder) {
+    return wine::prefixes::ResolveMachineArgument(folder.string());
+}
+
+}  // namespace
+
+std::shared_ptr<machine::Machine> OpenToRead(const std::filesystem::path& folder) {
+    return MakeCurrent([&] { return kinds::OpenToRead(Named(folder)); });
+}
+
+std::shared_ptr<machine::Machine> OpenToChange(const std::filesystem::path& folder,
+                                               const std::string& command) {
+    return MakeCurrent(
+        [&] { return kinds::OpenToChange(Named(folder), "velto-machine " + command); });
+}
+
+std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folder) {
+    return MakeCurrent([&] { return kinds::OpenMachine(folder); });
+}
+
+void TellHolders(const machine::Machine& m, const std::string& command, std::ostream& err) {
+    for (const std::string& holder : m.holders()) {
+        err << "velto-machine " << command << ": note: " << holder
+            << "; what is shown may change meanwhile\n";
     }
 }
 

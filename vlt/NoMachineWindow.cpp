@@ -211,7 +211,7 @@ void NoMachineWindow::cmdOpen_Click() {
 
 void NoMachineWindow::Open(const std::filesystem::path& folder) {
     try {
-        machine_ = kinds::OpenMachine(folder);
+        machine_ = kinds::OpenToChange(folder, holder);
         accept();
     } catch (const machine::MachineError& error) {
         lbStatus->setText(Html(error.what()));

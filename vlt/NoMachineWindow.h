@@ -42,6 +42,8 @@ class NoMachineWindow : public QDialog {
     // The velto-machine program that makes the demo machine; empty when none was found, and
     // then the button is not offered.
     std::filesystem::path machineTool;
+    // The run the machine's lock is taken for (MachineLock.h).
+    std::string holder = "vlt";
 
     void cmdOpenPrefix_Click();
     void cmdCreate_Click();

@@ -2,18 +2,34 @@
 // The one place where a machine folder's kind is told, for every program that opens a machine
 // the user names: an emulated machine (machine.ini) or a Wine prefix (system.reg and
 // dosdevices/). Everything after the opening asks the machine's kind (MachineKind.h).
+//
+// A command opens the machine for what it does with it: to read (nothing is written into the
+// folder, whoever else holds it) or to change it (it holds the machine's lock, MachineLock.h,
+// for as long as the machine is open, and the machine must be writable).
 
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "platform/machine/Machine.h"
 
 namespace kinds {
 
 // Throws machine::MachineError, saying what the folder lacks and how to create a machine.
-std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folder);
+std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folder,
+                                              machine::Access access = machine::Access::Unlocked);
 
-// As machine::OpenChosenMachine, for every kind.
-std::shared_ptr<machine::Machine> OpenChosenMachine(const machine::MachineLocation& location);
+// Opens the machine to read it.
+std::shared_ptr<machine::Machine> OpenToRead(const std::filesystem::path& folder);
+
+// Opens the machine to change it, taking its lock for `holder` (the command, "vlt -S"). Also
+// throws machine::MachineBusy while another process holds it, and machine::MachineError when
+// the machine cannot be written.
+std::shared_ptr<machine::Machine> OpenToChange(const std::filesystem::path& folder,
+                                               const std::string& holder);
+
+// As machine::OpenChosenMachine, for every kind, opened to change it for `holder`.
+std::shared_ptr<machine::Machine> OpenChosenMachine(const machine::MachineLocation& location,
+                                                    const std::string& holder);
 
 }  // namespace kinds

@@ -39,6 +39,10 @@ class MachineKind {
     // The command that starts the machine and so carries out its scheduled moves, for the user.
     virtual std::string startCommand() const = 0;
 
+    // What the machine's own programs holding it now (Wine running in a prefix) means for a
+    // command that only reads, in one sentence; nullopt when nothing holds it.
+    virtual std::optional<std::string> heldByItsOwnPrograms() const { return std::nullopt; }
+
     // Whether a document opens with the program the machine's registry names for it. A Wine
     // prefix names Windows programs: starting one would start a wineserver under Velto's feet.
     virtual bool opensDocumentsWithItsPrograms() const = 0;

@@ -503,7 +503,7 @@ void WineRegistryStore::WriteDirtyHives() {
     }
     const ServerCheck server = CheckServer(prefix_);
     if (server.state == ServerState::Running) {
-        throw StoreError(StoreError::Kind::WriteFailed, std::string(kWineRunningMessage));
+        throw StoreError(StoreError::Kind::WriteFailed, WineRunningMessage(prefix_));
     }
     if (server.state == ServerState::Unknown) {
         throw StoreError(StoreError::Kind::WriteFailed,

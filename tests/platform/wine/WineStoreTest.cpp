@@ -331,7 +331,7 @@ TEST(WineRegistryStore, NothingIsOpenedOrWrittenWhileAWineserverRuns) {
             wine::OpenWinePrefix(prefix.folder());
             ADD_FAILURE() << "opened while Wine runs";
         } catch (const machine::MachineError& e) {
-            EXPECT_EQ(std::string(e.what()), wine::kWineRunningMessage);
+            EXPECT_EQ(std::string(e.what()), wine::WineRunningMessage(prefix.folder()));
         }
         const KeyId key = Create(*store, Root::LocalMachine, "Software\\Velto");
         try {
@@ -339,7 +339,7 @@ TEST(WineRegistryStore, NothingIsOpenedOrWrittenWhileAWineserverRuns) {
             ADD_FAILURE() << "written while Wine runs";
         } catch (const registry::StoreError& e) {
             EXPECT_EQ(e.kind(), registry::StoreError::Kind::WriteFailed);
-            EXPECT_EQ(std::string(e.what()), wine::kWineRunningMessage);
+            EXPECT_EQ(std::string(e.what()), wine::WineRunningMessage(prefix.folder()));
         }
         EXPECT_EQ(prefix.Read("system.reg"), before);
         EXPECT_EQ(Text(*store, Root::LocalMachine, "Software\\Velto", "A"), std::string("1\0", 2));
