@@ -52,9 +52,10 @@ struct RestartChange {
     bool committed = true;
 };
 
-// A shared-library count this run changed: the value name and what was stored before
-// (Empty: nothing).
+// A shared-library count this run changed: its key below HKEY_LOCAL_MACHINE, the value name
+// and what was stored before (Empty: nothing).
 struct CountChange {
+    std::string key;
     std::string path;
     automation::Variant before;
     // False while the batch of the running action list keeps the new count, not yet stored.
@@ -113,6 +114,9 @@ struct VltState {
     // Sources whose copy could not be scheduled during this execution: a move must not then
     // delete its only source.
     std::vector<std::string> UncopiedSources;
+    // Sources whose copy into the system folder was scheduled during this execution: that copy
+    // took their use over, so their removal hands it on to no one else.
+    std::vector<std::string> MovedSources;
     // Entries numbered from 1: entry k is ActionLog[k - 1]; LogCount entries are live.
     std::vector<LogEntry> ActionLog;
     std::int32_t LogCount = 0;
