@@ -32,7 +32,8 @@ inline constexpr const char* kFileTypes[] = {"acm", "dll", "drv", "exe",
 struct Copy {
     std::string path;
     bool recommended = false;
-    // The texts the review window shows for the copy.
+    // The texts the review window shows for the copy (with, for a file of the platform, who
+    // keeps it and what it is: kPlatformOwner, kPlatformFile).
     modVLTWork::FileProps props;
 };
 
@@ -46,7 +47,8 @@ struct Action {
     bool backup = false;
 };
 
-// A group the review window would show: copies of one file name that differ.
+// A group the review window would show: copies of one file name that differ (or, on a
+// machine with a system folder per processor, those of one processor: "NAME (x86)").
 struct Group {
     std::string name;
     // The copy the matching recommends; "" when it recommends none.
@@ -58,6 +60,8 @@ struct Group {
     std::vector<Action> unattended;
     // Why the unattended run leaves the group alone; "" when it repairs it.
     std::string leftAlone;
+    // Where the platform provides the library itself: what it loads (information only).
+    std::optional<machine::LibraryChoice> loading;
 };
 
 struct Result {
