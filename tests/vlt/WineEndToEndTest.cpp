@@ -1,6 +1,6 @@
 // The unattended check of a real Wine prefix from start to restart: `velto-machine create
-// --wine --demo` (a fresh prefix by wineboot -i, the demo's duplicates in drive_c, 64-bit and
-// 32-bit images among them), `vlt --machine PREFIX -S`, whose restart is Wine's wineboot -r;
+// --wine --demo` (a fresh prefix by wineboot -i, the demo's 32-bit programs' duplicates in
+// syswow64 and Program Files (x86), 64-bit images of some names beside them), `vlt --machine PREFIX -S`, whose restart is Wine's wineboot -r;
 // then what the user finds: the files, the backups, the use counts as Wine reads them, the
 // report, a prefix that still starts, and a second run that refuses while Wine runs. The
 // suite makes one prefix and runs the check once (Wine needs several seconds for each).
@@ -25,6 +25,9 @@ namespace fs = std::filesystem;
 
 constexpr const char* kCounts =
     "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+// Where 32-bit setup programs count what they install on a 64-bit Windows.
+constexpr const char* kCounts32 =
+    "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 constexpr const char* kWineRunning =
     "Wine is running in this prefix: close its programs or run `wineserver -k`";
 
@@ -83,13 +86,13 @@ class WineEndToEnd : public ::testing::Test {
         // Game folders often reach the system folder through a link; every file behind it is
         // then listed twice, and must still count as one copy.
         std::error_code linked;
-        fs::create_directory_symlink("windows/system32", prefix / "drive_c" / "SYSLINK", linked);
+        fs::create_directory_symlink("windows/syswow64", prefix / "drive_c" / "SYSLINK", linked);
         if (linked) {
             run_->failure = "cannot make the folder link: " + linked.message();
             return;
         }
         for (const char* path :
-             {"windows/system32/ORBCALC.DLL", "Program Files/Orbis Suite/ORBCALC.DLL",
+             {"windows/syswow64/ORBCALC.DLL", "Program Files (x86)/Orbis Suite/ORBCALC.DLL",
               "windows/system32/QUILLRT.DLL", "windows/syswow64/QUILLRT.DLL",
               "Program Files/Quill Writer/QUILLRT.DLL",
               "Program Files (x86)/Quill Writer/QUILLRT.DLL",
@@ -139,19 +142,21 @@ TEST_F(WineEndToEnd, APrefixCheckedFromStartToRestart) {
     EXPECT_NE(run_->vlt.out.find("restart: starting the prefix: WINEPREFIX="), std::string::npos)
         << run_->vlt.out;
     EXPECT_EQ(run_->vlt.out.find("not carried out"), std::string::npos) << run_->vlt.out;
-    // The newer ORBCALC.DLL of a program's folder went over the system folder's older one.
-    EXPECT_EQ(Slurp(C("windows/system32/ORBCALC.DLL")),
-              Before("Program Files/Orbis Suite/ORBCALC.DLL"));
-    EXPECT_FALSE(fs::exists(C("Program Files/Orbis Suite/ORBCALC.DLL")));
-    EXPECT_FALSE(fs::exists(C("Program Files/Orbis Old/ORBDATA.DLL")));
-    // The system folder, also reached as C:\SYSLINK, kept every file the groups keep.
+    // The newer ORBCALC.DLL of a 32-bit program's folder went over the older one in the
+    // system folder of 32-bit programs.
+    EXPECT_EQ(Slurp(C("windows/syswow64/ORBCALC.DLL")),
+              Before("Program Files (x86)/Orbis Suite/ORBCALC.DLL"));
+    EXPECT_FALSE(fs::exists(C("Program Files (x86)/Orbis Suite/ORBCALC.DLL")));
+    EXPECT_FALSE(fs::exists(C("Program Files (x86)/Orbis Old/ORBDATA.DLL")));
+    // That system folder, also reached as C:\SYSLINK, kept every file the groups keep.
     for (const char* name : {"ORBDATA.DLL", "TSSCOMM.DLL", "LUMCHART.OCX", "QUILLRT.DLL"}) {
-        EXPECT_TRUE(fs::exists(C(std::string("windows/system32/") + name))) << name;
+        EXPECT_TRUE(fs::exists(C(std::string("windows/syswow64/") + name))) << name;
     }
     // Every changed file has its backup, as it was.
-    EXPECT_EQ(Slurp(C("Program Files/Velto/C~~windows~system32~ORBCALC.DLL.backup")),
-              Before("windows/system32/ORBCALC.DLL"));
-    EXPECT_TRUE(fs::exists(C("Program Files/Velto/C~~Program Files~Orbis Old~ORBDATA.DLL.backup")));
+    EXPECT_EQ(Slurp(C("Program Files/Velto/C~~windows~syswow64~ORBCALC.DLL.backup")),
+              Before("windows/syswow64/ORBCALC.DLL"));
+    EXPECT_TRUE(fs::exists(
+        C("Program Files/Velto/C~~Program Files (x86)~Orbis Old~ORBDATA.DLL.backup")));
     // The system's stores were never touched.
     EXPECT_TRUE(fs::exists(C("windows/winsxs")));
     bool report = false;
@@ -163,22 +168,26 @@ TEST_F(WineEndToEnd, APrefixCheckedFromStartToRestart) {
     EXPECT_TRUE(report) << "no action report in C:\\windows\\temp";
 
     // What Wine reads back, and Wine's own start.
-    const auto read = testsupport::WineRegQuery(Prefix(), {kCounts});
-    const auto count = [&](const std::string& path) {
-        const auto value = testsupport::FindQueried(read, kCounts, path);
+    const auto read = testsupport::WineRegQuery(Prefix(), {kCounts, kCounts32});
+    const auto count = [&](const char* key, const std::string& path) {
+        const auto value = testsupport::FindQueried(read, key, path);
         return value ? value->type + " " + value->data : std::string("(none)");
     };
-    // Carried over from the copies removed beside programs: 1 + 1 and 2 + 1.
-    EXPECT_EQ(count("C:\\windows\\system32\\ORBCALC.DLL"), "REG_DWORD 0x2");
-    EXPECT_EQ(count("C:\\windows\\system32\\TSSCOMM.DLL"), "REG_DWORD 0x3");
-    EXPECT_EQ(count("C:\\windows\\system32\\LUMGRID.OCX"), "REG_DWORD 0x3");
+    // Carried over from the copies moved into the system folder and handed over by the copies
+    // removed beside programs, each in its processor's view: 1 + 1, 2 + 1, and 3 kept.
+    EXPECT_EQ(count(kCounts32, "C:\\windows\\syswow64\\ORBCALC.DLL"), "REG_DWORD 0x2");
+    EXPECT_EQ(count(kCounts32, "C:\\windows\\syswow64\\TSSCOMM.DLL"), "REG_DWORD 0x3");
+    EXPECT_EQ(count(kCounts32, "C:\\windows\\syswow64\\LUMGRID.OCX"), "REG_DWORD 0x3");
+    // QUILLRT.DLL's older copies beside programs made way for their own processor's.
+    EXPECT_EQ(count(kCounts, "C:\\windows\\system32\\QUILLRT.DLL"), "REG_DWORD 0x3");
+    EXPECT_EQ(count(kCounts32, "C:\\windows\\syswow64\\QUILLRT.DLL"), "REG_DWORD 0x2");
     EXPECT_EQ(testsupport::RunInPrefix(Prefix(), {"wine", "cmd", "/c", "exit", "0"}).status, 0);
 
     // A second run while Wine runs: a persistent server stands for a Wine program left running.
     ASSERT_EQ(testsupport::RunProgram(Env(Prefix(), {"/usr/bin/wineserver", "-p60"})).status, 0);
     const std::string machine = Slurp(Prefix() / "system.reg");
     const std::string user = Slurp(Prefix() / "user.reg");
-    const std::string library = Slurp(C("windows/system32/TSSCOMM.DLL"));
+    const std::string library = Slurp(C("windows/syswow64/TSSCOMM.DLL"));
     const auto second =
         testsupport::RunProgram(Env(Prefix(), {VLT_BINARY, "--machine", Prefix().string(), "-S"}));
     testsupport::RunProgram(Env(Prefix(), {"/usr/bin/wineserver", "-k"}));
@@ -186,7 +195,7 @@ TEST_F(WineEndToEnd, APrefixCheckedFromStartToRestart) {
     EXPECT_NE(second.err.find(kWineRunning), std::string::npos) << second.err;
     EXPECT_EQ(Slurp(Prefix() / "system.reg"), machine);
     EXPECT_EQ(Slurp(Prefix() / "user.reg"), user);
-    EXPECT_EQ(Slurp(C("windows/system32/TSSCOMM.DLL")), library);
+    EXPECT_EQ(Slurp(C("windows/syswow64/TSSCOMM.DLL")), library);
 
     // Copies for different processors are never spread over each other.
     for (const char* path :
@@ -200,12 +209,11 @@ TEST_F(WineEndToEnd, APrefixCheckedFromStartToRestart) {
     EXPECT_EQ(Slurp(C("windows/syswow64/QUILLRT.DLL")), Before("windows/syswow64/QUILLRT.DLL"));
     EXPECT_EQ(Slurp(C("Program Files/Orbis Suite/ORBNET.DLL")),
               Before("Program Files/Orbis Suite/ORBNET.DLL"));
-    // The older copies beside the programs go, or get their own processor's newer copy.
-    for (const auto& [path, kind] : {std::pair{"Program Files/Quill Writer/QUILLRT.DLL", "PE32+"},
-                                     {"Program Files (x86)/Quill Writer/QUILLRT.DLL", "PE32"}}) {
-        if (fs::exists(C(path))) {
-            EXPECT_EQ(ImageKind(C(path)), kind) << path;
-        }
+    // The older copies beside the programs go: each program loads its own processor's newer
+    // copy from its system folder.
+    for (const char* path : {"Program Files/Quill Writer/QUILLRT.DLL",
+                             "Program Files (x86)/Quill Writer/QUILLRT.DLL"}) {
+        EXPECT_FALSE(fs::exists(C(path))) << path;
     }
 }
 
