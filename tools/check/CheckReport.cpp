@@ -37,6 +37,10 @@ ordered_json ActionJson(const Action& action) {
         json["path"] = action.source;
     }
     json["backup"] = action.backup;
+    if (action.kind == Action::Kind::Delete) {
+        json["useGoesTo"] =
+            action.useGoesTo.empty() ? ordered_json(nullptr) : ordered_json(action.useGoesTo);
+    }
     return json;
 }
 
@@ -65,7 +69,9 @@ std::string ActionText(const Action& action) {
     if (action.kind == Action::Kind::Copy) {
         return "copy " + action.source + " over " + action.target + backup;
     }
-    return "delete " + action.source + backup;
+    const std::string use =
+        action.useGoesTo.empty() ? "" : "; " + action.useGoesTo + " takes over its use";
+    return "delete " + action.source + backup + use;
 }
 
 }  // namespace

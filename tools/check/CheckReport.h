@@ -25,7 +25,10 @@
 //       "unattended": {                     what `vlt -S` would schedule for the next start
 //         "actions": [{"action": "copy", "source": "C:\\...", "target": "C:\\...",
 //                      "backup": true},
-//                     {"action": "delete", "path": "C:\\...", "backup": true}],
+//                     {"action": "delete", "path": "C:\\...", "backup": true,
+//                      "useGoesTo": "C:\\..."}],  the copy that takes over the deleted
+//                                           copy's use count (the one its program loads
+//                                           from now on), or null
 //         "leftAlone": null                 or why the unattended run leaves the group alone
 //       },
 //       "loading": null                     or, where the platform provides the library too,

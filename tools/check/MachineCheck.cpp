@@ -166,6 +166,7 @@ void AddUnattendedRun(Result& result) {
         action.source = entry[1];
         action.target = action.kind == Action::Kind::Copy ? entry[2] : "";
         action.backup = backup;
+        action.useGoesTo = modVLTWork::UseGoesTo(i);
         const std::string& affected = action.kind == Action::Kind::Copy ? entry[2] : entry[1];
         if (Group* group = GroupOfFile(result.groups, affected)) {
             group->unattended.push_back(std::move(action));

@@ -45,6 +45,9 @@ struct Action {
     std::string target;  // "" for a deletion
     // Whether the file it replaces or deletes is backed up first (backups are on).
     bool backup = false;
+    // For a deletion: the copy that takes over the deleted copy's use (its shared-library
+    // count), the one its program loads from now on; "" for none.
+    std::string useGoesTo;
 };
 
 // A group the review window would show: copies of one file name that differ (or, on a

@@ -114,9 +114,6 @@ struct VltState {
     // Sources whose copy could not be scheduled during this execution: a move must not then
     // delete its only source.
     std::vector<std::string> UncopiedSources;
-    // Sources whose copy into the system folder was scheduled during this execution: that copy
-    // took their use over, so their removal hands it on to no one else.
-    std::vector<std::string> MovedSources;
     // Entries numbered from 1: entry k is ActionLog[k - 1]; LogCount entries are live.
     std::vector<LogEntry> ActionLog;
     std::int32_t LogCount = 0;

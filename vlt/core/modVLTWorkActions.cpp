@@ -31,14 +31,11 @@ bool NamesAFile(const std::string& path) {
            path.find_first_of("?*") == std::string::npos;
 }
 
-bool ListedIgnoringCase(const std::vector<std::string>& list, const std::string& path) {
-    return std::any_of(list.begin(), list.end(), [&](const std::string& listed) {
-        return automation::EqualsIgnoreCase(listed, path);
-    });
-}
-
 bool CopyOfSourceFailed(const std::string& path) {
-    return ListedIgnoringCase(vlt::State().UncopiedSources, path);
+    const auto& failed = vlt::State().UncopiedSources;
+    return std::any_of(failed.begin(), failed.end(), [&](const std::string& source) {
+        return automation::EqualsIgnoreCase(source, path);
+    });
 }
 
 // The last look before the restart: a file of the platform is never copied, overwritten or
@@ -176,7 +173,6 @@ bool DoNextAction() {
     if (state.NextAction == 0) {
         state.BackupActive = false;
         state.UncopiedSources.clear();
-        state.MovedSources.clear();
         BeginBatch();
     }
     const auto at = static_cast<std::size_t>(state.NextAction);
@@ -213,11 +209,7 @@ bool DoNextAction() {
             BackItUp(source);
         }
         vlt::frmStandBy().SetScanItem("Deleting " + source);
-        // A copy removed for the one its group keeps: its program loads that one from now on,
-        // so that one takes its use over (unless a move into the system folder did already).
-        const bool handsOn = !keeps.empty() && !automation::EqualsIgnoreCase(keeps, source) &&
-                             !ListedIgnoringCase(state.MovedSources, source);
-        RemoveFile(source, handsOn ? keeps : std::string());
+        RemoveFile(source, UseGoesTo(state.NextAction));
     } else if (kind == "4") {
         state.BackupActive = true;
     } else if (kind == "5") {
@@ -332,6 +324,27 @@ void CopyToSystemDir(const std::string& Recommended, std::span<const std::string
         }
     }
     Last = vlt::State().ActionCount - 1;
+}
+
+std::string UseGoesTo(std::int32_t at) {
+    const vlt::VltState& state = vlt::State();
+    if (at < 0 || at >= state.ActionCount ||
+        static_cast<std::size_t>(at) >= state.ActionKeeps.size()) {
+        return {};
+    }
+    const vlt::ActionEntry& entry = state.ActionList[static_cast<std::size_t>(at)];
+    const std::string& keeps = state.ActionKeeps[static_cast<std::size_t>(at)];
+    if (entry[0] != "2" || keeps.empty() || automation::EqualsIgnoreCase(keeps, entry[1])) {
+        return {};
+    }
+    // The second half of a move: the copy made first carried the use over already.
+    for (std::int32_t i = 0; i < at; ++i) {
+        const vlt::ActionEntry& before = state.ActionList[static_cast<std::size_t>(i)];
+        if (before[0] == "1" && automation::EqualsIgnoreCase(before[1], entry[1])) {
+            return {};
+        }
+    }
+    return keeps;
 }
 
 void DeleteFile(const std::string& Path) {

@@ -90,6 +90,11 @@ void CopyAround(const std::string& Recommended, std::span<const std::string> Fol
 void CopyToSystemDir(const std::string& Recommended, std::span<const std::string> Folders,
                      std::int32_t& First, std::int32_t& Last);
 void DeleteFile(const std::string& Path);
+// The copy that takes over the use of the file the deletion at entry `at` removes: the copy
+// its group keeps, which its program loads from now on; "" when the entry is no deletion, keeps
+// no copy, removes the kept copy itself, or is the second half of a move (whose copy carried
+// the use over).
+std::string UseGoesTo(std::int32_t at);
 
 // --- Execution ---
 

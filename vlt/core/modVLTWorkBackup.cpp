@@ -440,7 +440,6 @@ std::int16_t CopyTo(const std::string& Source, const std::string& Target) {
     }
 
     if (intoSystem) {
-        vlt::State().MovedSources.push_back(Source);
         steps.run("Changing DLL Count", [&] {
             const std::string key = SharedDllsKeyOf(Source);
             const std::int32_t before = SharedDllCount(key, Target);
