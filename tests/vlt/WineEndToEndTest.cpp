@@ -1,9 +1,10 @@
 // The unattended check of a real Wine prefix from start to restart: `velto-machine create
 // --wine --demo` (a fresh prefix by wineboot -i, the demo's 32-bit programs' duplicates in
-// syswow64 and Program Files (x86), 64-bit images of some names beside them), `vlt --machine PREFIX -S`, whose restart is Wine's wineboot -r;
-// then what the user finds: the files, the backups, the use counts as Wine reads them, the
-// report, a prefix that still starts, and a second run that refuses while Wine runs. The
-// suite makes one prefix and runs the check once (Wine needs several seconds for each).
+// syswow64 and Program Files (x86), 64-bit images of some names beside them), `vlt --machine PREFIX
+// -S`, whose restart is Wine's wineboot -r; then what the user finds: the files, the backups, the
+// use counts as Wine reads them, the report, a prefix that still starts, and a second run that
+// refuses while Wine runs. The suite makes one prefix and runs the check once (Wine needs several
+// seconds for each).
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include "tests/support/FileText.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/WinePrefix.h"
+#include "tests/vlt/VltRunSupport.h"
 
 namespace {
 
@@ -48,15 +50,6 @@ std::string ImageKind(const fs::path& file) {
     return magic == 0x10b ? "PE32" : magic == 0x20b ? "PE32+" : "";
 }
 
-std::vector<std::string> Env(const fs::path& prefix, std::vector<std::string> args) {
-    std::vector<std::string> argv = {"/usr/bin/env",    "-u",
-                                     "DISPLAY",         "-u",
-                                     "WAYLAND_DISPLAY", "VELTO_NO_LAUNCH=1",
-                                     "WINEDEBUG=-all",  "WINEPREFIX=" + prefix.string()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return argv;
-}
-
 class WineEndToEnd : public ::testing::Test {
   protected:
     struct Run {
@@ -77,8 +70,8 @@ class WineEndToEnd : public ::testing::Test {
         fs::remove_all(run_->folder);
         fs::create_directories(run_->folder);
         const fs::path prefix = run_->folder / "prefix";
-        run_->created = testsupport::RunProgram(
-            Env(prefix, {VELTO_MACHINE_TOOL, "create", prefix.string(), "--wine", "--demo"}));
+        run_->created = testsupport::RunProgram(vltrun::InWine(
+            prefix, {VELTO_MACHINE_TOOL, "create", prefix.string(), "--wine", "--demo"}));
         if (run_->created.status != 0) {
             run_->failure = "velto-machine create --wine --demo: " + run_->created.err;
             return;
@@ -100,8 +93,8 @@ class WineEndToEnd : public ::testing::Test {
               "Program Files/Orbis Suite/ORBNET.DLL"}) {
             run_->before.emplace_back(path, Slurp(prefix / "drive_c" / path));
         }
-        run_->vlt =
-            testsupport::RunProgram(Env(prefix, {VLT_BINARY, "--machine", prefix.string(), "-S"}));
+        run_->vlt = testsupport::RunProgram(
+            vltrun::InWine(prefix, {VLT_BINARY, "--machine", prefix.string(), "-S"}));
     }
     static void TearDownTestSuite() {
         if (run_ != nullptr) {
@@ -155,8 +148,8 @@ TEST_F(WineEndToEnd, APrefixCheckedFromStartToRestart) {
     // Every changed file has its backup, as it was.
     EXPECT_EQ(Slurp(C("Program Files/Velto/C~~windows~syswow64~ORBCALC.DLL.backup")),
               Before("windows/syswow64/ORBCALC.DLL"));
-    EXPECT_TRUE(fs::exists(
-        C("Program Files/Velto/C~~Program Files (x86)~Orbis Old~ORBDATA.DLL.backup")));
+    EXPECT_TRUE(
+        fs::exists(C("Program Files/Velto/C~~Program Files (x86)~Orbis Old~ORBDATA.DLL.backup")));
     // The system's stores were never touched.
     EXPECT_TRUE(fs::exists(C("windows/winsxs")));
     bool report = false;
@@ -184,13 +177,15 @@ TEST_F(WineEndToEnd, APrefixCheckedFromStartToRestart) {
     EXPECT_EQ(testsupport::RunInPrefix(Prefix(), {"wine", "cmd", "/c", "exit", "0"}).status, 0);
 
     // A second run while Wine runs: a persistent server stands for a Wine program left running.
-    ASSERT_EQ(testsupport::RunProgram(Env(Prefix(), {"/usr/bin/wineserver", "-p60"})).status, 0);
+    ASSERT_EQ(
+        testsupport::RunProgram(vltrun::InWine(Prefix(), {"/usr/bin/wineserver", "-p60"})).status,
+        0);
     const std::string machine = Slurp(Prefix() / "system.reg");
     const std::string user = Slurp(Prefix() / "user.reg");
     const std::string library = Slurp(C("windows/syswow64/TSSCOMM.DLL"));
-    const auto second =
-        testsupport::RunProgram(Env(Prefix(), {VLT_BINARY, "--machine", Prefix().string(), "-S"}));
-    testsupport::RunProgram(Env(Prefix(), {"/usr/bin/wineserver", "-k"}));
+    const auto second = testsupport::RunProgram(
+        vltrun::InWine(Prefix(), {VLT_BINARY, "--machine", Prefix().string(), "-S"}));
+    testsupport::RunProgram(vltrun::InWine(Prefix(), {"/usr/bin/wineserver", "-k"}));
     EXPECT_EQ(second.status, 2) << second.out << second.err;
     EXPECT_NE(second.err.find(kWineRunning), std::string::npos) << second.err;
     EXPECT_EQ(Slurp(Prefix() / "system.reg"), machine);
