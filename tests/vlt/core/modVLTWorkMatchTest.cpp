@@ -24,10 +24,11 @@ using modVLTWork::FileProps;
 using modVLTWork::Verdict;
 
 // A DLL image whose version resource holds these texts (an empty text is left out). Images
-// made from the same texts and size are byte-identical.
+// made from the same texts and size are byte-identical. With a Wine signature, the image is
+// one of Wine's own, as Wine installs them.
 std::string Pe(const std::string& company, const std::string& fileVersion,
                const std::string& productVersion, std::uint64_t size = 0,
-               const std::string& description = "") {
+               const std::string& description = "", const std::string& wineSignature = "") {
     imagewriter::StringTable table;
     for (const auto& [name, value] :
          {std::pair{"CompanyName", company}, std::pair{"FileVersion", fileVersion},
@@ -40,8 +41,14 @@ std::string Pe(const std::string& company, const std::string& fileVersion,
     info.tables = {table};
     imagewriter::ImageSpec shape = imagewriter::VersionImage(info);
     shape.minimumSize = size;
+    shape.wineSignature = wineSignature;
     const imagewriter::Image image = imagewriter::BuildImage(shape);
     return std::string(image.bytes.begin(), image.bytes.end());
+}
+
+// One of Wine's own libraries, with the version texts Wine makes up for it.
+std::string WineOwn(const std::string& version, const std::string& signature = "Wine builtin DLL") {
+    return Pe("Microsoft Corporation", version, version, 0, "", signature);
 }
 
 // A record with the texts CheckProblem looks at.
@@ -74,13 +81,6 @@ std::string Pe64(const std::string& company, const std::string& version) {
     const imagewriter::Image image =
         imagewriter::BuildImage(imagewriter::VersionImage(info, imagewriter::Format::Pe32Plus));
     return std::string(image.bytes.begin(), image.bytes.end());
-}
-
-// The image as Wine installs its own modules: its signature after the DOS header.
-std::string WineOwn(std::string image, const std::string& signature = "Wine builtin DLL") {
-    image.replace(0x40, 32, std::string(32, '\0'));
-    image.replace(0x40, signature.size(), signature);
-    return image;
 }
 
 std::chrono::system_clock::time_point At(int hour, int minute) {
@@ -418,7 +418,7 @@ TEST_F(MatchTest, CopiesForDifferentProcessorsHaveNoRecommendation) {
 
 TEST_F(MatchTest, FilesOfThePlatformAreNeverJudged) {
     const std::string native = Pe("Korvane", "9.18.944.0000", "9.18.944.0000");
-    const std::string wine = WineOwn(Pe("Microsoft Corporation", "10.0.0.0", "10.0.0.0"));
+    const std::string wine = WineOwn("10.0.0.0");
     struct Case {
         const char* what;
         std::string a;
@@ -435,14 +435,14 @@ TEST_F(MatchTest, FilesOfThePlatformAreNeverJudged) {
           {"X.DLL", "C:\\B\\X.DLL", "C:\\B\\X.DLL", modVLTWork::kImageNoRecommendationCopy},
           {"X.DLL", "X.DLL *  LEFT TO WINE", "LEFT TO WINE", modVLTWork::kImageNoRecommendation}}},
         {"placeholder beside native",
-         WineOwn(Pe("K", "1.0", "1.0"), "Wine placeholder DLL"),
+         WineOwn("1.0", "Wine placeholder DLL"),
          native,
          {{"", "X.DLL", "X.DLL", modVLTWork::kImageNoRecommendation},
           {"X.DLL", "C:\\A\\X.DLL", "C:\\A\\X.DLL", modVLTWork::kImagePlatformCopy},
           {"X.DLL", "C:\\B\\X.DLL", "C:\\B\\X.DLL", modVLTWork::kImageNoRecommendationCopy},
           {"X.DLL", "X.DLL *  LEFT TO WINE", "LEFT TO WINE", modVLTWork::kImageNoRecommendation}}},
         // Only Wine's files, of other versions: no duplicate problem at all.
-        {"two builtins", wine, WineOwn(Pe("Microsoft Corporation", "6.3", "6.3")), {}},
+        {"two builtins", wine, WineOwn("6.3"), {}},
     };
     for (const Case& c : cases) {
         review->nodes.clear();
@@ -651,7 +651,7 @@ TEST_F(AutomaticRepair, GroupsWithoutARealRecommendationQueueNothingAndAreReport
          "recommended"},
         {"Wine's own library",
          {},
-         WineOwn(Pe("Microsoft Corporation", "10.0.0.0", "10.0.0.0")),
+         WineOwn("10.0.0.0"),
          Pe("K", "1.0", "1.0"),
          "G.DLL: not repaired, C:\\A\\G.DLL is Wine's own library (builtin), left to Wine"},
     };

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -21,18 +20,11 @@ using win32::WineMark;
 // Where Debian's wine64 keeps its 64-bit PE builtins.
 const fs::path kWineLibraries = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows";
 
-std::vector<std::uint8_t> Native() {
-    return imagewriter::BuildImage(imagewriter::VersionImage({}, imagewriter::Format::Pe32Plus))
-        .bytes;
-}
-
-// A native image with `text` written at the signature's place (and the rest of its 32 bytes
-// cleared), as Wine's build tool writes its signatures.
-std::vector<std::uint8_t> Signed(const std::string& text) {
-    std::vector<std::uint8_t> bytes = Native();
-    std::memset(bytes.data() + win32::kWineSignatureOffset, 0, win32::kWineSignatureSize);
-    std::memcpy(bytes.data() + win32::kWineSignatureOffset, text.data(), text.size());
-    return bytes;
+// A native image, or with `signature` written where Wine writes its own.
+std::vector<std::uint8_t> Image(const std::string& signature = "") {
+    imagewriter::ImageSpec shape = imagewriter::VersionImage({}, imagewriter::Format::Pe32Plus);
+    shape.wineSignature = signature;
+    return imagewriter::BuildImage(shape).bytes;
 }
 
 struct Case {
@@ -64,9 +56,9 @@ class WineMarkTest : public testing::Test {
 };
 
 TEST_F(WineMarkTest, TellsWinesOwnFilesFromTheirBytes) {
-    std::vector<std::uint8_t> truncated = Signed("Wine builtin DLL");
+    std::vector<std::uint8_t> truncated = Image("Wine builtin DLL");
     truncated.resize(win32::kWineSignatureOffset + win32::kWineSignatureSize - 1);
-    std::vector<std::uint8_t> notAnImage = Signed("Wine builtin DLL");
+    std::vector<std::uint8_t> notAnImage = Image("Wine builtin DLL");
     notAnImage[0] = 'Z';
     const std::vector<Case> cases = {
         // Wine's builtins: a library, a program, one whose PE header follows the signature at
@@ -76,10 +68,10 @@ TEST_F(WineMarkTest, TellsWinesOwnFilesFromTheirBytes) {
         {"lz32", "lz32.dll", {}, WineMark::Builtin, false},
         {"d3dx9_43", "d3dx9_43.dll", {}, WineMark::Builtin, true},
         {"xinput1_3", "xinput1_3.dll", {}, WineMark::Builtin, false},
-        {"placeholder", nullptr, Signed("Wine placeholder DLL"), WineMark::Placeholder, false},
-        {"native", nullptr, Native(), WineMark::None, false},
+        {"placeholder", nullptr, Image("Wine placeholder DLL"), WineMark::Placeholder, false},
+        {"native", nullptr, Image(), WineMark::None, false},
         // A signature must end where Wine's does: "Wine builtin DLLs" is not one.
-        {"longer text", nullptr, Signed("Wine builtin DLLs"), WineMark::None, false},
+        {"longer text", nullptr, Image("Wine builtin DLLs"), WineMark::None, false},
         {"ends inside the signature field", nullptr, truncated, WineMark::None, false},
         {"no MZ header", nullptr, notAnImage, WineMark::None, false},
         {"empty", nullptr, {}, WineMark::None, false},
