@@ -2,7 +2,8 @@
 // with Velto's program folder; --demo drops the demo's duplicates into its drive C:, where
 // their setup programs would have put them (the 32-bit programs' files in SysWOW64 and
 // Program Files (x86) of a 64-bit prefix, with 64-bit images of the same names beside them),
-// and their use counts in the registry view of their processor. The demo
+// and their use counts in the registry view of their processor; and a game's own build of
+// a library Wine provides. The demo
 // never replaces a file Wine made and writes only through the prefix's drive C:, so nothing
 // reaches the folders Wine links to outside the prefix (the user's own Documents, say).
 
@@ -110,6 +111,9 @@ void FillDemo(const machine::Machine& prefix, std::ostream& out) {
         }
         counts64.emplace_back(layout.systemDir + "\\QUILLRT.DLL", 2);
         counts32.emplace_back(layout.wow64SystemDir + "\\QUILLRT.DLL", 1);
+    }
+    for (auto& file : imagewriter::DemoGameFiles("C:\\Games", win64)) {
+        files.push_back(std::move(file));
     }
     std::size_t written = 0;
     for (const auto& file : files) {
