@@ -18,6 +18,7 @@
 #include "tests/support/RunProgram.h"
 #include "tests/support/WinePrefix.h"
 #include "tests/vlt/VltRunSupport.h"
+#include "tests/vlt/WineSuite.h"
 
 namespace {
 
@@ -50,23 +51,22 @@ std::string ImageKind(const fs::path& file) {
     return magic == 0x10b ? "PE32" : magic == 0x20b ? "PE32+" : "";
 }
 
-class WineEndToEnd : public ::testing::Test {
-  protected:
-    struct Run {
-        fs::path folder;
-        std::string failure;
-        testsupport::ProgramRun created;
-        testsupport::ProgramRun vlt;
-        // Files of drive_c as the demo made them, by path below drive_c.
-        std::vector<std::pair<std::string, std::string>> before;
-    };
+struct DemoRun : vltrun::WineRun {
+    testsupport::ProgramRun created;
+    testsupport::ProgramRun vlt;
+    // Files of drive_c as the demo made them, by path below drive_c.
+    std::vector<std::pair<std::string, std::string>> before;
+};
 
+class WineEndToEnd : public vltrun::WineSuite<DemoRun> {
+  protected:
     static void SetUpTestSuite() {
         if (!testsupport::WineInstalled()) {
             return;
         }
-        run_ = new Run;
+        run_ = new DemoRun;
         run_->folder = fs::temp_directory_path() / ("velto-wine-e2e-" + std::to_string(::getpid()));
+        run_->prefix = run_->folder / "prefix";
         fs::remove_all(run_->folder);
         fs::create_directories(run_->folder);
         const fs::path prefix = run_->folder / "prefix";
@@ -96,22 +96,7 @@ class WineEndToEnd : public ::testing::Test {
         run_->vlt = testsupport::RunProgram(
             vltrun::InWine(prefix, {VLT_BINARY, "--machine", prefix.string(), "-S"}));
     }
-    static void TearDownTestSuite() {
-        if (run_ != nullptr) {
-            testsupport::RemoveWinePrefix(run_->folder / "prefix");
-            std::error_code ec;
-            fs::remove_all(run_->folder, ec);
-            delete run_;
-            run_ = nullptr;
-        }
-    }
-    void SetUp() override {
-        if (run_ == nullptr) {
-            GTEST_SKIP() << testsupport::kWineMissing;
-        }
-        ASSERT_TRUE(run_->failure.empty()) << run_->failure;
-    }
-    static fs::path Prefix() { return run_->folder / "prefix"; }
+    static fs::path Prefix() { return run_->prefix; }
     static fs::path C(const std::string& path) { return Prefix() / "drive_c" / path; }
     static const std::string& Before(const std::string& path) {
         for (const auto& [name, bytes] : run_->before) {
@@ -122,11 +107,7 @@ class WineEndToEnd : public ::testing::Test {
         static const std::string none;
         return none;
     }
-
-    static Run* run_;
 };
-
-WineEndToEnd::Run* WineEndToEnd::run_ = nullptr;
 
 // One test, so that the prefix and the run are made once (every test of the program runs as a
 // process of its own).

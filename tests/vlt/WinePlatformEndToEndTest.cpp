@@ -21,6 +21,7 @@
 #include "tests/support/RunProgram.h"
 #include "tests/support/WinePrefix.h"
 #include "tests/vlt/VltRunSupport.h"
+#include "tests/vlt/WineSuite.h"
 
 namespace {
 
@@ -62,22 +63,20 @@ bool WineSigned(const std::string& bytes) {
            bytes.compare(0x40, 17, std::string("Wine builtin DLL\0", 17)) == 0;
 }
 
-class WinePlatformEndToEnd : public ::testing::Test {
-  protected:
-    struct Run {
-        fs::path folder;
-        std::string failure;
-        json fresh;
-        json scene;
-        testsupport::ProgramRun vlt;
-        testsupport::ProgramRun locked;
-        // Every file of the prefix's Windows folder carrying Wine's signature, and the files
-        // the scene made, as they were before the run.
-        std::map<fs::path, std::string> wineFiles;
-        std::map<fs::path, std::string> before;
-    };
+struct PlatformRun : vltrun::WineRun {
+    json fresh;
+    json scene;
+    testsupport::ProgramRun vlt;
+    testsupport::ProgramRun locked;
+    // Every file of the prefix's Windows folder carrying Wine's signature, and the files the
+    // scene made, as they were before the run.
+    std::map<fs::path, std::string> wineFiles;
+    std::map<fs::path, std::string> before;
+};
 
-    static fs::path Prefix() { return run_->folder / "steamapps/compatdata/4242/pfx"; }
+class WinePlatformEndToEnd : public vltrun::WineSuite<PlatformRun> {
+  protected:
+    static fs::path Prefix() { return run_->prefix; }
     static fs::path C(const std::string& path) { return Prefix() / "drive_c" / path; }
     static fs::path Outside() { return run_->folder / "proton/dxvk/dxgi.dll"; }
 
@@ -120,8 +119,9 @@ class WinePlatformEndToEnd : public ::testing::Test {
         if (!testsupport::WineInstalled()) {
             return;
         }
-        run_ = new Run;
+        run_ = new PlatformRun;
         run_->folder = fs::temp_directory_path() / ("velto-wine-pfx-" + std::to_string(::getpid()));
+        run_->prefix = run_->folder / "steamapps/compatdata/4242/pfx";
         fs::remove_all(run_->folder);
         fs::create_directories(Prefix().parent_path());
         if (const auto error = testsupport::MakeWinePrefix(Prefix())) {
@@ -170,22 +170,6 @@ class WinePlatformEndToEnd : public ::testing::Test {
             vltrun::InWine(Prefix(), {VLT_BINARY, "--machine", Prefix().string(), "-S"}));
         ::close(lock);
     }
-    static void TearDownTestSuite() {
-        if (run_ != nullptr) {
-            testsupport::RemoveWinePrefix(Prefix());
-            std::error_code ec;
-            fs::remove_all(run_->folder, ec);
-            delete run_;
-            run_ = nullptr;
-        }
-    }
-    void SetUp() override {
-        if (run_ == nullptr) {
-            GTEST_SKIP() << testsupport::kWineMissing;
-        }
-        ASSERT_TRUE(run_->failure.empty()) << run_->failure;
-    }
-
     static const json* Group(const json& check, const std::string& name) {
         for (const json& group : check.at("groups")) {
             if (group.at("name") == name) {
@@ -194,11 +178,7 @@ class WinePlatformEndToEnd : public ::testing::Test {
         }
         return nullptr;
     }
-
-    static Run* run_;
 };
-
-WinePlatformEndToEnd::Run* WinePlatformEndToEnd::run_ = nullptr;
 
 TEST_F(WinePlatformEndToEnd, WinesAndProtonsFilesAreLeftToThemAndProgramsCopiesRepaired) {
     // A fresh prefix is no duplicate problem: its files are Wine's own.

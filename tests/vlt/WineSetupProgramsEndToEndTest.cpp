@@ -15,6 +15,7 @@
 #include "tests/support/RunProgram.h"
 #include "tests/support/WinePrefix.h"
 #include "tests/vlt/VltRunSupport.h"
+#include "tests/vlt/WineSuite.h"
 
 namespace {
 
@@ -92,23 +93,23 @@ bool MakensisInstalled() {
     return testsupport::RunProgram({"makensis", "-VERSION"}).status == 0;
 }
 
-class WineSetupPrograms : public ::testing::Test {
-  protected:
-    struct Step {
-        std::string what;
-        std::string appSysLoads;  // "" when the program is not installed
-        std::string appLocalLoads;
-        std::string count;  // of the system folder's copy, as Wine's reg reads it
-        bool sharedExists = false;
-    };
-    struct Run {
-        fs::path folder;
-        std::string failure;
-        std::vector<Step> steps;
-        testsupport::ProgramRun vlt;
-    };
+// What each installed program loaded after one step, and the count Wine's reg reads.
+struct Step {
+    std::string what;
+    std::string appSysLoads;  // "" when the program is not installed
+    std::string appLocalLoads;
+    std::string count;  // of the system folder's copy
+    bool sharedExists = false;
+};
 
-    static fs::path Prefix() { return run_->folder / "prefix"; }
+struct SetupRun : vltrun::WineRun {
+    std::vector<Step> steps;
+    testsupport::ProgramRun vlt;
+};
+
+class WineSetupPrograms : public vltrun::WineSuite<SetupRun> {
+  protected:
+    static fs::path Prefix() { return run_->prefix; }
     static fs::path C(const std::string& path) { return Prefix() / "drive_c" / path; }
 
     static bool Wine(const std::vector<std::string>& args) {
@@ -142,9 +143,10 @@ class WineSetupPrograms : public ::testing::Test {
         if (!testsupport::WineInstalled() || !MakensisInstalled()) {
             return;
         }
-        run_ = new Run;
+        run_ = new SetupRun;
         run_->folder =
             fs::temp_directory_path() / ("velto-wine-nsis-" + std::to_string(::getpid()));
+        run_->prefix = run_->folder / "prefix";
         fs::remove_all(run_->folder);
         const fs::path build = run_->folder / "nsis";
         fs::create_directories(build);
@@ -183,26 +185,7 @@ class WineSetupPrograms : public ::testing::Test {
               "_?=C:\\Program Files\\AppLocal"});
         Look("AppLocal uninstalled");
     }
-    static void TearDownTestSuite() {
-        if (run_ != nullptr) {
-            testsupport::RemoveWinePrefix(Prefix());
-            std::error_code ec;
-            fs::remove_all(run_->folder, ec);
-            delete run_;
-            run_ = nullptr;
-        }
-    }
-    void SetUp() override {
-        if (run_ == nullptr) {
-            GTEST_SKIP() << testsupport::kWineMissing << "; makensis: Debian's nsis";
-        }
-        ASSERT_TRUE(run_->failure.empty()) << run_->failure;
-    }
-
-    static Run* run_;
 };
-
-WineSetupPrograms::Run* WineSetupPrograms::run_ = nullptr;
 
 TEST_F(WineSetupPrograms, EveryProgramStillFindsACopyAfterTheRepairAndEachUninstall) {
     ASSERT_EQ(run_->vlt.status, 0) << run_->vlt.out << run_->vlt.err;
