@@ -337,9 +337,10 @@ std::string UseGoesTo(std::int32_t at) {
     if (entry[0] != "2" || keeps.empty() || automation::EqualsIgnoreCase(keeps, entry[1])) {
         return {};
     }
-    // The second half of a move: the copy made first carried the use over already.
-    for (std::int32_t i = 0; i < at; ++i) {
-        const vlt::ActionEntry& before = state.ActionList[static_cast<std::size_t>(i)];
+    // The second half of a move (AddAction queues its copy right before it): the copy carried
+    // the use over already.
+    if (at > 0) {
+        const vlt::ActionEntry& before = state.ActionList[static_cast<std::size_t>(at - 1)];
         if (before[0] == "1" && automation::EqualsIgnoreCase(before[1], entry[1])) {
             return {};
         }
