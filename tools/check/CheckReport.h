@@ -17,14 +17,27 @@
 //         "fileVersion": "4.2.0.0", "productVersion": "4.2",   "" when the file has none
 //         "company": "Orbis", "product": "...", "description": "...",
 //         "created": "23-Apr-1999 10:22:00", "modified": "...",  as the review window shows
-//         "size": 24576                     bytes; -1 when the file cannot be read
+//         "size": 24576,                    bytes; -1 when the file cannot be read
+//         "platform": null                  or, for a file of the platform the machine runs
+//                                           on: {"owner": "Wine",
+//                                                "what": "Wine's own library (builtin)"}
 //       }],
 //       "unattended": {                     what `vlt -S` would schedule for the next start
 //         "actions": [{"action": "copy", "source": "C:\\...", "target": "C:\\...",
 //                      "backup": true},
-//                     {"action": "delete", "path": "C:\\...", "backup": true}],
+//                     {"action": "delete", "path": "C:\\...", "backup": true,
+//                      "useGoesTo": "C:\\..."}],  the copy that takes over the deleted
+//                                           copy's use count (the one its program loads
+//                                           from now on), or null
 //         "leftAlone": null                 or why the unattended run leaves the group alone
-//       }
+//       },
+//       "loading": null                     or, where the platform provides the library too,
+//                                           what it loads when programs bring their own copy:
+//         {"platform": "Wine", "default": "builtin", "why": "no override",
+//          "programs": [{"program": "Game.exe", "loads": "native",
+//                        "why": "AppDefaults\\Game.exe: \"native\""}]}
+//                                           "builtin", "native" or "nothing"; the programs
+//                                           set otherwise than the default
 //     }],
 //     "otherActions": []                    unattended entries of no group shown (none expected)
 //   }

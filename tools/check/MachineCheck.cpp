@@ -112,6 +112,13 @@ std::vector<Group> GroupsOf(const RecordingReview& review) {
         }
         group.copies.push_back({node.key, recommended, modVLTWork::GetFileProps(node.key)});
     }
+    for (Group& group : groups) {
+        std::vector<std::string> paths;
+        for (const Copy& copy : group.copies) {
+            paths.push_back(copy.path);
+        }
+        group.loading = modVLTWork::LibraryChoiceOf(paths);
+    }
     return groups;
 }
 
@@ -122,11 +129,30 @@ Group* GroupNamed(std::vector<Group>& groups, const std::string& name) {
     return it == groups.end() ? nullptr : &*it;
 }
 
+// The group an action touches: the one holding the file as a copy, else the first whose
+// copies bear its name (a copy reached there by another path).
+Group* GroupOfFile(std::vector<Group>& groups, const std::string& path) {
+    Qz_File::QzFile& file = vlt::QzFile1();
+    const std::string name = file.GrabFilename(path);
+    Group* named = nullptr;
+    for (Group& group : groups) {
+        for (const Copy& copy : group.copies) {
+            if (automation::EqualsIgnoreCase(copy.path, path)) {
+                return &group;
+            }
+            if (named == nullptr &&
+                automation::EqualsIgnoreCase(file.GrabFilename(copy.path), name)) {
+                named = &group;
+            }
+        }
+    }
+    return named;
+}
+
 // The unattended run's action list and log, laid out by group. Backup markers ("4" on, "5"
 // off) hold for every entry after them.
 void AddUnattendedRun(Result& result) {
     const vlt::VltState& state = vlt::State();
-    Qz_File::QzFile& file = vlt::QzFile1();
     bool backup = false;
     for (std::int32_t i = 0; i < state.ActionCount; ++i) {
         const vlt::ActionEntry& entry = state.ActionList[static_cast<std::size_t>(i)];
@@ -140,8 +166,9 @@ void AddUnattendedRun(Result& result) {
         action.source = entry[1];
         action.target = action.kind == Action::Kind::Copy ? entry[2] : "";
         action.backup = backup;
+        action.useGoesTo = modVLTWork::UseGoesTo(i);
         const std::string& affected = action.kind == Action::Kind::Copy ? entry[2] : entry[1];
-        if (Group* group = GroupNamed(result.groups, file.GrabFilename(affected))) {
+        if (Group* group = GroupOfFile(result.groups, affected)) {
             group->unattended.push_back(std::move(action));
         } else {
             result.otherActions.push_back(std::move(action));

@@ -32,7 +32,8 @@ inline constexpr const char* kFileTypes[] = {"acm", "dll", "drv", "exe",
 struct Copy {
     std::string path;
     bool recommended = false;
-    // The texts the review window shows for the copy.
+    // The texts the review window shows for the copy (with, for a file of the platform, who
+    // keeps it and what it is: kPlatformOwner, kPlatformFile).
     modVLTWork::FileProps props;
 };
 
@@ -44,9 +45,13 @@ struct Action {
     std::string target;  // "" for a deletion
     // Whether the file it replaces or deletes is backed up first (backups are on).
     bool backup = false;
+    // For a deletion: the copy that takes over the deleted copy's use (its shared-library
+    // count), the one its program loads from now on; "" for none.
+    std::string useGoesTo;
 };
 
-// A group the review window would show: copies of one file name that differ.
+// A group the review window would show: copies of one file name that differ (or, on a
+// machine with a system folder per processor, those of one processor: "NAME (x86)").
 struct Group {
     std::string name;
     // The copy the matching recommends; "" when it recommends none.
@@ -58,6 +63,8 @@ struct Group {
     std::vector<Action> unattended;
     // Why the unattended run leaves the group alone; "" when it repairs it.
     std::string leftAlone;
+    // Where the platform provides the library itself: what it loads (information only).
+    std::optional<machine::LibraryChoice> loading;
 };
 
 struct Result {

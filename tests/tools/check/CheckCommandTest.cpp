@@ -124,10 +124,18 @@ TEST_F(CheckCommand, ReportsTheDemoMachinesGroupsAndChangesNothing) {
     EXPECT_EQ(copy.at("company"), "Orbis Data Ltd");
     EXPECT_EQ(copy.at("modified"), "02-Feb-2001 00:00:00");
     EXPECT_EQ(copy.at("size"), 2048);
+    // The moved copy carries its use along; no other copy takes it over.
     const json actions = json::array(
         {json{{"action", "copy"}, {"source", newer}, {"target", system}, {"backup", true}},
-         json{{"action", "delete"}, {"path", newer}, {"backup", true}}});
+         json{{"action", "delete"}, {"path", newer}, {"backup", true}, {"useGoesTo", nullptr}}});
     EXPECT_EQ(calc->at("unattended"), (json{{"actions", actions}, {"leftAlone", nullptr}}));
+    EXPECT_TRUE(calc->at("loading").is_null());
+    EXPECT_TRUE(copy.at("platform").is_null());
+    // A copy removed beside its program hands its use to the system folder's copy.
+    const json* data = GroupNamed(document, "ORBDATA.DLL");
+    ASSERT_NE(data, nullptr) << run.out;
+    EXPECT_EQ(data->at("unattended").at("actions").back().at("useGoesTo"),
+              "C:\\WINDOWS\\SYSTEM\\ORBDATA.DLL");
 
     // Company names differ: no recommendation, and -S leaves the group alone.
     const json* util = GroupNamed(document, "TESSUTIL.DLL");
