@@ -1,0 +1,928 @@
+#include "platform/offline/OfflineRegistryStore.h"
+
+#include <sys/stat.h>
+
+#include <unordered_set>
+
+#include "platform/offline/HiveHealth.h"
+#include "platform/offline/HiveWrite.h"
+#include "platform/offline/InstallationFacts.h"
+#include "platform/registry/WindowsForm.h"
+
+namespace offline {
+namespace {
+
+using registry::KeyId;
+using registry::Outcome;
+using registry::StoreError;
+
+constexpr int kMaxDepth = 512;
+constexpr std::string_view kCurrentControlSet = "CurrentControlSet";
+const std::vector<std::string> kClasses = {"Classes"};
+
+std::string FoldedPath(const std::vector<std::string>& names) {
+    std::string path;
+    for (const std::string& name : names) {
+        path += registry::FoldName(name);
+        path += '\\';
+    }
+    return path;
+}
+
+std::vector<std::string> Joined(const std::vector<std::string>& a, std::span<const std::string> b) {
+    std::vector<std::string> out = a;
+    out.insert(out.end(), b.begin(), b.end());
+    return out;
+}
+
+[[noreturn]] void CannotWrite(const std::string& what) {
+    throw StoreError(StoreError::Kind::WriteFailed, what);
+}
+
+}  // namespace
+
+std::vector<KeyId> OfflineRegistryStore::Sides::keys() const {
+    std::vector<KeyId> found;
+    for (const auto& side : {user, machine}) {
+        if (side) {
+            found.push_back(*side);
+        }
+    }
+    return found;
+}
+
+OfflineRegistryStore::Stamp OfflineRegistryStore::Stamp::Of(const std::filesystem::path& file) {
+    Stamp stamp;
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0) {
+        stamp = {true,
+                 static_cast<std::uint64_t>(st.st_dev),
+                 static_cast<std::uint64_t>(st.st_ino),
+                 static_cast<std::uint64_t>(st.st_size),
+                 st.st_mtim.tv_sec,
+                 st.st_mtim.tv_nsec};
+    }
+    return stamp;
+}
+
+OfflineRegistryStore::LoadedHive OfflineRegistryStore::LoadHive(const std::filesystem::path& file) {
+    LoadedHive loaded;
+    loaded.stamp = Stamp::Of(file);
+    const HiveHealth health = CheckHiveFile(file);
+    if (health.state == HiveHealth::State::Damaged) {
+        throw StoreError(StoreError::Kind::Corrupt, file.string() + " " + health.reason);
+    }
+    loaded.hive = std::make_unique<Hive>(file, Hive::Mode::Read, health.header.minor);
+    if (health.state == HiveHealth::State::Dirty) {
+        loaded.dirtyReason = health.reason;
+    }
+    return loaded;
+}
+
+std::shared_ptr<OfflineRegistryStore> OfflineRegistryStore::Open(
+    std::array<LoadedHive, kHiveCount> hives, std::string userSid,
+    std::optional<std::string> writeRefusal) {
+    for (const int needed : {kSoftware, kSystem, kUser}) {
+        if (!hives[needed].hive) {
+            throw StoreError(StoreError::Kind::CannotOpen,
+                             "the installation lacks a hive it needs (SOFTWARE, SYSTEM and the "
+                             "user's NTUSER.DAT)");
+        }
+    }
+    return std::shared_ptr<OfflineRegistryStore>(
+        new OfflineRegistryStore(std::move(hives), std::move(userSid), std::move(writeRefusal)));
+}
+
+OfflineRegistryStore::OfflineRegistryStore(std::array<LoadedHive, kHiveCount> hives,
+                                           std::string userSid,
+                                           std::optional<std::string> writeRefusal)
+    : userSid_(std::move(userSid)), refusal_(std::move(writeRefusal)) {
+    entries_.emplace_back();  // KeyId 0 names no key
+    for (int hive = 0; hive < kHiveCount; ++hive) {
+        static_cast<LoadedHive&>(slots_[hive]) = std::move(hives[hive]);
+    }
+    for (const registry::Root root : registry::kAllRoots) {
+        if (root != registry::Root::ClassesRoot && root != registry::Root::CurrentUser) {
+            Entry entry;
+            entry.root = root;
+            entry.name = std::string(registry::RootName(root));
+            virtual_[root] = NewEntry(std::move(entry));
+        }
+    }
+}
+
+void OfflineRegistryStore::Load(int hive) {
+    Slot& slot = slots_[hive];
+    const std::filesystem::path file = slot.hive->file();
+    static_cast<LoadedHive&>(slot) = LoadHive(file);
+    slot.changed = false;
+    ++slot.generation;
+    std::erase_if(byPlace_, [&](const auto& item) { return item.first.first == hive; });
+}
+
+void OfflineRegistryStore::RefreshIfChanged() {
+    if (!broken_.empty()) {
+        throw StoreError(StoreError::Kind::Corrupt, broken_);
+    }
+    if (depth_ > 0) {
+        return;
+    }
+    for (int hive = 0; hive < kHiveCount; ++hive) {
+        if (slots_[hive].hive && Stamp::Of(slots_[hive].hive->file()) != slots_[hive].stamp) {
+            Load(hive);
+        }
+    }
+}
+
+// ---- keys ----
+
+KeyId OfflineRegistryStore::NewEntry(Entry entry) {
+    entries_.push_back(std::move(entry));
+    return static_cast<KeyId>(entries_.size() - 1);
+}
+
+KeyId OfflineRegistryStore::Virtual(registry::Root root) {
+    return virtual_.at(root);
+}
+
+KeyId OfflineRegistryStore::HiveRoot(int hive) {
+    const Slot& slot = slots_[hive];
+    const Place place{hive, slot.hive->root()};
+    if (const auto it = byPlace_.find({place.hive, place.node}); it != byPlace_.end()) {
+        return it->second;
+    }
+    KeyId parent = 0;
+    std::string name;
+    switch (hive) {
+        case kSoftware:
+            parent = Virtual(registry::Root::LocalMachine);
+            name = "SOFTWARE";
+            break;
+        case kSystem:
+            parent = Virtual(registry::Root::LocalMachine);
+            name = "SYSTEM";
+            break;
+        case kDefaultUser:
+            parent = Virtual(registry::Root::Users);
+            name = ".DEFAULT";
+            break;
+        case kUser:
+            parent = Virtual(registry::Root::Users);
+            name = userSid_;
+            break;
+        default:
+            parent = Virtual(registry::Root::Users);
+            name = userSid_ + "_Classes";
+            break;
+    }
+    return KeyFor(place, parent, name);
+}
+
+KeyId OfflineRegistryStore::KeyFor(Place place, KeyId parent, const std::string& name) {
+    if (const auto it = byPlace_.find({place.hive, place.node}); it != byPlace_.end()) {
+        return it->second;
+    }
+    Entry entry;
+    entry.kind = Entry::Kind::Node;
+    entry.hive = place.hive;
+    entry.node = place.node;
+    entry.generation = slots_[place.hive].generation;
+    entry.parent = parent;
+    entry.name = name;
+    const Entry& above = entries_[static_cast<std::size_t>(parent)];
+    entry.depth = above.kind == Entry::Kind::Node && above.hive == place.hive ? above.depth + 1 : 0;
+    const KeyId id = NewEntry(std::move(entry));
+    byPlace_[{place.hive, place.node}] = id;
+    return id;
+}
+
+std::optional<OfflineRegistryStore::Place> OfflineRegistryStore::Locate(KeyId key) {
+    if (key <= 0 || static_cast<std::size_t>(key) >= entries_.size()) {
+        return std::nullopt;
+    }
+    Entry& entry = entries_[static_cast<std::size_t>(key)];
+    if (entry.kind != Entry::Kind::Node) {
+        return std::nullopt;
+    }
+    const Slot& slot = slots_[entry.hive];
+    if (!slot.hive) {
+        return std::nullopt;
+    }
+    if (entry.generation == slot.generation) {
+        if (!slot.hive->IsKey(entry.node)) {
+            return std::nullopt;
+        }
+        return Place{entry.hive, entry.node};
+    }
+    // The hive was read anew: the key is wherever its path leads now.
+    if (entries_[static_cast<std::size_t>(entry.parent)].kind == Entry::Kind::Virtual) {
+        entry.node = slot.hive->root();
+        entry.generation = slot.generation;
+        byPlace_[{entry.hive, entry.node}] = key;
+        return Place{entry.hive, entry.node};
+    }
+    const auto found = Find(entry.parent, entry.name);
+    Entry& again = entries_[static_cast<std::size_t>(key)];
+    if (!found || found->hive != again.hive) {
+        return std::nullopt;
+    }
+    again.node = found->node;
+    again.generation = slots_[again.hive].generation;
+    byPlace_[{found->hive, found->node}] = key;
+    return found;
+}
+
+std::optional<NodeRef> OfflineRegistryStore::ControlSetNode() {
+    const Slot& system = slots_[kSystem];
+    const Hive& hive = *system.hive;
+    const auto select = FindKey(hive, hive.root(), "Select");
+    const auto current = select ? DwordValue(hive, *select, "Current") : std::nullopt;
+    if (!current || *current == 0 || *current > 999) {
+        return std::nullopt;
+    }
+    char name[16];
+    std::snprintf(name, sizeof name, "ControlSet%03u", *current);
+    return hive.Child(hive.root(), name);
+}
+
+bool OfflineRegistryStore::IsUserSoftware(const Place& place) {
+    if (place.hive != kUser || !slots_[kUserClasses].hive) {
+        return false;
+    }
+    const Hive& user = *slots_[kUser].hive;
+    const auto software = user.Child(user.root(), "Software");
+    return software && *software == place.node;
+}
+
+std::optional<OfflineRegistryStore::Place> OfflineRegistryStore::Find(KeyId parent,
+                                                                      std::string_view name) {
+    const Entry& entry = entries_[static_cast<std::size_t>(parent)];
+    if (entry.kind == Entry::Kind::Virtual) {
+        for (const registry::Subkey& child : ChildrenOf(parent)) {
+            if (registry::NamesEqual(child.name, name)) {
+                return Locate(child.id);
+            }
+        }
+        return std::nullopt;
+    }
+    const auto place = Locate(parent);
+    if (!place) {
+        return std::nullopt;
+    }
+    const Hive& hive = *slots_[place->hive].hive;
+    if (place->hive == kSystem && place->node == hive.root() &&
+        registry::NamesEqual(name, kCurrentControlSet)) {
+        const auto set = ControlSetNode();
+        return set ? std::optional<Place>(Place{kSystem, *set}) : std::nullopt;
+    }
+    if (IsUserSoftware(*place) && registry::NamesEqual(name, kClasses.front())) {
+        return Place{kUserClasses, slots_[kUserClasses].hive->root()};
+    }
+    if (entries_[static_cast<std::size_t>(parent)].depth >= kMaxDepth) {
+        return std::nullopt;
+    }
+    const auto child = hive.Child(place->node, name);
+    return child ? std::optional<Place>(Place{place->hive, *child}) : std::nullopt;
+}
+
+std::optional<KeyId> OfflineRegistryStore::Child(KeyId parent, std::string_view name) {
+    const auto place = Find(parent, name);
+    if (!place) {
+        return std::nullopt;
+    }
+    if (place->node == slots_[place->hive].hive->root()) {
+        return HiveRoot(place->hive);
+    }
+    return KeyFor(*place, parent, std::string(name));
+}
+
+std::vector<registry::Subkey> OfflineRegistryStore::ChildrenOf(KeyId key) {
+    std::vector<registry::Subkey> out;
+    // Copied: finding keys adds entries, which may move the others.
+    const Entry entry = entries_[static_cast<std::size_t>(key)];
+    if (entry.kind == Entry::Kind::Virtual) {
+        std::vector<int> hives;
+        if (entry.root == registry::Root::LocalMachine) {
+            hives = {kSoftware, kSystem};
+        } else if (entry.root == registry::Root::Users) {
+            hives = {kDefaultUser, kUser, kUserClasses};
+        }
+        for (const int hive : hives) {
+            if (slots_[hive].hive) {
+                const KeyId root = HiveRoot(hive);
+                out.push_back({root, entries_[static_cast<std::size_t>(root)].name});
+            }
+        }
+        return out;
+    }
+    const auto place = Locate(key);
+    if (!place || entry.depth >= kMaxDepth) {
+        return out;
+    }
+    const Hive& hive = *slots_[place->hive].hive;
+    const bool userSoftware = IsUserSoftware(*place);
+    bool classesListed = false;
+    for (const auto& [node, name] : hive.Children(place->node)) {
+        if (userSoftware && registry::NamesEqual(name, kClasses.front())) {
+            out.push_back({HiveRoot(kUserClasses), name});
+            classesListed = true;
+            continue;
+        }
+        out.push_back({KeyFor(Place{place->hive, node}, key, name), name});
+    }
+    if (userSoftware && !classesListed) {
+        out.push_back({HiveRoot(kUserClasses), kClasses.front()});
+    }
+    return out;
+}
+
+Outcome OfflineRegistryStore::Walk(KeyId parent, std::span<const std::string> path, bool create,
+                                   KeyId& key) {
+    if (!keyExists(parent)) {
+        return Outcome::KeyDeleted;
+    }
+    KeyId current = parent;
+    for (const std::string& name : path) {
+        auto child = Child(current, name);
+        if (!child) {
+            if (!create) {
+                return Outcome::NotFound;
+            }
+            child = AddKey(current, name);
+        }
+        current = *child;
+    }
+    key = current;
+    return Outcome::Ok;
+}
+
+// ---- writing ----
+
+std::optional<std::string> OfflineRegistryStore::writeRefusal() const {
+    std::lock_guard lock(mutex_);
+    if (refusal_) {
+        return refusal_;
+    }
+    for (const Slot& slot : slots_) {
+        if (!slot.dirtyReason.empty()) {
+            return slot.hive->file().string() + " " + slot.dirtyReason;
+        }
+    }
+    return std::nullopt;
+}
+
+void OfflineRegistryStore::RefuseIfNotWritable() const {
+    if (const auto why = writeRefusal()) {
+        CannotWrite("nothing may be written to this installation's registry: " + *why);
+    }
+}
+
+Hive& OfflineRegistryStore::Writable(int hive) {
+    RefuseIfNotWritable();
+    Slot& slot = slots_[hive];
+    if (slot.hive->mode() == Hive::Mode::Read) {
+        if (Stamp::Of(slot.hive->file()) != slot.stamp) {
+            CannotWrite(slot.hive->file().string() +
+                        " was changed by another program since it was read: nothing written");
+        }
+        // The same bytes read whole: every key keeps its offset.
+        slot.hive =
+            std::make_unique<Hive>(slot.hive->file(), Hive::Mode::Write, slot.hive->minor());
+    }
+    slot.changed = true;
+    ++changes_;
+    return *slot.hive;
+}
+
+KeyId OfflineRegistryStore::AddKey(KeyId parent, const std::string& name) {
+    const Entry entry = entries_[static_cast<std::size_t>(parent)];
+    if (entry.kind == Entry::Kind::Virtual) {
+        CannotWrite(entry.name + "\\" + name +
+                    " cannot be made: only the installation's hives are there");
+    }
+    const auto place = Locate(parent);
+    if (!place) {
+        CannotWrite("a key was deleted while a key was made below it");
+    }
+    if (place->hive == kSystem && place->node == slots_[kSystem].hive->root() &&
+        registry::NamesEqual(name, kCurrentControlSet)) {
+        CannotWrite(
+            "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet cannot be reached: SYSTEM\\Select "
+            "\"Current\" names no control set of " +
+            slots_[kSystem].hive->file().string());
+    }
+    if (entry.depth + 1 >= kMaxDepth) {
+        CannotWrite("a key cannot lie deeper than " + std::to_string(kMaxDepth) + " levels");
+    }
+    const NodeRef child = Writable(place->hive).AddChild(place->node, name);
+    return KeyFor(Place{place->hive, child}, parent, name);
+}
+
+void OfflineRegistryStore::Begin() {
+    RefreshIfChanged();
+    ++depth_;
+    frames_.push_back(changes_);
+}
+
+void OfflineRegistryStore::Commit() {
+    frames_.pop_back();
+    if (--depth_ > 0) {
+        return;
+    }
+    try {
+        if (failedInside_) {
+            CannotWrite(
+                "a change inside the transaction failed and libhivex cannot take it back: "
+                "nothing written");
+        }
+        std::vector<Hive*> changed;
+        for (Slot& slot : slots_) {
+            if (slot.changed) {
+                if (Stamp::Of(slot.hive->file()) != slot.stamp) {
+                    CannotWrite(slot.hive->file().string() +
+                                " was changed by another program since it was read: nothing "
+                                "written");
+                }
+                changed.push_back(slot.hive.get());
+            }
+        }
+        if (changed.empty()) {
+            return;
+        }
+        WriteHives(changed);
+    } catch (...) {
+        DiscardChanges();
+        throw;
+    }
+    for (Slot& slot : slots_) {
+        if (slot.changed) {
+            slot.changed = false;
+            slot.stamp = Stamp::Of(slot.hive->file());
+            ++fileWrites_;
+        }
+    }
+}
+
+void OfflineRegistryStore::Rollback() {
+    const std::uint64_t before = frames_.back();
+    frames_.pop_back();
+    if (--depth_ > 0) {
+        failedInside_ = failedInside_ || changes_ != before;
+        return;
+    }
+    DiscardChanges();
+}
+
+void OfflineRegistryStore::DiscardChanges() {
+    failedInside_ = false;
+    for (int hive = 0; hive < kHiveCount; ++hive) {
+        if (!slots_[hive].changed) {
+            continue;
+        }
+        slots_[hive].changed = false;
+        try {
+            Load(hive);
+        } catch (const StoreError& e) {
+            // Its copy in memory holds what was to be thrown away, and the file cannot be
+            // read again: nothing more can be trusted.
+            broken_ = std::string(e.what()) + " (read again after a failed change)";
+        }
+    }
+}
+
+template <class F>
+Outcome OfflineRegistryStore::Mutate(F&& body) {
+    Begin();
+    Outcome outcome;
+    try {
+        outcome = body();
+    } catch (...) {
+        Rollback();
+        throw;
+    }
+    Commit();
+    return outcome;
+}
+
+// ---- HKEY_CLASSES_ROOT ----
+
+bool OfflineRegistryStore::IsMerged(KeyId key) const {
+    return key > 0 && static_cast<std::size_t>(key) < entries_.size() &&
+           entries_[static_cast<std::size_t>(key)].kind == Entry::Kind::Merged;
+}
+
+KeyId OfflineRegistryStore::MergedId(std::vector<std::string> names) {
+    const std::string path = FoldedPath(names);
+    if (const auto it = mergedByPath_.find(path); it != mergedByPath_.end()) {
+        return it->second;
+    }
+    Entry entry;
+    entry.kind = Entry::Kind::Merged;
+    entry.merged = std::move(names);
+    const KeyId id = NewEntry(std::move(entry));
+    mergedByPath_.emplace(path, id);
+    return id;
+}
+
+std::optional<KeyId> OfflineRegistryStore::UserClasses() {
+    KeyId key = 0;
+    const std::vector<std::string> path = {"Software", "Classes"};
+    if (Walk(HiveRoot(kUser), path, false, key) == Outcome::Ok) {
+        return key;
+    }
+    return std::nullopt;
+}
+
+std::optional<KeyId> OfflineRegistryStore::MachineClasses() {
+    return Child(HiveRoot(kSoftware), kClasses.front());
+}
+
+OfflineRegistryStore::Sides OfflineRegistryStore::Resolve(const std::vector<std::string>& names) {
+    Sides sides;
+    KeyId key = 0;
+    if (const auto user = UserClasses(); user && Walk(*user, names, false, key) == Outcome::Ok) {
+        sides.user = key;
+    }
+    if (const auto machine = MachineClasses();
+        machine && Walk(*machine, names, false, key) == Outcome::Ok) {
+        sides.machine = key;
+    }
+    return sides;
+}
+
+Outcome OfflineRegistryStore::KeysBehind(KeyId key, std::vector<KeyId>& keys) {
+    if (IsMerged(key)) {
+        const auto& names = entries_[static_cast<std::size_t>(key)].merged;
+        keys = Resolve(names).keys();
+        if (keys.empty()) {
+            return names.empty() ? Outcome::NotFound : Outcome::KeyDeleted;
+        }
+        return Outcome::Ok;
+    }
+    if (!keyExists(key)) {
+        return Outcome::KeyDeleted;
+    }
+    keys = {key};
+    return Outcome::Ok;
+}
+
+std::vector<registry::Value> OfflineRegistryStore::ValuesOf(KeyId key) {
+    std::vector<registry::Value> out;
+    const auto place = Locate(key);
+    if (!place) {
+        return out;
+    }
+    for (RawValue& raw : slots_[place->hive].hive->Values(place->node)) {
+        out.push_back({std::move(raw.name), raw.type, registry::StoreData(raw.type, raw.data)});
+    }
+    return out;
+}
+
+// ---- the interface ----
+
+std::string OfflineRegistryStore::location() const {
+    return slots_[kSystem].hive->file().parent_path().string();
+}
+
+std::uint64_t OfflineRegistryStore::fileWrites() const {
+    std::lock_guard lock(mutex_);
+    return fileWrites_;
+}
+
+KeyId OfflineRegistryStore::rootKey(registry::Root root) {
+    std::lock_guard lock(mutex_);
+    RefreshIfChanged();
+    switch (root) {
+        case registry::Root::CurrentUser:
+            return HiveRoot(kUser);
+        case registry::Root::ClassesRoot:
+            return MergedId({});
+        case registry::Root::CurrentConfig: {
+            KeyId key = 0;
+            const std::vector<std::string> path = {"SYSTEM", std::string(kCurrentControlSet),
+                                                   "Hardware Profiles", "Current"};
+            if (Walk(Virtual(registry::Root::LocalMachine), path, false, key) == Outcome::Ok) {
+                return key;
+            }
+            return Virtual(root);
+        }
+        default:
+            return Virtual(root);
+    }
+}
+
+Outcome OfflineRegistryStore::openKey(KeyId parent, std::span<const std::string> path, KeyId& key) {
+    std::lock_guard lock(mutex_);
+    RefreshIfChanged();
+    if (IsMerged(parent)) {
+        const auto base = entries_[static_cast<std::size_t>(parent)].merged;
+        if (!base.empty() && !Resolve(base).any()) {
+            return Outcome::KeyDeleted;
+        }
+        auto names = Joined(base, path);
+        if (!Resolve(names).any()) {
+            return Outcome::NotFound;
+        }
+        key = MergedId(std::move(names));
+        return Outcome::Ok;
+    }
+    return Walk(parent, path, false, key);
+}
+
+Outcome OfflineRegistryStore::createKey(KeyId parent, std::span<const std::string> path,
+                                        KeyId& key) {
+    std::lock_guard lock(mutex_);
+    if (IsMerged(parent)) {
+        if (const Outcome opened = openKey(parent, path, key); opened != Outcome::NotFound) {
+            return opened;
+        }
+        auto names = Joined(entries_[static_cast<std::size_t>(parent)].merged, path);
+        return Mutate([&] {
+            KeyId created = 0;
+            const auto classes = MachineClasses();
+            const Outcome outcome =
+                classes ? Walk(*classes, names, true, created)
+                        : Walk(HiveRoot(kSoftware), Joined(kClasses, names), true, created);
+            if (outcome == Outcome::Ok) {
+                key = MergedId(names);
+            }
+            return outcome;
+        });
+    }
+    return Mutate([&] { return Walk(parent, path, true, key); });
+}
+
+bool OfflineRegistryStore::keyExists(KeyId key) {
+    std::lock_guard lock(mutex_);
+    RefreshIfChanged();
+    if (key <= 0 || static_cast<std::size_t>(key) >= entries_.size()) {
+        return false;
+    }
+    const Entry& entry = entries_[static_cast<std::size_t>(key)];
+    switch (entry.kind) {
+        case Entry::Kind::Virtual:
+            return true;
+        case Entry::Kind::Merged:
+            return entry.merged.empty() || Resolve(entry.merged).any();
+        case Entry::Kind::Node:
+            break;
+    }
+    return Locate(key).has_value();
+}
+
+Outcome OfflineRegistryStore::deleteKey(KeyId key) {
+    std::lock_guard lock(mutex_);
+    RefreshIfChanged();
+    if (IsMerged(key)) {
+        const auto names = entries_[static_cast<std::size_t>(key)].merged;
+        if (names.empty()) {
+            return Outcome::IsRoot;
+        }
+        const Sides sides = Resolve(names);
+        if (!sides.any()) {
+            return Outcome::KeyDeleted;
+        }
+        for (const KeyId side : sides.keys()) {
+            if (!ChildrenOf(side).empty()) {
+                return Outcome::HasSubkeys;
+            }
+        }
+        return Mutate([&] {
+            for (const KeyId side : sides.keys()) {
+                const auto place = Locate(side);
+                Writable(place->hive).DeleteKey(place->node);
+            }
+            return Outcome::Ok;
+        });
+    }
+    if (!keyExists(key)) {
+        return Outcome::KeyDeleted;
+    }
+    const auto place = Locate(key);
+    if (!place || place->node == slots_[place->hive].hive->root()) {
+        return Outcome::IsRoot;
+    }
+    if (!ChildrenOf(key).empty()) {
+        return Outcome::HasSubkeys;
+    }
+    return Mutate([&] {
+        Writable(place->hive).DeleteKey(place->node);
+        return Outcome::Ok;
+    });
+}
+
+Outcome OfflineRegistryStore::deleteTree(KeyId key) {
+    std::lock_guard lock(mutex_);
+    RefreshIfChanged();
+    std::vector<KeyId> targets;
+    if (IsMerged(key)) {
+        const auto names = entries_[static_cast<std::size_t>(key)].merged;
+        targets = Resolve(names).keys();
+        if (targets.empty()) {
+            return names.empty() ? Outcome::Ok : Outcome::KeyDeleted;
+        }
+    } else if (!keyExists(key)) {
+        return Outcome::KeyDeleted;
+    } else if (entries_[static_cast<std::size_t>(key)].kind == Entry::Kind::Virtual) {
+        CannotWrite(entries_[static_cast<std::size_t>(key)].name +
+                    " cannot be emptied: it holds the installation's hives");
+    } else {
+        targets = {key};
+    }
+    return Mutate([&] {
+        for (const KeyId target : targets) {
+            const auto place = Locate(target);
+            if (!place) {
+                continue;
+            }
+            Hive& hive = Writable(place->hive);
+            if (place->node != hive.root()) {
+                hive.DeleteKey(place->node);
+                continue;
+            }
+            // A hive's root stays, emptied.
+            for (const auto& [child, name] : hive.Children(place->node)) {
+                hive.DeleteKey(child);
+            }
+            hive.SetValues(place->node, {});
+        }
+        return Outcome::Ok;
+    });
+}
+
+Outcome OfflineRegistryStore::queryValue(KeyId key, std::string_view name,
+                                         registry::ValueData& value) {
+    std::lock_guard lock(mutex_);
+    RefreshIfChanged();
+    std::vector<KeyId> lookIn;
+    if (const Outcome found = KeysBehind(key, lookIn); found != Outcome::Ok) {
+        return found;
+    }
+    for (const KeyId id : lookIn) {
+        const auto place = Locate(id);
+        if (!place) {
+            continue;
+        }
+        if (const auto raw = slots_[place->hive].hive->Value(place->node, name)) {
+            value.type = raw->type;
+            value.data = registry::StoreData(raw->type, raw->data);
+            return Outcome::Ok;
+        }
+    }
+    return Outcome::NotFound;
+}
+
+Outcome OfflineRegistryStore::setValue(KeyId key, std::string_view name, std::uint32_t type,
+                                       std::span<const std::uint8_t> data) {
+    std::lock_guard lock(mutex_);
+    RefreshIfChanged();
+    if (IsMerged(key)) {
+        const auto names = entries_[static_cast<std::size_t>(key)].merged;
+        const Sides sides = Resolve(names);
+        const auto target = sides.user ? sides.user : sides.machine;
+        if (!target) {
+            if (!names.empty()) {
+                return Outcome::KeyDeleted;
+            }
+            KeyId classes = 0;
+            Mutate([&] { return Walk(HiveRoot(kSoftware), kClasses, true, classes); });
+            return setValue(classes, name, type, data);
+        }
+        return setValue(*target, name, type, data);
+    }
+    if (!keyExists(key)) {
+        return Outcome::KeyDeleted;
+    }
+    const auto place = Locate(key);
+    if (!place) {
+        CannotWrite(entries_[static_cast<std::size_t>(key)].name +
+                    " holds no values: only the installation's hives are there");
+    }
+    return Mutate([&] {
+        Writable(place->hive)
+            .SetValue(place->node,
+                      RawValue{std::string(name), type, registry::WindowsData(type, data)});
+        return Outcome::Ok;
+    });
+}
+
+Outcome OfflineRegistryStore::deleteValue(KeyId key, std::string_view name) {
+    std::lock_guard lock(mutex_);
+    RefreshIfChanged();
+    std::vector<KeyId> targets;
+    if (const Outcome found = KeysBehind(key, targets); found != Outcome::Ok) {
+        return found;
+    }
+    std::vector<Place> holding;
+    for (const KeyId id : targets) {
+        const auto place = Locate(id);
+        if (place && slots_[place->hive].hive->Value(place->node, name)) {
+            holding.push_back(*place);
+        }
+    }
+    if (holding.empty()) {
+        return Outcome::NotFound;
+    }
+    return Mutate([&] {
+        for (const Place& place : holding) {
+            Writable(place.hive).DeleteValue(place.node, name);
+        }
+        return Outcome::Ok;
+    });
+}
+
+Outcome OfflineRegistryStore::subkeys(KeyId key, std::vector<registry::Subkey>& out) {
+    std::lock_guard lock(mutex_);
+    RefreshIfChanged();
+    out.clear();
+    if (IsMerged(key)) {
+        const auto names = entries_[static_cast<std::size_t>(key)].merged;
+        const Sides sides = Resolve(names);
+        if (!sides.any() && !names.empty()) {
+            return Outcome::KeyDeleted;
+        }
+        std::unordered_set<std::string> seen;
+        for (const KeyId side : sides.keys()) {
+            for (const registry::Subkey& child : ChildrenOf(side)) {
+                if (seen.insert(registry::FoldName(child.name)).second) {
+                    auto childNames = names;
+                    childNames.push_back(child.name);
+                    out.push_back({MergedId(std::move(childNames)), child.name});
+                }
+            }
+        }
+        return Outcome::Ok;
+    }
+    if (!keyExists(key)) {
+        return Outcome::KeyDeleted;
+    }
+    out = ChildrenOf(key);
+    return Outcome::Ok;
+}
+
+Outcome OfflineRegistryStore::subkeyAt(KeyId key, std::uint32_t index, std::string& name) {
+    std::lock_guard lock(mutex_);
+    std::vector<registry::Subkey> all;
+    if (const Outcome outcome = subkeys(key, all); outcome != Outcome::Ok) {
+        return outcome;
+    }
+    if (index >= all.size()) {
+        return Outcome::NotFound;
+    }
+    name = all[index].name;
+    return Outcome::Ok;
+}
+
+Outcome OfflineRegistryStore::values(KeyId key, std::vector<registry::Value>& out) {
+    std::lock_guard lock(mutex_);
+    RefreshIfChanged();
+    out.clear();
+    std::vector<KeyId> sides;
+    if (IsMerged(key)) {
+        const auto& names = entries_[static_cast<std::size_t>(key)].merged;
+        sides = Resolve(names).keys();
+        if (sides.empty() && !names.empty()) {
+            return Outcome::KeyDeleted;
+        }
+    } else if (!keyExists(key)) {
+        return Outcome::KeyDeleted;
+    } else {
+        sides = {key};
+    }
+    std::unordered_set<std::string> seen;
+    for (const KeyId side : sides) {
+        for (registry::Value& value : ValuesOf(side)) {
+            if (seen.insert(registry::FoldName(value.name)).second) {
+                out.push_back(std::move(value));
+            }
+        }
+    }
+    return Outcome::Ok;
+}
+
+Outcome OfflineRegistryStore::valueAt(KeyId key, std::uint32_t index, registry::Value& value) {
+    std::lock_guard lock(mutex_);
+    std::vector<registry::Value> all;
+    if (const Outcome outcome = values(key, all); outcome != Outcome::Ok) {
+        return outcome;
+    }
+    if (index >= all.size()) {
+        return Outcome::NotFound;
+    }
+    value = std::move(all[index]);
+    return Outcome::Ok;
+}
+
+void OfflineRegistryStore::transaction(const std::function<void()>& body) {
+    std::lock_guard lock(mutex_);
+    Begin();
+    try {
+        body();
+    } catch (...) {
+        Rollback();
+        throw;
+    }
+    Commit();
+}
+
+}  // namespace offline
