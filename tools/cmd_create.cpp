@@ -1,5 +1,7 @@
 // velto-machine create DIR [--platform 9x|nt] [--demo]
 // velto-machine create DIR --wine [--demo]      (cmd_create_wine.cpp)
+// velto-machine create DIR --offline-windows [--release xp|10] [--demo]
+//                                               (cmd_create_offline.cpp)
 
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include "platform/dialogs/App.h"
 #include "platform/machine/DriveBoundaries.h"
 #include "platform/machine/IniMachineProfile.h"
+#include "platform/registry/RegistryStore.h"
 #include "platform/win32/kernel32/AtomicFile.h"
 #include "platform/win32/kernel32/FileAttributes.h"
 #include "platform/win32/kernel32/Files.h"
@@ -95,6 +98,62 @@ void CopyResource(const std::filesystem::path& source, const std::filesystem::pa
 
 }  // namespace
 
+CreateUndo::~CreateUndo() {
+    if (done_) {
+        return;
+    }
+    machine::SetCurrentMachine(nullptr);
+    std::error_code ec;
+    if (!existed_) {
+        std::filesystem::remove_all(folder_, ec);
+        return;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(folder_, ec)) {
+        std::filesystem::remove_all(entry.path(), ec);
+    }
+}
+
+bool WriteDemoFile(const imagewriter::DemoFile& file) {
+    if (win32::GetFileAttributesA(file.path) != win32::INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
+    CreateFolderTree(file.path.substr(0, file.path.rfind('\\')));
+    const std::string_view data(reinterpret_cast<const char*>(file.bytes.data()),
+                                file.bytes.size());
+    if (!win32::WriteFileAtomicallyA(file.path, data)) {
+        Win32Failure("cannot write " + file.path);
+    }
+    const auto host = win32::HostPathOf(file.path);
+    if (!host) {
+        Win32Failure("cannot reach " + file.path);
+    }
+    const timespec time{static_cast<time_t>(file.writeTime), 0};
+    if (const int err = win32::host::SetTimes(*host, time, time); err != 0) {
+        throw std::runtime_error("cannot date " + host->string() + ": " + std::strerror(err));
+    }
+    return true;
+}
+
+void WriteSharedDllCounts(const machine::Machine& m,
+                          const std::vector<std::pair<std::string, std::uint32_t>>& counts) {
+    const auto store = m.kind().OpenRegistry();
+    store->transaction([&] {
+        registry::KeyId key = 0;
+        if (store->createKey(store->rootKey(registry::Root::LocalMachine),
+                             registry::SplitKeyNames(kSharedDllsKey),
+                             key) != registry::Outcome::Ok) {
+            throw std::runtime_error(std::string("cannot create HKEY_LOCAL_MACHINE\\") +
+                                     kSharedDllsKey);
+        }
+        for (const auto& [path, count] : counts) {
+            const std::uint8_t data[4] = {
+                static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8),
+                static_cast<std::uint8_t>(count >> 16), static_cast<std::uint8_t>(count >> 24)};
+            store->setValue(key, path, registry::REG_DWORD, data);
+        }
+    });
+}
+
 void CopyProgramFiles(const machine::Machine& m, std::ostream& out) {
     const std::string programDir = m.profile().programDir();
     const auto resources = dialogs::App().DataFolder();
@@ -140,39 +199,26 @@ void CopyProgramFiles(const machine::Machine& m, std::ostream& out) {
 
 namespace {
 
-// Removes what a failed create made, so no half machine is left behind.
-class Undo {
-  public:
-    Undo(std::filesystem::path folder, bool existed)
-        : folder_(std::move(folder)), existed_(existed) {}
-    ~Undo() {
-        if (done_) {
-            return;
-        }
-        machine::SetCurrentMachine(nullptr);
-        std::error_code ec;
-        if (!existed_) {
-            std::filesystem::remove_all(folder_, ec);
-            return;
-        }
-        for (const auto& entry : std::filesystem::directory_iterator(folder_, ec)) {
-            std::filesystem::remove_all(entry.path(), ec);
-        }
-    }
-    void Keep() { done_ = true; }
-
-  private:
-    std::filesystem::path folder_;
-    bool existed_;
-    bool done_ = false;
-};
-
 int Create(const std::vector<std::string>& args) {
-    const auto parsed = ParseArgs(args, {"--demo", "--wine"}, {"--platform"});
+    const auto parsed =
+        ParseArgs(args, {"--demo", "--wine", "--offline-windows"}, {"--platform", "--release"});
     if (parsed.positional.size() != 1) {
         throw UsageError(
-            "usage: velto-machine create DIR [--platform 9x|nt] [--demo], or create DIR --wine "
-            "[--demo]");
+            "usage: velto-machine create DIR [--platform 9x|nt] [--demo], create DIR --wine "
+            "[--demo], or create DIR --offline-windows [--release xp|10] [--demo]");
+    }
+    if (parsed.has("--offline-windows")) {
+        if (parsed.value("--platform") || parsed.has("--wine")) {
+            throw UsageError(
+                "--offline-windows makes a Windows installation of the NT family; "
+                "--release xp or 10 chooses which");
+        }
+        return CreateOfflineInstallation(parsed.positional[0],
+                                         parsed.value("--release").value_or("10"),
+                                         parsed.has("--demo"), std::cout);
+    }
+    if (parsed.value("--release")) {
+        throw UsageError("--release chooses the Windows of --offline-windows");
     }
     if (parsed.has("--wine")) {
         if (parsed.value("--platform")) {
@@ -205,7 +251,7 @@ int Create(const std::vector<std::string>& args) {
         throw UsageError("drive C: cannot be made there: " + *why);
     }
     std::filesystem::create_directories(folder / "drives" / "C");
-    Undo undo(folder, existed);
+    CreateUndo undo(folder, existed);
     if (const int err = win32::WriteHostFileAtomically(
             folder / machine::IniMachineProfile::kFileName, ProfileText(platform));
         err != 0) {
@@ -237,8 +283,11 @@ int Create(const std::vector<std::string>& args) {
     return kOk;
 }
 
-const RegisterCommand kCreate({"create", "DIR [--platform 9x|nt | --wine] [--demo]",
-                               "creates a machine, or with --wine a Wine prefix (wineboot -i), "
+const RegisterCommand kCreate({"create",
+                               "DIR [--platform 9x|nt | --wine | --offline-windows [--release "
+                               "xp|10]] [--demo]",
+                               "creates a machine, with --wine a Wine prefix (wineboot -i), with "
+                               "--offline-windows a Windows installation as on a disk, "
                                "in DIR (which must be new or empty)",
                                Create});
 

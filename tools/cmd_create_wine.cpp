@@ -21,37 +21,9 @@
 namespace velto_machine {
 namespace {
 
-constexpr const char* kSharedDlls = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-
 // A demo prefix needs neither desktop menu entries nor the Mono and Gecko add-ons.
 const std::vector<std::pair<std::string, std::string>> kQuietWine = {
     {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d"}};
-
-std::string ParentOf(const std::string& path) {
-    return path.substr(0, path.rfind('\\'));
-}
-
-// False when the file is there already.
-bool WriteNew(const imagewriter::DemoFile& file) {
-    if (win32::GetFileAttributesA(file.path) != win32::INVALID_FILE_ATTRIBUTES) {
-        return false;
-    }
-    CreateFolderTree(ParentOf(file.path));
-    const std::string_view data(reinterpret_cast<const char*>(file.bytes.data()),
-                                file.bytes.size());
-    if (!win32::WriteFileAtomicallyA(file.path, data)) {
-        Win32Failure("cannot write " + file.path);
-    }
-    const auto host = win32::HostPathOf(file.path);
-    const timespec time{static_cast<time_t>(file.writeTime), 0};
-    if (!host) {
-        Win32Failure("cannot reach " + file.path);
-    }
-    if (const int err = win32::host::SetTimes(*host, time, time); err != 0) {
-        throw std::runtime_error("cannot date " + host->string() + ": " + std::strerror(err));
-    }
-    return true;
-}
 
 void FillDemo(const machine::Machine& prefix, std::ostream& out) {
     const auto& profile = prefix.profile();
@@ -69,31 +41,16 @@ void FillDemo(const machine::Machine& prefix, std::ostream& out) {
     }
     std::size_t written = 0;
     for (const auto& file : files) {
-        written += WriteNew(file) ? 1 : 0;
+        written += WriteDemoFile(file) ? 1 : 0;
     }
 
     auto counts = imagewriter::DemoSharedDllCounts(layout);
     counts.emplace_back(layout.systemDir + "\\QUILLRT.DLL", 2);
     counts.emplace_back(layout.wow64SystemDir + "\\QUILLRT.DLL", 1);
-    const auto store = prefix.kind().OpenRegistry();
-    // One write of system.reg for all the counts.
-    store->transaction([&] {
-        registry::KeyId key = 0;
-        if (store->createKey(store->rootKey(registry::Root::LocalMachine),
-                             registry::SplitKeyNames(kSharedDlls), key) != registry::Outcome::Ok) {
-            throw std::runtime_error(std::string("cannot create HKEY_LOCAL_MACHINE\\") +
-                                     kSharedDlls);
-        }
-        for (const auto& [path, count] : counts) {
-            const std::uint8_t data[4] = {
-                static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8),
-                static_cast<std::uint8_t>(count >> 16), static_cast<std::uint8_t>(count >> 24)};
-            store->setValue(key, path, registry::REG_DWORD, data);
-        }
-    });
+    WriteSharedDllCounts(prefix, counts);
     out << "  demo: " << written << " files on C: (" << files.size() - written
         << " left alone: Wine has files of those names), " << counts.size()
-        << " use counts under HKEY_LOCAL_MACHINE\\" << kSharedDlls << "\n";
+        << " use counts under HKEY_LOCAL_MACHINE\\" << kSharedDllsKey << "\n";
 }
 
 }  // namespace

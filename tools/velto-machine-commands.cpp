@@ -85,9 +85,14 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std
     return parsed;
 }
 
+std::optional<std::string>& ChosenUser() {
+    static std::optional<std::string> user;
+    return user;
+}
+
 std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folder) {
     try {
-        auto opened = kinds::OpenMachine(folder);
+        auto opened = kinds::OpenMachine(folder, {ChosenUser()});
         machine::SetCurrentMachine(opened);
         return opened;
     } catch (const machine::MachineError& e) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/machine/Machine.h"
+#include "tools/imagewriter/DemoMachine.h"
 
 namespace velto_machine {
 
@@ -54,8 +55,11 @@ struct ParsedArgs {
 ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std::string>& flags,
                      const std::vector<std::string>& valued);
 
-// Opens the machine or Wine prefix in `folder` and makes it current; a folder that is not a
-// machine is a UsageError.
+// The user of a Windows installation the commands open (velto-machine --user NAME).
+std::optional<std::string>& ChosenUser();
+
+// Opens the machine, Wine prefix or Windows installation in `folder` and makes it current; a
+// folder that is not a machine is a UsageError.
 std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folder);
 
 // Steps that fill a machine `create` has just written: its registry, file types, demo files.
@@ -89,5 +93,36 @@ void CreateFolderTree(const std::string& path);
 void CopyProgramFiles(const machine::Machine& m, std::ostream& out);
 // create DIR --wine [--demo]: a prefix made by Wine's wineboot -i (cmd_create_wine.cpp).
 int CreateWinePrefix(const std::filesystem::path& folder, bool demo, std::ostream& out);
+// create DIR --offline-windows [--release xp|10] [--demo]: a Windows installation as it lies
+// on a disk (cmd_create_offline.cpp).
+int CreateOfflineInstallation(const std::filesystem::path& folder, const std::string& release,
+                              bool demo, std::ostream& out);
+
+// Below HKEY_LOCAL_MACHINE: the use counts of shared files.
+inline constexpr const char* kSharedDllsKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+// Writes a demo file on the current machine with its date; false when a file of that name is
+// there already (it is left alone).
+bool WriteDemoFile(const imagewriter::DemoFile& file);
+// The use counts, in one transaction of the machine's registry.
+void WriteSharedDllCounts(const machine::Machine& m,
+                          const std::vector<std::pair<std::string, std::uint32_t>>& counts);
+
+// Removes what a failed create made, so no half machine is left behind: the folder, or what
+// was put into it when it existed (empty) before.
+class CreateUndo {
+  public:
+    CreateUndo(std::filesystem::path folder, bool existed)
+        : folder_(std::move(folder)), existed_(existed) {}
+    ~CreateUndo();
+    CreateUndo(const CreateUndo&) = delete;
+    CreateUndo& operator=(const CreateUndo&) = delete;
+    void Keep() { done_ = true; }
+
+  private:
+    std::filesystem::path folder_;
+    bool existed_;
+    bool done_ = false;
+};
 
 }  // namespace velto_machine

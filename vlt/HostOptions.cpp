@@ -26,6 +26,14 @@ HostOptions ParseHostOptions(const std::vector<std::string>& arguments) {
                 return options;
             }
             options.machine = arguments[++i];
+        } else if (argument.starts_with("--user=")) {
+            options.user = argument.substr(std::string("--user=").size());
+        } else if (argument == "--user") {
+            if (i + 1 == arguments.size()) {
+                options.error = "option '--user' needs the name of a user of the installation";
+                return options;
+            }
+            options.user = arguments[++i];
         } else {
             options.error = "unrecognized option '" + argument + "'";
             return options;

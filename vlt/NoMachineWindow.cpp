@@ -125,7 +125,9 @@ void NoMachineWindow::cmdOpen_Click() {
         return;
     }
     try {
-        Opened(kinds::OpenMachine(*folder));
+        const auto opened = kinds::OpenMachine(*folder);
+        kinds::RefuseIfOnlyCheckable(*opened);
+        Opened(opened);
     } catch (const machine::MachineError& error) {
         lbStatus->setText(Html(error.what()));
     }

@@ -1,7 +1,9 @@
-// vlt: finds old duplicate copies of system files on an emulated Windows machine or a Wine
-// prefix.
+// vlt: finds old duplicate copies of system files on an emulated Windows machine, a Wine
+// prefix or a Windows installation on a disk.
 //
-// The machine comes from --machine DIR, $VELTO_MACHINE or the default folder. The program's
+// The machine comes from --machine DIR, $VELTO_MACHINE or the default folder (--user NAME
+// chooses the user of a Windows installation). A machine that may only be checked (Windows on
+// it hibernated, mounted read-only) is refused as one that cannot be opened. The program's
 // own command line (-S for the unattended run, -TRACE...) is what is left after the host
 // options. Without a machine it says so on stderr and ends with status 2; started from the
 // desktop's menu (--desktop) with a display, a window says how to make or choose one. Qt
@@ -35,13 +37,14 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: vlt [--machine DIR] [--desktop] [PROGRAM ARGUMENTS...]\n"
-    "Finds old duplicate copies of system files on an emulated Windows machine or\n"
-    "a Wine prefix.\n"
+    "Usage: vlt [--machine DIR] [--user NAME] [--desktop] [PROGRAM ARGUMENTS...]\n"
+    "Finds old duplicate copies of system files on an emulated Windows machine, a\n"
+    "Wine prefix or a Windows installation on a disk.\n"
     "\n"
     "Host options (taken out before the program sees its command line):\n"
-    "  --machine DIR  the machine folder or Wine prefix (else $VELTO_MACHINE, else\n"
-    "                 $XDG_DATA_HOME/velto/machine)\n"
+    "  --machine DIR  the machine folder, Wine prefix or mounted Windows partition\n"
+    "                 (else $VELTO_MACHINE, else $XDG_DATA_HOME/velto/machine)\n"
+    "  --user NAME    the user of a Windows installation with several users\n"
     "  --desktop      started from the desktop's menu: without a machine, a window\n"
     "                 says how to make or choose one\n"
     "  --help         show this help and exit\n"
@@ -101,8 +104,10 @@ int main(int argc, char** argv) {
     std::shared_ptr<machine::Machine> chosen;
     std::string problem;
     try {
-        chosen = kinds::OpenChosenMachine(location);
+        chosen = kinds::OpenChosenMachine(location, {options.user});
+        kinds::RefuseIfOnlyCheckable(*chosen);
     } catch (const machine::MachineError& error) {
+        chosen.reset();
         problem = error.what();
         std::cerr << "vlt: " << problem << "\n";
         if (!options.desktop) {
