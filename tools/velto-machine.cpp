@@ -10,10 +10,10 @@
 namespace {
 
 void PrintUsage(std::ostream& out) {
-    out << "usage: velto-machine [--user NAME] <command> [arguments]\n"
-           "       velto-machine --help | --version\n"
-           "--user NAME chooses the user of a Windows installation with several users\n"
-           "\ncommands:\n";
+    out << "usage: velto-machine <command> [arguments]\n"
+           "       velto-machine --user NAME <command> [arguments]  (the user of a Windows\n"
+           "                     installation with several, for every command)\n"
+           "       velto-machine --help | --version\n\ncommands:\n";
     for (const auto& command : velto_machine::AllCommands()) {
         out << "  " << command.name << " " << command.usage << "\n      " << command.summary
             << "\n";

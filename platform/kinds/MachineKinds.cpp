@@ -28,8 +28,8 @@ std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folde
     }
     throw machine::MachineError(
         folder.string() + " is not a Velto machine (no " + machine::IniMachineProfile::kFileName +
-        "), not a Wine prefix (no system.reg and dosdevices/) and not a Windows installation "
-        "(no Windows\\System32\\config\\SYSTEM); create a machine with: velto-machine create " +
+        "), not a Windows installation (no Windows\\System32\\config\\SYSTEM) and not a Wine "
+        "prefix (no system.reg and dosdevices/); create a machine with: velto-machine create " +
         folder.string());
 }
 
