@@ -178,6 +178,7 @@ std::optional<RawValue> Hive::Value(NodeRef node, std::string_view name) const {
 }
 
 NodeRef Hive::AddChild(NodeRef parent, const std::string& name) {
+    ++mutations_;
     errno = 0;
     const NodeRef child = hivex_node_add_child(handle_, parent, name.c_str());
     if (child == 0) {
@@ -187,6 +188,7 @@ NodeRef Hive::AddChild(NodeRef parent, const std::string& name) {
 }
 
 void Hive::DeleteKey(NodeRef node) {
+    ++mutations_;
     errno = 0;
     if (hivex_node_delete_child(handle_, node) != 0) {
         Fail("cannot lose the key \"" + Name(node) + "\"", errno, true);
@@ -210,6 +212,7 @@ void Hive::SetValues(NodeRef node, const std::vector<RawValue>& values) {
         set[i].len = value.data.size();
         set[i].value = reinterpret_cast<char*>(const_cast<std::uint8_t*>(value.data.data()));
     }
+    ++mutations_;
     errno = 0;
     if (hivex_node_set_values(handle_, node, set.size(), set.data(), 0) != 0) {
         Fail("cannot take the values of key \"" + Name(node) + "\"", errno, true);

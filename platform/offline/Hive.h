@@ -58,6 +58,9 @@ class Hive {
     std::vector<RawValue> Values(NodeRef node) const;
     std::optional<RawValue> Value(NodeRef node, std::string_view name) const;
 
+    // How many changes were made to libhivex's copy (a change that failed half-way counts).
+    std::uint64_t mutations() const { return mutations_; }
+
     // Writing, on a hive opened for it; failures are StoreError(WriteFailed).
     NodeRef AddChild(NodeRef parent, const std::string& name);
     // Deletes the key and everything below it.
@@ -83,6 +86,7 @@ class Hive {
     std::uint32_t minor_;
     hive_h* handle_ = nullptr;
     NodeRef root_ = 0;
+    std::uint64_t mutations_ = 0;
 };
 
 }  // namespace offline

@@ -115,7 +115,7 @@ void OfflineRegistryStore::Load(int hive) {
     Slot& slot = slots_[hive];
     const std::filesystem::path file = slot.hive->file();
     static_cast<LoadedHive&>(slot) = LoadHive(file);
-    slot.changed = false;
+    slot.written = 0;
     ++slot.generation;
     std::erase_if(byPlace_, [&](const auto& item) { return item.first.first == hive; });
 }
@@ -389,8 +389,6 @@ Hive& OfflineRegistryStore::Writable(int hive) {
         slot.hive =
             std::make_unique<Hive>(slot.hive->file(), Hive::Mode::Write, slot.hive->minor());
     }
-    slot.changed = true;
-    ++changes_;
     return *slot.hive;
 }
 
@@ -418,10 +416,20 @@ KeyId OfflineRegistryStore::AddKey(KeyId parent, const std::string& name) {
     return KeyFor(Place{place->hive, child}, parent, name);
 }
 
+std::uint64_t OfflineRegistryStore::Mutations() const {
+    // A copy is only ever replaced by one read anew when no frame is open, or by one opened
+    // for writing in place of one that was never changed: the sum only grows within frames.
+    std::uint64_t sum = 0;
+    for (const Slot& slot : slots_) {
+        sum += slot.hive ? slot.hive->mutations() : 0;
+    }
+    return sum;
+}
+
 void OfflineRegistryStore::Begin() {
     RefreshIfChanged();
     ++depth_;
-    frames_.push_back(changes_);
+    frames_.push_back(Mutations());
 }
 
 void OfflineRegistryStore::Commit() {
@@ -437,7 +445,7 @@ void OfflineRegistryStore::Commit() {
         }
         std::vector<Hive*> changed;
         for (Slot& slot : slots_) {
-            if (slot.changed) {
+            if (slot.unwritten()) {
                 if (Stamp::Of(slot.hive->file()) != slot.stamp) {
                     CannotWrite(slot.hive->file().string() +
                                 " was changed by another program since it was read: nothing "
@@ -455,8 +463,8 @@ void OfflineRegistryStore::Commit() {
         throw;
     }
     for (Slot& slot : slots_) {
-        if (slot.changed) {
-            slot.changed = false;
+        if (slot.unwritten()) {
+            slot.written = slot.hive->mutations();
             slot.stamp = Stamp::Of(slot.hive->file());
             ++fileWrites_;
         }
@@ -467,7 +475,7 @@ void OfflineRegistryStore::Rollback() {
     const std::uint64_t before = frames_.back();
     frames_.pop_back();
     if (--depth_ > 0) {
-        failedInside_ = failedInside_ || changes_ != before;
+        failedInside_ = failedInside_ || Mutations() != before;
         return;
     }
     DiscardChanges();
@@ -476,10 +484,9 @@ void OfflineRegistryStore::Rollback() {
 void OfflineRegistryStore::DiscardChanges() {
     failedInside_ = false;
     for (int hive = 0; hive < kHiveCount; ++hive) {
-        if (!slots_[hive].changed) {
+        if (!slots_[hive].unwritten()) {
             continue;
         }
-        slots_[hive].changed = false;
         try {
             Load(hive);
         } catch (const StoreError& e) {

@@ -109,7 +109,9 @@ class OfflineRegistryStore final : public registry::RegistryStore {
     struct Slot : LoadedHive {
         // Raised whenever the hive is read anew: keys are found again by their path.
         std::uint64_t generation = 0;
-        bool changed = false;
+        // The changes to its copy that are in the file.
+        std::uint64_t written = 0;
+        bool unwritten() const { return hive && hive->mutations() != written; }
     };
     struct Entry {
         enum class Kind { Virtual, Node, Merged };
@@ -184,8 +186,8 @@ class OfflineRegistryStore final : public registry::RegistryStore {
     std::map<registry::Root, registry::KeyId> virtual_;
     std::unordered_map<std::string, registry::KeyId> mergedByPath_;
     int depth_ = 0;
-    // Changes made to libhivex's copies, and how many there were when each frame began.
-    std::uint64_t changes_ = 0;
+    // How many changes libhivex's copies had when each frame began.
+    std::uint64_t Mutations() const;
     std::vector<std::uint64_t> frames_;
     bool failedInside_ = false;
     // Set when a hive could not be read again after changes to it were thrown away.
