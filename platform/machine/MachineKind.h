@@ -31,6 +31,10 @@ class MachineKind {
     virtual std::shared_ptr<registry::RegistryStore> OpenRegistry() const = 0;
     // The files the registry lives in, for the user.
     virtual std::vector<std::filesystem::path> registryFiles() const = 0;
+    // A registry whose writes never reach the machine, for a run that must change nothing
+    // (velto-machine check), where the kind has one cheaper than a copy of the whole registry;
+    // nullptr: the registry is copied into memory instead.
+    virtual std::shared_ptr<registry::RegistryStore> OpenScratchRegistry() const { return nullptr; }
 
     // A kind whose own start carries out the moves scheduled for it (Wine's wineboot) starts
     // the machine on the host, handing each line of what happened to `print`, and says whether

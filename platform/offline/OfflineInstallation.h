@@ -40,6 +40,11 @@ class OfflineKind final : public machine::MachineKind {
 
     std::string_view name() const override { return "Windows installation"; }
     std::shared_ptr<registry::RegistryStore> OpenRegistry() const override { return store_; }
+    // The hives read anew into libhivex's copies, which take the writes: a copy of the whole
+    // registry (hundreds of thousands of keys) would cost more than the check itself.
+    std::shared_ptr<registry::RegistryStore> OpenScratchRegistry() const override {
+        return store_->Scratch();
+    }
     std::vector<std::filesystem::path> registryFiles() const override { return hiveFiles_; }
     // Velto's own start, done as Windows' Session Manager does it (startReadsWininit).
     std::optional<bool> StartOnHost(const Printer&) const override { return std::nullopt; }

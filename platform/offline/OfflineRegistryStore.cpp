@@ -117,6 +117,7 @@ void OfflineRegistryStore::Load(int hive) {
     static_cast<LoadedHive&>(slot) = LoadHive(file);
     slot.written = 0;
     ++slot.generation;
+    ++structure_;
     std::erase_if(byPlace_, [&](const auto& item) { return item.first.first == hive; });
 }
 
@@ -124,7 +125,8 @@ void OfflineRegistryStore::RefreshIfChanged() {
     if (!broken_.empty()) {
         throw StoreError(StoreError::Kind::Corrupt, broken_);
     }
-    if (depth_ > 0) {
+    // A scratch store's copies hold what it was told: they are never read anew.
+    if (depth_ > 0 || scratch_) {
         return;
     }
     for (int hive = 0; hive < kHiveCount; ++hive) {
@@ -358,8 +360,24 @@ Outcome OfflineRegistryStore::Walk(KeyId parent, std::span<const std::string> pa
 
 // ---- writing ----
 
+std::shared_ptr<OfflineRegistryStore> OfflineRegistryStore::Scratch() const {
+    std::lock_guard lock(mutex_);
+    std::array<LoadedHive, kHiveCount> hives;
+    for (int hive = 0; hive < kHiveCount; ++hive) {
+        if (slots_[hive].hive) {
+            hives[hive] = LoadHive(slots_[hive].hive->file());
+        }
+    }
+    auto scratch = Open(std::move(hives), userSid_, std::nullopt);
+    scratch->scratch_ = true;
+    return scratch;
+}
+
 std::optional<std::string> OfflineRegistryStore::writeRefusal() const {
     std::lock_guard lock(mutex_);
+    if (scratch_) {
+        return std::nullopt;
+    }
     if (refusal_) {
         return refusal_;
     }
@@ -381,7 +399,7 @@ Hive& OfflineRegistryStore::Writable(int hive) {
     RefuseIfNotWritable();
     Slot& slot = slots_[hive];
     if (slot.hive->mode() == Hive::Mode::Read) {
-        if (Stamp::Of(slot.hive->file()) != slot.stamp) {
+        if (!scratch_ && Stamp::Of(slot.hive->file()) != slot.stamp) {
             CannotWrite(slot.hive->file().string() +
                         " was changed by another program since it was read: nothing written");
         }
@@ -389,6 +407,8 @@ Hive& OfflineRegistryStore::Writable(int hive) {
         slot.hive =
             std::make_unique<Hive>(slot.hive->file(), Hive::Mode::Write, slot.hive->minor());
     }
+    // Whatever is written may make or delete keys behind HKEY_CLASSES_ROOT.
+    ++structure_;
     return *slot.hive;
 }
 
@@ -446,7 +466,7 @@ void OfflineRegistryStore::Commit() {
         std::vector<Hive*> changed;
         for (Slot& slot : slots_) {
             if (slot.unwritten()) {
-                if (Stamp::Of(slot.hive->file()) != slot.stamp) {
+                if (!scratch_ && Stamp::Of(slot.hive->file()) != slot.stamp) {
                     CannotWrite(slot.hive->file().string() +
                                 " was changed by another program since it was read: nothing "
                                 "written");
@@ -457,7 +477,9 @@ void OfflineRegistryStore::Commit() {
         if (changed.empty()) {
             return;
         }
-        WriteHives(changed);
+        if (!scratch_) {
+            WriteHives(changed);
+        }
     } catch (...) {
         DiscardChanges();
         throw;
@@ -465,8 +487,10 @@ void OfflineRegistryStore::Commit() {
     for (Slot& slot : slots_) {
         if (slot.unwritten()) {
             slot.written = slot.hive->mutations();
-            slot.stamp = Stamp::Of(slot.hive->file());
-            ++fileWrites_;
+            if (!scratch_) {
+                slot.stamp = Stamp::Of(slot.hive->file());
+                ++fileWrites_;
+            }
         }
     }
 }
@@ -544,25 +568,42 @@ std::optional<KeyId> OfflineRegistryStore::MachineClasses() {
     return Child(HiveRoot(kSoftware), kClasses.front());
 }
 
-OfflineRegistryStore::Sides OfflineRegistryStore::Resolve(const std::vector<std::string>& names) {
+OfflineRegistryStore::Sides OfflineRegistryStore::Below(const Sides& from,
+                                                        std::span<const std::string> path) {
     Sides sides;
     KeyId key = 0;
-    if (const auto user = UserClasses(); user && Walk(*user, names, false, key) == Outcome::Ok) {
+    if (from.user && Walk(*from.user, path, false, key) == Outcome::Ok) {
         sides.user = key;
     }
-    if (const auto machine = MachineClasses();
-        machine && Walk(*machine, names, false, key) == Outcome::Ok) {
+    if (from.machine && Walk(*from.machine, path, false, key) == Outcome::Ok) {
         sides.machine = key;
     }
     return sides;
 }
 
+void OfflineRegistryStore::Remember(KeyId merged, const Sides& sides) {
+    Entry& entry = entries_[static_cast<std::size_t>(merged)];
+    entry.sides = std::pair{sides.user, sides.machine};
+    entry.sidesAt = structure_;
+}
+
+OfflineRegistryStore::Sides OfflineRegistryStore::SidesOf(KeyId merged) {
+    const Entry& entry = entries_[static_cast<std::size_t>(merged)];
+    if (entry.sides && entry.sidesAt == structure_) {
+        return Sides{entry.sides->first, entry.sides->second};
+    }
+    const std::vector<std::string> names = entry.merged;
+    const Sides sides = Below(Sides{UserClasses(), MachineClasses()}, names);
+    Remember(merged, sides);
+    return sides;
+}
+
 Outcome OfflineRegistryStore::KeysBehind(KeyId key, std::vector<KeyId>& keys) {
     if (IsMerged(key)) {
-        const auto& names = entries_[static_cast<std::size_t>(key)].merged;
-        keys = Resolve(names).keys();
+        keys = SidesOf(key).keys();
         if (keys.empty()) {
-            return names.empty() ? Outcome::NotFound : Outcome::KeyDeleted;
+            return entries_[static_cast<std::size_t>(key)].merged.empty() ? Outcome::NotFound
+                                                                          : Outcome::KeyDeleted;
         }
         return Outcome::Ok;
     }
@@ -623,14 +664,16 @@ Outcome OfflineRegistryStore::openKey(KeyId parent, std::span<const std::string>
     RefreshIfChanged();
     if (IsMerged(parent)) {
         const auto base = entries_[static_cast<std::size_t>(parent)].merged;
-        if (!base.empty() && !Resolve(base).any()) {
+        const Sides above = SidesOf(parent);
+        if (!base.empty() && !above.any()) {
             return Outcome::KeyDeleted;
         }
-        auto names = Joined(base, path);
-        if (!Resolve(names).any()) {
+        const Sides sides = Below(above, path);
+        if (!sides.any()) {
             return Outcome::NotFound;
         }
-        key = MergedId(std::move(names));
+        key = MergedId(Joined(base, path));
+        Remember(key, sides);
         return Outcome::Ok;
     }
     return Walk(parent, path, false, key);
@@ -670,7 +713,7 @@ bool OfflineRegistryStore::keyExists(KeyId key) {
         case Entry::Kind::Virtual:
             return true;
         case Entry::Kind::Merged:
-            return entry.merged.empty() || Resolve(entry.merged).any();
+            return entry.merged.empty() || SidesOf(key).any();
         case Entry::Kind::Node:
             break;
     }
@@ -681,11 +724,10 @@ Outcome OfflineRegistryStore::deleteKey(KeyId key) {
     std::lock_guard lock(mutex_);
     RefreshIfChanged();
     if (IsMerged(key)) {
-        const auto names = entries_[static_cast<std::size_t>(key)].merged;
-        if (names.empty()) {
+        if (entries_[static_cast<std::size_t>(key)].merged.empty()) {
             return Outcome::IsRoot;
         }
-        const Sides sides = Resolve(names);
+        const Sides sides = SidesOf(key);
         if (!sides.any()) {
             return Outcome::KeyDeleted;
         }
@@ -723,10 +765,10 @@ Outcome OfflineRegistryStore::deleteTree(KeyId key) {
     RefreshIfChanged();
     std::vector<KeyId> targets;
     if (IsMerged(key)) {
-        const auto names = entries_[static_cast<std::size_t>(key)].merged;
-        targets = Resolve(names).keys();
+        targets = SidesOf(key).keys();
         if (targets.empty()) {
-            return names.empty() ? Outcome::Ok : Outcome::KeyDeleted;
+            return entries_[static_cast<std::size_t>(key)].merged.empty() ? Outcome::Ok
+                                                                          : Outcome::KeyDeleted;
         }
     } else if (!keyExists(key)) {
         return Outcome::KeyDeleted;
@@ -784,11 +826,11 @@ Outcome OfflineRegistryStore::setValue(KeyId key, std::string_view name, std::ui
     std::lock_guard lock(mutex_);
     RefreshIfChanged();
     if (IsMerged(key)) {
-        const auto names = entries_[static_cast<std::size_t>(key)].merged;
-        const Sides sides = Resolve(names);
+        const bool root = entries_[static_cast<std::size_t>(key)].merged.empty();
+        const Sides sides = SidesOf(key);
         const auto target = sides.user ? sides.user : sides.machine;
         if (!target) {
-            if (!names.empty()) {
+            if (!root) {
                 return Outcome::KeyDeleted;
             }
             KeyId classes = 0;
@@ -844,19 +886,30 @@ Outcome OfflineRegistryStore::subkeys(KeyId key, std::vector<registry::Subkey>& 
     out.clear();
     if (IsMerged(key)) {
         const auto names = entries_[static_cast<std::size_t>(key)].merged;
-        const Sides sides = Resolve(names);
+        const Sides sides = SidesOf(key);
         if (!sides.any() && !names.empty()) {
             return Outcome::KeyDeleted;
         }
-        std::unordered_set<std::string> seen;
-        for (const KeyId side : sides.keys()) {
-            for (const registry::Subkey& child : ChildrenOf(side)) {
-                if (seen.insert(registry::FoldName(child.name)).second) {
+        // The user's first, as they come first; each child's keys found on the way.
+        std::unordered_map<std::string, std::size_t> seen;
+        std::vector<Sides> childSides;
+        for (const auto& [side, isUser] : {std::pair{sides.user, true}, {sides.machine, false}}) {
+            if (!side) {
+                continue;
+            }
+            for (const registry::Subkey& child : ChildrenOf(*side)) {
+                const auto [it, added] = seen.emplace(registry::FoldName(child.name), out.size());
+                if (added) {
                     auto childNames = names;
                     childNames.push_back(child.name);
                     out.push_back({MergedId(std::move(childNames)), child.name});
+                    childSides.emplace_back();
                 }
+                (isUser ? childSides[it->second].user : childSides[it->second].machine) = child.id;
             }
+        }
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            Remember(out[i].id, childSides[i]);
         }
         return Outcome::Ok;
     }
@@ -886,9 +939,8 @@ Outcome OfflineRegistryStore::values(KeyId key, std::vector<registry::Value>& ou
     out.clear();
     std::vector<KeyId> sides;
     if (IsMerged(key)) {
-        const auto& names = entries_[static_cast<std::size_t>(key)].merged;
-        sides = Resolve(names).keys();
-        if (sides.empty() && !names.empty()) {
+        sides = SidesOf(key).keys();
+        if (sides.empty() && !entries_[static_cast<std::size_t>(key)].merged.empty()) {
             return Outcome::KeyDeleted;
         }
     } else if (!keyExists(key)) {

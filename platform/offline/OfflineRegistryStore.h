@@ -77,6 +77,11 @@ class OfflineRegistryStore final : public registry::RegistryStore {
                                                       std::string userSid,
                                                       std::optional<std::string> writeRefusal);
 
+    // The same hives read anew into a store whose writes stay in libhivex's copies in memory
+    // and never reach a file: for a run that must change nothing but stores what it is told.
+    // (A write that fails inside a transaction there loses what the store was told before.)
+    std::shared_ptr<OfflineRegistryStore> Scratch() const;
+
     // Why a write fails before it starts: the refusal given, else the first dirty hive's
     // state; nullopt when the hives may be written.
     std::optional<std::string> writeRefusal() const;
@@ -125,8 +130,12 @@ class OfflineRegistryStore final : public registry::RegistryStore {
         int depth = 0;
         // A virtual key: the root it is, for its fixed subkeys.
         registry::Root root = registry::Root::LocalMachine;
-        // A key of HKEY_CLASSES_ROOT: its path below the root.
+        // A key of HKEY_CLASSES_ROOT: its path below the root, and the keys behind it as they
+        // were when the hives' keys last changed (`sidesAt`).
         std::vector<std::string> merged;
+        std::optional<std::pair<std::optional<registry::KeyId>, std::optional<registry::KeyId>>>
+            sides;
+        std::uint64_t sidesAt = 0;
     };
     struct Place {
         int hive = -1;
@@ -172,7 +181,11 @@ class OfflineRegistryStore final : public registry::RegistryStore {
     // HKEY_CLASSES_ROOT.
     bool IsMerged(registry::KeyId key) const;
     registry::KeyId MergedId(std::vector<std::string> names);
-    Sides Resolve(const std::vector<std::string>& names);
+    // The keys behind a key of HKEY_CLASSES_ROOT, found once for as long as no key is made or
+    // deleted: listing a big key (CLSID) would otherwise walk from the root for every subkey.
+    Sides SidesOf(registry::KeyId merged);
+    Sides Below(const Sides& from, std::span<const std::string> path);
+    void Remember(registry::KeyId merged, const Sides& sides);
     std::optional<registry::KeyId> UserClasses();
     std::optional<registry::KeyId> MachineClasses();
     registry::Outcome KeysBehind(registry::KeyId key, std::vector<registry::KeyId>& keys);
@@ -185,6 +198,8 @@ class OfflineRegistryStore final : public registry::RegistryStore {
     std::map<std::pair<int, NodeRef>, registry::KeyId> byPlace_;
     std::map<registry::Root, registry::KeyId> virtual_;
     std::unordered_map<std::string, registry::KeyId> mergedByPath_;
+    // Raised whenever a hive is written to or read anew.
+    std::uint64_t structure_ = 0;
     int depth_ = 0;
     // How many changes libhivex's copies had when each frame began.
     std::uint64_t Mutations() const;
@@ -192,6 +207,7 @@ class OfflineRegistryStore final : public registry::RegistryStore {
     bool failedInside_ = false;
     // Set when a hive could not be read again after changes to it were thrown away.
     std::string broken_;
+    bool scratch_ = false;
     std::uint64_t fileWrites_ = 0;
     mutable std::recursive_mutex mutex_;
 };

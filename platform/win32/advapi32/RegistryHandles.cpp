@@ -125,7 +125,12 @@ bool UseRegistryCopy(std::string& error) {
         return false;
     }
     try {
-        std::shared_ptr<registry::RegistryStore> copy = registry::CopyIntoMemory(*root.store);
+        const auto current = machine::CurrentMachine();
+        std::shared_ptr<registry::RegistryStore> copy =
+            current ? current->kind().OpenScratchRegistry() : nullptr;
+        if (!copy) {
+            copy = registry::CopyIntoMemory(*root.store);
+        }
         registry_handles::State& state = registry_handles::Shared();
         std::lock_guard lock(state.mutex);
         // Handles opened before stay on the original; there are none in a run that starts

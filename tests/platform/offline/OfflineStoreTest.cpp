@@ -464,3 +464,35 @@ TEST(OfflineRegistryStore, ATransactionWritesEachHiveOnceOrNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(OfflineRegistryStore, AScratchCopyTakesWritesThatNeverReachTheHives) {
+    Installation installation;
+    // Even where nothing may be written: what a check stores stays in memory.
+    WriteFile(installation.root() / "hiberfil.sys", "hibr" + std::string(8188, '\0'));
+    const auto opened = installation.Open();
+    std::map<fs::path, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(installation.root())) {
+        if (entry.is_regular_file()) {
+            files[entry.path()] = Slurp(entry.path());
+        }
+    }
+    const auto scratch = opened->kind().OpenScratchRegistry();
+    ASSERT_NE(scratch, nullptr);
+    scratch->transaction([&] {
+        scratch->setValue(Create(*scratch, Root::CurrentUser, "Software\\Velto"), "Seen",
+                          registry::REG_SZ, Bytes(std::string("yes\0", 4)));
+        scratch->setValue(
+            Open(*scratch, Root::LocalMachine, std::string("SOFTWARE\\") + kSharedDlls),
+            "C:\\A.DLL", registry::REG_DWORD, Bytes(std::string("\1\0\0\0", 4)));
+    });
+    EXPECT_EQ(Text(*scratch, Root::CurrentUser, "Software\\Velto", "Seen"), "yes");
+    EXPECT_EQ(Text(*installation.Store(*opened), Root::CurrentUser, "Software\\Velto", "Seen"),
+              "(none)");
+    for (const auto& [file, bytes] : files) {
+        EXPECT_EQ(Slurp(file), bytes) << file;
+    }
+}
+
+}  // namespace
