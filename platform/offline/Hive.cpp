@@ -195,10 +195,8 @@ void Hive::DeleteKey(NodeRef node) {
     }
 }
 
-void Hive::SetValues(NodeRef node, const std::vector<RawValue>& values) {
-    std::vector<hive_set_value> set(values.size());
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const RawValue& value = values[i];
+void Hive::RefuseUnwritable(NodeRef node, const std::vector<RawValue>& values) const {
+    for (const RawValue& value : values) {
         if (minor_ >= kFirstBigDataMinor && value.data.size() > kLongestSingleCellValue) {
             Fail("cannot be written here: value \"" + value.name + "\" of key \"" + Name(node) +
                      "\" holds " + std::to_string(value.data.size()) +
@@ -207,6 +205,14 @@ void Hive::SetValues(NodeRef node, const std::vector<RawValue>& values) {
                      " in a form libhivex does not write",
                  0, true);
         }
+    }
+}
+
+void Hive::SetValues(NodeRef node, const std::vector<RawValue>& values) {
+    RefuseUnwritable(node, values);
+    std::vector<hive_set_value> set(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const RawValue& value = values[i];
         set[i].key = const_cast<char*>(value.name.c_str());
         std::memcpy(&set[i].t, &value.type, sizeof value.type);
         set[i].len = value.data.size();
@@ -219,32 +225,21 @@ void Hive::SetValues(NodeRef node, const std::vector<RawValue>& values) {
     }
 }
 
-void Hive::SetValue(NodeRef node, RawValue value) {
-    std::vector<RawValue> values = Values(node);
-    bool replaced = false;
+void PutValue(std::vector<RawValue>& values, RawValue value) {
     for (RawValue& old : values) {
         if (registry::NamesEqual(old.name, value.name)) {
             value.name = old.name;
             old = std::move(value);
-            replaced = true;
-            break;
+            return;
         }
     }
-    if (!replaced) {
-        values.push_back(std::move(value));
-    }
-    SetValues(node, values);
+    values.push_back(std::move(value));
 }
 
-bool Hive::DeleteValue(NodeRef node, std::string_view name) {
+void Hive::SetValue(NodeRef node, RawValue value) {
     std::vector<RawValue> values = Values(node);
-    if (std::erase_if(values, [&](const RawValue& value) {
-            return registry::NamesEqual(value.name, name);
-        }) == 0) {
-        return false;
-    }
+    PutValue(values, std::move(value));
     SetValues(node, values);
-    return true;
 }
 
 void Hive::WriteTo(const std::filesystem::path& target) {

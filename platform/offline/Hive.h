@@ -34,6 +34,10 @@ struct RawValue {
     std::vector<std::uint8_t> data;
 };
 
+// Replaces a value of a key's list in place (keeping the spelling it was made with, as Windows
+// does) or adds it after the others.
+void PutValue(std::vector<RawValue>& values, RawValue value);
+
 class Hive {
   public:
     enum class Mode { Read, Write };
@@ -67,11 +71,10 @@ class Hive {
     void DeleteKey(NodeRef node);
     // Replaces every value of the key.
     void SetValues(NodeRef node, const std::vector<RawValue>& values);
-    // Replaces a value in place (keeping the spelling it was made with, as Windows does) or
-    // adds it after the others.
+    // Replaces or adds one value (PutValue).
     void SetValue(NodeRef node, RawValue value);
-    // False when the key has no such value.
-    bool DeleteValue(NodeRef node, std::string_view name);
+    // Throws what SetValues would for values this hive cannot take, before anything changes.
+    void RefuseUnwritable(NodeRef node, const std::vector<RawValue>& values) const;
     // Writes the whole hive to `target` (which need not be its own file); libhivex raises
     // both sequence numbers by one and sets the checksum.
     void WriteTo(const std::filesystem::path& target);

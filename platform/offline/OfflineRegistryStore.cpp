@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "platform/offline/HiveHealth.h"
@@ -412,6 +413,30 @@ Hive& OfflineRegistryStore::Writable(int hive) {
     return *slot.hive;
 }
 
+std::vector<RawValue> OfflineRegistryStore::ValuesAt(const Place& place) {
+    if (const auto it = pendingValues_.find({place.hive, place.node}); it != pendingValues_.end()) {
+        return it->second;
+    }
+    return slots_[place.hive].hive->Values(place.node);
+}
+
+std::vector<RawValue>& OfflineRegistryStore::EditValues(const Place& place) {
+    Writable(place.hive);
+    ++valueEdits_;
+    const auto [it, added] = pendingValues_.try_emplace({place.hive, place.node});
+    if (added) {
+        it->second = slots_[place.hive].hive->Values(place.node);
+    }
+    return it->second;
+}
+
+void OfflineRegistryStore::FlushValues() {
+    for (const auto& [where, values] : pendingValues_) {
+        slots_[where.first].hive->SetValues(where.second, values);
+    }
+    pendingValues_.clear();
+}
+
 KeyId OfflineRegistryStore::AddKey(KeyId parent, const std::string& name) {
     const Entry entry = entries_[static_cast<std::size_t>(parent)];
     if (entry.kind == Entry::Kind::Virtual) {
@@ -439,7 +464,7 @@ KeyId OfflineRegistryStore::AddKey(KeyId parent, const std::string& name) {
 std::uint64_t OfflineRegistryStore::Mutations() const {
     // A copy is only ever replaced by one read anew when no frame is open, or by one opened
     // for writing in place of one that was never changed: the sum only grows within frames.
-    std::uint64_t sum = 0;
+    std::uint64_t sum = valueEdits_;
     for (const Slot& slot : slots_) {
         sum += slot.hive ? slot.hive->mutations() : 0;
     }
@@ -463,6 +488,7 @@ void OfflineRegistryStore::Commit() {
                 "a change inside the transaction failed and libhivex cannot take it back: "
                 "nothing written");
         }
+        FlushValues();
         std::vector<Hive*> changed;
         for (Slot& slot : slots_) {
             if (slot.unwritten()) {
@@ -507,6 +533,7 @@ void OfflineRegistryStore::Rollback() {
 
 void OfflineRegistryStore::DiscardChanges() {
     failedInside_ = false;
+    pendingValues_.clear();
     for (int hive = 0; hive < kHiveCount; ++hive) {
         if (!slots_[hive].unwritten()) {
             continue;
@@ -620,7 +647,7 @@ std::vector<registry::Value> OfflineRegistryStore::ValuesOf(KeyId key) {
     if (!place) {
         return out;
     }
-    for (RawValue& raw : slots_[place->hive].hive->Values(place->node)) {
+    for (RawValue& raw : ValuesAt(*place)) {
         out.push_back({std::move(raw.name), raw.type, registry::StoreData(raw.type, raw.data)});
     }
     return out;
@@ -737,6 +764,8 @@ Outcome OfflineRegistryStore::deleteKey(KeyId key) {
             }
         }
         return Mutate([&] {
+            // The values set so far go to libhivex first: none may name a deleted key.
+            FlushValues();
             for (const KeyId side : sides.keys()) {
                 const auto place = Locate(side);
                 Writable(place->hive).DeleteKey(place->node);
@@ -755,6 +784,7 @@ Outcome OfflineRegistryStore::deleteKey(KeyId key) {
         return Outcome::HasSubkeys;
     }
     return Mutate([&] {
+        FlushValues();
         Writable(place->hive).DeleteKey(place->node);
         return Outcome::Ok;
     });
@@ -779,6 +809,7 @@ Outcome OfflineRegistryStore::deleteTree(KeyId key) {
         targets = {key};
     }
     return Mutate([&] {
+        FlushValues();
         for (const KeyId target : targets) {
             const auto place = Locate(target);
             if (!place) {
@@ -812,10 +843,21 @@ Outcome OfflineRegistryStore::queryValue(KeyId key, std::string_view name,
         if (!place) {
             continue;
         }
-        if (const auto raw = slots_[place->hive].hive->Value(place->node, name)) {
-            value.type = raw->type;
-            value.data = registry::StoreData(raw->type, raw->data);
-            return Outcome::Ok;
+        const auto pending = pendingValues_.find({place->hive, place->node});
+        if (pending == pendingValues_.end()) {
+            if (const auto raw = slots_[place->hive].hive->Value(place->node, name)) {
+                value.type = raw->type;
+                value.data = registry::StoreData(raw->type, raw->data);
+                return Outcome::Ok;
+            }
+            continue;
+        }
+        for (const RawValue& raw : pending->second) {
+            if (registry::NamesEqual(raw.name, name)) {
+                value.type = raw.type;
+                value.data = registry::StoreData(raw.type, raw.data);
+                return Outcome::Ok;
+            }
         }
     }
     return Outcome::NotFound;
@@ -848,9 +890,11 @@ Outcome OfflineRegistryStore::setValue(KeyId key, std::string_view name, std::ui
                     " holds no values: only the installation's hives are there");
     }
     return Mutate([&] {
-        Writable(place->hive)
-            .SetValue(place->node,
-                      RawValue{std::string(name), type, registry::WindowsData(type, data)});
+        std::vector<RawValue> values = ValuesAt(*place);
+        PutValue(values, RawValue{std::string(name), type, registry::WindowsData(type, data)});
+        // Refused here, before anything changed, rather than when the transaction ends.
+        slots_[place->hive].hive->RefuseUnwritable(place->node, values);
+        EditValues(*place) = std::move(values);
         return Outcome::Ok;
     });
 }
@@ -862,10 +906,17 @@ Outcome OfflineRegistryStore::deleteValue(KeyId key, std::string_view name) {
     if (const Outcome found = KeysBehind(key, targets); found != Outcome::Ok) {
         return found;
     }
+    const auto named = [&](const RawValue& value) {
+        return registry::NamesEqual(value.name, name);
+    };
     std::vector<Place> holding;
     for (const KeyId id : targets) {
         const auto place = Locate(id);
-        if (place && slots_[place->hive].hive->Value(place->node, name)) {
+        if (!place) {
+            continue;
+        }
+        const auto values = ValuesAt(*place);
+        if (std::any_of(values.begin(), values.end(), named)) {
             holding.push_back(*place);
         }
     }
@@ -874,7 +925,7 @@ Outcome OfflineRegistryStore::deleteValue(KeyId key, std::string_view name) {
     }
     return Mutate([&] {
         for (const Place& place : holding) {
-            Writable(place.hive).DeleteValue(place.node, name);
+            std::erase_if(EditValues(place), named);
         }
         return Outcome::Ok;
     });

@@ -26,13 +26,15 @@
 // its logs over whatever was written.
 //
 // Writes change libhivex's copy of a hive in memory (the hive is read whole for that on its
-// first change); at the end of a transaction, or of a call outside one, each hive that
-// changed is written once: to a sibling file, flushed, and renamed over the hive after every
-// other changed hive was written likewise (HiveWrite.h). A hive changed on disk since it was
-// read is never written over (the write fails); one changed while no transaction runs is read
-// again before the next call, and keys opened before then are found again by their path.
-// libhivex cannot take back part of its copy: a write that fails inside a transaction whose
-// body goes on makes the whole transaction fail at its end, with nothing written.
+// first change). libhivex lays out every value of a key anew for each value it sets, and never
+// reuses the space of the old ones, so the values a transaction sets are kept aside per key
+// and set once, at its end. Then each hive that changed is written once: to a sibling file,
+// flushed, and renamed over the hive after every other changed hive was written likewise
+// (HiveWrite.h). A hive changed on disk since it was read is never written over (the write fails);
+// one changed while no transaction runs is read again before the next call, and keys opened before
+// then are found again by their path. libhivex cannot take back part of its copy: a write that
+// fails inside a transaction whose body goes on makes the whole transaction fail at its end, with
+// nothing written.
 
 #include <array>
 #include <filesystem>
@@ -168,6 +170,10 @@ class OfflineRegistryStore final : public registry::RegistryStore {
                            registry::KeyId& key);
 
     // Writing.
+    // The values of a key as the transaction left them so far.
+    std::vector<RawValue> ValuesAt(const Place& place);
+    std::vector<RawValue>& EditValues(const Place& place);
+    void FlushValues();
     void RefuseIfNotWritable() const;
     Hive& Writable(int hive);
     registry::KeyId AddKey(registry::KeyId parent, const std::string& name);
@@ -204,6 +210,9 @@ class OfflineRegistryStore final : public registry::RegistryStore {
     // How many changes libhivex's copies had when each frame began.
     std::uint64_t Mutations() const;
     std::vector<std::uint64_t> frames_;
+    // Values set or deleted in this transaction, by key, not yet handed to libhivex.
+    std::map<std::pair<int, NodeRef>, std::vector<RawValue>> pendingValues_;
+    std::uint64_t valueEdits_ = 0;
     bool failedInside_ = false;
     // Set when a hive could not be read again after changes to it were thrown away.
     std::string broken_;

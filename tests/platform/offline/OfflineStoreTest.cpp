@@ -400,6 +400,22 @@ TEST(OfflineRegistryStore, ATransactionWritesEachHiveOnceOrNothing) {
     });
     EXPECT_EQ(store->fileWrites(), writes + 2);
 
+    // The values a transaction sets are laid out once per key: libhivex lays out all of a
+    // key's values anew for each one set, and never reuses the old space.
+    const auto grown = fs::file_size(installation.Config("SOFTWARE"));
+    store->transaction([&] {
+        const KeyId counts =
+            Open(*store, Root::LocalMachine, std::string("SOFTWARE\\") + kSharedDlls);
+        for (int i = 0; i < 400; ++i) {
+            store->setValue(counts, "C:\\Windows\\System32\\LIB" + std::to_string(i) + ".DLL",
+                            registry::REG_DWORD, one);
+        }
+    });
+    EXPECT_LT(fs::file_size(installation.Config("SOFTWARE")) - grown, 64u * 1024u);
+    EXPECT_EQ(Text(*store, Root::LocalMachine, std::string("SOFTWARE\\") + kSharedDlls,
+                   "C:\\Windows\\System32\\LIB399.DLL"),
+              std::string("\1", 1));
+
     // A body that fails leaves every hive as it was, and the keys it made are gone.
     const KeyId kept = Open(*store, Root::CurrentUser, "Software\\Velto");
     const std::string software = Slurp(installation.Config("SOFTWARE"));
