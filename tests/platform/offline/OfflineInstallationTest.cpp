@@ -6,6 +6,7 @@
 
 #include "platform/kinds/MachineKinds.h"
 #include "platform/machine/MachineError.h"
+#include "platform/machine/SystemStores.h"
 #include "platform/offline/NewHive.h"
 #include "platform/offline/WriteSafety.h"
 #include "platform/restart/MachineStart.h"
@@ -107,6 +108,36 @@ TEST(OfflineInstallation, NamesOnTheDiskAreFoundWithoutRegardToCase) {
     EXPECT_EQ(opened->profile().systemDir(), "C:\\WINDOWS\\SYSTEM32");
     EXPECT_EQ(opened->profile().version().build, 19045u);
     EXPECT_FALSE(offline::IsOfflineInstallation(root / "Users"));
+}
+
+TEST(OfflineInstallation, TheSystemsOwnStoresAreNeverListed) {
+    Installation installation;
+    const auto opened = installation.Open();
+    const machine::SystemStores stores(opened->profile());
+    const std::pair<const char*, const char*> kept[] = {
+        {"C:\\Windows\\", "WinSxS"},
+        {"C:\\Windows\\", "SoftwareDistribution"},
+        {"C:\\Windows\\", "servicing"},
+        {"C:\\Windows\\", "Installer"},
+        {"C:\\Windows\\", "assembly"},
+        {"C:\\Windows\\Microsoft.NET\\", "assembly"},
+        {"C:\\Windows\\System32\\", "DriverStore"},
+        {"C:\\Windows\\System32\\", "catroot2"},
+        {"C:\\", "System Volume Information"},
+        {"C:\\", "$RECYCLE.BIN"},
+        {"C:\\", "Windows.old"},
+    };
+    for (const auto& [parent, name] : kept) {
+        EXPECT_TRUE(stores.Contains(parent, name)) << parent << name;
+    }
+    const std::pair<const char*, const char*> listed[] = {
+        {"C:\\Program Files\\", "Installer"},
+        {"C:\\Windows\\System32\\", "assembly"},
+        {"C:\\Users\\", "Windows.old"},
+    };
+    for (const auto& [parent, name] : listed) {
+        EXPECT_FALSE(stores.Contains(parent, name)) << parent << name;
+    }
 }
 
 TEST(OfflineInstallation, TheUserIsTheOnlyProfileOrTheOneChosen) {
