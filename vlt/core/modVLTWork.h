@@ -78,6 +78,9 @@ inline constexpr int kImageHasRecommendation = 7;
 inline constexpr const char* kCompanyNote = "COMPANY NAME DOES NOT MATCH";
 inline constexpr const char* kVersionNote = "VERSION INFORMATION MISSING";
 inline constexpr const char* kProcessorNote = "PROCESSOR DOES NOT MATCH";
+// Two copies in one folder whose names differ only in case (NTFS keeps both): Windows opens
+// one of them for either name, so neither can be told apart from the other.
+inline constexpr const char* kCaseNote = "NAMES DIFFER ONLY IN CASE";
 
 // Walks QzFile's finished listing group by group (the progress window is loaded), fills
 // RecommendedList and the review tree, or repairs in automatic mode. Unloads the progress

@@ -118,12 +118,32 @@ struct GroupMatch {
     // Some copy got VersionMissing: it was never compared with the others, so a later copy may
     // be recommended over it without anything known of their order.
     bool versionMissing = false;
+    // A folder that holds two copies whose names differ only in case: the group is shown and
+    // left alone, since a path names either of them.
+    std::string caseClash;
 };
+
+// The first folder that holds two of the group's copies (their names differ only in case).
+std::string FolderOfTwo(std::span<const std::string> folders) {
+    std::vector<std::string> seen;
+    for (const std::string& folder : folders) {
+        std::string folded = automation::UCase(folder);
+        if (std::find(seen.begin(), seen.end(), folded) != seen.end()) {
+            return folder;
+        }
+        seen.push_back(std::move(folded));
+    }
+    return {};
+}
 
 // What automatic mode does with a flagged group: the reason it is left alone, or nothing
 // when the matching recommended a copy it may spread.
 std::optional<std::string> WhyNotRepaired(bool allDups, bool smart, bool showRecommended,
                                           const GroupMatch& match) {
+    if (!match.caseClash.empty()) {
+        return match.caseClash +
+               " holds copies whose names differ only in case, which Windows takes for one file";
+    }
     if (allDups) {
         return "the copies were not compared";
     }
@@ -244,19 +264,26 @@ void Matcher::ProcessGroup(const std::string& name, std::span<const std::string>
         listed.size() > 1 ? DistinctCopies(name, listed) : std::vector<std::string>{};
     const std::span<const std::string> folders = listed.size() > 1 ? distinct : listed;
     GroupMatch match;
-    if (!allDups_) {
+    match.caseClash = FolderOfTwo(listed);
+    if (!match.caseClash.empty()) {
+        vlt::Trace(match.caseClash + " holds copies of " + name +
+                   " whose names differ only in case");
+        match.differs = true;
+        vlt::State().RecommendedList += "||";
+    } else if (!allDups_) {
         match = Match(name, folders);
         vlt::State().RecommendedList += "|" + match.recommended + "|";
     }
     const std::string& recommended = match.recommended;
-    if (showRecommended_ && match.differs && (recommended.empty() || recommended == "?")) {
+    if (showRecommended_ && match.differs && match.caseClash.empty() &&
+        (recommended.empty() || recommended == "?")) {
         std::string lastMatched;
         std::string current;
         if (FilesSame(folders, name, lastMatched, current)) {
             match.differs = false;
         }
     }
-    if (!(match.differs || allDups_) || folders.size() < 2) {
+    if (!(match.differs || allDups_) || (folders.size() < 2 && match.caseClash.empty())) {
         return;
     }
     if (!auto_) {
@@ -287,7 +314,9 @@ void Matcher::AddToTree(const std::string& name, std::span<const std::string> fo
                                                   : kImageOtherCopy;
         review.AddCopy(name, path, image(picture));
     }
-    if (showRecommended_ && !allDups_ && !hasPath) {
+    if (!match.caseClash.empty()) {
+        review.AddNote(name, name + " * " + " " + kCaseNote, kCaseNote, kImageNoRecommendation);
+    } else if (showRecommended_ && !allDups_ && !hasPath) {
         const char* note = recommended == "?"                     ? kVersionNote
                            : match.stoppedAt == ProcessorMismatch ? kProcessorNote
                                                                   : kCompanyNote;
