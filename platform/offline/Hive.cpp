@@ -82,6 +82,13 @@ std::string Hive::Name(NodeRef node) const {
     return name.get();
 }
 
+std::optional<std::size_t> Hive::Found(std::size_t found, const char* what) const {
+    if (found == 0 && errno != 0) {
+        Fail(std::string("is damaged: the ") + what + " of a key cannot be read", errno);
+    }
+    return found == 0 ? std::nullopt : std::optional<std::size_t>(found);
+}
+
 NodeRef Hive::VerifiedChild(NodeRef parent, NodeRef child) const {
     errno = 0;
     const NodeRef back = child == root_ ? 0 : hivex_node_parent(handle_, child);
@@ -94,14 +101,9 @@ NodeRef Hive::VerifiedChild(NodeRef parent, NodeRef child) const {
 std::optional<NodeRef> Hive::Child(NodeRef parent, std::string_view name) const {
     if (Ascii(name)) {
         errno = 0;
-        const NodeRef child = hivex_node_get_child(handle_, parent, std::string(name).c_str());
-        if (child == 0) {
-            if (errno != 0) {
-                Fail("is damaged: the subkeys of a key cannot be read", errno);
-            }
-            return std::nullopt;
-        }
-        return VerifiedChild(parent, child);
+        const auto child =
+            Found(hivex_node_get_child(handle_, parent, std::string(name).c_str()), "subkeys");
+        return child ? std::optional<NodeRef>(VerifiedChild(parent, *child)) : std::nullopt;
     }
     // libhivex folds ASCII letters only; the registry folds Latin-1 letters too.
     for (const auto& [child, childName] : Children(parent)) {
@@ -160,14 +162,9 @@ std::vector<RawValue> Hive::Values(NodeRef node) const {
 std::optional<RawValue> Hive::Value(NodeRef node, std::string_view name) const {
     if (Ascii(name)) {
         errno = 0;
-        const hive_value_h value = hivex_node_get_value(handle_, node, std::string(name).c_str());
-        if (value == 0) {
-            if (errno != 0) {
-                Fail("is damaged: the values of a key cannot be read", errno);
-            }
-            return std::nullopt;
-        }
-        return ReadValue(value);
+        const auto value =
+            Found(hivex_node_get_value(handle_, node, std::string(name).c_str()), "values");
+        return value ? std::optional<RawValue>(ReadValue(*value)) : std::nullopt;
     }
     for (RawValue& value : Values(node)) {
         if (registry::NamesEqual(value.name, name)) {

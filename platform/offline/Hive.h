@@ -81,6 +81,9 @@ class Hive {
 
   private:
     [[noreturn]] void Fail(const std::string& what, int err, bool writing = false) const;
+    // What a lookup by name (hivex_node_get_child, _get_value) found: 0 with errno unset is
+    // nothing, with errno set a damage.
+    std::optional<std::size_t> Found(std::size_t found, const char* what) const;
     NodeRef VerifiedChild(NodeRef parent, NodeRef child) const;
     RawValue ReadValue(std::size_t value) const;
 

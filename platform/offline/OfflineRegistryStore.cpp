@@ -1,7 +1,5 @@
 #include "platform/offline/OfflineRegistryStore.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <unordered_set>
 
@@ -41,30 +39,6 @@ std::vector<std::string> Joined(const std::vector<std::string>& a, std::span<con
 }
 
 }  // namespace
-
-std::vector<KeyId> OfflineRegistryStore::Sides::keys() const {
-    std::vector<KeyId> found;
-    for (const auto& side : {user, machine}) {
-        if (side) {
-            found.push_back(*side);
-        }
-    }
-    return found;
-}
-
-OfflineRegistryStore::Stamp OfflineRegistryStore::Stamp::Of(const std::filesystem::path& file) {
-    Stamp stamp;
-    struct stat st {};
-    if (::stat(file.c_str(), &st) == 0) {
-        stamp = {true,
-                 static_cast<std::uint64_t>(st.st_dev),
-                 static_cast<std::uint64_t>(st.st_ino),
-                 static_cast<std::uint64_t>(st.st_size),
-                 st.st_mtim.tv_sec,
-                 st.st_mtim.tv_nsec};
-    }
-    return stamp;
-}
 
 OfflineRegistryStore::LoadedHive OfflineRegistryStore::LoadHive(const std::filesystem::path& file) {
     LoadedHive loaded;
@@ -550,16 +524,7 @@ void OfflineRegistryStore::DiscardChanges() {
 
 template <class F>
 Outcome OfflineRegistryStore::Mutate(F&& body) {
-    Begin();
-    Outcome outcome;
-    try {
-        outcome = body();
-    } catch (...) {
-        Rollback();
-        throw;
-    }
-    Commit();
-    return outcome;
+    return registry::InFrame([&] { Begin(); }, [&] { Commit(); }, [&] { Rollback(); }, body);
 }
 
 // ---- HKEY_CLASSES_ROOT ----
@@ -973,15 +938,7 @@ Outcome OfflineRegistryStore::subkeys(KeyId key, std::vector<registry::Subkey>& 
 
 Outcome OfflineRegistryStore::subkeyAt(KeyId key, std::uint32_t index, std::string& name) {
     std::lock_guard lock(mutex_);
-    std::vector<registry::Subkey> all;
-    if (const Outcome outcome = subkeys(key, all); outcome != Outcome::Ok) {
-        return outcome;
-    }
-    if (index >= all.size()) {
-        return Outcome::NotFound;
-    }
-    name = all[index].name;
-    return Outcome::Ok;
+    return registry::SubkeyAtIndex(*this, key, index, name);
 }
 
 Outcome OfflineRegistryStore::values(KeyId key, std::vector<registry::Value>& out) {
@@ -1012,27 +969,12 @@ Outcome OfflineRegistryStore::values(KeyId key, std::vector<registry::Value>& ou
 
 Outcome OfflineRegistryStore::valueAt(KeyId key, std::uint32_t index, registry::Value& value) {
     std::lock_guard lock(mutex_);
-    std::vector<registry::Value> all;
-    if (const Outcome outcome = values(key, all); outcome != Outcome::Ok) {
-        return outcome;
-    }
-    if (index >= all.size()) {
-        return Outcome::NotFound;
-    }
-    value = std::move(all[index]);
-    return Outcome::Ok;
+    return registry::ValueAtIndex(*this, key, index, value);
 }
 
 void OfflineRegistryStore::transaction(const std::function<void()>& body) {
     std::lock_guard lock(mutex_);
-    Begin();
-    try {
-        body();
-    } catch (...) {
-        Rollback();
-        throw;
-    }
-    Commit();
+    registry::InFrame([&] { Begin(); }, [&] { Commit(); }, [&] { Rollback(); }, body);
 }
 
 }  // namespace offline

@@ -47,6 +47,7 @@
 #include <vector>
 
 #include "platform/offline/Hive.h"
+#include "platform/registry/FileStoreSupport.h"
 #include "platform/registry/RegistryStore.h"
 
 namespace offline {
@@ -55,14 +56,7 @@ class OfflineRegistryStore final : public registry::RegistryStore {
   public:
     enum HiveId : int { kSoftware, kSystem, kDefaultUser, kUser, kUserClasses, kHiveCount };
 
-    // The identity and modification time of a file, to tell when another program changed it.
-    struct Stamp {
-        bool exists = false;
-        std::uint64_t device = 0, inode = 0, size = 0;
-        std::int64_t seconds = 0, nanoseconds = 0;
-        bool operator==(const Stamp&) const = default;
-        static Stamp Of(const std::filesystem::path& file);
-    };
+    using Stamp = registry::FileStamp;
     // A hive file checked (HiveHealth.h) and opened for reading.
     struct LoadedHive {
         std::unique_ptr<Hive> hive;  // null for a hive the installation does not have
@@ -143,12 +137,7 @@ class OfflineRegistryStore final : public registry::RegistryStore {
         int hive = -1;
         NodeRef node = 0;
     };
-    struct Sides {
-        std::optional<registry::KeyId> user;
-        std::optional<registry::KeyId> machine;
-        bool any() const { return user || machine; }
-        std::vector<registry::KeyId> keys() const;
-    };
+    using Sides = registry::ClassesSides;
 
     OfflineRegistryStore(std::array<LoadedHive, kHiveCount> hives, std::string userSid,
                          std::optional<std::string> writeRefusal);

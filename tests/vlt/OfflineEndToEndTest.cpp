@@ -37,6 +37,11 @@ const Release kReleases[] = {
     {"10", "Windows", "Windows/System32", "Windows/Temp", "Windows/WinSxS"},
 };
 
+// How ctest names each test.
+void PrintTo(const Release& release, std::ostream* out) {
+    *out << release.name;
+}
+
 // Every file below `root` with its bytes.
 std::map<std::string, std::string> Files(const fs::path& root) {
     std::map<std::string, std::string> files;
