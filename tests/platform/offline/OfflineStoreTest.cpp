@@ -8,6 +8,7 @@
 
 #include "platform/machine/MachineError.h"
 #include "platform/offline/RegfFormat.h"
+#include "platform/registry/RegText.h"
 #include "tests/platform/offline/OfflineFixture.h"
 #include "tests/support/HiveExport.h"
 
@@ -215,6 +216,12 @@ TEST(OfflineRegistryStore, CurrentControlSetIsTheSetSelectNames) {
     const auto opened = installation.Open();
     const auto store = installation.Store(*opened);
     EXPECT_EQ(opened->profile().computerName(), "SECOND");
+    // velto-machine reg export reaches it by name too, though it is listed nowhere.
+    EXPECT_NE(registry::ExportRegText(*installation.Store(*opened),
+                                      registry::ParseKeyPath("HKLM\\SYSTEM\\CurrentControlSet\\"
+                                                             "Control\\ComputerName"))
+                  .find("\"ComputerName\"=\"SECOND\""),
+              std::string::npos);
     const std::string manager = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
     store->setValue(Open(*store, Root::LocalMachine, manager), "Velto", registry::REG_SZ,
                     Bytes(std::string("x\0", 2)));
