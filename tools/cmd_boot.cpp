@@ -3,12 +3,10 @@
 // with Wine's wineboot -r, or, without Wine, is told which command carries the moves out; a
 // Windows installation on a disk has its pending list carried out as its Session Manager
 // would, unless it may only be checked (hibernated, read-only: exit status 2).
-// Exit status 1 when any of them failed.
+// Exit status 1 when any of them failed, or when the start could not run and moves still wait.
 
 #include <iostream>
 
-#include "platform/kinds/MachineKinds.h"
-#include "platform/machine/MachineError.h"
 #include "platform/restart/MachineStart.h"
 #include "tools/velto-machine-commands.h"
 
@@ -20,12 +18,7 @@ int Boot(const std::vector<std::string>& args) {
     if (parsed.positional.size() != 1) {
         throw UsageError("usage: velto-machine boot DIR");
     }
-    const auto opened = OpenMachine(parsed.positional[0]);
-    try {
-        kinds::RefuseIfOnlyCheckable(*opened);
-    } catch (const machine::MachineError& e) {
-        throw UsageError(e.what());
-    }
+    OpenToChange(parsed.positional[0], "boot");
     const win32::BootReport report = win32::StartMachine(
         [](const std::string& line) { std::cout << line << "\n"; }, win32::BootKeep::Summary);
     std::cout << std::flush;

@@ -98,21 +98,6 @@ void CopyResource(const std::filesystem::path& source, const std::filesystem::pa
 
 }  // namespace
 
-CreateUndo::~CreateUndo() {
-    if (done_) {
-        return;
-    }
-    machine::SetCurrentMachine(nullptr);
-    std::error_code ec;
-    if (!existed_) {
-        std::filesystem::remove_all(folder_, ec);
-        return;
-    }
-    for (const auto& entry : std::filesystem::directory_iterator(folder_, ec)) {
-        std::filesystem::remove_all(entry.path(), ec);
-    }
-}
-
 bool WriteDemoFile(const imagewriter::DemoFile& file) {
     if (win32::GetFileAttributesA(file.path) != win32::INVALID_FILE_ATTRIBUTES) {
         return false;
@@ -199,6 +184,60 @@ void CopyProgramFiles(const machine::Machine& m, std::ostream& out) {
 
 namespace {
 
+// A folder holding nothing but a lock file (a create that failed, or this one's) is empty.
+bool EmptyFolder(const std::filesystem::path& folder) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        if (entry.path().filename() != machine::MachineLock::kFileName) {
+            return false;
+        }
+    }
+    return !ec;
+}
+
+void RefuseUnlessEmpty(const std::filesystem::path& folder) {
+    std::error_code ec;
+    if (std::filesystem::exists(folder, ec) &&
+        (!std::filesystem::is_directory(folder, ec) || !EmptyFolder(folder))) {
+        throw UsageError(folder.string() + " exists and is not an empty folder");
+    }
+}
+
+}  // namespace
+
+NewFolder::NewFolder(const std::string& given) {
+    machine::CheckMachineFolderName(given);
+    folder_ = std::filesystem::absolute(given).lexically_normal();
+    std::error_code ec;
+    existed_ = std::filesystem::exists(folder_, ec);
+    RefuseUnlessEmpty(folder_);
+    if (!existed_ && !std::filesystem::create_directories(folder_, ec) && ec) {
+        throw std::runtime_error("cannot create " + folder_.string() + ": " + ec.message());
+    }
+    lock_ = std::make_unique<machine::MachineLock>(folder_, "velto-machine create");
+    // Another create may have filled it between the look and the lock.
+    RefuseUnlessEmpty(folder_);
+}
+
+NewFolder::~NewFolder() {
+    if (keep_) {
+        return;
+    }
+    machine::SetCurrentMachine(nullptr);
+    std::error_code ec;
+    if (!existed_) {
+        std::filesystem::remove_all(folder_, ec);
+        return;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(folder_, ec)) {
+        if (entry.path().filename() != machine::MachineLock::kFileName) {
+            std::filesystem::remove_all(entry.path(), ec);
+        }
+    }
+}
+
+namespace {
+
 int Create(const std::vector<std::string>& args) {
     const auto parsed =
         ParseArgs(args, {"--demo", "--wine", "--offline-windows"}, {"--platform", "--release"});
@@ -213,20 +252,29 @@ int Create(const std::vector<std::string>& args) {
                 "--offline-windows makes a Windows installation of the NT family; "
                 "--release xp or 10 chooses which");
         }
-        return CreateOfflineInstallation(parsed.positional[0],
-                                         parsed.value("--release").value_or("10"),
-                                         parsed.has("--demo"), std::cout);
+        const std::string release = parsed.value("--release").value_or("10");
+        if (release != "xp" && release != "10") {
+            throw UsageError("--release must be xp or 10, not " + release);
+        }
+        const std::filesystem::path given = parsed.positional[0];
+        machine::CheckMachineFolderName(given);
+        // The installation's folder is its drive C:.
+        if (const auto why =
+                machine::WhyNotADriveFolder(std::filesystem::absolute(given).lexically_normal())) {
+            throw UsageError("drive C: cannot be made there: " + *why);
+        }
+        NewFolder made(parsed.positional[0]);
+        std::ostringstream out;
+        const int status = CreateOfflineInstallation(made, release, parsed.has("--demo"), out);
+        std::cout << out.str() << std::flush;
+        return status;
     }
     if (parsed.value("--release")) {
         throw UsageError("--release chooses the Windows of --offline-windows");
     }
-    if (parsed.has("--wine")) {
-        if (parsed.value("--platform")) {
-            throw UsageError(
-                "a Wine prefix's Windows version is chosen in Wine (winecfg), not with "
-                "--platform");
-        }
-        return CreateWinePrefix(parsed.positional[0], parsed.has("--demo"), std::cout);
+    if (parsed.has("--wine") && parsed.value("--platform")) {
+        throw UsageError(
+            "a Wine prefix's Windows version is chosen in Wine (winecfg), not with --platform");
     }
     machine::Platform platform = machine::Platform::Win9x;
     if (const auto name = parsed.value("--platform")) {
@@ -236,22 +284,26 @@ int Create(const std::vector<std::string>& args) {
             throw UsageError("--platform must be 9x or nt, not " + *name);
         }
     }
-    const std::filesystem::path folder =
-        std::filesystem::absolute(parsed.positional[0]).lexically_normal();
-    std::error_code ec;
-    const bool existed = std::filesystem::exists(folder, ec);
-    if (existed &&
-        (!std::filesystem::is_directory(folder, ec) || !std::filesystem::is_empty(folder, ec))) {
-        throw UsageError(folder.string() + " exists and is not an empty folder");
-    }
-
+    const std::filesystem::path given = parsed.positional[0];
+    machine::CheckMachineFolderName(given);
     // Refused before anything is made: a machine whose drive would reach the host's own
     // system is no machine the program may work on.
-    if (const auto why = machine::WhyNotADriveFolder(folder / "drives" / "C")) {
-        throw UsageError("drive C: cannot be made there: " + *why);
+    if (!parsed.has("--wine")) {
+        const auto folder = std::filesystem::absolute(given).lexically_normal();
+        if (const auto why = machine::WhyNotADriveFolder(folder / "drives" / "C")) {
+            throw UsageError("drive C: cannot be made there: " + *why);
+        }
     }
+    NewFolder made(parsed.positional[0]);
+    // Said once the machine is whole: a create that fails names no machine as created.
+    std::ostringstream out;
+    if (parsed.has("--wine")) {
+        const int status = CreateWinePrefix(made, parsed.has("--demo"), out);
+        std::cout << out.str() << std::flush;
+        return status;
+    }
+    const std::filesystem::path& folder = made.path();
     std::filesystem::create_directories(folder / "drives" / "C");
-    CreateUndo undo(folder, existed);
     if (const int err = win32::WriteHostFileAtomically(
             folder / machine::IniMachineProfile::kFileName, ProfileText(platform));
         err != 0) {
@@ -263,23 +315,24 @@ int Create(const std::vector<std::string>& args) {
                          ": cannot be made there: " + left.front().reason);
     }
     const auto& profile = created->profile();
-    std::cout << "Created a " << (platform == machine::Platform::NT ? "NT" : "9x") << " machine in "
-              << folder.string() << "\n";
+    out << "Created a " << (platform == machine::Platform::NT ? "NT" : "9x") << " machine in "
+        << folder.string() << "\n";
     for (const auto& path :
          {profile.windowsDir(), profile.systemDir(), profile.tempDir(), profile.programDir(),
           *profile.specialFolder("Personal"), *profile.specialFolder("Startup")}) {
         CreateFolderTree(path);
     }
-    CopyProgramFiles(*created, std::cout);
+    CopyProgramFiles(*created, out);
 
-    CreateContext context{folder, created, parsed.has("--demo"), false, std::cout};
+    CreateContext context{folder, created, parsed.has("--demo"), false, out};
     for (const auto& step : CreateSteps()) {
         step.run(context);
     }
     if (context.demo && !context.demoFilled) {
-        std::cout << "  --demo: this build has no demo files yet; the machine is a plain one\n";
+        out << "  --demo: this build has no demo files yet; the machine is a plain one\n";
     }
-    undo.Keep();
+    made.Keep();
+    std::cout << out.str() << std::flush;
     return kOk;
 }
 

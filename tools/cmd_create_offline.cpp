@@ -103,21 +103,10 @@ void FillDemo(const machine::Machine& installation, offline::Release release,
 
 }  // namespace
 
-int CreateOfflineInstallation(const std::filesystem::path& given, const std::string& release,
-                              bool demo, std::ostream& out) {
-    if (release != "xp" && release != "10") {
-        throw UsageError("--release must be xp or 10, not " + release);
-    }
+int CreateOfflineInstallation(NewFolder& made, const std::string& release, bool demo,
+                              std::ostream& out) {
     const auto chosen = release == "xp" ? offline::Release::Xp : offline::Release::Ten;
-    const std::filesystem::path folder = std::filesystem::absolute(given).lexically_normal();
-    std::error_code ec;
-    const bool existed = std::filesystem::exists(folder, ec);
-    if (existed &&
-        (!std::filesystem::is_directory(folder, ec) || !std::filesystem::is_empty(folder, ec))) {
-        throw UsageError(folder.string() + " exists and is not an empty folder");
-    }
-    std::filesystem::create_directories(folder);
-    CreateUndo undo(folder, existed);
+    const std::filesystem::path& folder = made.path();
     offline::CreateInstallation(folder, chosen);
     const auto created = OpenMachine(folder);
     const auto layout = offline::LayoutOf(chosen);
@@ -130,7 +119,7 @@ int CreateOfflineInstallation(const std::filesystem::path& given, const std::str
         FillDemo(*created, chosen, layout, out);
     }
     out << "  check it with: vlt --machine " << folder.string() << "\n";
-    undo.Keep();
+    made.Keep();
     return kOk;
 }
 

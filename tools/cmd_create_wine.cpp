@@ -55,43 +55,18 @@ void FillDemo(const machine::Machine& prefix, std::ostream& out) {
 
 }  // namespace
 
-int CreateWinePrefix(const std::filesystem::path& given, bool demo, std::ostream& out) {
-    const std::filesystem::path folder = std::filesystem::absolute(given).lexically_normal();
-    std::error_code ec;
-    const bool existed = std::filesystem::exists(folder, ec);
-    if (existed &&
-        (!std::filesystem::is_directory(folder, ec) || !std::filesystem::is_empty(folder, ec))) {
-        throw UsageError(folder.string() + " exists and is not an empty folder");
-    }
+int CreateWinePrefix(NewFolder& made, bool demo, std::ostream& out) {
+    const std::filesystem::path& folder = made.path();
     if (!wine::WineProgramInstalled("wineboot")) {
         throw std::runtime_error(
             "Wine is not installed: a prefix is made by Wine's own wineboot -i (Debian: apt-get "
             "install wine)");
     }
-    // A prefix Wine could not finish is no prefix to keep.
-    struct Undo {
-        std::filesystem::path folder;
-        bool existed;
-        bool keep = false;
-        ~Undo() {
-            if (keep) {
-                return;
-            }
-            machine::SetCurrentMachine(nullptr);
-            std::error_code ignored;
-            if (existed) {
-                for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
-                    std::filesystem::remove_all(entry.path(), ignored);
-                }
-            } else {
-                std::filesystem::remove_all(folder, ignored);
-            }
-        }
-    } undo{folder, existed};
-
-    out << "Making a Wine prefix in " << folder.string() << " (wineboot -i) ..." << std::endl;
+    // Said at once: Wine takes a while.
+    std::cout << "Making a Wine prefix in " << folder.string() << " (wineboot -i) ..." << std::endl;
     const wine::WineRun run = wine::RunInPrefix(folder, {"wineboot", "-i"}, kQuietWine);
     wine::WaitForWineserver(folder);
+    std::error_code ec;
     if (run.status != 0 || !std::filesystem::exists(folder / "system.reg", ec)) {
         throw std::runtime_error("wineboot -i did not make a prefix (status " +
                                  std::to_string(run.status) + "): " + run.output);
@@ -104,7 +79,7 @@ int CreateWinePrefix(const std::filesystem::path& given, bool demo, std::ostream
         FillDemo(*created, out);
     }
     out << "  check it with: vlt --machine " << folder.string() << "\n";
-    undo.keep = true;
+    made.Keep();
     return kOk;
 }
 

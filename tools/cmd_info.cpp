@@ -102,7 +102,7 @@ int Info(const std::vector<std::string>& args) {
     if (parsed.positional.size() != 1) {
         throw UsageError("usage: velto-machine info DIR");
     }
-    const auto opened = OpenMachine(parsed.positional[0]);
+    const auto opened = OpenToRead(parsed.positional[0]);
     const auto& p = opened->profile();
     const auto v = p.version();
     std::error_code ec;
@@ -112,8 +112,11 @@ int Info(const std::vector<std::string>& args) {
                          (std::filesystem::exists(file, ec) ? "" : " (not created yet)");
     }
     std::cout << "Machine         " << opened->folder().string() << "\n"
-              << "Kind            " << opened->kind().name() << "\n"
-              << "Platform        " << (p.platform() == machine::Platform::NT ? "NT" : "9x") << " ("
+              << "Kind            " << opened->kind().name() << "\n";
+    for (const std::string& holder : opened->holders()) {
+        std::cout << "In use          " << holder << "\n";
+    }
+    std::cout << "Platform        " << (p.platform() == machine::Platform::NT ? "NT" : "9x") << " ("
               << ReleaseName(p.platform(), v) << ") " << v.major << "." << v.minor << "." << v.build
               << (p.servicePack().empty() ? "" : " " + p.servicePack()) << "\n"
               << Line("Product         ", p.value("Machine", "ProductName")) << "Windows folder  "

@@ -30,7 +30,8 @@ int List(const std::vector<std::string>& args) {
             "usage: velto-machine list DIR [--filter PATTERNS] [--paths PATHS] [--exclude "
             "FOLDER]...");
     }
-    const auto machine = OpenMachine(parsed.positional[0]);
+    const auto machine = OpenToRead(parsed.positional[0]);
+    TellHolders(*machine, "list", std::cerr);
     Qz_File::QzFile file;
     file.SetFilter(parsed.value("--filter").value_or("*.dll"));
     file.SetPaths(parsed.value("--paths").value_or(FixedDriveRoots(*machine)));

@@ -76,8 +76,15 @@ int Export(const std::vector<std::string>& args) {
                              "or HKCU");
         }
     }
-    const auto machine = OpenMachine(parsed.positional[0]);
+    const auto machine = OpenToRead(parsed.positional[0]);
+    TellHolders(*machine, "reg export", std::cerr);
     const auto store = OpenStore(*machine);
+    // A key a fresh machine does not have yet (Velto's settings before its first run) is an
+    // empty one, not a failure.
+    if (key && !registry::KeyExists(*store, *key)) {
+        std::cerr << "velto-machine reg export: " << registry::FormatKeyPath(*key)
+                  << " does not exist (yet), so it is empty: the export holds no keys\n";
+    }
     const std::string text = registry::ExportRegText(*store, key);
     if (const auto output = parsed.value("-o")) {
         if (const int err = win32::WriteHostFileAtomically(*output, text); err != 0) {
@@ -112,7 +119,7 @@ int Import(const std::vector<std::string>& args) {
         throw UsageError("expected: reg import DIR FILE (- reads standard input)");
     }
     const std::string& file = parsed.positional[1];
-    const auto machine = OpenMachine(parsed.positional[0]);
+    const auto machine = OpenToChange(parsed.positional[0], "reg import");
     const std::string text = ReadInput(file);
     // A machine without its registry (one moved aside because it was damaged) gets a new one
     // made of the file. A kind with registry files of its own (a Wine prefix) is never given

@@ -16,6 +16,8 @@ packages=(
     xvfb xdotool
     # Wine, for the checks of real Wine prefixes
     wine wine64
+    # the launchers' own files: Lutris and Bottles write YAML, Heroic JSON
+    libyaml-cpp-dev
     # Windows installations on a disk: their hives through libhivex, read back in the tests
     # by hivexregedit (libwin-hivex-perl) and regfexport (libregf-utils)
     libhivex-dev libhivex-bin libwin-hivex-perl libregf-utils

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <map>
+#include <ostream>
 
 #include "platform/kinds/MachineKinds.h"
 #include "platform/machine/MachineError.h"
+#include "platform/wine/prefixes/PrefixNames.h"
 
 namespace velto_machine {
 namespace {
@@ -90,13 +92,46 @@ std::optional<std::string>& ChosenUser() {
     return user;
 }
 
-std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folder) {
+namespace {
+
+std::shared_ptr<machine::Machine> MakeCurrent(
+    const std::function<std::shared_ptr<machine::Machine>()>& open) {
     try {
-        auto opened = kinds::OpenMachine(folder, {ChosenUser()});
+        auto opened = open();
         machine::SetCurrentMachine(opened);
         return opened;
     } catch (const machine::MachineError& e) {
         throw UsageError(e.what());
+    }
+}
+
+// A folder, or the prefix a launcher's name picks ("steam:220", PrefixNames.h).
+std::filesystem::path Named(const std::filesystem::path& folder) {
+    return wine::prefixes::ResolveMachineArgument(folder.string());
+}
+
+}  // namespace
+
+std::shared_ptr<machine::Machine> OpenToRead(const std::filesystem::path& folder) {
+    return MakeCurrent([&] { return kinds::OpenToRead(Named(folder), {ChosenUser()}); });
+}
+
+std::shared_ptr<machine::Machine> OpenToChange(const std::filesystem::path& folder,
+                                               const std::string& command) {
+    return MakeCurrent([&] {
+        return kinds::OpenToChange(Named(folder), "velto-machine " + command, {ChosenUser()});
+    });
+}
+
+std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folder) {
+    return MakeCurrent(
+        [&] { return kinds::OpenMachine(folder, machine::Access::Unlocked, {ChosenUser()}); });
+}
+
+void TellHolders(const machine::Machine& m, const std::string& command, std::ostream& err) {
+    for (const std::string& holder : m.holders()) {
+        err << "velto-machine " << command << ": note: " << holder
+            << "; what is shown may change meanwhile\n";
     }
 }
 

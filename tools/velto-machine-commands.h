@@ -58,9 +58,19 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std
 // The user of a Windows installation the commands open (velto-machine --user NAME).
 std::optional<std::string>& ChosenUser();
 
-// Opens the machine, Wine prefix or Windows installation in `folder` and makes it current; a
-// folder that is not a machine is a UsageError.
+// Open the machine, Wine prefix or Windows installation in `folder` (or the prefix a name such as
+// "steam:220" picks, PrefixNames.h) and make it current; a folder that is not a machine is a
+// UsageError. A command that only reads opens it to read (nothing is written into the folder, and
+// it opens while another process changes it); a command that writes opens it to change it, holding
+// the machine's lock for `command` until the program ends (a machine held by another process, or
+// one that cannot be written, is a UsageError too). `create` holds the lock itself and opens what
+// it made with OpenMachine.
+std::shared_ptr<machine::Machine> OpenToRead(const std::filesystem::path& folder);
+std::shared_ptr<machine::Machine> OpenToChange(const std::filesystem::path& folder,
+                                               const std::string& command);
 std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folder);
+// Says on `err`, for a command that only reads, who else holds the machine now.
+void TellHolders(const machine::Machine& m, const std::string& command, std::ostream& err);
 
 // Steps that fill a machine `create` has just written: its registry, file types, demo files.
 // They register themselves like commands and run in ascending `order`.
@@ -91,12 +101,34 @@ std::vector<CreateStep> CreateSteps();  // in order
 void CreateFolderTree(const std::string& path);
 // The program's files (PAD file, picture, help pages) into the machine's program folder.
 void CopyProgramFiles(const machine::Machine& m, std::ostream& out);
-// create DIR --wine [--demo]: a prefix made by Wine's wineboot -i (cmd_create_wine.cpp).
-int CreateWinePrefix(const std::filesystem::path& folder, bool demo, std::ostream& out);
+// The folder a new machine is made in, new or empty, with the machine's lock held in it for
+// `create` (a UsageError otherwise). Unless Keep is called, what was made in it goes again
+// when it goes, so that no half machine is left behind.
+class NewFolder {
+  public:
+    explicit NewFolder(const std::string& given);
+    ~NewFolder();
+    NewFolder(const NewFolder&) = delete;
+    NewFolder& operator=(const NewFolder&) = delete;
+
+    const std::filesystem::path& path() const { return folder_; }
+    void Keep() { keep_ = true; }
+
+  private:
+    std::filesystem::path folder_;
+    bool existed_ = false;
+    bool keep_ = false;
+    std::unique_ptr<machine::MachineLock> lock_;
+};
+
+// create DIR --wine [--demo]: a prefix made by Wine's wineboot -i in `folder`, writing what it
+// made to `out` (cmd_create_wine.cpp).
+int CreateWinePrefix(NewFolder& folder, bool demo, std::ostream& out);
+
 // create DIR --offline-windows [--release xp|10] [--demo]: a Windows installation as it lies
 // on a disk (cmd_create_offline.cpp).
-int CreateOfflineInstallation(const std::filesystem::path& folder, const std::string& release,
-                              bool demo, std::ostream& out);
+int CreateOfflineInstallation(NewFolder& folder, const std::string& release, bool demo,
+                              std::ostream& out);
 
 // Below HKEY_LOCAL_MACHINE: the use counts of shared files.
 inline constexpr const char* kSharedDllsKey =
@@ -107,22 +139,5 @@ bool WriteDemoFile(const imagewriter::DemoFile& file);
 // The use counts, in one transaction of the machine's registry.
 void WriteSharedDllCounts(const machine::Machine& m,
                           const std::vector<std::pair<std::string, std::uint32_t>>& counts);
-
-// Removes what a failed create made, so no half machine is left behind: the folder, or what
-// was put into it when it existed (empty) before.
-class CreateUndo {
-  public:
-    CreateUndo(std::filesystem::path folder, bool existed)
-        : folder_(std::move(folder)), existed_(existed) {}
-    ~CreateUndo();
-    CreateUndo(const CreateUndo&) = delete;
-    CreateUndo& operator=(const CreateUndo&) = delete;
-    void Keep() { done_ = true; }
-
-  private:
-    std::filesystem::path folder_;
-    bool existed_;
-    bool done_ = false;
-};
 
 }  // namespace velto_machine

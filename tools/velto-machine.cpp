@@ -56,6 +56,14 @@ int main(int argc, char** argv) {
                   << "' (velto-machine --help lists the commands)\n";
         return velto_machine::kUsage;
     }
+    // "velto-machine check --help" is a question, never an option of the command.
+    for (auto arg = args.begin() + 1; arg != args.end(); ++arg) {
+        if (*arg == "--help" || *arg == "-h") {
+            std::cout << "usage: velto-machine " << command->name << " " << command->usage << "\n  "
+                      << command->summary << "\n";
+            return velto_machine::kOk;
+        }
+    }
     try {
         return command->run({args.begin() + 1, args.end()});
     } catch (const velto_machine::UsageError& e) {

@@ -2,12 +2,15 @@
 
 #include <unistd.h>
 
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "platform/kinds/MachineKinds.h"
@@ -20,32 +23,59 @@ QString Html(const std::string& text) {
     return QString::fromStdString(text).toHtmlEscaped();
 }
 
+// A folder below the home folder as "~/...", as people write it.
+QString Shown(const std::filesystem::path& folder) {
+    const QString path = QString::fromStdString(folder.string());
+    const QString home = QDir::homePath();
+    return home != "/" && path.startsWith(home + "/") ? "~" + path.mid(home.size()) : path;
+}
+
+// The first lines, in plain words: what Velto checks and what it did not find.
+QString Intro(const machine::MachineLocation& location) {
+    std::error_code ec;
+    const QString folder = Shown(location.folder).toHtmlEscaped();
+    const QString missing =
+        std::filesystem::exists(location.folder, ec)
+            ? "The machine in <tt>" + folder + "</tt> cannot be opened."
+            : "There is no machine in <tt>" + folder + "</tt>, where Velto looks first.";
+    return "<p><b>Choose what Velto checks.</b></p>"
+           "<p>Velto checks a <b>Wine prefix</b> (the Windows folders a game launcher or "
+           "<tt>wine</tt> itself made, such as <tt>~/.wine</tt>) or an <b>emulated Windows "
+           "machine</b> (a folder with <tt>machine.ini</tt>, <tt>registry.db</tt> and the "
+           "folders of its drives). " +
+           missing + "</p>";
+}
+
 }  // namespace
 
 NoMachineWindow::NoMachineWindow(machine::MachineLocation location, const std::string& problem)
     : location_(std::move(location)) {
     setObjectName("NoMachineWindow");
-    setWindowTitle("Velto: no machine to check");
-    const std::string folder = location_.folder.string();
-    auto* lbIntro = new QLabel(
-        "<p><b>Velto has no machine to check.</b></p>"
-        "<p>Velto checks an emulated Windows machine: a folder with its profile "
-        "(<tt>machine.ini</tt>), its registry (<tt>registry.db</tt>) and the folders that stand "
-        "for its drives.</p>",
-        this);
-    lbIntro->setWordWrap(true);
-    lbProblem = new QLabel(Html(problem), this);
+    setWindowTitle("Velto: choose what to check");
+    lbProblem = new QLabel(Intro(location_), this);
     lbProblem->setObjectName("lbProblem");
     lbProblem->setWordWrap(true);
-    lbProblem->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The reason itself is for whoever asks: it names files and options a first look needs not.
+    lbProblem->setToolTip(QString::fromStdString(problem));
+
+    lbPrefixes = new QLabel(this);
+    lbPrefixes->setObjectName("lbPrefixes");
+    lbPrefixes->setWordWrap(true);
+    lvPrefixes = new QTreeWidget(this);
+    lvPrefixes->setObjectName("lvPrefixes");
+    lvPrefixes->setHeaderLabels({"Launcher", "Name", "In use", "Folder"});
+    lvPrefixes->setRootIsDecorated(false);
+    lvPrefixes->setAllColumnsShowFocus(true);
+    lvPrefixes->header()->setStretchLastSection(true);
+
     auto* lbHow = new QLabel(
-        "<p><b>To make one</b>, create a demo machine here, or in a terminal:<br>"
+        "<p>To see what Velto does first, create the demo machine, or in a terminal:<br>"
         "<tt>velto-machine create " +
-            Html(folder) +
+            Html(location_.folder.string()) +
             " --demo</tt></p>"
-            "<p><b>To choose one</b>, open a machine folder for this run. To use another "
-            "folder every time, start <tt>vlt --machine DIR</tt> or set "
-            "<tt>VELTO_MACHINE</tt>.</p>",
+            "<p>To check a folder every time, start <tt>vlt --machine DIR</tt> (or a prefix's "
+            "name, such as <tt>steam:220</tt>; <tt>velto-machine prefixes</tt> lists them) "
+            "or set <tt>VELTO_MACHINE</tt>.</p>",
         this);
     lbHow->setWordWrap(true);
     lbHow->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -54,37 +84,86 @@ NoMachineWindow::NoMachineWindow(machine::MachineLocation location, const std::s
     lbStatus->setWordWrap(true);
     lbStatus->setStyleSheet("color: #a00000");
 
-    cmdCreate = new QPushButton("&Create a Demo Machine", this);
-    cmdCreate->setObjectName("cmdCreate");
-    cmdOpen = new QPushButton("&Open a Machine Folder...", this);
+    cmdOpenPrefix = new QPushButton("&Check the Chosen Prefix", this);
+    cmdOpenPrefix->setObjectName("cmdOpenPrefix");
+    cmdOpenPrefix->setDefault(true);
+    cmdOpen = new QPushButton("Open &Another Folder...", this);
     cmdOpen->setObjectName("cmdOpen");
+    cmdCreate = new QPushButton("Create the &Demo Machine", this);
+    cmdCreate->setObjectName("cmdCreate");
     cmdClose = new QPushButton("Close", this);
     cmdClose->setObjectName("cmdClose");
+    connect(cmdOpenPrefix, &QPushButton::clicked, this, [this] { cmdOpenPrefix_Click(); });
+    connect(lvPrefixes, &QTreeWidget::itemActivated, this, [this] { cmdOpenPrefix_Click(); });
     connect(cmdCreate, &QPushButton::clicked, this, [this] { cmdCreate_Click(); });
     connect(cmdOpen, &QPushButton::clicked, this, [this] { cmdOpen_Click(); });
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(cmdCreate);
+    buttons->addWidget(cmdOpenPrefix);
     buttons->addWidget(cmdOpen);
+    buttons->addWidget(cmdCreate);
     buttons->addStretch();
     buttons->addWidget(cmdClose);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lbIntro);
     layout->addWidget(lbProblem);
+    layout->addWidget(lbPrefixes);
+    layout->addWidget(lvPrefixes, 1);
     layout->addWidget(lbHow);
     layout->addWidget(lbStatus);
     layout->addLayout(buttons);
-    setMinimumWidth(520);
+    setMinimumWidth(720);
+    ShowPrefixes({});
 
     chooseFolder = [this]() -> std::optional<std::filesystem::path> {
-        const QString chosen = QFileDialog::getExistingDirectory(this, "Open a Machine Folder");
-        if (chosen.isEmpty()) {
+        const auto dialog = MakeFolderDialog(this);
+        if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
             return std::nullopt;
         }
-        return std::filesystem::path(chosen.toStdString());
+        return std::filesystem::path(dialog->selectedFiles().front().toStdString());
     };
     machineTool = FindMachineTool();
+}
+
+void NoMachineWindow::ShowPrefixes(std::vector<wine::prefixes::FoundPrefix> found) {
+    prefixes_.clear();
+    lvPrefixes->clear();
+    std::size_t others = 0;
+    for (auto& row : found) {
+        if (!row.isPrefix()) {
+            ++others;
+            continue;
+        }
+        const auto& naming = row.naming();
+        const bool held = row.facts.server.state != wine::ServerState::NotRunning;
+        auto* item =
+            new QTreeWidgetItem(lvPrefixes, {QString::fromStdString(naming.launcherTitle()),
+                                             QString::fromStdString(naming.shownName()),
+                                             held ? "yes" : "no", Shown(row.folder)});
+        item->setToolTip(3, QString::fromStdString(naming.machineName()));
+        prefixes_.push_back(std::move(row));
+    }
+    for (int column = 0; column < 3; ++column) {
+        lvPrefixes->resizeColumnToContents(column);
+    }
+    if (!prefixes_.empty()) {
+        lvPrefixes->setCurrentItem(lvPrefixes->topLevelItem(0));
+    }
+    const std::string count = std::to_string(prefixes_.size());
+    lbPrefixes->setText(
+        prefixes_.empty()
+            ? "<b>No Wine prefix was found</b> (of Steam, Lutris, Bottles, Heroic, PlayOnLinux, "
+              "CrossOver, <tt>$WINEPREFIX</tt> or <tt>~/.wine</tt>)."
+            : QString::fromStdString("<b>Wine prefixes found</b> (" + count + ")") +
+                  (others == 0
+                       ? QString(":")
+                       : QString::fromStdString(
+                             "; " + std::to_string(others) +
+                             (others == 1 ? " more folder a launcher names is no prefix"
+                                          : " more folders the launchers name are no prefixes") +
+                             " (<tt>velto-machine prefixes</tt> says why):")));
+    lvPrefixes->setVisible(!prefixes_.empty());
+    cmdOpenPrefix->setVisible(!prefixes_.empty());
 }
 
 std::shared_ptr<machine::Machine> NoMachineWindow::Ask() {
@@ -100,6 +179,15 @@ std::shared_ptr<machine::Machine> NoMachineWindow::Ask() {
     return machine();
 }
 
+void NoMachineWindow::cmdOpenPrefix_Click() {
+    const int chosen = lvPrefixes->indexOfTopLevelItem(lvPrefixes->currentItem());
+    if (chosen < 0 || static_cast<std::size_t>(chosen) >= prefixes_.size()) {
+        lbStatus->setText("Choose a prefix in the list first.");
+        return;
+    }
+    Open(prefixes_[static_cast<std::size_t>(chosen)].folder);
+}
+
 void NoMachineWindow::cmdCreate_Click() {
     QProcess create;
     create.start(QString::fromStdString(machineTool.string()),
@@ -112,39 +200,44 @@ void NoMachineWindow::cmdCreate_Click() {
                           (why.isEmpty() ? create.errorString() : why));
         return;
     }
-    try {
-        Opened(kinds::OpenMachine(location_.folder));
-    } catch (const machine::MachineError& error) {
-        lbStatus->setText(Html(error.what()));
-    }
+    Open(location_.folder);
 }
 
 void NoMachineWindow::cmdOpen_Click() {
-    const auto folder = chooseFolder();
-    if (!folder) {
-        return;
+    if (const auto folder = chooseFolder()) {
+        Open(*folder);
     }
+}
+
+void NoMachineWindow::Open(const std::filesystem::path& folder) {
     try {
-        const auto opened = kinds::OpenMachine(*folder);
-        kinds::RefuseIfOnlyCheckable(*opened);
-        Opened(opened);
+        machine_ = kinds::OpenToChange(folder, holder);
+        accept();
     } catch (const machine::MachineError& error) {
         lbStatus->setText(Html(error.what()));
     }
 }
 
-void NoMachineWindow::Opened(std::shared_ptr<machine::Machine> opened) {
-    machine_ = std::move(opened);
-    accept();
+std::unique_ptr<QFileDialog> MakeFolderDialog(QWidget* parent) {
+    auto dialog = std::make_unique<QFileDialog>(parent, "Open a Wine Prefix or Machine Folder",
+                                                QDir::homePath());
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    // The desktop's own dialog may keep hidden folders hidden whatever it is told.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setFilter(dialog->filter() | QDir::Hidden);
+    return dialog;
 }
 
 std::filesystem::path FindMachineTool() {
     std::error_code ec;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec) {
-        const auto sibling = self.parent_path() / "velto-machine";
-        if (::access(sibling.c_str(), X_OK) == 0) {
-            return sibling;
+        for (const auto& candidate : {self.parent_path() / "velto-machine",
+                                      self.parent_path().parent_path() / "tools/velto-machine"}) {
+            if (::access(candidate.c_str(), X_OK) == 0) {
+                return candidate;
+            }
         }
     }
     const QString onPath = QStandardPaths::findExecutable("velto-machine");

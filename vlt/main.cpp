@@ -1,20 +1,27 @@
 // vlt: finds old duplicate copies of system files on an emulated Windows machine, a Wine
 // prefix or a Windows installation on a disk.
 //
-// The machine comes from --machine DIR, $VELTO_MACHINE or the default folder (--user NAME
-// chooses the user of a Windows installation). A machine that may only be checked (Windows on
-// it hibernated, mounted read-only) is refused as one that cannot be opened. The program's
+// The machine comes from --machine DIR (or a prefix's name such as steam:220), $VELTO_MACHINE
+// or the default folder (--user NAME chooses the user of a Windows installation); a machine
+// that may only be checked (Windows on it hibernated, mounted read-only) is refused as one that
+// cannot be opened. The program's
 // own command line (-S for the unattended run, -TRACE...) is what is left after the host
 // options. Without a machine it says so on stderr and ends with status 2; started from the
-// desktop's menu (--desktop) with a display, a window says how to make or choose one. Qt
-// starts on its offscreen platform when there is no display, and without a display message
-// boxes go to the console. The program lives while a form is loaded; when it ends, a restart
-// that it asked for is carried out as the machine's start (the moves it scheduled happen
-// then). Exit status: 0 after an orderly close, 1 after an abend, 2 when the arguments or the
-// machine (its profile, or for the unattended run its registry) cannot be used, 3 when the run
-// closed in order but some of the moves its restart carried out failed.
+// desktop's menu (--desktop) with a display, a window lists the Wine prefixes found and says
+// how to choose another folder or make the demo machine. The machine is held (its lock,
+// MachineLock.h) for the whole run, so a second run on it is refused. Without a display only
+// the unattended run can run: Qt starts on its offscreen platform and message boxes go to the
+// console; the windows would wait for ever where nobody sees them, so the interactive start is
+// refused. The program lives while a form is loaded; when it ends, a restart that it asked for
+// is carried out as the machine's start (the moves it scheduled happen then). Exit status: 0
+// after an orderly close, 1 after an abend, 2 when the arguments, the display or the machine
+// (its profile, its lock, or for the unattended run its registry) cannot be used, 3 when the
+// run closed in order but its restart did not carry out every move it was to (one failed, or
+// the machine could not be started).
 #include <QTimer>
+#include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,26 +34,34 @@
 #include "platform/machine/Machine.h"
 #include "platform/machine/MachineError.h"
 #include "platform/win32/user32/ExitWindows.h"
+#include "platform/wine/prefixes/PrefixFinder.h"
+#include "platform/wine/prefixes/PrefixNames.h"
 #include "vlt/HostOptions.h"
 #include "vlt/NoMachineWindow.h"
 #include "vlt/core/ModVelto.h"
 #include "vlt/core/QzBase.h"
+#include "vlt/core/RunSummary.h"
 #include "vlt/core/VltState.h"
+#include "vlt/core/modVLTProperties.h"
 #include "vlt/windows/VltWindows.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: vlt [--machine DIR] [--user NAME] [--desktop] [PROGRAM ARGUMENTS...]\n"
+    "Usage: vlt [--machine DIR|NAME] [--user NAME] [--desktop] [PROGRAM ARGUMENTS...]\n"
     "Finds old duplicate copies of system files on an emulated Windows machine, a\n"
     "Wine prefix or a Windows installation on a disk.\n"
     "\n"
     "Host options (taken out before the program sees its command line):\n"
     "  --machine DIR  the machine folder, Wine prefix or mounted Windows partition\n"
     "                 (else $VELTO_MACHINE, else $XDG_DATA_HOME/velto/machine)\n"
+    "  --machine NAME a Wine prefix by its launcher's name for it: steam:APPID,\n"
+    "                 lutris:SLUG, bottles:NAME, heroic:APPNAME, playonlinux:NAME,\n"
+    "                 crossover:BOTTLE, wine:default (velto-machine prefixes lists them)\n"
     "  --user NAME    the user of a Windows installation with several users\n"
     "  --desktop      started from the desktop's menu: without a machine, a window\n"
-    "                 says how to make or choose one\n"
+    "                 lists the Wine prefixes found and lets you choose one, another\n"
+    "                 folder or the demo machine\n"
     "  --help         show this help and exit\n"
     "  --version      show the version and exit\n"
     "  --             end of host options\n"
@@ -100,12 +115,32 @@ int main(int argc, char** argv) {
                   << app.LegalCopyright() << "\n";
         return 0;
     }
-    const machine::MachineLocation location = machine::ChooseMachineFolder(options.machine);
+    // The program reads -S from its own command line, anywhere in it.
+    vlt::State().CommandLine = options.commandLine;
+    const bool unattended = modVLTProperties::GoScan();
+    if (!unattended &&
+        forms::HeadlessPlatform(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"),
+                                std::getenv("QT_QPA_PLATFORM"))) {
+        std::cerr << "vlt: there is no display ($DISPLAY and $WAYLAND_DISPLAY are unset), so "
+                     "the windows cannot be shown; without one only the unattended run works: "
+                     "vlt -S\n";
+        return 2;
+    }
+    const std::string holder = unattended ? "vlt -S" : "vlt";
+    std::optional<std::string> named = options.machine;
+    try {
+        if (named) {
+            named = wine::prefixes::ResolveMachineArgument(*named);
+        }
+    } catch (const machine::MachineError& error) {
+        std::cerr << "vlt: " << error.what() << "\n";
+        return 2;
+    }
+    const machine::MachineLocation location = machine::ChooseMachineFolder(named);
     std::shared_ptr<machine::Machine> chosen;
     std::string problem;
     try {
-        chosen = kinds::OpenChosenMachine(location, {options.user});
-        kinds::RefuseIfOnlyCheckable(*chosen);
+        chosen = kinds::OpenChosenMachine(location, holder, {options.user});
     } catch (const machine::MachineError& error) {
         chosen.reset();
         problem = error.what();
@@ -127,13 +162,14 @@ int main(int argc, char** argv) {
             return 2;
         }
         vltmain::NoMachineWindow window(location, problem);
+        window.holder = holder;
+        window.ShowPrefixes(wine::prefixes::FindPrefixes(wine::prefixes::Home::FromEnvironment()));
         chosen = window.Ask();
         if (!chosen) {
             return 2;
         }
     }
     machine::SetCurrentMachine(chosen);
-    vlt::State().CommandLine = options.commandLine;
     vltwindows::InstallWindows();
     // QzFile's folder picker is a window; the control reaches it through this seam.
     Qz_File::InstallDirectoryPicker();
@@ -141,6 +177,11 @@ int main(int argc, char** argv) {
     RunWhileAFormIsLoaded(qt);
     const bool abended = vlt::State().Abended;
     const bool unusable = vlt::State().MachineUnusable;
+    if (unattended) {
+        for (const std::string& line : vlt::RunSummary()) {
+            std::cout << line << std::endl;
+        }
+    }
     // The forms and controls go while Qt is still there; the trace control writes its
     // end-of-run block as it goes.
     vlt::ResetState();
@@ -149,7 +190,10 @@ int main(int argc, char** argv) {
             [](const std::string& line) { std::cout << "restart: " << line << std::endl; },
             win32::BootKeep::Summary);
         restart && restart->failed) {
-        std::cerr << "vlt: some of the moves scheduled for the restart failed\n";
+        std::cerr << (restart->failures > 0
+                          ? "vlt: some of the moves scheduled for the restart failed\n"
+                          : "vlt: the restart did not carry out the moves scheduled for it; "
+                            "they still wait (the lines above say which)\n");
         if (!abended) {
             return 3;
         }

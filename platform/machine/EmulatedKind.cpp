@@ -6,6 +6,9 @@
 namespace machine {
 
 std::shared_ptr<registry::RegistryStore> EmulatedKind::OpenRegistry() const {
+    if (readOnly_) {
+        return registry::SqliteRegistryStore::OpenReadOnly(folder_ / kRegistryFileName);
+    }
     return registry::SqliteRegistryStore::Open(folder_ / kRegistryFileName);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The emulated machine that `velto-machine create` makes: machine.ini, registry.db (SQLite,
-// opened anew for every user so that several processes share it) and Velto's own start.
+// opened anew for every user so that several processes share it; read-only for a machine
+// opened only to read) and Velto's own start.
 
 #include <filesystem>
 
@@ -12,7 +13,8 @@ class EmulatedKind final : public MachineKind {
   public:
     static constexpr const char* kRegistryFileName = "registry.db";
 
-    explicit EmulatedKind(std::filesystem::path folder) : folder_(std::move(folder)) {}
+    explicit EmulatedKind(std::filesystem::path folder, bool readOnly = false)
+        : folder_(std::move(folder)), readOnly_(readOnly) {}
 
     std::string_view name() const override { return "emulated machine"; }
     std::shared_ptr<registry::RegistryStore> OpenRegistry() const override;
@@ -25,6 +27,7 @@ class EmulatedKind final : public MachineKind {
 
   private:
     std::filesystem::path folder_;
+    bool readOnly_;
 };
 
 }  // namespace machine

@@ -11,13 +11,34 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/machine/DriveBoundaries.h"
 #include "platform/machine/MachineKind.h"
+#include "platform/machine/MachineLock.h"
 #include "platform/machine/MachineProfile.h"
 #include "platform/machine/PathResolver.h"
 
 namespace machine {
+
+// What a machine is opened for (kinds::OpenToRead, kinds::OpenToChange).
+enum class Access {
+    // Reads and writes, without the lock: a machine a program builds or starts for itself.
+    Unlocked,
+    // Only reads: nothing is written into the folder (the registry opens read-only), and it
+    // opens while another process changes it (Machine::holders says who).
+    Read,
+    // Changes it: the machine's lock is held while it is open (MachineLock.h).
+    Change,
+};
+
+// Throws MachineError, in words for the user, unless `folder` is a folder this process may
+// enter: a missing folder, a file, a folder the user may not enter, or a name that can name
+// no machine folder (CheckMachineFolderName).
+void CheckMachineFolder(const std::filesystem::path& folder);
+// Throws MachineError for a name that can name no machine folder: an empty one, or one too
+// long for the host to hold the machine's files below it.
+void CheckMachineFolderName(const std::filesystem::path& folder);
 
 class Machine {
   public:
@@ -30,8 +51,9 @@ class Machine {
 
     // Opens the emulated machine in `folder`; throws MachineError (saying how to create one)
     // when the folder is missing or holds no machine.ini, or when the profile cannot be
-    // understood.
-    static std::shared_ptr<Machine> Open(const std::filesystem::path& folder);
+    // understood. Read access opens its registry read-only; the lock is the caller's.
+    static std::shared_ptr<Machine> Open(const std::filesystem::path& folder,
+                                         Access access = Access::Unlocked);
 
     const std::filesystem::path& folder() const { return folder_; }
     const MachineProfile& profile() const { return *profile_; }
@@ -42,6 +64,12 @@ class Machine {
     const PathResolver& paths() const { return resolver_; }
     // The profile's drives that are never listed or written, and why.
     const std::vector<LeftOutDrive>& leftOutDrives() const { return drives_.leftOut; }
+
+    // Keeps the machine's lock for as long as the machine is open.
+    void Keep(std::shared_ptr<const MachineLock> lock) { lock_ = std::move(lock); }
+    // Who else holds the machine now, one sentence each, for commands that only read: a run
+    // of Velto that is changing it, the machine's own programs (Wine). Empty when nobody.
+    std::vector<std::string> holders() const;
 
     // Windows path -> host path with the machine's current directory for relative paths.
     ResolvedPath Resolve(std::string_view windowsPath) const;
@@ -59,6 +87,7 @@ class Machine {
     std::shared_ptr<const MachineKind> kind_;
     DriveSelection drives_;
     PathResolver resolver_;
+    std::shared_ptr<const MachineLock> lock_;
     mutable std::mutex mutex_;
     WindowsPath currentDirectory_;
 };
@@ -78,7 +107,10 @@ MachineLocation ChooseMachineFolder(const std::optional<std::string>& commandLin
 // Opens the chosen machine with `open` (an emulated machine unless told otherwise); the
 // MachineError message names where the folder came from.
 using MachineOpener = std::function<std::shared_ptr<Machine>(const std::filesystem::path&)>;
-std::shared_ptr<Machine> OpenChosenMachine(const MachineLocation& location,
-                                           const MachineOpener& open = &Machine::Open);
+std::shared_ptr<Machine> OpenChosenMachine(
+    const MachineLocation& location,
+    const MachineOpener& open = [](const std::filesystem::path& folder) {
+        return Machine::Open(folder);
+    });
 
 }  // namespace machine

@@ -31,10 +31,6 @@ class MachineKind {
     virtual std::shared_ptr<registry::RegistryStore> OpenRegistry() const = 0;
     // The files the registry lives in, for the user.
     virtual std::vector<std::filesystem::path> registryFiles() const = 0;
-    // A registry whose writes never reach the machine, for a run that must change nothing
-    // (velto-machine check), where the kind has one cheaper than a copy of the whole registry;
-    // nullptr: the registry is copied into memory instead.
-    virtual std::shared_ptr<registry::RegistryStore> OpenScratchRegistry() const { return nullptr; }
 
     // A kind whose own start carries out the moves scheduled for it (Wine's wineboot) starts
     // the machine on the host, handing each line of what happened to `print`, and says whether
@@ -42,6 +38,10 @@ class MachineKind {
     virtual std::optional<bool> StartOnHost(const Printer& print) const = 0;
     // The command that starts the machine and so carries out its scheduled moves, for the user.
     virtual std::string startCommand() const = 0;
+
+    // What the machine's own programs holding it now (Wine running in a prefix) means for a
+    // command that only reads, in one sentence; nullopt when nothing holds it.
+    virtual std::optional<std::string> heldByItsOwnPrograms() const { return std::nullopt; }
 
     // Whether a document opens with the program the machine's registry names for it. A Wine
     // prefix names Windows programs: starting one would start a wineserver under Velto's feet.

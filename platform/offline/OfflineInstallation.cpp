@@ -197,7 +197,8 @@ bool IsOfflineInstallation(const fs::path& folder) {
 }
 
 std::shared_ptr<machine::Machine> OpenOfflineInstallation(const fs::path& folder,
-                                                          const std::optional<std::string>& user) {
+                                                          const std::optional<std::string>& user,
+                                                          machine::Access access) {
     std::error_code ec;
     fs::path root = fs::absolute(folder, ec).lexically_normal();
     if (!root.has_filename() && root.has_relative_path()) {
@@ -251,10 +252,8 @@ std::shared_ptr<machine::Machine> OpenOfflineInstallation(const fs::path& folder
     if (!refusal) {
         refusal = ReadOnlyRefusal(root);
     }
-    if (!refusal) {
-        refusal = PermissionRefusal(hiveFiles);
-    }
-    const auto store = Store::Open(std::move(hives), chosen.user.sid, std::move(refusal));
+    const auto store = Store::Open(std::move(hives), chosen.user.sid, std::move(refusal),
+                                   access == machine::Access::Read);
     auto profile = std::make_unique<OfflineMachineProfile>(root, std::move(facts),
                                                            std::move(folders), chosen.user);
     return std::make_shared<machine::Machine>(

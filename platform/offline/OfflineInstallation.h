@@ -28,9 +28,11 @@ inline constexpr const char* kSettingsFile = "velto.ini";
 bool IsOfflineInstallation(const std::filesystem::path& folder);
 
 // Throws machine::MachineError when its registry cannot be read, or when its user cannot be
-// told (several profiles and none chosen, or a chosen one it does not have).
-std::shared_ptr<machine::Machine> OpenOfflineInstallation(const std::filesystem::path& folder,
-                                                          const std::optional<std::string>& user);
+// told (several profiles and none chosen, or a chosen one it does not have). Opened to read
+// (machine::Access::Read), its registry takes no write.
+std::shared_ptr<machine::Machine> OpenOfflineInstallation(
+    const std::filesystem::path& folder, const std::optional<std::string>& user,
+    machine::Access access = machine::Access::Unlocked);
 
 class OfflineKind final : public machine::MachineKind {
   public:
@@ -40,11 +42,6 @@ class OfflineKind final : public machine::MachineKind {
 
     std::string_view name() const override { return "Windows installation"; }
     std::shared_ptr<registry::RegistryStore> OpenRegistry() const override { return store_; }
-    // The hives read anew into libhivex's copies, which take the writes: a copy of the whole
-    // registry (hundreds of thousands of keys) would cost more than the check itself.
-    std::shared_ptr<registry::RegistryStore> OpenScratchRegistry() const override {
-        return store_->Scratch();
-    }
     std::vector<std::filesystem::path> registryFiles() const override { return hiveFiles_; }
     // Velto's own start, done as Windows' Session Manager does it (startReadsWininit).
     std::optional<bool> StartOnHost(const Printer&) const override { return std::nullopt; }

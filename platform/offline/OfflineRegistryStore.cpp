@@ -56,7 +56,7 @@ OfflineRegistryStore::LoadedHive OfflineRegistryStore::LoadHive(const std::files
 
 std::shared_ptr<OfflineRegistryStore> OfflineRegistryStore::Open(
     std::array<LoadedHive, kHiveCount> hives, std::string userSid,
-    std::optional<std::string> writeRefusal) {
+    std::optional<std::string> writeRefusal, bool readOnly) {
     for (const int needed : {kSoftware, kSystem, kUser}) {
         if (!hives[needed].hive) {
             throw StoreError(StoreError::Kind::CannotOpen,
@@ -64,8 +64,10 @@ std::shared_ptr<OfflineRegistryStore> OfflineRegistryStore::Open(
                              "user's NTUSER.DAT)");
         }
     }
-    return std::shared_ptr<OfflineRegistryStore>(
+    std::shared_ptr<OfflineRegistryStore> store(
         new OfflineRegistryStore(std::move(hives), std::move(userSid), std::move(writeRefusal)));
+    store->readOnly_ = readOnly;
+    return store;
 }
 
 OfflineRegistryStore::OfflineRegistryStore(std::array<LoadedHive, kHiveCount> hives,
@@ -335,7 +337,7 @@ Outcome OfflineRegistryStore::Walk(KeyId parent, std::span<const std::string> pa
 
 // ---- writing ----
 
-std::shared_ptr<OfflineRegistryStore> OfflineRegistryStore::Scratch() const {
+std::unique_ptr<registry::RegistryStore> OfflineRegistryStore::copyIntoMemory() {
     std::lock_guard lock(mutex_);
     std::array<LoadedHive, kHiveCount> hives;
     for (int hive = 0; hive < kHiveCount; ++hive) {
@@ -343,9 +345,10 @@ std::shared_ptr<OfflineRegistryStore> OfflineRegistryStore::Scratch() const {
             hives[hive] = LoadHive(slots_[hive].hive->file());
         }
     }
-    auto scratch = Open(std::move(hives), userSid_, std::nullopt);
-    scratch->scratch_ = true;
-    return scratch;
+    std::unique_ptr<OfflineRegistryStore> copy(
+        new OfflineRegistryStore(std::move(hives), userSid_, std::nullopt));
+    copy->scratch_ = true;
+    return copy;
 }
 
 std::optional<std::string> OfflineRegistryStore::writeRefusal() const {
@@ -365,6 +368,9 @@ std::optional<std::string> OfflineRegistryStore::writeRefusal() const {
 }
 
 void OfflineRegistryStore::RefuseIfNotWritable() const {
+    if (readOnly_) {
+        CannotWrite("the registry of " + location() + " was opened to be read only");
+    }
     if (const auto why = writeRefusal()) {
         CannotWrite("nothing may be written to this installation's registry: " + *why);
     }
@@ -621,7 +627,8 @@ std::vector<registry::Value> OfflineRegistryStore::ValuesOf(KeyId key) {
 // ---- the interface ----
 
 std::string OfflineRegistryStore::location() const {
-    return slots_[kSystem].hive->file().parent_path().string();
+    const std::string folder = slots_[kSystem].hive->file().parent_path().string();
+    return scratch_ ? "a copy in memory of " + folder : folder;
 }
 
 std::uint64_t OfflineRegistryStore::fileWrites() const {

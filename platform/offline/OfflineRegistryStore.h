@@ -68,15 +68,12 @@ class OfflineRegistryStore final : public registry::RegistryStore {
     static LoadedHive LoadHive(const std::filesystem::path& file);
 
     // SOFTWARE, SYSTEM and the user's NTUSER.DAT are needed; the others may be missing.
-    // `writeRefusal`, when given, is why nothing may be written at all.
+    // `writeRefusal`, when given, is why nothing may be written at all; a store opened to
+    // read (`readOnly`) takes no write either.
     static std::shared_ptr<OfflineRegistryStore> Open(std::array<LoadedHive, kHiveCount> hives,
                                                       std::string userSid,
-                                                      std::optional<std::string> writeRefusal);
-
-    // The same hives read anew into a store whose writes stay in libhivex's copies in memory
-    // and never reach a file: for a run that must change nothing but stores what it is told.
-    // (A write that fails inside a transaction there loses what the store was told before.)
-    std::shared_ptr<OfflineRegistryStore> Scratch() const;
+                                                      std::optional<std::string> writeRefusal,
+                                                      bool readOnly = false);
 
     // Why a write fails before it starts: the refusal given, else the first dirty hive's
     // state; nullopt when the hives may be written.
@@ -105,6 +102,11 @@ class OfflineRegistryStore final : public registry::RegistryStore {
     registry::Outcome subkeys(registry::KeyId key, std::vector<registry::Subkey>& out) override;
     registry::Outcome values(registry::KeyId key, std::vector<registry::Value>& out) override;
     void transaction(const std::function<void()>& body) override;
+    // The same hives read anew into a store whose writes stay in libhivex's copies in memory
+    // and never reach a file, even where nothing may be written: a copy of the whole registry
+    // (hundreds of thousands of keys) would cost more than the check it serves. (A write that
+    // fails inside a transaction there loses what the copy was told before.)
+    std::unique_ptr<registry::RegistryStore> copyIntoMemory() override;
 
   private:
     struct Slot : LoadedHive {
@@ -206,6 +208,7 @@ class OfflineRegistryStore final : public registry::RegistryStore {
     // Set when a hive could not be read again after changes to it were thrown away.
     std::string broken_;
     bool scratch_ = false;
+    bool readOnly_ = false;
     std::uint64_t fileWrites_ = 0;
     mutable std::recursive_mutex mutex_;
 };

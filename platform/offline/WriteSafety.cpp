@@ -1,7 +1,6 @@
 #include "platform/offline/WriteSafety.h"
 
 #include <sys/statvfs.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
@@ -91,19 +90,6 @@ std::optional<std::string> ReadOnlyRefusal(const fs::path& root) {
            " (an NTFS partition: sudo mount -t ntfs-3g -o rw,norecover DEVICE " +
            machine::text::ShellQuoted(root.string()) +
            "; ntfs-3g mounts it read-only by itself while Windows on it is hibernated)";
-}
-
-std::optional<std::string> PermissionRefusal(const std::vector<fs::path>& files) {
-    for (const fs::path& file : files) {
-        for (const fs::path& path : {file, file.parent_path()}) {
-            if (::access(path.c_str(), W_OK) != 0) {
-                return path.string() + " cannot be written by this user (" + std::strerror(errno) +
-                       "), so the installation is only checked, never changed; mount it so "
-                       "that you may write to it (ntfs-3g: -o uid=$(id -u),gid=$(id -g))";
-            }
-        }
-    }
-    return std::nullopt;
 }
 
 }  // namespace offline

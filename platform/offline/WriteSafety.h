@@ -9,7 +9,6 @@
 //     does a header of any other signature, since nobody can tell what it holds.
 //   - the folder is on a file system mounted read-only (ntfs-3g falls back to that by itself
 //     when it finds Windows hibernated).
-//   - the hive files cannot be written by this user.
 // Each check gives the sentence to show, saying what to do.
 
 #include <filesystem>
@@ -27,6 +26,5 @@ bool HoldsHibernationImage(std::span<const std::uint8_t> start, std::uintmax_t s
 
 std::optional<std::string> HibernationRefusal(const std::filesystem::path& root);
 std::optional<std::string> ReadOnlyRefusal(const std::filesystem::path& root);
-std::optional<std::string> PermissionRefusal(const std::vector<std::filesystem::path>& files);
 
 }  // namespace offline

@@ -528,16 +528,18 @@ std::string FormatKeyPath(const KeyPath& path) {
     return text;
 }
 
+bool KeyExists(RegistryStore& store, const KeyPath& path) {
+    return FindStoredKey(store, path).has_value();
+}
+
 std::string ExportRegText(RegistryStore& store, const std::optional<KeyPath>& from) {
     std::string out(kHeader);
     out += kEol;
     out += kEol;
     if (from) {
-        const auto found = FindStoredKey(store, *from);
-        if (!found) {
-            throw RegTextError("key " + FormatKeyPath(*from) + " does not exist");
+        if (const auto found = FindStoredKey(store, *from)) {
+            WriteTree(store, found->first, found->second, true, out);
         }
-        WriteTree(store, found->first, found->second, true, out);
         return out;
     }
     for (Root root : kAllRoots) {

@@ -45,8 +45,9 @@ class RegTextError : public std::runtime_error {
 };
 
 // The key `from` (every root when absent) with all values and keys below it, keys in
-// creation order. Throws RegTextError when `from` does not exist.
+// creation order. A key that does not exist holds nothing: the text is the header alone.
 std::string ExportRegText(RegistryStore& store, const std::optional<KeyPath>& from = std::nullopt);
+bool KeyExists(RegistryStore& store, const KeyPath& path);
 
 struct ImportSummary {
     std::size_t keys = 0;           // [KEY] sections

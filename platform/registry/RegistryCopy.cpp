@@ -33,6 +33,10 @@ void CopyKey(RegistryStore& from, KeyId source, RegistryStore& to, KeyId target)
 
 }  // namespace
 
+std::unique_ptr<RegistryStore> RegistryStore::copyIntoMemory() {
+    return CopyIntoMemory(*this);
+}
+
 std::unique_ptr<RegistryStore> CopyIntoMemory(RegistryStore& source) {
     auto copy = SqliteRegistryStore::CreateInMemory("a copy of " + source.location());
     copy->transaction([&] {

@@ -10,7 +10,8 @@
 
 namespace registry {
 
-// Reads `source` whole; throws StoreError when it cannot be read.
+// Reads `source` whole, key by key, into an SQLite store in memory; throws StoreError when it
+// cannot be read. RegistryStore::copyIntoMemory does this unless the store knows better.
 std::unique_ptr<RegistryStore> CopyIntoMemory(RegistryStore& source);
 
 }  // namespace registry

@@ -151,6 +151,11 @@ class RegistryStore {
     // Runs `body` so that every write it makes is committed together, or none is when it
     // throws (the exception is passed on). Reads inside see the body's own writes.
     virtual void transaction(const std::function<void()>& body) = 0;
+
+    // The whole registry copied into memory (RegistryCopy.h): writes to the copy never reach
+    // this store, nor do later changes of this store reach the copy. Reads every key and
+    // value; a store that already holds itself in memory copies itself instead.
+    virtual std::unique_ptr<RegistryStore> copyIntoMemory();
 };
 
 }  // namespace registry

@@ -80,6 +80,20 @@ std::string NewRegistrySql() {
     return sql + ";COMMIT;";
 }
 
+// The URI SQLite opens `path` by: of an absolute path, only what a URI decodes or ends the
+// path at ("%", "?", "#") needs escaping.
+std::string FileUri(const std::filesystem::path& path) {
+    const std::filesystem::path absolute = std::filesystem::absolute(path);
+    std::string uri = "file:";
+    for (const char c : absolute.native()) {
+        uri += c == '%'   ? std::string("%25")
+               : c == '?' ? "%3f"
+               : c == '#' ? "%23"
+                          : std::string(1, c);
+    }
+    return uri;
+}
+
 }  // namespace
 
 std::string RecoveryAdvice(const std::filesystem::path& machineFolder,
@@ -204,6 +218,25 @@ void SqliteRegistryStore::Create(const std::filesystem::path& path) {
 
 std::unique_ptr<SqliteRegistryStore> SqliteRegistryStore::Open(
     const std::filesystem::path& path, std::chrono::milliseconds busyTimeout) {
+    // Without SQLITE_OPEN_CREATE a missing file fails instead of becoming an empty registry.
+    auto store = OpenChecked(path, path.string(), SQLITE_OPEN_READWRITE, busyTimeout);
+    store->exec("PRAGMA synchronous = FULL", false);
+    return store;
+}
+
+std::unique_ptr<SqliteRegistryStore> SqliteRegistryStore::OpenReadOnly(
+    const std::filesystem::path& path) {
+    // A log with content holds commits the file does not: they are read through it, which
+    // needs its index (-shm) from the writer. An empty log holds nothing.
+    std::error_code ec;
+    const auto logSize = std::filesystem::file_size(path.string() + "-wal", ec);
+    const std::string uri = FileUri(path) + (!ec && logSize > 0 ? "?mode=ro" : "?immutable=1");
+    return OpenChecked(path, uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, kDefaultBusyTimeout);
+}
+
+std::unique_ptr<SqliteRegistryStore> SqliteRegistryStore::OpenChecked(
+    const std::filesystem::path& path, const std::string& name, int flags,
+    std::chrono::milliseconds busyTimeout) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec)) {
         throw StoreError(StoreError::Kind::CannotOpen,
@@ -211,10 +244,8 @@ std::unique_ptr<SqliteRegistryStore> SqliteRegistryStore::Open(
                              " does not exist (velto-machine create makes a machine with one)");
     }
     sqlite3* db = nullptr;
-    // Without SQLITE_OPEN_CREATE a missing file fails instead of becoming an empty registry.
-    const int rc = sqlite3_open_v2(
-        path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE,
-        nullptr);
+    const int rc = sqlite3_open_v2(name.c_str(), &db,
+                                   flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE, nullptr);
     if (rc != SQLITE_OK) {
         const std::string why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
         sqlite3_close(db);
@@ -248,7 +279,6 @@ std::unique_ptr<SqliteRegistryStore> SqliteRegistryStore::Open(
                              std::to_string(version) + "; this program reads version " +
                              std::to_string(kSchemaVersion));
     }
-    store->exec("PRAGMA synchronous = FULL", false);
     return store;
 }
 

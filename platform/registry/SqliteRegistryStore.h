@@ -37,6 +37,12 @@ class SqliteRegistryStore final : public RegistryStore {
         const std::filesystem::path& path,
         std::chrono::milliseconds busyTimeout = kDefaultBusyTimeout);
 
+    // Opens an existing registry file for reading without writing a byte into its folder, so
+    // that a machine the user may only read can be read: at rest (no write-ahead log beside
+    // it) the file is opened immutable, which takes no lock and makes no -wal or -shm file;
+    // while a writer has its log open, read-only through that log. Every write fails.
+    static std::unique_ptr<SqliteRegistryStore> OpenReadOnly(const std::filesystem::path& path);
+
     // A new, empty registry that lives in memory only and goes with the store; `description`
     // names it in messages.
     static std::unique_ptr<SqliteRegistryStore> CreateInMemory(const std::string& description);
@@ -66,6 +72,11 @@ class SqliteRegistryStore final : public RegistryStore {
     class Statement;
     class ReadTogether;
     SqliteRegistryStore(sqlite3* db, std::filesystem::path path);
+    // Opens `name` (the path, or a URI naming it) with `flags` and checks that it is a
+    // registry of this schema.
+    static std::unique_ptr<SqliteRegistryStore> OpenChecked(const std::filesystem::path& path,
+                                                            const std::string& name, int flags,
+                                                            std::chrono::milliseconds busyTimeout);
 
     Statement prepare(const char* sql);
     void exec(const char* sql, bool writing);

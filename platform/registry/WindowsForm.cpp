@@ -1,5 +1,6 @@
 #include "platform/registry/WindowsForm.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "platform/automation/Text.h"
@@ -24,6 +25,9 @@ std::u16string Utf16FromText(std::string_view utf8) {
 }
 
 std::string TextFromUtf16(std::u16string_view units) {
+    if (std::all_of(units.begin(), units.end(), [](char16_t c) { return c < 0x80; })) {
+        return std::string(units.begin(), units.end());
+    }
     std::string out;
     out.reserve(units.size());
     for (std::size_t i = 0; i < units.size(); ++i) {

@@ -13,12 +13,15 @@ bool IsWinePrefix(const std::filesystem::path& folder) {
            std::filesystem::is_directory(folder / "dosdevices", ec);
 }
 
-std::shared_ptr<machine::Machine> OpenWinePrefix(const std::filesystem::path& folder) {
+std::shared_ptr<machine::Machine> OpenWinePrefix(const std::filesystem::path& folder,
+                                                 machine::Access access) {
     std::error_code ec;
     const auto prefix = std::filesystem::absolute(folder, ec).lexically_normal();
-    const ServerCheck server = CheckServer(prefix);
+    // What a reader sees while Wine runs is said by the kind (heldByItsOwnPrograms).
+    const ServerCheck server =
+        access == machine::Access::Read ? ServerCheck{} : CheckServer(prefix);
     if (server.state == ServerState::Running) {
-        throw machine::MachineError(std::string(kWineRunningMessage));
+        throw machine::MachineError(WineRunningMessage(prefix));
     }
     if (server.state == ServerState::Unknown) {
         throw machine::MachineError("cannot tell whether Wine is running in " + prefix.string() +
@@ -39,6 +42,19 @@ std::shared_ptr<machine::Machine> OpenWinePrefix(const std::filesystem::path& fo
 std::vector<std::filesystem::path> WineKind::registryFiles() const {
     return {prefix_ / WineRegistryStore::kMachineFile, prefix_ / WineRegistryStore::kUserFile,
             prefix_ / WineRegistryStore::kDefaultUserFile};
+}
+
+std::optional<std::string> WineKind::heldByItsOwnPrograms() const {
+    const ServerCheck server = CheckServer(prefix_);
+    if (server.state == ServerState::Running) {
+        return "Wine is running in this prefix: its programs hold the registry in memory, so "
+               "the registry files read here may lag behind";
+    }
+    if (server.state == ServerState::Unknown) {
+        return "Wine may be running in this prefix (" + server.detail +
+               "): the registry files read here may lag behind";
+    }
+    return std::nullopt;
 }
 
 std::string WineKind::startCommand() const {

@@ -11,9 +11,10 @@ namespace wine {
 
 bool IsWinePrefix(const std::filesystem::path& folder);
 
-// Opens the prefix in `folder`. Throws machine::MachineError while a wineserver runs for it
-// (kWineRunningMessage) and when its registry cannot be read.
-std::shared_ptr<machine::Machine> OpenWinePrefix(const std::filesystem::path& folder);
+// Opens the prefix in `folder`. Throws machine::MachineError when its registry cannot be read
+// and, unless it is opened only to read, while a wineserver runs for it (WineRunningMessage).
+std::shared_ptr<machine::Machine> OpenWinePrefix(
+    const std::filesystem::path& folder, machine::Access access = machine::Access::Unlocked);
 
 class WineKind final : public machine::MachineKind {
   public:
@@ -26,6 +27,8 @@ class WineKind final : public machine::MachineKind {
     // wineboot -r, then the check of every move it was to carry out (WineStart.cpp).
     std::optional<bool> StartOnHost(const Printer& print) const override;
     std::string startCommand() const override;
+    // While a wineserver runs, the registry files may lag behind what it holds in memory.
+    std::optional<std::string> heldByItsOwnPrograms() const override;
     bool opensDocumentsWithItsPrograms() const override { return false; }
 
   private:

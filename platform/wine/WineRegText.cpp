@@ -1,5 +1,6 @@
 #include "platform/wine/WineRegText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -128,6 +129,19 @@ std::string EscapeUnits(std::u16string_view units, std::string_view quotes) {
 std::optional<std::u16string> UnescapeUntil(std::string_view text, std::size_t& pos, char end) {
     std::u16string out;
     while (pos < text.size()) {
+        // Plain ASCII, most of what Wine writes, is taken a run at a time (a registry file is
+        // read whole when a prefix is opened).
+        std::size_t run = pos;
+        while (run < text.size() && text[run] != end && text[run] != '\\' &&
+               static_cast<unsigned char>(text[run]) < 0x80) {
+            ++run;
+        }
+        if (run > pos) {
+            out.append(text.begin() + static_cast<std::ptrdiff_t>(pos),
+                       text.begin() + static_cast<std::ptrdiff_t>(run));
+            pos = run;
+            continue;
+        }
         const char c = text[pos];
         if (c == end) {
             ++pos;
@@ -135,12 +149,6 @@ std::optional<std::u16string> UnescapeUntil(std::string_view text, std::size_t& 
         }
         if (c != '\\') {
             // Wine writes only ASCII; any other byte is read as the text it encodes.
-            const auto b = static_cast<unsigned char>(c);
-            if (b < 0x80) {
-                out.push_back(static_cast<char16_t>(b));
-                ++pos;
-                continue;
-            }
             const char32_t code = automation::NextCodePoint(text, pos);
             if (code >= 0x10000) {
                 out.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));

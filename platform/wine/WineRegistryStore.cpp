@@ -76,6 +76,27 @@ WineRegistryStore::WineRegistryStore(std::filesystem::path prefix) : prefix_(std
     users.children = {hives_[kDefaultUser].root, hives_[kUser].root};
 }
 
+WineRegistryStore::WineRegistryStore(const WineRegistryStore& from, InMemory)
+    : prefix_(from.prefix_),
+      hives_(from.hives_),
+      nodes_(from.nodes_),
+      byPath_(from.byPath_),
+      virtualRoots_(from.virtualRoots_),
+      merged_(from.merged_),
+      mergedByPath_(from.mergedByPath_),
+      inMemory_(true) {}
+
+std::unique_ptr<registry::RegistryStore> WineRegistryStore::copyIntoMemory() {
+    std::lock_guard lock(mutex_);
+    if (!frames_.empty()) {
+        throw StoreError(StoreError::Kind::ReadFailed,
+                         "the registry of " + prefix_.string() +
+                             " cannot be copied while a transaction is under way");
+    }
+    RefreshIfChanged();
+    return std::unique_ptr<registry::RegistryStore>(new WineRegistryStore(*this, InMemory{}));
+}
+
 void WineRegistryStore::Load(int hive) {
     Hive& h = hives_[hive];
     const Stamp stamp = Stamp::Of(h.file);
@@ -121,13 +142,26 @@ void WineRegistryStore::Load(int hive) {
     }
     h.root = NewNode(hive, 0, rootName);
     const auto& blocks = h.doc.blocks();
+    // Wine writes a key's subkeys right after it, so a block mostly shares its path's start
+    // with the block before: the keys of that start are known without looking them up.
+    std::vector<KeyId> chain;
+    const std::vector<std::string>* previous = nullptr;
     for (std::size_t b = 0; b < blocks.size(); ++b) {
-        KeyId current = h.root;
-        for (const std::string& name : blocks[b].key.names) {
-            const auto child = Child(current, name);
-            current = child ? *child : NewNode(hive, current, name);
+        const std::vector<std::string>& names = blocks[b].key.names;
+        std::size_t shared = 0;
+        while (previous != nullptr && shared < names.size() && shared < previous->size() &&
+               names[shared] == (*previous)[shared]) {
+            ++shared;
+        }
+        chain.resize(shared);
+        KeyId current = shared == 0 ? h.root : chain.back();
+        for (std::size_t i = shared; i < names.size(); ++i) {
+            const auto child = Child(current, names[i]);
+            current = child ? *child : NewNode(hive, current, names[i]);
+            chain.push_back(current);
         }
         nodes_[static_cast<std::size_t>(current)].block = static_cast<std::ptrdiff_t>(b);
+        previous = &names;
     }
     if (old != 0) {
         for (Node& node : nodes_) {
@@ -141,7 +175,7 @@ void WineRegistryStore::Load(int hive) {
 }
 
 void WineRegistryStore::RefreshIfChanged() {
-    if (!frames_.empty()) {
+    if (!frames_.empty() || inMemory_) {
         return;
     }
     for (int hive = 0; hive < kHives; ++hive) {
@@ -436,9 +470,15 @@ void WineRegistryStore::WriteDirtyHives() {
     if (!any) {
         return;
     }
+    if (inMemory_) {
+        for (Hive& hive : hives_) {
+            hive.dirty = false;
+        }
+        return;
+    }
     const ServerCheck server = CheckServer(prefix_);
     if (server.state == ServerState::Running) {
-        throw StoreError(StoreError::Kind::WriteFailed, std::string(kWineRunningMessage));
+        throw StoreError(StoreError::Kind::WriteFailed, WineRunningMessage(prefix_));
     }
     if (server.state == ServerState::Unknown) {
         throw StoreError(StoreError::Kind::WriteFailed,
@@ -558,7 +598,7 @@ std::vector<registry::Value> WineRegistryStore::ValuesOf(KeyId key) {
 // ---- the interface ----
 
 std::string WineRegistryStore::location() const {
-    return prefix_.string();
+    return inMemory_ ? "a copy in memory of " + prefix_.string() : prefix_.string();
 }
 
 std::uint64_t WineRegistryStore::fileWrites() const {

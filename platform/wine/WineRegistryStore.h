@@ -69,6 +69,9 @@ class WineRegistryStore final : public registry::RegistryStore {
     registry::Outcome subkeys(registry::KeyId key, std::vector<registry::Subkey>& out) override;
     registry::Outcome values(registry::KeyId key, std::vector<registry::Value>& out) override;
     void transaction(const std::function<void()>& body) override;
+    // Itself, as it stands: keys, values and file texts are already in memory, so the copy
+    // costs no reading. The copy never reads or writes the files.
+    std::unique_ptr<registry::RegistryStore> copyIntoMemory() override;
 
     // How many times a file was written since the store was opened.
     std::uint64_t fileWrites() const;
@@ -107,6 +110,9 @@ class WineRegistryStore final : public registry::RegistryStore {
     using Sides = registry::ClassesSides;
 
     explicit WineRegistryStore(std::filesystem::path prefix);
+    // The copy in memory of `from` (copyIntoMemory).
+    struct InMemory {};
+    WineRegistryStore(const WineRegistryStore& from, InMemory);
 
     void Load(int hive);
     void RefreshIfChanged();
@@ -152,6 +158,8 @@ class WineRegistryStore final : public registry::RegistryStore {
     std::unordered_map<std::string, std::size_t> mergedByPath_;
     std::vector<Frame> frames_;
     std::uint64_t fileWrites_ = 0;
+    // A copy made by copyIntoMemory: the files are neither looked at again nor written.
+    bool inMemory_ = false;
     mutable std::recursive_mutex mutex_;
 };
 

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/machine/Text.h"
+
 namespace wine {
 namespace {
 
@@ -36,6 +38,11 @@ std::string DebianServerRoot(const std::filesystem::path& prefix) {
 }
 
 }  // namespace
+
+std::string WineRunningMessage(const std::filesystem::path& prefix) {
+    return "Wine is running in this prefix: close its programs or run `WINEPREFIX=" +
+           machine::text::ShellQuoted(prefix.string()) + " wineserver -k`";
+}
 
 std::vector<std::filesystem::path> ServerLockFiles(const std::filesystem::path& prefix) {
     struct stat st {};

@@ -15,8 +15,9 @@
 
 namespace wine {
 
-inline constexpr std::string_view kWineRunningMessage =
-    "Wine is running in this prefix: close its programs or run `wineserver -k`";
+// Names the prefix in the command: a bare `wineserver -k` ends the server of whatever prefix
+// $WINEPREFIX (or ~/.wine) names, not necessarily this one.
+std::string WineRunningMessage(const std::filesystem::path& prefix);
 
 enum class ServerState {
     NotRunning,

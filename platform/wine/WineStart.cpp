@@ -47,6 +47,12 @@ std::vector<Planned> PlannedMoves(const machine::Machine& prefix) {
     return planned;
 }
 
+// "wininit.ini line 3: move C:\TEMP\VLT1.TMP to C:\A.DLL"
+std::string Describe(const Planned& move) {
+    return move.where + ": " +
+           (move.target ? "move " + move.source + " to " + *move.target : "delete " + move.source);
+}
+
 bool Exists(const std::string& path) {
     return win32::GetFileAttributesA(path) != win32::INVALID_FILE_ATTRIBUTES;
 }
@@ -64,13 +70,18 @@ std::optional<bool> WineKind::StartOnHost(const Printer& print) const {
         print("nothing to carry out");
         return false;
     }
+    // A start that could not run has left every move undone: a failure, said with what waits.
     if (!WineProgramInstalled("wineboot")) {
         const std::string moves =
-            planned.size() == 1 ? std::string("the scheduled move is")
-                                : "the " + std::to_string(planned.size()) + " scheduled moves are";
-        print("Wine is not installed here: " + moves +
-              " carried out at the prefix's next start, or now with: " + startCommand());
-        return false;
+            planned.size() == 1
+                ? std::string("the scheduled move still waits")
+                : "the " + std::to_string(planned.size()) + " scheduled moves still wait";
+        print("Wine is not installed here, so the prefix was not started: " + moves +
+              "; they are carried out at the prefix's next start, or with: " + startCommand());
+        for (const Planned& move : planned) {
+            print(Describe(move) + ": waits");
+        }
+        return true;
     }
     print("starting the prefix: " + startCommand());
     const WineRun run = RunInPrefix(prefix_, {"wineboot", "-r"});
@@ -81,23 +92,15 @@ std::optional<bool> WineKind::StartOnHost(const Printer& print) const {
         failed = true;
     }
     for (const Planned& move : planned) {
-        std::string line = move.where + ": ";
         std::string problem;
-        if (move.target) {
-            line += "move " + move.source + " to " + *move.target;
-            if (Exists(move.source)) {
-                problem = move.source + " is still there";
-            } else if (!Exists(*move.target)) {
-                problem = *move.target + " is missing";
-            }
-        } else {
-            line += "delete " + move.source;
-            if (Exists(move.source)) {
-                problem = move.source + " is still there";
-            }
+        if (Exists(move.source)) {
+            problem = move.source + " is still there";
+        } else if (move.target && !Exists(*move.target)) {
+            problem = *move.target + " is missing";
         }
         failed = failed || !problem.empty();
-        print(line + (problem.empty() ? ": done" : ": not carried out (" + problem + ")"));
+        print(Describe(move) +
+              (problem.empty() ? ": done" : ": not carried out (" + problem + ")"));
     }
     if (const auto left = win32::ReadPendingRenames(); left && !left->empty()) {
         print(std::string(win32::kPendingFileRenameOperations) + " still lists " +

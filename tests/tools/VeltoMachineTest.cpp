@@ -93,6 +93,11 @@ TEST_F(VeltoMachine, MistakesGiveOneLineAndStatusTwo) {
     std::ofstream(dir_ / "file") << "x";
     std::filesystem::create_directory(dir_ / "garbage");
     std::ofstream(dir_ / "garbage" / "machine.ini") << "\x7f\x01junk\n";
+    // Each name fits, the whole does not leave the machine's files room below the host's limit.
+    std::filesystem::path deep = dir_;
+    for (int i = 0; i < 20; ++i) {
+        deep /= std::string(200, 'd');
+    }
     const struct {
         std::vector<std::string> args;
         std::string says;
@@ -107,6 +112,10 @@ TEST_F(VeltoMachine, MistakesGiveOneLineAndStatusTwo) {
         {{"info", dir_.string()}, "velto-machine create " + dir_.string()},
         {{"info", (dir_ / "none").string()}, "velto-machine create"},
         {{"info", (dir_ / "garbage").string()}, "line 1 is neither"},
+        {{"info", (dir_ / "file").string()}, "is a file, not a machine folder"},
+        {{"create", ""}, "no machine folder was named (the name given is empty)"},
+        {{"create", (dir_ / std::string(300, 'x')).string()}, "is too long for the host"},
+        {{"create", deep.string()}, "is too long for the host"},
         {{"create", "/proc/velto-machine"}, "drive C: cannot be made there: its folder"},
         {{"info"}, "usage: velto-machine info"},
         {{"frobnicate"}, "unknown command 'frobnicate'"},
@@ -117,6 +126,7 @@ TEST_F(VeltoMachine, MistakesGiveOneLineAndStatusTwo) {
         const std::string shown = c.args.empty() ? "(none)" : c.args[0];
         EXPECT_EQ(run.status, 2) << shown;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << shown << ": " << run.err;
+        EXPECT_EQ(run.out.find("Created"), std::string::npos) << shown << ": " << run.out;
         if (!c.args.empty()) {
             EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         }
@@ -124,6 +134,28 @@ TEST_F(VeltoMachine, MistakesGiveOneLineAndStatusTwo) {
     EXPECT_EQ(Slurp(dir_ / "full" / "keep.txt"), "mine");
     EXPECT_FALSE(std::filesystem::exists(dir_ / "n"));
     EXPECT_FALSE(std::filesystem::exists(dir_ / "a"));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / std::string(200, 'd')));
+}
+
+// "--help" after a command asks for its usage, whatever else is given; nothing is done.
+TEST_F(VeltoMachine, EachCommandsHelpPrintsItsUsage) {
+    const struct {
+        std::vector<std::string> args;
+        std::string usage;
+    } cases[] = {
+        {{"check", "--help"}, "usage: velto-machine check DIR|--all [--json] [--types TYPE,...]\n"},
+        {{"create", (dir_ / "new").string(), "--help"},
+         "usage: velto-machine create DIR [--platform 9x|nt | --wine | --offline-windows "
+         "[--release xp|10]] [--demo]\n"},
+        {{"boot", "-h"}, "usage: velto-machine boot DIR\n"},
+    };
+    for (const auto& c : cases) {
+        const auto run = Tool(c.args);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_TRUE(run.out.starts_with(c.usage)) << run.out;
+        EXPECT_EQ(run.err, "");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "new"));
 }
 
 }  // namespace

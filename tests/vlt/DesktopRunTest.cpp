@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -17,124 +18,16 @@
 
 #include "tests/support/BackgroundProgram.h"
 #include "tests/support/RunProgram.h"
+#include "tests/vlt/XDesktop.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using testsupport::BackgroundProgram;
+using vltdesktop::Desktop;
+using vltdesktop::ScopedVariable;
 
-constexpr auto kWindowWait = 30s;
 constexpr auto kExitWait = 60s;
-
-// Sets an environment variable for the life of the object.
-class ScopedVariable {
-  public:
-    ScopedVariable(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedVariable() {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
-// An X server of the test's own and the synthetic user at its keyboard and mouse.
-class Desktop {
-  public:
-    // Empty when the server runs; else why there is none.
-    std::string Start() {
-        const std::string xvfb = testsupport::FindOnPath("Xvfb");
-        xdotool_ = testsupport::FindOnPath("xdotool");
-        if (xvfb.empty() || xdotool_.empty()) {
-            return "Xvfb or xdotool is not installed (tools/install-deps.sh installs both)";
-        }
-        // -displayfd: the server picks a free display and prints its number once it listens.
-        server_.emplace(std::vector<std::string>{xvfb, "-displayfd", "1", "-screen", "0",
-                                                 "1280x1024x24", "-nolisten", "tcp"});
-        for (auto until = std::chrono::steady_clock::now() + 15s;
-             std::chrono::steady_clock::now() < until;) {
-            const std::string out = server_->Out();
-            if (out.find('\n') != std::string::npos) {
-                display_.emplace("DISPLAY", ":" + out.substr(0, out.find('\n')));
-                return {};
-            }
-            if (server_->WaitFor(100ms)) {
-                break;
-            }
-        }
-        return "Xvfb did not start: " + server_->Err();
-    }
-
-    std::string Xdotool(const std::vector<std::string>& args) const {
-        std::vector<std::string> argv{xdotool_};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return testsupport::RunProgram(argv).out;
-    }
-
-    // The id of the window titled exactly `title`, once there is one; "" after the bound.
-    std::string WaitForWindow(const std::string& title) const {
-        for (auto until = std::chrono::steady_clock::now() + kWindowWait;
-             std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(100ms)) {
-            std::string found = Xdotool({"search", "--onlyvisible", "--name", "^" + title + "$"});
-            if (const auto end = found.find('\n'); end != std::string::npos) {
-                return found.substr(0, end);
-            }
-        }
-        return {};
-    }
-
-    // Waits for the window and gives it the keyboard; false when it never came.
-    bool FocusWindow(const std::string& title) const {
-        const std::string window = WaitForWindow(title);
-        if (window.empty()) {
-            ADD_FAILURE() << "no window \"" << title << "\"; windows: " << Titles();
-            return false;
-        }
-        for (int attempt = 0; attempt < 50; ++attempt) {
-            Xdotool({"windowfocus", window});
-            if (Xdotool({"getwindowfocus"}).starts_with(window)) {
-                return true;
-            }
-            std::this_thread::sleep_for(100ms);
-        }
-        ADD_FAILURE() << "\"" << title << "\" does not take the keyboard";
-        return false;
-    }
-
-    void Keys(const std::vector<std::string>& keys) const {
-        for (const std::string& key : keys) {
-            Xdotool({"key", "--clearmodifiers", key});
-            // Let the program take each key before the next, as a typist's pace does.
-            std::this_thread::sleep_for(150ms);
-        }
-    }
-
-    void Type(const std::string& text) const { Xdotool({"type", "--delay", "50", text}); }
-
-    void ClickIn(const std::string& title, int x, int y) const {
-        Xdotool({"mousemove", "--window", WaitForWindow(title), std::to_string(x),
-                 std::to_string(y), "click", "1"});
-    }
-
-    std::string Titles() const {
-        return Xdotool({"search", "--onlyvisible", "--name", ".", "getwindowname", "%@"});
-    }
-
-  private:
-    std::string xdotool_;
-    std::optional<BackgroundProgram> server_;
-    std::optional<ScopedVariable> display_;
-};
 
 std::string Read(const std::filesystem::path& file) {
     std::string text;
@@ -200,6 +93,79 @@ TEST(DesktopRun, ScanReviewOkSaveAndRestartWithARealDisplay) {
     EXPECT_NE(out.find("ORBCALC.DLL: done"), std::string::npos) << out;
     EXPECT_EQ(out.find(": failed"), std::string::npos) << out;
     std::filesystem::remove_all(home);
+}
+
+// A prefix as Wine lays one out, enough to be opened: the registry files and the drive link.
+void FakePrefix(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder / "drive_c/windows/system32");
+    std::filesystem::create_directories(folder / "dosdevices");
+    std::filesystem::create_directory_symlink("../drive_c", folder / "dosdevices/c:");
+    for (const auto& [file, root] : {std::pair{"system.reg", "\\\\Machine"},
+                                     {"user.reg", "\\\\User\\\\S-1-5-21-0-0-0-1000"},
+                                     {"userdef.reg", "\\\\User\\\\.Default"}}) {
+        std::ofstream(folder / file)
+            << "WINE REGISTRY Version 2\n;; All keys relative to " << root << "\n\n#arch=win64\n";
+    }
+}
+
+// vlt --desktop as the menu entry starts it, for a user whose home is `home`.
+std::vector<std::string> FromTheMenu(const std::filesystem::path& home) {
+    return {"/usr/bin/env",
+            "-u",
+            "VELTO_MACHINE",
+            "-u",
+            "WINEPREFIX",
+            "-u",
+            "XDG_CONFIG_HOME",
+            "HOME=" + home.string(),
+            "XDG_DATA_HOME=" + (home / "xdg").string(),
+            "XDG_RUNTIME_DIR=" + home.string(),
+            "QT_QPA_PLATFORM=xcb",
+            VLT_BINARY,
+            "--desktop"};
+}
+
+// Without a machine, the menu entry's window lists the prefixes of the user's launchers and
+// opens the one chosen; with none, it makes the demo machine (its button is there when vlt
+// runs from the build tree, beside which velto-machine is built).
+TEST(DesktopRun, TheMenuEntryWithoutAMachineOffersThePrefixesFoundAndTheDemo) {
+    Desktop desktop;
+    if (const std::string why = desktop.Start(); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    const std::filesystem::path root =
+        std::filesystem::temp_directory_path() / ("velto-menu-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(root);
+    const std::filesystem::path home = root / "with-prefixes";
+    const std::filesystem::path steamApps = home / ".local/share/Steam/steamapps";
+    FakePrefix(steamApps / "compatdata/220/pfx");
+    std::ofstream(steamApps / "appmanifest_220.acf")
+        << "\"AppState\"\n{\n\t\"appid\"\t\t\"220\"\n\t\"name\"\t\t\"Half-Life 2\"\n}\n";
+    std::filesystem::create_directories(steamApps / "compatdata/400");
+    FakePrefix(home / ".wine");
+    const std::string title = "Velto: choose what to check";
+    {
+        BackgroundProgram vlt(FromTheMenu(home));
+        ASSERT_TRUE(desktop.FocusWindow(title)) << vlt.Err();
+        if (const char* folder = std::getenv("VELTO_SCREENSHOTS")) {
+            const std::string file = std::string(folder) + "/choose-machine-window.png";
+            EXPECT_EQ(desktop.Picture(title, file), "");
+        }
+        // The first prefix is chosen and the button to check it is the default.
+        desktop.Keys({"Return"});
+        EXPECT_TRUE(desktop.FocusWindow("Select Options - Velto")) << vlt.Err();
+    }
+
+    const std::filesystem::path empty = root / "without";
+    std::filesystem::create_directories(empty);
+    {
+        BackgroundProgram vlt(FromTheMenu(empty));
+        ASSERT_TRUE(desktop.FocusWindow(title)) << vlt.Err();
+        desktop.Keys({"alt+d"});
+        EXPECT_TRUE(desktop.FocusWindow("Select Options - Velto")) << vlt.Err();
+        EXPECT_TRUE(std::filesystem::exists(empty / "xdg/velto/machine/machine.ini"));
+    }
+    std::filesystem::remove_all(root);
 }
 
 }  // namespace

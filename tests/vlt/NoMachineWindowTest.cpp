@@ -6,9 +6,13 @@
 #include <memory>
 
 #include <gtest/gtest.h>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
+#include <QTreeWidget>
 
 #include "platform/forms/Application.h"
+#include "tests/platform/wine/FakePrefix.h"
 #include "tests/support/MachineBuilder.h"
 #include "vlt/NoMachineWindow.h"
 
@@ -61,6 +65,47 @@ TEST_F(NoMachine, CreatingMakesTheDemoMachineWhereItWasLookedFor) {
     ASSERT_NE(window->machine(), nullptr) << window->lbStatus->text().toStdString();
     EXPECT_TRUE(std::filesystem::exists(missing / "machine.ini"));
     EXPECT_TRUE(std::filesystem::exists(missing / "drives/C/WINDOWS/SYSTEM/ORBCALC.DLL"));
+}
+
+// The prefixes found are listed (those a wineserver holds marked, the folders that are no
+// prefixes only counted) and the one chosen is opened; the folder dialog shows hidden folders.
+TEST_F(NoMachine, APrefixFoundIsChosenFromTheList) {
+    winetest::FakePrefix steam;
+    winetest::FakePrefix own;
+    const auto row = [](const char* launcher, const char* id, const std::filesystem::path& folder,
+                        std::string problem, wine::ServerState state) {
+        wine::prefixes::FoundPrefix found;
+        found.namings.push_back({launcher, false, id, "", folder});
+        found.folder = folder;
+        found.problem = std::move(problem);
+        found.facts.server.state = state;
+        return found;
+    };
+    window->ShowPrefixes({row("steam", "220", steam.folder(), "", wine::ServerState::NotRunning),
+                          row("steam", "400", other.folder() / "400", "the folder does not exist",
+                              wine::ServerState::NotRunning),
+                          row("wine", "default", own.folder(), "", wine::ServerState::Running)});
+    ASSERT_EQ(window->lvPrefixes->topLevelItemCount(), 2);
+    EXPECT_EQ(window->lvPrefixes->topLevelItem(0)->text(0), "Steam");
+    EXPECT_EQ(window->lvPrefixes->topLevelItem(0)->text(2), "no");
+    EXPECT_EQ(window->lvPrefixes->topLevelItem(1)->text(2), "yes");
+    EXPECT_TRUE(window->lbPrefixes->text().contains("1 more folder a launcher names is no prefix"));
+    EXPECT_FALSE(window->lbProblem->text().contains("no machine folder here"));
+    EXPECT_EQ(window->lbProblem->toolTip(), "no machine folder here");
+
+    window->lvPrefixes->setCurrentItem(nullptr);
+    window->cmdOpenPrefix_Click();
+    EXPECT_EQ(window->machine(), nullptr);
+    EXPECT_EQ(window->lbStatus->text(), "Choose a prefix in the list first.");
+    window->lvPrefixes->setCurrentItem(window->lvPrefixes->topLevelItem(0));
+    window->cmdOpenPrefix_Click();
+    ASSERT_NE(window->machine(), nullptr) << window->lbStatus->text().toStdString();
+    EXPECT_EQ(window->machine()->folder(), steam.folder());
+
+    const auto dialog = vltmain::MakeFolderDialog(window.get());
+    EXPECT_TRUE(dialog->filter().testFlag(QDir::Hidden));
+    EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
 }
 
 }  // namespace

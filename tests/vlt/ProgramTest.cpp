@@ -67,7 +67,7 @@ VltRun RunVlt(const std::vector<std::string>& arguments) {
 TEST(Program, HelpVersionAndBadOptions) {
     const VltRun help = RunVlt({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.starts_with("Usage: vlt [--machine DIR]")) << help.out;
+    EXPECT_TRUE(help.out.starts_with("Usage: vlt [--machine DIR|NAME]")) << help.out;
 
     const VltRun version = RunVlt({"--version"});
     EXPECT_EQ(version.status, 0);

@@ -25,8 +25,9 @@ namespace fs = std::filesystem;
 
 constexpr const char* kCounts =
     "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+// The refusal names the prefix: a bare `wineserver -k` would end another prefix's server.
 constexpr const char* kWineRunning =
-    "Wine is running in this prefix: close its programs or run `wineserver -k`";
+    "Wine is running in this prefix: close its programs or run `WINEPREFIX=";
 
 // "PE32", "PE32+", or "" for anything else.
 std::string ImageKind(const fs::path& file) {
@@ -181,9 +182,17 @@ TEST_F(WineEndToEnd, APrefixCheckedFromStartToRestart) {
     const std::string library = Slurp(C("windows/system32/TSSCOMM.DLL"));
     const auto second =
         testsupport::RunProgram(Env(Prefix(), {VLT_BINARY, "--machine", Prefix().string(), "-S"}));
+    // A command that only reads describes the prefix meanwhile, saying that Wine holds it.
+    const auto info =
+        testsupport::RunProgram(Env(Prefix(), {VELTO_MACHINE_TOOL, "info", Prefix().string()}));
     testsupport::RunProgram(Env(Prefix(), {"/usr/bin/wineserver", "-k"}));
     EXPECT_EQ(second.status, 2) << second.out << second.err;
-    EXPECT_NE(second.err.find(kWineRunning), std::string::npos) << second.err;
+    EXPECT_NE(second.err.find(kWineRunning + Prefix().string() + " wineserver -k`"),
+              std::string::npos)
+        << second.err;
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("In use          Wine is running in this prefix"), std::string::npos)
+        << info.out;
     EXPECT_EQ(Slurp(Prefix() / "system.reg"), machine);
     EXPECT_EQ(Slurp(Prefix() / "user.reg"), user);
     EXPECT_EQ(Slurp(C("windows/system32/TSSCOMM.DLL")), library);

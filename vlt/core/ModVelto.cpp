@@ -34,10 +34,13 @@ bool RegistryUsable() {
     }
     const auto current = machine::CurrentMachine();
     const std::string file = current ? current->registryPath().string() : "registry.db";
-    std::string advice =
-        current ? registry::RecoveryAdvice(current->folder(), current->registryPath()) : "";
+    // Moving the file aside mends a damaged one only: done to a registry that cannot be
+    // opened for another reason, it would only cost the user's settings.
+    std::string advice = rc == win32::ERROR_BADDB && current
+                             ? registry::RecoveryAdvice(current->folder(), current->registryPath())
+                             : "";
     if (!advice.empty()) {
-        advice[0] = 'T';
+        advice = "\r\nT" + advice.substr(1) + ".";
     }
     vlt::Trace("Registry Error: " + std::to_string(rc) + "--" +
                Qz_Registry::RegistryErrorText(static_cast<std::int32_t>(rc)));
@@ -45,7 +48,7 @@ bool RegistryUsable() {
                         std::to_string(rc) + ": " +
                         Qz_Registry::RegistryErrorText(static_cast<std::int32_t>(rc)) +
                         ").\r\nThe unattended run takes its settings from it, so nothing was " +
-                        "scanned, changed or scheduled.\r\n" + advice + ".",
+                        "scanned, changed or scheduled." + advice,
                     dialogs::vbCritical | dialogs::vbOKOnly, "Registry cannot be used");
     return false;
 }
@@ -74,9 +77,13 @@ void Main() {
     steps.run(step, [] { modVLTProperties::EXE(false); });
     steps.run(step, [] { vlt::frmVelto().Load(); });
     steps.run(step, [] { modVLTWork::StartScan(); });
-    // With nothing to do, the report of the scan has closed the program already and this
-    // line is never reached.
-    steps.run(step, [] { modVLTFinalize::DoActionReport(); });
+    // The automatic scan ends with the report (with nothing to do, it has closed the program
+    // already and this line is never reached). A scan that stopped short of it (cancelled, no
+    // listing) still ends with one, saying what was done; a report written once is not
+    // written and offered again.
+    if (vlt::State().ReportFile.empty()) {
+        steps.run(step, [] { modVLTFinalize::DoActionReport(); });
+    }
     trace.Exit();
     QzBase::CloseProgram();
 }

@@ -123,6 +123,8 @@ struct VltState {
     std::vector<RestartChange> RestartChanges;
     std::vector<CountChange> CountChanges;
     bool ChangesApplied = false;
+    // The action report this run wrote and offered (a Windows path); empty until then.
+    std::string ReportFile;
     // While the action list runs: its restart-time work not yet committed (ActionBatch.h).
     std::shared_ptr<ActionBatch> Batch;
 

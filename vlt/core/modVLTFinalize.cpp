@@ -177,6 +177,7 @@ void DoActionReport() {
                 report = saved;
             }
         }
+        state.ReportFile = report;
         if (dialogs::MsgBox("Do you wish to view the report?", dialogs::vbYesNo,
                             "Report Created.") == dialogs::vbYes) {
             steps.run("Displaying Report File", [&] {

@@ -21,6 +21,7 @@
 #include "platform/win32/ntdll/HostFiles.h"
 #include "platform/win32/ntdll/LastError.h"
 #include "vlt/core/ActionBatch.h"
+#include "vlt/core/BackupNames.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/Steps.h"
 #include "vlt/core/TraceScope.h"
@@ -246,6 +247,13 @@ bool BackItUp(const std::string& Path) {
         return false;
     }
     const std::string backup = folder + name;
+    // A shortened name needs its record before its backup exists (BackupNames.h).
+    if (!vlt::BackupRecordName(name).empty() && !steps.run("Recording the backup's path", [&] {
+            vlt::WriteBackupRecord(folder, name, Path);
+        })) {
+        UpdateActionLog(Path, 2, "Error: Backup to " + backup + " failed");
+        return false;
+    }
     // A backup of the same name that waits in the batch is put in place first, so that the
     // older one is kept as any backup on disk is.
     if (batch != nullptr && batch->files().Stages(backup)) {
@@ -282,9 +290,7 @@ std::string SetBackupName(const std::string& Path) {
                                      kExtension)) {
         return Path;
     }
-    std::string rest = Path.size() > 2 ? Path.substr(2) : std::string();
-    std::replace(rest.begin(), rest.end(), '\\', '~');
-    return Path.substr(0, 1) + "~" + rest + std::string(kExtension);
+    return vlt::BackupFileName(Path);
 }
 
 bool ValidPath(std::string& Folder) {

@@ -5,23 +5,23 @@
 // Windows. Closing the window offers the restart when something was scheduled.
 //
 // A backup's name is its original path with the drive's colon and every backslash written as
-// "~" (C:\WIN\SYS\A.DLL is C~~WIN~SYS~A.DLL.backup). A "~" that belonged to the path itself, as
-// in the short name C:\PROGRA~1, reads the same as a separator, so a name can stand for several
-// paths. The window settles each name on the reading that fits this machine (see OriginalPath)
-// and shows that path in the list and, for the selected lines, in lbRestoreTo, with a word when
-// its folder does not exist, the backup is already to be restored at the next start, or the
-// name fits two files that both exist (such a backup is not restored).
+// "~" (C:\WIN\SYS\A.DLL is C~~WIN~SYS~A.DLL.backup), shortened where a path is too long for
+// one host name (vlt/core/BackupNames.h, which reads the names). The window shows the path each
+// name reads as on this machine in the list and, for the selected lines, in lbRestoreTo, with a
+// word when its folder does not exist, the backup is already to be restored at the next start,
+// the name fits two files that both exist, or a shortened name cannot be read back with
+// certainty (such backups are not restored).
 #pragma once
 
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "controls/resize/QzResize.h"
 #include "platform/forms/Form.h"
+#include "vlt/core/BackupNames.h"
 
 class frmRestoreBackups : public forms::Form {
   public:
@@ -29,27 +29,6 @@ class frmRestoreBackups : public forms::Form {
 
     // Shows a new window modally; it loads afresh every time, as the window expects.
     static void ShowModal();
-
-    // The path the backup file `name` (without its folder) is restored to, or "" for a name
-    // this program never makes. An older backup kept aside ("{name}.backup.2") goes back to
-    // the path of "{name}.backup". Of the readings of its "~" characters, the first in this order
-    // wins: the file itself exists; its folder exists and every "~" it keeps inside a name
-    // belongs to a folder that exists or to a short name such as MSVBVM~1.DLL; the reading with
-    // every "~" a separator (whose folder may then not exist: the window says so). Within one
-    // rank, readings with more separators come first. `isFolder` and `isFile` say
-    // whether a Windows path exists as such; the window passes the machine's.
-    static std::string OriginalPath(const std::string& name,
-                                    const std::function<bool(const std::string&)>& isFolder,
-                                    const std::function<bool(const std::string&)>& isFile);
-    // The same on the current machine.
-    static std::string OriginalPath(const std::string& name);
-    // When the file OriginalPath names exists: another reading that fits the machine as well
-    // (C:\X~Y\F.DLL, or only the folder C:\X~Y, beside C:\X\Y\F.DLL), else "". Such a backup
-    // is not restored: nothing tells which of the two it was taken from, and a restore to the
-    // wrong one would overwrite a file the backup is not of.
-    static std::string AlsoFits(const std::string& name,
-                                const std::function<bool(const std::string&)>& isFolder,
-                                const std::function<bool(const std::string&)>& isFile);
 
     void Form_Load() override;
     void Form_Resize() override;
@@ -79,6 +58,6 @@ class frmRestoreBackups : public forms::Form {
 
     // The backup folder as this load found it, ending in "\".
     std::string folder_;
-    // Beside BackupFiles: the second file each name fits, or "".
-    std::vector<std::string> alsoFits_;
+    // Beside BackupFiles: how each name reads on this machine.
+    std::vector<vlt::BackupReading> readings_;
 };

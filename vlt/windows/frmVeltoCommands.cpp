@@ -1,6 +1,7 @@
 // The main window's exclusion list, the scan and the commands of its buttons and menus.
 #include <QListWidgetItem>
 #include <memory>
+#include <set>
 
 #include "controls/file/QzFile.h"
 #include "controls/registry/QzRegistry.h"
@@ -13,6 +14,7 @@
 #include "platform/dialogs/Dialogs.h"
 #include "platform/win32/kernel32/FindFiles.h"
 #include "vlt/core/ActionReport.h"
+#include "vlt/core/BackupNames.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/ScheduledMoves.h"
 #include "vlt/core/ShowDocument.h"
@@ -173,13 +175,27 @@ void frmVelto::cmdRecycle_Click() {
     }
     std::string kept;
     std::string others;
+    // A shortened backup's record goes with it, unless a backup it names stays.
+    std::set<std::string> records;
+    std::set<std::string> keptRecords;
     for (const win32::WIN32_FIND_DATAA& entry :
          win32::FindFiles(pattern, 0).value_or(std::vector<win32::WIN32_FIND_DATAA>{})) {
         const std::string path = folder + entry.cFileName;
+        const std::string record = vlt::BackupRecordName(entry.cFileName);
         if (scheduled->MovesAway(path)) {
             kept += path + "\r\n";
+            keptRecords.insert(record);
         } else {
             others += path + '\0';
+            records.insert(record);
+        }
+    }
+    bool recordsGo = false;
+    for (const std::string& record : records) {
+        if (!record.empty() && !keptRecords.contains(record) &&
+            vlt::QzFile1().FileExists(folder + record)) {
+            others += folder + record + '\0';
+            recordsGo = true;
         }
     }
     if (!kept.empty()) {
@@ -189,7 +205,7 @@ void frmVelto::cmdRecycle_Click() {
                 kept,
             dialogs::vbInformation | dialogs::vbOKOnly, std::string("Backups Kept"));
     }
-    const std::string what = kept.empty() ? pattern : others;
+    const std::string what = kept.empty() && !recordsGo ? pattern : others;
     if (!what.empty() && !vlt::QzFile1().Recycle(what)) {
         vlt::Trace("Backups not sent to the Recycle Bin: " + pattern);
     }

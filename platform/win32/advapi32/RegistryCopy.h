@@ -1,8 +1,7 @@
 #pragma once
 // A run that must leave the machine as it found it (velto-machine check) still runs code that
 // stores what it was told as it goes. UseRegistryCopy turns the current machine's registry
-// into a copy in memory for the rest of the process (or the kind's own registry whose writes
-// stay in memory, MachineKind::OpenScratchRegistry): the registry calls read and write the
+// into a copy in memory for the rest of the process: the registry calls read and write the
 // copy, and the machine's own registry is never written again. Making another machine current
 // ends it.
 

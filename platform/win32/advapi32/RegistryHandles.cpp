@@ -6,7 +6,6 @@
 #include <unordered_map>
 
 #include "platform/machine/Machine.h"
-#include "platform/registry/RegistryCopy.h"
 #include "platform/win32/advapi32/RegistryCopy.h"
 #include "platform/win32/advapi32/RegistryTransaction.h"
 
@@ -125,12 +124,7 @@ bool UseRegistryCopy(std::string& error) {
         return false;
     }
     try {
-        const auto current = machine::CurrentMachine();
-        std::shared_ptr<registry::RegistryStore> copy =
-            current ? current->kind().OpenScratchRegistry() : nullptr;
-        if (!copy) {
-            copy = registry::CopyIntoMemory(*root.store);
-        }
+        std::shared_ptr<registry::RegistryStore> copy = root.store->copyIntoMemory();
         registry_handles::State& state = registry_handles::Shared();
         std::lock_guard lock(state.mutex);
         // Handles opened before stay on the original; there are none in a run that starts

@@ -294,7 +294,9 @@ FolderLock::~FolderLock() {
 }
 
 int SyncDirectory(const std::filesystem::path& dir) {
-    const Descriptor fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // The folder of a bare file name ("out.reg") is the current one.
+    const Descriptor fd(
+        ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() < 0) {
         return errno;
     }

@@ -86,7 +86,7 @@ class FolderLock {
     int error_ = 0;
 };
 
-// Flushes a folder so that a rename in it survives a crash.
+// Flushes a folder so that a rename in it survives a crash; an empty path is the current folder.
 int SyncDirectory(const std::filesystem::path& dir);
 // Flushes everything written to the file system that holds `dir` (data, names, metadata) and
 // waits for it: one call for a whole batch of files where one fsync each would wait for the

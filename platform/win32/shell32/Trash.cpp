@@ -165,19 +165,39 @@ int MakeFolder(const std::filesystem::path& folder) {
     return 0;
 }
 
-// The name the item gets in files/: its own, else NAME.2.EXT, NAME.3.EXT, ... The info file
-// is created exclusively first, which reserves the name against other programs trashing at
-// the same time. Returns the name, with `infoFd` open for writing, or sets `err`.
+constexpr std::string_view kInfoExtension = ".trashinfo";
+constexpr std::size_t kMaxName = 255;
+
+// STEM + END, STEM cut at a character where the info file's name (that and ".trashinfo")
+// would not fit one host name: the info file keeps the item's whole path.
+std::string Fitting(std::string stem, const std::string& end) {
+    while (!stem.empty() && stem.size() + end.size() + kInfoExtension.size() > kMaxName) {
+        while (!stem.empty() && (static_cast<unsigned char>(stem.back()) & 0xC0) == 0x80) {
+            stem.pop_back();
+        }
+        if (!stem.empty()) {
+            stem.pop_back();
+        }
+    }
+    return stem + end;
+}
+
+// The name the item gets in files/: its own, else NAME.2.EXT, NAME.3.EXT, ... (NAME shortened
+// where the info file's name would be too long). The info file is created exclusively first,
+// which reserves the name against other programs trashing at the same time. Returns the name,
+// with `infoFd` open for writing, or sets `err`.
 std::string ReserveName(const std::filesystem::path& trash, const std::filesystem::path& item,
                         int& infoFd, int& err) {
     const std::string name = item.filename().string();
     const std::size_t dot = name.rfind('.');
-    const bool hasExtension = dot != std::string::npos && dot > 0;
+    const bool hasExtension =
+        dot != std::string::npos && dot > 0 && name.size() - dot + kInfoExtension.size() < kMaxName;
     const std::string stem = hasExtension ? name.substr(0, dot) : name;
     const std::string extension = hasExtension ? name.substr(dot) : std::string{};
     for (int n = 1; n < 100000; ++n) {
-        const std::string candidate = n == 1 ? name : stem + "." + std::to_string(n) + extension;
-        const auto info = trash / "info" / (candidate + ".trashinfo");
+        const std::string candidate =
+            Fitting(stem, n == 1 ? extension : "." + std::to_string(n) + extension);
+        const auto info = trash / "info" / (candidate + std::string(kInfoExtension));
         infoFd = ::open(info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (infoFd < 0) {
             if (errno == EEXIST) {

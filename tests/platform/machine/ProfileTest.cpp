@@ -111,17 +111,31 @@ TEST(IniMachineProfile, OtherValuesAndSpecialFoldersAreReadable) {
     EXPECT_EQ(p.value("volume", "label"), std::nullopt);
 }
 
-TEST(Machine, OpeningSomethingThatIsNotAMachineSaysHowToCreateOne) {
+// What is not a machine folder is said as what it is; only where a machine could be made is
+// the user told how to create one.
+TEST(Machine, OpeningSomethingThatIsNotAMachineSaysWhatItIs) {
     testsupport::MachineBuilder builder;
-    const auto notMachine = builder.folder() / "drives";
-    for (const auto& folder : {builder.folder() / "absent", notMachine}) {
+    std::ofstream(builder.folder() / "a file") << "x";
+    const std::string tooLong = (builder.folder() / std::string(300, 'x')).string();
+    struct Case {
+        std::filesystem::path folder;
+        std::string says;
+        bool createHint;
+    } const cases[] = {
+        {builder.folder() / "absent", "no machine folder " + builder.folder().string(), true},
+        {builder.folder() / "drives", "is not a Velto machine (no machine.ini)", true},
+        {builder.folder() / "a file", "is a file, not a machine folder", false},
+        {"", "no machine folder was named (the name given is empty)", false},
+        {tooLong, "is too long for the host", false},
+    };
+    for (const Case& c : cases) {
         try {
-            machine::Machine::Open(folder);
-            ADD_FAILURE() << "opened " << folder;
+            machine::Machine::Open(c.folder);
+            ADD_FAILURE() << "opened " << c.folder;
         } catch (const MachineError& e) {
-            EXPECT_NE(std::string(e.what()).find("velto-machine create " + folder.string()),
-                      std::string::npos)
-                << e.what();
+            const std::string what = e.what();
+            EXPECT_NE(what.find(c.says), std::string::npos) << what;
+            EXPECT_EQ(what.find("velto-machine create") != std::string::npos, c.createHint) << what;
         }
     }
     const auto opened = machine::Machine::Open(builder.folder());

@@ -194,8 +194,11 @@ TEST(OfflineInstallation, TheUserIsTheOnlyProfileOrTheOneChosen) {
     EXPECT_NE(unknown.find("has no user carol (its users: Demo, bob)"), std::string::npos)
         << unknown;
     // Only an installation has users to choose from.
-    const fs::path notOne = installation.root() / "Users";
-    const std::string elsewhere = MessageOf([&] { kinds::OpenMachine(notOne, {"bob"}); });
+    const fs::path notOne = installation.root() / "prefix";
+    fs::create_directories(notOne / "dosdevices");
+    WriteFile(notOne / "system.reg", "WINE REGISTRY Version 2\n");
+    const std::string elsewhere =
+        MessageOf([&] { kinds::OpenMachine(notOne, machine::Access::Unlocked, {"bob"}); });
     EXPECT_NE(elsewhere.find("--user chooses the user of a Windows installation"),
               std::string::npos)
         << elsewhere;
@@ -233,7 +236,8 @@ TEST(OfflineInstallation, AHibernationImageKeepsTheInstallationFromBeingChanged)
                         "(HIBERFIL.SYS holds a hibernation image: \"HIBR\")"),
               std::string::npos)
         << *why;
-    EXPECT_THROW(kinds::RefuseIfOnlyCheckable(*opened), machine::MachineError);
+    EXPECT_THROW(kinds::OpenToChange(installation.root(), "test"), machine::MachineError);
+    EXPECT_FALSE(fs::exists(installation.root() / machine::MachineLock::kFileName));
     const auto store = installation.Store(*opened);
     KeyId key = 0;
     EXPECT_THROW(store->createKey(store->rootKey(Root::LocalMachine),

@@ -501,7 +501,7 @@ TEST(OfflineRegistryStore, AScratchCopyTakesWritesThatNeverReachTheHives) {
             files[entry.path()] = Slurp(entry.path());
         }
     }
-    const auto scratch = opened->kind().OpenScratchRegistry();
+    const auto scratch = installation.Store(*opened)->copyIntoMemory();
     ASSERT_NE(scratch, nullptr);
     scratch->transaction([&] {
         scratch->setValue(Create(*scratch, Root::CurrentUser, "Software\\Velto"), "Seen",

@@ -128,8 +128,11 @@ TEST_F(RegTextTest, ExportWritesRegeditText) {
             "[HKEY_CURRENT_USER\\Software\\Korvane\\Velto\\Exclusions]",
             "",
         }));
-    EXPECT_THROW(ExportRegText(*store, ParseKeyPath("HKEY_CURRENT_USER\\Software\\Nothing")),
-                 RegTextError);
+    // A key not made yet holds nothing: the header alone.
+    const auto nothing = ParseKeyPath("HKEY_CURRENT_USER\\Software\\Nothing");
+    EXPECT_FALSE(KeyExists(*store, *nothing));
+    EXPECT_TRUE(KeyExists(*store, *ParseKeyPath("HKCU\\Software\\Korvane")));
+    EXPECT_EQ(ExportRegText(*store, nothing), "REGEDIT4\r\n\r\n");
 }
 
 TEST_F(RegTextTest, ExportRefusesNamesTheFormatCannotHold) {

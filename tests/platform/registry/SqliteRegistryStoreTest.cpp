@@ -192,6 +192,64 @@ TEST(StoreOpen, MissingFileIsNotCreated) {
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
+// Opened read-only, a registry is read without a byte written into its folder: at rest no
+// log or index file appears (and none stays), every write is refused, and while a writer
+// keeps its log open the reader still sees the writer's last commit. The folder's entries,
+// their sizes and times are compared before and after.
+TEST_F(StoreTest, ReadOnlyOpeningWritesNothingIntoTheFolder) {
+    const KeyId key = create(Root::CurrentUser, {"Software", "Velto"});
+    ASSERT_EQ(store_->setValue(key, "A", REG_SZ, Bytes("1")), Outcome::Ok);
+    store_.reset();
+    const auto snapshot = [&] {
+        std::string listing;
+        for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
+            listing += entry.path().filename().string() + " " + std::to_string(entry.file_size()) +
+                       " " + std::to_string(entry.last_write_time().time_since_epoch().count()) +
+                       "\n";
+        }
+        return listing;
+    };
+    const std::string before = snapshot();
+    const std::string bytes = ReadFileBytes(path_);
+    const auto read = [](RegistryStore& store) {
+        ValueData value;
+        KeyId found = 0;
+        const std::vector<std::string> names{"Software", "Velto"};
+        EXPECT_EQ(store.openKey(store.rootKey(Root::CurrentUser), names, found), Outcome::Ok);
+        EXPECT_EQ(store.queryValue(found, "A", value), Outcome::Ok);
+        return std::string(value.data.begin(), value.data.end());
+    };
+    {
+        const auto reader = SqliteRegistryStore::OpenReadOnly(path_);
+        EXPECT_EQ(read(*reader), "1");
+        try {
+            reader->setValue(reader->rootKey(Root::CurrentUser), "B", REG_SZ, Bytes("2"));
+            ADD_FAILURE() << "wrote through a read-only registry";
+        } catch (const StoreError& e) {
+            EXPECT_EQ(e.kind(), StoreError::Kind::WriteFailed);
+        }
+        EXPECT_EQ(snapshot(), before);
+    }
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(ReadFileBytes(path_), bytes);
+
+    // A writer with its log open: the reader reads through the log.
+    auto writer = SqliteRegistryStore::Open(path_);
+    KeyId found = 0;
+    const std::vector<std::string> names{"Software", "Velto"};
+    ASSERT_EQ(writer->openKey(writer->rootKey(Root::CurrentUser), names, found), Outcome::Ok);
+    ASSERT_EQ(writer->setValue(found, "A", REG_SZ, Bytes("3")), Outcome::Ok);
+    ASSERT_GT(std::filesystem::file_size(folder_ / "registry.db-wal"), 0u);
+    EXPECT_EQ(read(*SqliteRegistryStore::OpenReadOnly(path_)), "3");
+
+    // What a URI would read otherwise stays part of the path.
+    const auto odd = folder_ / "a ?#%20 b";
+    std::filesystem::create_directory(odd);
+    SqliteRegistryStore::Create(odd / "registry.db");
+    EXPECT_EQ(SqliteRegistryStore::OpenReadOnly(odd / "registry.db")->location(),
+              (odd / "registry.db").string());
+}
+
 TEST_F(StoreTest, KeysMatchWithoutCaseAndKeepTheirSpelling) {
     const KeyId velto = create(Root::CurrentUser, {"Software", "Korvane", "Velto"});
     KeyId found = 0;

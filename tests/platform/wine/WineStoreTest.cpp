@@ -19,6 +19,7 @@
 #include "platform/wine/WineRegistryStore.h"
 #include "platform/wine/WineServer.h"
 #include "tests/platform/wine/FakePrefix.h"
+#include "tests/platform/wine/FakeServer.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ using registry::KeyId;
 using registry::Outcome;
 using registry::Root;
 using winetest::FakePrefix;
+using winetest::FakeServer;
 using winetest::Key;
 
 std::vector<std::uint8_t> Bytes(std::string_view text) {
@@ -295,51 +297,27 @@ TEST(WineRegistryStore, AFileChangedOnDiskIsReadAgainAndNeverOverwritten) {
     EXPECT_EQ(prefix.Read("system.reg"), wine);
 }
 
-// A process holding the lock of the prefix's server folder, as a running wineserver does.
-class FakeServer {
-  public:
-    explicit FakeServer(const std::filesystem::path& prefix) {
-        ::setenv("TMPDIR", prefix.c_str(), 1);
-        std::ofstream(prefix / "wineserver") << "wine-test";
-        const auto lockFile = wine::ServerLockFiles(prefix).front();
-        std::filesystem::create_directories(lockFile.parent_path());
-        int ready[2];
-        EXPECT_EQ(::pipe(ready), 0);
-        EXPECT_EQ(::pipe(release_), 0);
-        child_ = ::fork();
-        if (child_ == 0) {
-            const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT, 0600);
-            struct flock lock {};
-            lock.l_type = F_WRLCK;
-            lock.l_whence = SEEK_SET;
-            const char ok = ::fcntl(fd, F_SETLK, &lock) == 0 ? '1' : '0';
-            (void)!::write(ready[1], &ok, 1);
-            char byte = 0;
-            (void)!::read(release_[0], &byte, 1);
-            ::_exit(0);
-        }
-        char ok = 0;
-        EXPECT_EQ(::read(ready[0], &ok, 1), 1);
-        EXPECT_EQ(ok, '1');
-        ::close(ready[0]);
-        ::close(ready[1]);
-    }
-    ~FakeServer() { Stop(); }
-    void Stop() {
-        if (child_ > 0) {
-            (void)!::write(release_[1], "x", 1);
-            ::waitpid(child_, nullptr, 0);
-            child_ = -1;
-            ::close(release_[0]);
-            ::close(release_[1]);
-        }
-        ::unsetenv("TMPDIR");
-    }
-
-  private:
-    pid_t child_ = -1;
-    int release_[2] = {-1, -1};
-};
+// The copy a check works on: what it is told stays in memory, and Wine's later writes do not
+// reach it.
+TEST(WineRegistryStore, ACopyInMemoryNeverReadsOrWritesTheFilesAgain) {
+    FakePrefix prefix;
+    prefix.Hive("system.reg", "REGISTRY\\\\Machine", Key("Software\\\\Velto", "\"A\"=\"1\"\n"));
+    const auto store = wine::WineRegistryStore::Open(prefix.folder());
+    const std::string before = prefix.Read("system.reg");
+    const auto copy = store->copyIntoMemory();
+    EXPECT_NE(copy->location().find(prefix.folder().string()), std::string::npos);
+    copy->transaction([&] {
+        const KeyId key = Create(*copy, Root::LocalMachine, "Software\\Velto");
+        copy->setValue(key, "Mine", registry::REG_SZ, Bytes(std::string("m\0", 2)));
+    });
+    EXPECT_EQ(Text(*copy, Root::LocalMachine, "Software\\Velto", "Mine"), std::string("m\0", 2));
+    EXPECT_EQ(Text(*copy, Root::ClassesRoot, ".none", ""), "(none)");
+    EXPECT_EQ(prefix.Read("system.reg"), before);
+    EXPECT_EQ(store->fileWrites(), 0u);
+    prefix.Hive("system.reg", "REGISTRY\\\\Machine", Key("Software\\\\Velto", "\"A\"=\"2\"\n"));
+    EXPECT_EQ(Text(*copy, Root::LocalMachine, "Software\\Velto", "A"), std::string("1\0", 2));
+    EXPECT_EQ(Text(*store, Root::LocalMachine, "Software\\Velto", "A"), std::string("2\0", 2));
+}
 
 TEST(WineRegistryStore, NothingIsOpenedOrWrittenWhileAWineserverRuns) {
     FakePrefix prefix;
@@ -353,7 +331,7 @@ TEST(WineRegistryStore, NothingIsOpenedOrWrittenWhileAWineserverRuns) {
             wine::OpenWinePrefix(prefix.folder());
             ADD_FAILURE() << "opened while Wine runs";
         } catch (const machine::MachineError& e) {
-            EXPECT_EQ(std::string(e.what()), wine::kWineRunningMessage);
+            EXPECT_EQ(std::string(e.what()), wine::WineRunningMessage(prefix.folder()));
         }
         const KeyId key = Create(*store, Root::LocalMachine, "Software\\Velto");
         try {
@@ -361,7 +339,7 @@ TEST(WineRegistryStore, NothingIsOpenedOrWrittenWhileAWineserverRuns) {
             ADD_FAILURE() << "written while Wine runs";
         } catch (const registry::StoreError& e) {
             EXPECT_EQ(e.kind(), registry::StoreError::Kind::WriteFailed);
-            EXPECT_EQ(std::string(e.what()), wine::kWineRunningMessage);
+            EXPECT_EQ(std::string(e.what()), wine::WineRunningMessage(prefix.folder()));
         }
         EXPECT_EQ(prefix.Read("system.reg"), before);
         EXPECT_EQ(Text(*store, Root::LocalMachine, "Software\\Velto", "A"), std::string("1\0", 2));

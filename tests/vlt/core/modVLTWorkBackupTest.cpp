@@ -6,8 +6,10 @@
 
 #include "platform/automation/Errors.h"
 #include "platform/dialogs/Dialogs.h"
+#include "tests/support/LongPaths.h"
 #include "tests/support/RegistrySeed.h"
 #include "tests/vlt/core/CoreTestSupport.h"
+#include "vlt/core/BackupNames.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTProperties.h"
@@ -314,6 +316,26 @@ TEST_F(Backups, TwoPathsOfOneBackupNameEachKeepTheirOwnBackupAndLogRow) {
     }
     EXPECT_EQ(State().ActionLog[0][2], "C:\\BACK\\C~~X~Y~F.DLL.backup.1");
     EXPECT_EQ(State().ActionLog[1][2], "C:\\BACK\\C~~X~Y~F.DLL.backup");
+}
+
+// A file at a path as long as Windows takes is backed up under a shortened name with its
+// record, and an older backup of it is kept aside as any other; both read back as the path.
+TEST_F(Backups, BackItUpOfTheLongestPathWindowsTakesKeepsItsPath) {
+    modVLTProperties::BackupPath("C:\\BACK");
+    const std::string path = testsupport::LongWindowsPath(259);
+    machine.File(path, "first");
+    EXPECT_TRUE(modVLTWork::BackItUp(path));
+    machine.File(path, "second");
+    EXPECT_TRUE(modVLTWork::BackItUp(path));
+    const std::string name = vlt::BackupFileName(path);
+    EXPECT_EQ(machine.Read("C:\\BACK\\" + name), "second");
+    EXPECT_EQ(machine.Read("C:\\BACK\\" + name + ".1"), "first");
+    EXPECT_EQ(machine.Read("C:\\BACK\\" + vlt::BackupRecordName(name)), path + "\r\n");
+    for (const std::string& kept : {name, name + ".1"}) {
+        EXPECT_EQ(vlt::ReadBackupName("C:\\BACK\\", kept).path, path);
+    }
+    EXPECT_EQ(Codes(), (Strings{"3", "3"}));
+    EXPECT_TRUE(dialogs->MsgBoxes().empty());
 }
 
 TEST_F(Backups, BackItUpOfAMissingFileSaysSoAndLogsTheError) {

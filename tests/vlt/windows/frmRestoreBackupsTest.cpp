@@ -1,15 +1,16 @@
-// The backup restore window: which path a backup's name stands for, the list of a real backup
-// folder, restores scheduled for the restart, and the restart question.
+// The backup restore window: the list of a real backup folder, restores scheduled for the
+// restart, and the restart question (how a backup's name reads: vlt/core's BackupNamesTest).
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "controls/registry/QzRegistry.h"
 #include "platform/win32/user32/ExitWindows.h"
+#include "tests/support/LongPaths.h"
 #include "tests/vlt/windows/WindowsTestSupport.h"
+#include "vlt/core/BackupNames.h"
 #include "vlt/core/VltState.h"
 #include "vlt/windows/frmRestoreBackups.h"
 #include "vlt/windows/frmVelto.h"
@@ -17,81 +18,6 @@
 namespace {
 
 using windowstest::WindowsTest;
-
-TEST(frmRestoreBackupsOriginalPath, PrefersTheReadingThatExistsOnTheMachine) {
-    struct Case {
-        const char* name;
-        std::set<std::string> folders;
-        std::set<std::string> files;
-        const char* path;
-        const char* alsoFits = "";
-    } const cases[] = {
-        {"C~~WIN~SYS~A.DLL.backup", {"C:\\", "C:\\WIN", "C:\\WIN\\SYS"}, {}, "C:\\WIN\\SYS\\A.DLL"},
-        {"C~~A.DLL.backup", {}, {}, "C:\\A.DLL"},
-        {"C~~A.DLL.BACKUP", {}, {}, "C:\\A.DLL"},
-        // A short name's "~" is read as part of the folder that exists.
-        {"C~~PROGRA~1~APP~X.DLL.backup",
-         {"C:\\", "C:\\PROGRA~1", "C:\\PROGRA~1\\APP"},
-         {},
-         "C:\\PROGRA~1\\APP\\X.DLL"},
-        {"C~~WIN~SYS~MSVBVM~1.DLL.backup",
-         {"C:\\", "C:\\WIN", "C:\\WIN\\SYS"},
-         {},
-         "C:\\WIN\\SYS\\MSVBVM~1.DLL"},
-        {"C~~X~~Y.DLL.backup", {"C:\\", "C:\\X~"}, {}, "C:\\X~\\Y.DLL"},
-        // A "~" kept in a file name that is not there must make a short name: otherwise the
-        // name is made up, and every "~" is a separator even where that folder is gone.
-        {"C~~GONE~C.DLL.backup", {"C:\\"}, {}, "C:\\GONE\\C.DLL"},
-        {"C~~WIN~SYS~A.DLL.backup", {"C:\\"}, {}, "C:\\WIN\\SYS\\A.DLL"},
-        {"C~~WIN~SYS~A.DLL.backup", {"C:\\", "C:\\WIN"}, {}, "C:\\WIN\\SYS\\A.DLL"},
-        {"C~~Program Files~Gone App~GONE.DLL.backup",
-         {"C:\\", "C:\\Program Files"},
-         {},
-         "C:\\Program Files\\Gone App\\GONE.DLL"},
-        // ... unless that file really exists.
-        {"C~~Program Files~Gone App~GONE.DLL.backup",
-         {"C:\\", "C:\\Program Files"},
-         {"C:\\Program Files\\Gone App~GONE.DLL"},
-         "C:\\Program Files\\Gone App~GONE.DLL"},
-        // Both folders exist: the reading with more separators, unless the other's file exists.
-        // Then the file the name also fits may be the one backed up and removed since: the
-        // window restores neither over the other.
-        {"C~~A~B~X.DLL.backup", {"C:\\", "C:\\A", "C:\\A\\B", "C:\\A~B"}, {}, "C:\\A\\B\\X.DLL"},
-        {"C~~A~B~X.DLL.backup",
-         {"C:\\", "C:\\A", "C:\\A\\B", "C:\\A~B"},
-         {"C:\\A~B\\X.DLL"},
-         "C:\\A~B\\X.DLL",
-         "C:\\A\\B\\X.DLL"},
-        {"C~~A~B~X.DLL.backup",
-         {"C:\\", "C:\\A", "C:\\A\\B", "C:\\A~B"},
-         {"C:\\A~B\\X.DLL", "C:\\A\\B\\X.DLL"},
-         "C:\\A\\B\\X.DLL",
-         "C:\\A~B\\X.DLL"},
-        // Not even the drive exists (another machine's backup): every "~" a separator.
-        {"D~~OLD~1~Z.OCX.backup", {}, {}, "D:\\OLD\\1\\Z.OCX"},
-        // Older backups kept aside go back where the plain name's backup goes.
-        {"C~~A.DLL.backup.1", {}, {}, "C:\\A.DLL"},
-        {"C~~WIN~A.DLL.BACKUP.12", {"C:\\", "C:\\WIN"}, {}, "C:\\WIN\\A.DLL"},
-        {"C~~A.DLL.backup.x", {}, {}, ""},
-        {"C~~A.DLL.backup.", {}, {}, ""},
-        {"C~~A.DLL.1", {}, {}, ""},
-        // Names this program never makes.
-        {"x.backup", {}, {}, ""},
-        {"odd.backup", {}, {}, ""},
-        {"C~X.DLL.backup", {}, {}, ""},
-        {"1~~A.DLL.backup", {}, {}, ""},
-        {"C~~.backup", {}, {}, ""},
-        {"C~~A~.backup", {"C:\\A"}, {}, ""},
-        {"C~~A.DLL", {}, {}, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto isFolder = [&](const std::string& path) { return c.folders.count(path) > 0; };
-        const auto isFile = [&](const std::string& path) { return c.files.count(path) > 0; };
-        EXPECT_EQ(frmRestoreBackups::OriginalPath(c.name, isFolder, isFile), c.path);
-        EXPECT_EQ(frmRestoreBackups::AlsoFits(c.name, isFolder, isFile), c.alsoFits);
-    }
-}
 
 class frmRestoreBackupsTest : public WindowsTest {
   protected:
@@ -128,7 +54,7 @@ class frmRestoreBackupsTest : public WindowsTest {
     void ExpectLinesMatchBackups() const {
         ASSERT_EQ(window.BackupFiles.size(), static_cast<std::size_t>(window.List1->count()));
         for (std::size_t i = 0; i < window.BackupFiles.size(); ++i) {
-            EXPECT_EQ(Lines()[i], frmRestoreBackups::OriginalPath(window.BackupFiles[i]));
+            EXPECT_EQ(Lines()[i], vlt::ReadBackupName(kFolder, window.BackupFiles[i]).path);
         }
     }
     void Select(std::initializer_list<int> lines) {
@@ -322,6 +248,41 @@ TEST_F(frmRestoreBackupsTest, ABackupWhoseNameFitsTwoFilesIsNotRestored) {
     EXPECT_EQ(Wininit(), "");
     EXPECT_EQ(Lines().size(), 1u);
     EXPECT_FALSE(window.RestoreScheduled);
+}
+
+// The backup of a path as long as Windows takes has a shortened name: the window lists it under
+// the path its record names and puts it back there; one whose record is missing is shown as
+// far as its name tells and never restored.
+TEST_F(frmRestoreBackupsTest, AShortenedBackupIsRestoredByItsRecordOnly) {
+    const std::string path = testsupport::LongWindowsPath(259);
+    const std::string orphanPath = testsupport::LongWindowsPath(259, "ORPHAN.DLL");
+    machine.Folder(path.substr(0, path.rfind('\\')));
+    const std::string name = vlt::BackupFileName(path);
+    const std::string orphan = vlt::BackupFileName(orphanPath);
+    Backup(name);
+    Backup(orphan);
+    machine.File(kFolder + vlt::BackupRecordName(name), path + "\r\n");
+    window.Show();
+    ASSERT_EQ(Lines().size(), 2u);
+    const int line = Lines()[0] == path ? 0 : 1;
+    ASSERT_EQ(Lines()[static_cast<std::size_t>(line)], path);
+    EXPECT_TRUE(Lines()[static_cast<std::size_t>(1 - line)].ends_with("\xE2\x80\xA6\\ORPHAN.DLL"));
+
+    Select({1 - line});
+    EXPECT_NE(window.lbRestoreTo->text().toStdString().find(
+                  vlt::BackupRecordName(orphan) + ", which names the file, is missing, so it is "
+                                                  "not restored)"),
+              std::string::npos)
+        << window.lbRestoreTo->text().toStdString();
+    QTest::mouseClick(window.cmdRestore, Qt::LeftButton);
+    ASSERT_EQ(Titles(), std::vector<std::string>{"Restore Not Certain"});
+    EXPECT_EQ(Wininit(), "");
+
+    Select({line});
+    QTest::mouseClick(window.cmdRestore, Qt::LeftButton);
+    EXPECT_NE(Wininit().find(path + "=" + kFolder + name + "\r\n"), std::string::npos) << Wininit();
+    EXPECT_EQ(Lines().size(), 1u);
+    EXPECT_TRUE(window.RestoreScheduled);
 }
 
 // The label speaks of the selected backups only; without a selection Restore cannot be pressed.

@@ -16,9 +16,11 @@
 #include "platform/automation/Variant.h"
 #include "platform/dialogs/DirectoryPicker.h"
 #include "tests/support/LocalHttpServer.h"
+#include "tests/support/LongPaths.h"
 #include "tests/support/RecordingLauncher.h"
 #include "tests/support/RegistrySeed.h"
 #include "tests/vlt/windows/WindowsTestSupport.h"
+#include "vlt/core/BackupNames.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTProperties.h"
@@ -614,6 +616,30 @@ TEST_F(frmVeltoTest, RecyclingKeepsTheBackupsThatAreToBeRestored) {
     EXPECT_TRUE(machine.Exists("C:\\BACK\\C~~WINDOWS~A.DLL.backup"));
     EXPECT_FALSE(machine.Exists("C:\\BACK\\C~~WINDOWS~B.DLL.backup"));
     EXPECT_TRUE(std::filesystem::exists(home / "Trash" / "files" / "C~~WINDOWS~B.DLL.backup"));
+}
+
+// A shortened backup's record goes to the bin with it, and stays while a backup it names is
+// to be restored: a backup without its record can never be put back.
+TEST_F(frmVeltoTest, RecyclingTakesAShortenedBackupsRecordAlongUnlessItIsStillNeeded) {
+    const std::filesystem::path home = machine.HostPath("C:\\").parent_path().parent_path() / "xdg";
+    std::optional<TrashHome> trash(home);
+    Store({{"BackupPath", "C:\\BACK\\"}});
+    const std::string binned = vlt::BackupFileName(testsupport::LongWindowsPath(259, "A.DLL"));
+    const std::string staying = vlt::BackupFileName(testsupport::LongWindowsPath(259, "B.DLL"));
+    for (const std::string& name : {binned, staying}) {
+        machine.File("C:\\BACK\\" + name, "backup")
+            .File("C:\\BACK\\" + vlt::BackupRecordName(name), "path\r\n");
+    }
+    LoadWindow();
+    vlt::QzFile1().MoveOnRestart("C:\\BACK\\" + staying, "C:\\WINDOWS\\B.DLL");
+    dialogs->AnswerMsgBox(dialogs::vbOK);
+    dialogs->AnswerMsgBox(dialogs::vbYes);
+    QTest::mouseClick(window.cmdRecycle, Qt::LeftButton);
+    trash.reset();
+    EXPECT_FALSE(machine.Exists("C:\\BACK\\" + binned));
+    EXPECT_FALSE(machine.Exists("C:\\BACK\\" + vlt::BackupRecordName(binned)));
+    EXPECT_TRUE(machine.Exists("C:\\BACK\\" + staying));
+    EXPECT_TRUE(machine.Exists("C:\\BACK\\" + vlt::BackupRecordName(staying)));
 }
 
 TEST_F(frmVeltoTest, ALicenceThatCannotBeReadIsExplainedAndTheProgramGoesOn) {

@@ -8,9 +8,11 @@
 #include <regex>
 #include <sstream>
 
+#include "platform/automation/Text.h"
 #include "platform/dialogs/ScriptedDialogs.h"
 #include "platform/win32/shell32/Trash.h"
 #include "tests/support/FileText.h"
+#include "tests/support/LongPaths.h"
 #include "tests/support/MachineBuilder.h"
 
 namespace {
@@ -119,6 +121,29 @@ TEST_F(TrashTest, ASecondItemOfTheSameNameGetsItsOwnName) {
     EXPECT_EQ(Slurp(trash_ / "files" / "X.2.DLL"), "2");
     EXPECT_TRUE(std::filesystem::exists(trash_ / "info" / "X.3.DLL.trashinfo"));
     EXPECT_TRUE(dialogs_->MsgBoxes().empty());
+}
+
+// A name too long to take ".trashinfo" for its info file is cut, at a character, before its
+// extension; the info file names the whole path, and a second item still gets its own name.
+TEST_F(TrashTest, ANameTooLongForItsInfoFileIsCutBeforeItsExtension) {
+    const std::string name = testsupport::MixedText(150) + ".backup";
+    ASSERT_GT(name.size() + 10, 255u);
+    machine_.File("C:\\A\\" + name, "1").File("C:\\B\\" + name, "2");
+    for (const char* folder : {"C:\\A\\", "C:\\B\\"}) {
+        EXPECT_EQ(Delete(folder + name, win32::FOF_ALLOWUNDO | win32::FOF_NOCONFIRMATION), 0);
+    }
+    const std::vector<std::string> names = TrashedNames();
+    ASSERT_EQ(names.size(), 2u);
+    for (const std::string& trashed : names) {
+        EXPECT_LE(trashed.size() + 10, 255u);
+        EXPECT_TRUE(automation::IsValidUtf8(trashed)) << trashed;
+        EXPECT_TRUE(trashed.ends_with(".backup")) << trashed;
+        EXPECT_TRUE(name.starts_with(trashed.substr(0, 100))) << trashed;
+        EXPECT_NE(Slurp(trash_ / "info" / (trashed + ".trashinfo")).find("Path="),
+                  std::string::npos);
+    }
+    EXPECT_FALSE(machine_.Exists("C:\\A\\" + name));
+    EXPECT_FALSE(machine_.Exists("C:\\B\\" + name));
 }
 
 TEST_F(TrashTest, PatternsTakeEveryMatchOnce) {
