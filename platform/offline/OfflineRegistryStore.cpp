@@ -1,7 +1,6 @@
 #include "platform/offline/OfflineRegistryStore.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "platform/offline/HiveHealth.h"
 #include "platform/offline/HiveWrite.h"
@@ -963,14 +962,7 @@ Outcome OfflineRegistryStore::values(KeyId key, std::vector<registry::Value>& ou
     } else {
         sides = {key};
     }
-    std::unordered_set<std::string> seen;
-    for (const KeyId side : sides) {
-        for (registry::Value& value : ValuesOf(side)) {
-            if (seen.insert(registry::FoldName(value.name)).second) {
-                out.push_back(std::move(value));
-            }
-        }
-    }
+    out = registry::MergedValues(sides, [&](KeyId side) { return ValuesOf(side); });
     return Outcome::Ok;
 }
 

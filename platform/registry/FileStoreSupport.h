@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/registry/RegistryStore.h"
@@ -33,6 +34,22 @@ struct ClassesSides {
     // The sides there are, the user's first: it wins where both hold a value.
     std::vector<KeyId> keys() const;
 };
+
+// The values of a key of HKEY_CLASSES_ROOT from the values of its sides (ClassesSides::keys,
+// the user's first): a name the user's side holds hides the machine's value of that name.
+template <class ValuesOf>
+std::vector<Value> MergedValues(const std::vector<KeyId>& sides, ValuesOf&& valuesOf) {
+    std::vector<Value> out;
+    std::unordered_set<std::string> seen;
+    for (const KeyId side : sides) {
+        for (Value& value : valuesOf(side)) {
+            if (seen.insert(FoldName(value.name)).second) {
+                out.push_back(std::move(value));
+            }
+        }
+    }
+    return out;
+}
 
 // subkeyAt and valueAt of a store whose subkeys() and values() hand out whole lists.
 Outcome SubkeyAtIndex(RegistryStore& store, KeyId key, std::uint32_t index, std::string& name);

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
-#include <unordered_set>
 
 #include "platform/win32/kernel32/AtomicFile.h"
 #include "platform/win32/ntdll/HostFiles.h"
@@ -868,14 +867,7 @@ Outcome WineRegistryStore::values(KeyId key, std::vector<registry::Value>& out) 
         if (!sides.any() && !names.empty()) {
             return Outcome::KeyDeleted;
         }
-        std::unordered_set<std::string> seen;
-        for (const KeyId side : sides.keys()) {
-            for (registry::Value& value : ValuesOf(side)) {
-                if (seen.insert(registry::FoldName(value.name)).second) {
-                    out.push_back(std::move(value));
-                }
-            }
-        }
+        out = registry::MergedValues(sides.keys(), [&](KeyId side) { return ValuesOf(side); });
         return Outcome::Ok;
     }
     if (Live(key) == nullptr) {
