@@ -1,6 +1,8 @@
 // velto-machine boot DIR: the machine's start, carrying out the moves and deletions scheduled
 // for it (wininit.ini, then the pending list), one line per operation; a Wine prefix starts
-// with Wine's wineboot -r, or, without Wine, is told which command carries the moves out.
+// with Wine's wineboot -r, or, without Wine, is told which command carries the moves out; a
+// Windows installation on a disk has its pending list carried out as its Session Manager
+// would, unless it may only be checked (hibernated, read-only: exit status 2).
 // Exit status 1 when any of them failed, or when the start could not run and moves still wait.
 
 #include <iostream>

@@ -1,5 +1,7 @@
 // velto-machine create DIR [--platform 9x|nt] [--demo]
 // velto-machine create DIR --wine [--demo]      (cmd_create_wine.cpp)
+// velto-machine create DIR --offline-windows [--release xp|10] [--demo]
+//                                               (cmd_create_offline.cpp)
 
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include "platform/dialogs/App.h"
 #include "platform/machine/DriveBoundaries.h"
 #include "platform/machine/IniMachineProfile.h"
+#include "platform/registry/RegistryStore.h"
 #include "platform/win32/kernel32/AtomicFile.h"
 #include "platform/win32/kernel32/FileAttributes.h"
 #include "platform/win32/kernel32/Files.h"
@@ -94,6 +97,53 @@ void CopyResource(const std::filesystem::path& source, const std::filesystem::pa
 }
 
 }  // namespace
+
+bool WriteDemoFile(const imagewriter::DemoFile& file) {
+    if (win32::GetFileAttributesA(file.path) != win32::INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
+    CreateFolderTree(file.path.substr(0, file.path.rfind('\\')));
+    const std::string_view data(reinterpret_cast<const char*>(file.bytes.data()),
+                                file.bytes.size());
+    if (!win32::WriteFileAtomicallyA(file.path, data)) {
+        Win32Failure("cannot write " + file.path);
+    }
+    const auto host = win32::HostPathOf(file.path);
+    if (!host) {
+        Win32Failure("cannot reach " + file.path);
+    }
+    const timespec time{static_cast<time_t>(file.writeTime), 0};
+    if (const int err = win32::host::SetTimes(*host, time, time); err != 0) {
+        throw std::runtime_error("cannot date " + host->string() + ": " + std::strerror(err));
+    }
+    return true;
+}
+
+void WriteSharedDllCounts(const machine::Machine& m, const std::vector<KeyedCounts>& counts) {
+    const auto store = m.kind().OpenRegistry();
+    store->transaction([&] {
+        for (const auto& [keyPath, values] : counts) {
+            if (values.empty()) {
+                continue;
+            }
+            registry::KeyId key = 0;
+            if (store->createKey(store->rootKey(registry::Root::LocalMachine),
+                                 registry::SplitKeyNames(keyPath), key) != registry::Outcome::Ok) {
+                throw std::runtime_error("cannot create HKEY_LOCAL_MACHINE\\" + keyPath);
+            }
+            for (const auto& [path, count] : values) {
+                const std::uint8_t data[4] = {
+                    static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8),
+                    static_cast<std::uint8_t>(count >> 16), static_cast<std::uint8_t>(count >> 24)};
+                store->setValue(key, path, registry::REG_DWORD, data);
+            }
+        }
+    });
+}
+
+void WriteSharedDllCounts(const machine::Machine& m, const SharedDllCounts& counts) {
+    WriteSharedDllCounts(m, {{kSharedDllsKey, counts}});
+}
 
 void CopyProgramFiles(const machine::Machine& m, std::ostream& out) {
     const std::string programDir = m.profile().programDir();
@@ -195,11 +245,38 @@ NewFolder::~NewFolder() {
 namespace {
 
 int Create(const std::vector<std::string>& args) {
-    const auto parsed = ParseArgs(args, {"--demo", "--wine"}, {"--platform"});
+    const auto parsed =
+        ParseArgs(args, {"--demo", "--wine", "--offline-windows"}, {"--platform", "--release"});
     if (parsed.positional.size() != 1) {
         throw UsageError(
-            "usage: velto-machine create DIR [--platform 9x|nt] [--demo], or create DIR --wine "
-            "[--demo]");
+            "usage: velto-machine create DIR [--platform 9x|nt] [--demo], create DIR --wine "
+            "[--demo], or create DIR --offline-windows [--release xp|10] [--demo]");
+    }
+    if (parsed.has("--offline-windows")) {
+        if (parsed.value("--platform") || parsed.has("--wine")) {
+            throw UsageError(
+                "--offline-windows makes a Windows installation of the NT family; "
+                "--release xp or 10 chooses which");
+        }
+        const std::string release = parsed.value("--release").value_or("10");
+        if (release != "xp" && release != "10") {
+            throw UsageError("--release must be xp or 10, not " + release);
+        }
+        const std::filesystem::path given = parsed.positional[0];
+        machine::CheckMachineFolderName(given);
+        // The installation's folder is its drive C:.
+        if (const auto why =
+                machine::WhyNotADriveFolder(std::filesystem::absolute(given).lexically_normal())) {
+            throw UsageError("drive C: cannot be made there: " + *why);
+        }
+        NewFolder made(parsed.positional[0]);
+        std::ostringstream out;
+        const int status = CreateOfflineInstallation(made, release, parsed.has("--demo"), out);
+        std::cout << out.str() << std::flush;
+        return status;
+    }
+    if (parsed.value("--release")) {
+        throw UsageError("--release chooses the Windows of --offline-windows");
     }
     if (parsed.has("--wine") && parsed.value("--platform")) {
         throw UsageError(
@@ -265,8 +342,11 @@ int Create(const std::vector<std::string>& args) {
     return kOk;
 }
 
-const RegisterCommand kCreate({"create", "DIR [--platform 9x|nt | --wine] [--demo]",
-                               "creates a machine, or with --wine a Wine prefix (wineboot -i), "
+const RegisterCommand kCreate({"create",
+                               "DIR [--platform 9x|nt | --wine | --offline-windows [--release "
+                               "xp|10]] [--demo]",
+                               "creates a machine, with --wine a Wine prefix (wineboot -i), with "
+                               "--offline-windows a Windows installation as on a disk, "
                                "in DIR (which must be new or empty)",
                                Create});
 

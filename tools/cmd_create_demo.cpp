@@ -10,7 +10,6 @@
 #include "platform/machine/IniMachineProfile.h"
 #include "platform/machine/NameMapping.h"
 #include "platform/machine/Text.h"
-#include "platform/win32/advapi32/Registry.h"
 #include "platform/win32/kernel32/AtomicFile.h"
 #include "platform/win32/ntdll/HostFiles.h"
 #include "platform/win32/shell32/SpecialFolders.h"
@@ -22,7 +21,6 @@ namespace {
 
 // When the demo's Windows was installed (23 April 1999), the date of its program files.
 constexpr std::int64_t kInstalled = 924868920;
-constexpr const char* kSharedDlls = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
 [[noreturn]] void Failed(const std::string& what, int err) {
     throw std::runtime_error(what + ": " + std::strerror(err));
@@ -65,17 +63,6 @@ void WriteFile(const std::filesystem::path& host, const std::vector<std::uint8_t
     }
 }
 
-void SetCount(win32::HKEY key, const std::string& path, std::uint32_t count) {
-    const win32::BYTE data[4] = {
-        static_cast<win32::BYTE>(count), static_cast<win32::BYTE>(count >> 8),
-        static_cast<win32::BYTE>(count >> 16), static_cast<win32::BYTE>(count >> 24)};
-    if (const auto rc = win32::RegSetValueExA(key, path, 0, win32::REG_DWORD, data, 4);
-        rc != win32::ERROR_SUCCESS) {
-        throw std::runtime_error("cannot write the use count of " + path + " (Win32 error " +
-                                 std::to_string(rc) + ")");
-    }
-}
-
 // Fixed names and volume, so that traces and screenshots of the demo do not show the host's.
 void FixProfile(const std::filesystem::path& folder) {
     const auto file = folder / machine::IniMachineProfile::kFileName;
@@ -115,18 +102,8 @@ const RegisterCreateStep kDemo({
             WriteFile(HostFile(m, file.path), file.bytes, file.writeTime);
         }
 
-        win32::HKEY key{};
-        if (const auto rc = win32::RegCreateKeyA(win32::HKEY_LOCAL_MACHINE, kSharedDlls, &key);
-            rc != win32::ERROR_SUCCESS) {
-            throw std::runtime_error("cannot create HKEY_LOCAL_MACHINE\\" +
-                                     std::string(kSharedDlls) + " (Win32 error " +
-                                     std::to_string(rc) + ")");
-        }
         const auto counts = imagewriter::DemoSharedDllCounts(layout);
-        for (const auto& [path, count] : counts) {
-            SetCount(key, path, count);
-        }
-        win32::RegCloseKey(key);
+        WriteSharedDllCounts(m, counts);
 
         // The program's picture, until the resources ship one.
         const auto watermark = HostFile(m, profile.programDir() + "\\watermark.jpg");
@@ -152,7 +129,7 @@ const RegisterCreateStep kDemo({
         FixProfile(context.folder);
         context.demoFilled = true;
         context.out << "  demo: " << files.size() << " files on C:, " << counts.size()
-                    << " use counts under HKEY_LOCAL_MACHINE\\" << kSharedDlls
+                    << " use counts under HKEY_LOCAL_MACHINE\\" << kSharedDllsKey
                     << "; computer DEMO98, user Demo, volume WIN98 1A2B-3C4D\n";
     },
 });

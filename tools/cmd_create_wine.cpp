@@ -24,64 +24,9 @@
 namespace velto_machine {
 namespace {
 
-constexpr const char* kSharedDlls = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-constexpr const char* kSharedDlls32 =
-    "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-using Counts = std::vector<std::pair<std::string, std::uint32_t>>;
-
 // A demo prefix needs neither desktop menu entries nor the Mono and Gecko add-ons.
 const std::vector<std::pair<std::string, std::string>> kQuietWine = {
     {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d"}};
-
-std::string ParentOf(const std::string& path) {
-    return path.substr(0, path.rfind('\\'));
-}
-
-// False when the file is there already.
-bool WriteNew(const imagewriter::DemoFile& file) {
-    if (win32::GetFileAttributesA(file.path) != win32::INVALID_FILE_ATTRIBUTES) {
-        return false;
-    }
-    CreateFolderTree(ParentOf(file.path));
-    const std::string_view data(reinterpret_cast<const char*>(file.bytes.data()),
-                                file.bytes.size());
-    if (!win32::WriteFileAtomicallyA(file.path, data)) {
-        Win32Failure("cannot write " + file.path);
-    }
-    const auto host = win32::HostPathOf(file.path);
-    const timespec time{static_cast<time_t>(file.writeTime), 0};
-    if (!host) {
-        Win32Failure("cannot reach " + file.path);
-    }
-    if (const int err = win32::host::SetTimes(*host, time, time); err != 0) {
-        throw std::runtime_error("cannot date " + host->string() + ": " + std::strerror(err));
-    }
-    return true;
-}
-
-// Writes the counts, each under its key below HKEY_LOCAL_MACHINE, in one write of system.reg.
-void WriteCounts(const machine::Machine& prefix,
-                 const std::vector<std::pair<std::string, Counts>>& counts) {
-    const auto store = prefix.kind().OpenRegistry();
-    store->transaction([&] {
-        for (const auto& [keyPath, values] : counts) {
-            if (values.empty()) {
-                continue;
-            }
-            registry::KeyId key = 0;
-            if (store->createKey(store->rootKey(registry::Root::LocalMachine),
-                                 registry::SplitKeyNames(keyPath), key) != registry::Outcome::Ok) {
-                throw std::runtime_error("cannot create HKEY_LOCAL_MACHINE\\" + keyPath);
-            }
-            for (const auto& [path, count] : values) {
-                const std::uint8_t data[4] = {
-                    static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8),
-                    static_cast<std::uint8_t>(count >> 16), static_cast<std::uint8_t>(count >> 24)};
-                store->setValue(key, path, registry::REG_DWORD, data);
-            }
-        }
-    });
-}
 
 void FillDemo(const machine::Machine& prefix, std::ostream& out) {
     const auto& profile = prefix.profile();
@@ -103,8 +48,8 @@ void FillDemo(const machine::Machine& prefix, std::ostream& out) {
         programs32.programFiles = layout.programFiles32;
     }
     auto files = imagewriter::DemoFiles(programs32);
-    Counts counts32 = imagewriter::DemoSharedDllCounts(programs32);
-    Counts counts64;
+    SharedDllCounts counts32 = imagewriter::DemoSharedDllCounts(programs32);
+    SharedDllCounts counts64;
     if (win64) {
         for (auto& file : imagewriter::DemoMixedProcessorFiles(layout)) {
             files.push_back(std::move(file));
@@ -117,13 +62,14 @@ void FillDemo(const machine::Machine& prefix, std::ostream& out) {
     }
     std::size_t written = 0;
     for (const auto& file : files) {
-        written += WriteNew(file) ? 1 : 0;
+        written += WriteDemoFile(file) ? 1 : 0;
     }
-    WriteCounts(prefix, {{win64 ? kSharedDlls32 : kSharedDlls, counts32}, {kSharedDlls, counts64}});
+    WriteSharedDllCounts(prefix, {{win64 ? kSharedDllsKey32 : kSharedDllsKey, counts32},
+                                  {kSharedDllsKey, counts64}});
     out << "  demo: " << written << " files on C: (" << files.size() - written
         << " left alone: Wine has files of those names), " << counts32.size() + counts64.size()
-        << " use counts under HKEY_LOCAL_MACHINE\\" << kSharedDlls
-        << (win64 ? std::string(" and ") + kSharedDlls32 : std::string()) << "\n";
+        << " use counts under HKEY_LOCAL_MACHINE\\" << kSharedDllsKey
+        << (win64 ? std::string(" and ") + kSharedDllsKey32 : std::string()) << "\n";
 }
 
 }  // namespace

@@ -52,6 +52,10 @@ std::string ReleaseName(machine::Platform platform, const machine::WindowsVersio
                                                "Windows 8.1"};
         return kSix[v.minor];
     }
+    if (v.major == 10 && v.minor == 0) {
+        // Windows 11 kept the version number and counts its builds from 22000.
+        return v.build >= 22000 ? "Windows 11" : "Windows 10";
+    }
     return "Windows NT " + std::to_string(v.major) + "." + std::to_string(v.minor);
 }
 
@@ -73,6 +77,15 @@ std::string HostUser() {
     }
     const char* user = std::getenv("USER");
     return user != nullptr ? user : "?";
+}
+
+// A line of a fact only some machines have; nothing without it.
+std::string Line(const char* label, const std::optional<std::string>& value,
+                 const std::optional<std::string>& aside = std::nullopt) {
+    if (!value) {
+        return {};
+    }
+    return label + *value + (aside ? " (" + *aside + ")" : "") + "\n";
 }
 
 const machine::LeftOutDrive* LeftOut(const machine::Machine& m, char letter) {
@@ -106,16 +119,21 @@ int Info(const std::vector<std::string>& args) {
     std::cout << "Platform        " << (p.platform() == machine::Platform::NT ? "NT" : "9x") << " ("
               << ReleaseName(p.platform(), v) << ") " << v.major << "." << v.minor << "." << v.build
               << (p.servicePack().empty() ? "" : " " + p.servicePack()) << "\n"
-              << "Windows folder  " << p.windowsDir() << "\n"
+              << Line("Product         ", p.value("Machine", "ProductName")) << "Windows folder  "
+              << p.windowsDir() << "\n"
               << "System folder   " << p.systemDir() << "\n"
+              << Line("32-bit system   ", p.value("Machine", "Wow64SystemDir"))
               << "Temp folder     " << p.tempDir() << "\n"
               << "Program folder  " << p.programDir() << "\n"
               << "My Documents    " << p.specialFolder("Personal").value_or("") << "\n"
               << "Startup         " << p.specialFolder("Startup").value_or("") << "\n"
               << "Computer name   " << OrHost(p.computerName(), HostName()) << "\n"
               << "User name       " << OrHost(p.userName(), HostUser()) << "\n"
+              << Line("User profile    ", p.value("Machine", "ProfileFolder"),
+                      p.value("Machine", "UserSid"))
               << "Registry        " << registryFiles << "\n"
               << "Starts with     " << opened->kind().startCommand() << "\n"
+              << Line("Only checked    ", opened->kind().whyNotWritable())
               << "Drives          (the scan lists the fixed drives)\n";
     for (const auto& drive : p.drives()) {
         std::cout << "  " << drive.letter << ":  " << machine::DriveTypeName(drive.type);

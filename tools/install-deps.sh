@@ -18,6 +18,9 @@ packages=(
     wine wine64 nsis
     # the launchers' own files: Lutris and Bottles write YAML, Heroic JSON
     libyaml-cpp-dev
+    # Windows installations on a disk: their hives through libhivex, read back in the tests
+    # by hivexregedit (libwin-hivex-perl) and regfexport (libregf-utils)
+    libhivex-dev libhivex-bin libwin-hivex-perl libregf-utils
 )
 
 missing=()

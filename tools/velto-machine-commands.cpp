@@ -87,6 +87,11 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std
     return parsed;
 }
 
+std::optional<std::string>& ChosenUser() {
+    static std::optional<std::string> user;
+    return user;
+}
+
 namespace {
 
 std::shared_ptr<machine::Machine> MakeCurrent(
@@ -108,17 +113,19 @@ std::filesystem::path Named(const std::filesystem::path& folder) {
 }  // namespace
 
 std::shared_ptr<machine::Machine> OpenToRead(const std::filesystem::path& folder) {
-    return MakeCurrent([&] { return kinds::OpenToRead(Named(folder)); });
+    return MakeCurrent([&] { return kinds::OpenToRead(Named(folder), {ChosenUser()}); });
 }
 
 std::shared_ptr<machine::Machine> OpenToChange(const std::filesystem::path& folder,
                                                const std::string& command) {
-    return MakeCurrent(
-        [&] { return kinds::OpenToChange(Named(folder), "velto-machine " + command); });
+    return MakeCurrent([&] {
+        return kinds::OpenToChange(Named(folder), "velto-machine " + command, {ChosenUser()});
+    });
 }
 
 std::shared_ptr<machine::Machine> OpenMachine(const std::filesystem::path& folder) {
-    return MakeCurrent([&] { return kinds::OpenMachine(folder); });
+    return MakeCurrent(
+        [&] { return kinds::OpenMachine(folder, machine::Access::Unlocked, {ChosenUser()}); });
 }
 
 void TellHolders(const machine::Machine& m, const std::string& command, std::ostream& err) {

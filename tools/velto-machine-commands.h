@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/machine/Machine.h"
+#include "tools/imagewriter/DemoMachine.h"
 
 namespace velto_machine {
 
@@ -54,13 +55,16 @@ struct ParsedArgs {
 ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<std::string>& flags,
                      const std::vector<std::string>& valued);
 
-// Open the machine or Wine prefix in `folder` (or the prefix a name such as "steam:220" picks,
-// PrefixNames.h) and make it current; a folder that is not a
-// machine is a UsageError. A command that only reads opens it to read (nothing is written into
-// the folder, and it opens while another process changes it); a command that writes opens it
-// to change it, holding the machine's lock for `command` until the program ends (a machine
-// held by another process, or one that cannot be written, is a UsageError too). `create`
-// holds the lock itself and opens what it made with OpenMachine.
+// The user of a Windows installation the commands open (velto-machine --user NAME).
+std::optional<std::string>& ChosenUser();
+
+// Open the machine, Wine prefix or Windows installation in `folder` (or the prefix a name such as
+// "steam:220" picks, PrefixNames.h) and make it current; a folder that is not a machine is a
+// UsageError. A command that only reads opens it to read (nothing is written into the folder, and
+// it opens while another process changes it); a command that writes opens it to change it, holding
+// the machine's lock for `command` until the program ends (a machine held by another process, or
+// one that cannot be written, is a UsageError too). `create` holds the lock itself and opens what
+// it made with OpenMachine.
 std::shared_ptr<machine::Machine> OpenToRead(const std::filesystem::path& folder);
 std::shared_ptr<machine::Machine> OpenToChange(const std::filesystem::path& folder,
                                                const std::string& command);
@@ -120,5 +124,27 @@ class NewFolder {
 // create DIR --wine [--demo]: a prefix made by Wine's wineboot -i in `folder`, writing what it
 // made to `out` (cmd_create_wine.cpp).
 int CreateWinePrefix(NewFolder& folder, bool demo, std::ostream& out);
+
+// create DIR --offline-windows [--release xp|10] [--demo]: a Windows installation as it lies
+// on a disk (cmd_create_offline.cpp).
+int CreateOfflineInstallation(NewFolder& folder, const std::string& release, bool demo,
+                              std::ostream& out);
+
+// Below HKEY_LOCAL_MACHINE: the use counts of shared files.
+inline constexpr const char* kSharedDllsKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+// Writes a demo file on the current machine with its date; false when a file of that name is
+// there already (it is left alone).
+bool WriteDemoFile(const imagewriter::DemoFile& file);
+// 32-bit programs' counts on a 64-bit Windows (its 32-bit view of the key above).
+inline constexpr const char* kSharedDllsKey32 =
+    "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+// Use counts by file, and by the key (below HKEY_LOCAL_MACHINE) that holds them.
+using SharedDllCounts = std::vector<std::pair<std::string, std::uint32_t>>;
+using KeyedCounts = std::pair<std::string, SharedDllCounts>;
+// The use counts, in one transaction of the machine's registry: under kSharedDllsKey, or
+// under each key given.
+void WriteSharedDllCounts(const machine::Machine& m, const SharedDllCounts& counts);
+void WriteSharedDllCounts(const machine::Machine& m, const std::vector<KeyedCounts>& counts);
 
 }  // namespace velto_machine

@@ -11,6 +11,8 @@ namespace {
 
 void PrintUsage(std::ostream& out) {
     out << "usage: velto-machine <command> [arguments]\n"
+           "       velto-machine --user NAME <command> [arguments]  (the user of a Windows\n"
+           "                     installation with several, for every command)\n"
            "       velto-machine --help | --version\n\ncommands:\n";
     for (const auto& command : velto_machine::AllCommands()) {
         out << "  " << command.name << " " << command.usage << "\n      " << command.summary
@@ -21,7 +23,19 @@ void PrintUsage(std::ostream& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    // Taken out wherever it stands: every command that opens a machine heeds it.
+    for (auto it = args.begin(); it != args.end();) {
+        if (*it == "--user" && it + 1 != args.end()) {
+            velto_machine::ChosenUser() = *(it + 1);
+            it = args.erase(it, it + 2);
+        } else if (it->starts_with("--user=")) {
+            velto_machine::ChosenUser() = it->substr(7);
+            it = args.erase(it);
+        } else {
+            ++it;
+        }
+    }
     if (args.empty()) {
         PrintUsage(std::cerr);
         return velto_machine::kUsage;

@@ -12,6 +12,8 @@ namespace vltmain {
 
 struct HostOptions {
     std::optional<std::string> machine;
+    // The user of a Windows installation whose settings the program uses.
+    std::optional<std::string> user;
     bool help = false;
     bool version = false;
     // Started from the desktop's menu entry: a machine that cannot be opened is explained in

@@ -1,8 +1,10 @@
-// vlt: finds old duplicate copies of system files on an emulated Windows machine or a Wine
-// prefix.
+// vlt: finds old duplicate copies of system files on an emulated Windows machine, a Wine
+// prefix or a Windows installation on a disk.
 //
 // The machine comes from --machine DIR (or a prefix's name such as steam:220), $VELTO_MACHINE
-// or the default folder. The program's
+// or the default folder (--user NAME chooses the user of a Windows installation); a machine
+// that may only be checked (Windows on it hibernated, mounted read-only) is refused as one that
+// cannot be opened. The program's
 // own command line (-S for the unattended run, -TRACE...) is what is left after the host
 // options. Without a machine it says so on stderr and ends with status 2; started from the
 // desktop's menu (--desktop) with a display, a window lists the Wine prefixes found and says
@@ -46,16 +48,17 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: vlt [--machine DIR|NAME] [--desktop] [PROGRAM ARGUMENTS...]\n"
-    "Finds old duplicate copies of system files on an emulated Windows machine or\n"
-    "a Wine prefix.\n"
+    "Usage: vlt [--machine DIR|NAME] [--user NAME] [--desktop] [PROGRAM ARGUMENTS...]\n"
+    "Finds old duplicate copies of system files on an emulated Windows machine, a\n"
+    "Wine prefix or a Windows installation on a disk.\n"
     "\n"
     "Host options (taken out before the program sees its command line):\n"
-    "  --machine DIR  the machine folder or Wine prefix (else $VELTO_MACHINE, else\n"
-    "                 $XDG_DATA_HOME/velto/machine)\n"
+    "  --machine DIR  the machine folder, Wine prefix or mounted Windows partition\n"
+    "                 (else $VELTO_MACHINE, else $XDG_DATA_HOME/velto/machine)\n"
     "  --machine NAME a Wine prefix by its launcher's name for it: steam:APPID,\n"
     "                 lutris:SLUG, bottles:NAME, heroic:APPNAME, playonlinux:NAME,\n"
     "                 crossover:BOTTLE, wine:default (velto-machine prefixes lists them)\n"
+    "  --user NAME    the user of a Windows installation with several users\n"
     "  --desktop      started from the desktop's menu: without a machine, a window\n"
     "                 lists the Wine prefixes found and lets you choose one, another\n"
     "                 folder or the demo machine\n"
@@ -137,8 +140,9 @@ int main(int argc, char** argv) {
     std::shared_ptr<machine::Machine> chosen;
     std::string problem;
     try {
-        chosen = kinds::OpenChosenMachine(location, holder);
+        chosen = kinds::OpenChosenMachine(location, holder, {options.user});
     } catch (const machine::MachineError& error) {
+        chosen.reset();
         problem = error.what();
         std::cerr << "vlt: " << problem << "\n";
         if (!options.desktop) {

@@ -126,7 +126,8 @@ DriveSelection SelectDrives(const std::vector<DriveInfo>& drives, const fs::path
         const bool bFirst = b.letter == firstLetter;
         return aFirst != bFirst ? aFirst : a.letter < b.letter;
     });
-    const auto machineForms = Forms(fs::absolute(machineFolder));
+    const auto machineForms =
+        machineFolder.empty() ? std::vector<fs::path>{} : Forms(fs::absolute(machineFolder));
     DriveSelection selection;
     for (const DriveInfo& drive : order) {
         if (drive.hostFolder.empty()) {

@@ -33,7 +33,8 @@ struct DriveSelection {
 // may. `folder` is absolute.
 std::optional<std::string> WhyNotADriveFolder(const std::filesystem::path& folder);
 
-// Sorts the drives into usable ones and left-out ones. A drive the profile itself leaves out
+// Sorts the drives into usable ones and left-out ones (an empty `machineFolder`: the machine's
+// folder is its drive's own). A drive the profile itself leaves out
 // (DriveInfo::leftOut) keeps that reason unless the host's system gives one. Of two drives whose
 // folders overlap, the drive with the letter `firstLetter` (the Windows folder's) is decided first,
 // then the others in letter order; the later one is left out. A drive without medium has no folder

@@ -86,7 +86,9 @@ Machine::Machine(std::filesystem::path folder, std::unique_ptr<MachineProfile> p
     : folder_(std::move(folder)),
       profile_(std::move(profile)),
       kind_(kind ? std::move(kind) : std::make_shared<EmulatedKind>(folder_)),
-      drives_(SelectDrives(profile_->drives(), folder_, WindowsDrive(*profile_))),
+      drives_(SelectDrives(profile_->drives(),
+                           kind_->folderIsItsDrive() ? std::filesystem::path() : folder_,
+                           WindowsDrive(*profile_))),
       resolver_(drives_.usable) {
     const auto& drives = drives_.usable;
     currentDirectory_.drive = drives.empty() ? 'C' : drives.front().letter;

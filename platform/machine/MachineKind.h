@@ -84,6 +84,26 @@ class MachineKind {
                                                           bool /*providedPrefersNative*/) const {
         return std::nullopt;
     }
+
+    // Whether the machine's start carries out the [Rename] lines of wininit.ini, the 9x
+    // family's list (which Wine's start reads too). Windows NT's own start reads only its
+    // pending list.
+    virtual bool startReadsWininit() const { return true; }
+
+    // A machine that is not running here and starts by itself later (a Windows installation
+    // on a disk): what carries out the moves scheduled for it ("Windows' next start"). A
+    // restart the program asks for then only says so. nullopt: the restart starts the
+    // machine at once.
+    virtual std::optional<std::string> startedLaterBy() const { return std::nullopt; }
+
+    // Why nothing may be written to the machine (Windows on it is hibernated, it is mounted
+    // read-only, its registry was not written to the end): such a machine is only checked.
+    // nullopt when it may be changed.
+    virtual std::optional<std::string> whyNotWritable() const { return std::nullopt; }
+
+    // Whether the machine's own folder is the folder of its drive C: (an installation on a
+    // disk is its drive); otherwise a drive may not hold it.
+    virtual bool folderIsItsDrive() const { return false; }
 };
 
 }  // namespace machine

@@ -5,10 +5,22 @@
 namespace machine {
 namespace {
 
-// Folders below the Windows folder and below the system folder.
-constexpr std::string_view kWindowsStores[] = {"winsxs", "Driver Cache", "ServicePackFiles",
-                                               "$NtServicePackUninstall$", "$NtUninstall*$"};
-constexpr std::string_view kSystemStores[] = {"spool", "dllcache"};
+// Folders below the Windows folder, below the system folder and in the root of the Windows
+// folder's drive.
+constexpr std::string_view kWindowsStores[] = {"winsxs",
+                                               "Driver Cache",
+                                               "ServicePackFiles",
+                                               "$NtServicePackUninstall$",
+                                               "$NtUninstall*$",
+                                               "servicing",
+                                               "SoftwareDistribution",
+                                               "Installer",
+                                               "assembly",
+                                               "Microsoft.NET\\assembly"};
+constexpr std::string_view kSystemStores[] = {"spool", "dllcache", "DriverStore", "catroot",
+                                              "catroot2"};
+constexpr std::string_view kDriveStores[] = {"System Volume Information", "$Recycle.Bin",
+                                             "RECYCLER", "Windows.old"};
 constexpr std::string_view kAnyUninstall = "$NTUNINSTALL*$";
 
 std::string Join(const std::string& folder, std::string_view name) {
@@ -26,6 +38,12 @@ SystemStores::SystemStores(const MachineProfile& profile) {
     }
     for (const std::string_view name : kSystemStores) {
         folders_.push_back(Join(profile.systemDir(), name));
+    }
+    const std::string windows = profile.windowsDir();
+    if (windows.size() >= 2 && windows[1] == ':') {
+        for (const std::string_view name : kDriveStores) {
+            folders_.push_back(Join(windows.substr(0, 2) + "\\", name));
+        }
     }
     for (const std::string& folder : folders_) {
         folded_.push_back(text::FoldCase(folder));

@@ -1,10 +1,15 @@
 #pragma once
 // The NT family's own stores of copies kept on purpose: side-by-side versions (winsxs), the
 // printer drivers (spool), the protected copies of system files (dllcache, Driver Cache,
-// ServicePackFiles) and the files updates replaced ($NtUninstall...$). Spreading a copy over
-// them, or deleting them, breaks every program that uses them, so the scan never lists them
-// on an NT-family machine, whatever its kind. They are not exclusions of the user's: they are
-// never stored with them and cannot be removed.
+// ServicePackFiles), the files updates replaced ($NtUninstall...$), the queued and downloaded
+// updates (servicing, SoftwareDistribution), the driver packages (DriverStore) and their
+// signatures (catroot, catroot2), Windows Installer's cache of packages (Installer), the
+// assembly caches of .NET (assembly, Microsoft.NET\assembly), and in the root of the Windows
+// folder's drive the restore points (System Volume Information), the recycle bins ($Recycle.Bin,
+// RECYCLER) and the Windows an upgrade replaced (Windows.old, which going back restores).
+// Spreading a copy over them, or deleting them, breaks every program that uses them, so the
+// scan never lists them on an NT-family machine, whatever its kind. They are not exclusions of the
+// user's: they are never stored with them and cannot be removed.
 
 #include <string>
 #include <string_view>

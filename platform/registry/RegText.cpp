@@ -192,6 +192,15 @@ std::optional<std::pair<KeyId, KeyPath>> FindStoredKey(RegistryStore& store, con
                 break;
             }
         }
+        // A key reached by name only (a link that is not listed, as CurrentControlSet of a
+        // Windows installation) keeps the spelling asked for.
+        KeyId linked = 0;
+        if (!found &&
+            store.openKey(id, std::span<const std::string>(&name, 1), linked) == Outcome::Ok) {
+            id = linked;
+            stored.names.push_back(name);
+            found = true;
+        }
         if (!found) {
             return std::nullopt;
         }

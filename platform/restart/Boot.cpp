@@ -298,6 +298,11 @@ std::string DescribeWin32Error(DWORD code) {
     return text != nullptr ? number + ", " + text : number;
 }
 
+bool StartReadsWininit() {
+    const auto current = machine::CurrentMachine();
+    return !current || current->kind().startReadsWininit();
+}
+
 std::string BootOperation::Describe() const {
     std::string line = from == From::Wininit ? "wininit.ini line " + std::to_string(position)
                                              : "pending operation " + std::to_string(position);
@@ -329,7 +334,9 @@ BootReport BootMachine(const BootPrinter& print, BootKeep keep) {
                 DescribeWin32Error(Win32ErrorFromErrno(progress.error())) +
                 "): a start cut short would begin again at the first line");
     }
-    RunWininit(run, &progress);
+    if (current->kind().startReadsWininit()) {
+        RunWininit(run, &progress);
+    }
     RunPendingList(run, &progress);
     if (run.Quiet()) {
         run.Say("nothing to carry out");

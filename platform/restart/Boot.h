@@ -3,14 +3,17 @@
 // asked to carry out "at the next restart", before any program runs. In order:
 //   1. the [Rename] lines of wininit.ini in the Windows folder (9x family), top to bottom;
 //      then wininit.ini is renamed to wininit.bak, replacing an older one;
-//   2. the PendingFileRenameOperations list (NT family), in list order; then the entries are
-//      taken off the list (the value goes once it is empty).
+//   2. the pending list (NT family): PendingFileRenameOperations, then
+//      PendingFileRenameOperations2, in list order, as the Session Manager reads them; then the
+//      entries are taken off the list (each value goes once it is empty).
 // Both are carried out whatever the machine's platform, as a machine that changed family
-// would. A failing operation (its source gone, its folder missing, a read-only target) is
-// reported and the others still run; the file and the list are cleared either way, because
-// running the operations that succeeded a second time at the next start could do harm.
-// Each operation is recorded as carried out before the next is tried (BootProgress.h), so a
-// start cut short goes on, at the next one, with the first operation it had not finished.
+// would, except on a machine whose own start reads no wininit.ini (a Windows installation on
+// a disk, MachineKind::startReadsWininit). A failing operation (its source gone, its folder
+// missing, a read-only target) is reported and the others still run; the file and the list are
+// cleared either way, because running the operations that succeeded a second time at the next start
+// could do harm. Each operation is recorded as carried out before the next is tried
+// (BootProgress.h), so a start cut short goes on, at the next one, with the first operation it had
+// not finished.
 
 #include <cstddef>
 #include <functional>
@@ -65,5 +68,8 @@ BootReport BootMachine(const BootPrinter& print = {}, BootKeep keep = BootKeep::
 
 // A short text for a Win32 error code, for reports ("file not found").
 std::string DescribeWin32Error(DWORD code);
+
+// Whether the current machine's start carries out wininit.ini.
+bool StartReadsWininit();
 
 }  // namespace win32

@@ -9,4 +9,9 @@ namespace win32 {
 
 BootReport StartMachine(const BootPrinter& print = {}, BootKeep keep = BootKeep::Everything);
 
+// The restart a program asks for as it ends: the machine is started (StartMachine), unless it
+// starts by itself later (a Windows installation on a disk, MachineKind::startedLaterBy),
+// when the report only says what waits for that start.
+BootReport RestartMachine(const BootPrinter& print = {}, BootKeep keep = BootKeep::Everything);
+
 }  // namespace win32

@@ -15,6 +15,10 @@
 namespace win32 {
 namespace {
 
+// The values of the list, in the order the start reads them.
+constexpr std::string_view kPendingValues[] = {kPendingFileRenameOperations,
+                                               kPendingFileRenameOperations2};
+
 // The full path the list keeps for `path`; nullopt with the last error set.
 std::optional<std::string> FullPath(std::string_view path, const machine::Machine& current) {
     machine::PathError error;
@@ -80,15 +84,18 @@ std::optional<std::vector<PendingRename>> ReadPendingRenames() {
     std::vector<PendingRename> list;
     const LSTATUS rc =
         WithSessionManagerKey(false, [&](registry::RegistryStore& store, registry::KeyId key) {
-            registry::ValueData value;
-            const auto outcome = store.queryValue(key, kPendingFileRenameOperations, value);
-            if (outcome != registry::Outcome::Ok) {
-                return ERROR_SUCCESS;
+            for (const std::string_view name : kPendingValues) {
+                registry::ValueData value;
+                if (store.queryValue(key, name, value) != registry::Outcome::Ok) {
+                    continue;
+                }
+                if (value.type != REG_MULTI_SZ) {
+                    return ERROR_INVALID_DATA;
+                }
+                for (PendingRename& entry : DecodePendingRenames(value.data)) {
+                    list.push_back(std::move(entry));
+                }
             }
-            if (value.type != REG_MULTI_SZ) {
-                return ERROR_INVALID_DATA;
-            }
-            list = DecodePendingRenames(value.data);
             return ERROR_SUCCESS;
         });
     if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
@@ -102,22 +109,41 @@ std::optional<std::vector<PendingRename>> ReadPendingRenames() {
 bool RemovePendingRenames(std::span<const PendingRename> done) {
     const LSTATUS rc = WithSessionManagerKey(false, [&](registry::RegistryStore& store,
                                                         registry::KeyId key) {
-        registry::ValueData value;
-        if (store.queryValue(key, kPendingFileRenameOperations, value) != registry::Outcome::Ok) {
-            return done.empty() ? ERROR_SUCCESS : ERROR_INVALID_DATA;
+        struct Part {
+            std::string_view name;
+            std::vector<PendingRename> list;
+            std::size_t taken = 0;
+        };
+        // Every value is checked before either is written: a list that changed is left alone.
+        std::vector<Part> parts;
+        std::span<const PendingRename> left = done;
+        for (const std::string_view name : kPendingValues) {
+            registry::ValueData value;
+            if (left.empty() || store.queryValue(key, name, value) != registry::Outcome::Ok) {
+                continue;
+            }
+            if (value.type != REG_MULTI_SZ) {
+                return ERROR_INVALID_DATA;
+            }
+            Part part{name, DecodePendingRenames(value.data)};
+            part.taken = std::min(part.list.size(), left.size());
+            if (!std::equal(left.begin(), left.begin() + static_cast<std::ptrdiff_t>(part.taken),
+                            part.list.begin())) {
+                return ERROR_INVALID_DATA;
+            }
+            left = left.subspan(part.taken);
+            parts.push_back(std::move(part));
         }
-        const std::vector<PendingRename> list = value.type == REG_MULTI_SZ
-                                                    ? DecodePendingRenames(value.data)
-                                                    : std::vector<PendingRename>{};
-        if (value.type != REG_MULTI_SZ || list.size() < done.size() ||
-            !std::equal(done.begin(), done.end(), list.begin())) {
+        if (!left.empty()) {
             return ERROR_INVALID_DATA;
         }
-        if (list.size() == done.size()) {
-            store.deleteValue(key, kPendingFileRenameOperations);
-        } else {
-            const auto rest = EncodePendingRenames(std::span(list).subspan(done.size()));
-            store.setValue(key, kPendingFileRenameOperations, REG_MULTI_SZ, rest);
+        for (const Part& part : parts) {
+            if (part.taken == part.list.size()) {
+                store.deleteValue(key, part.name);
+            } else {
+                store.setValue(key, part.name, REG_MULTI_SZ,
+                               EncodePendingRenames(std::span(part.list).subspan(part.taken)));
+            }
         }
         return ERROR_SUCCESS;
     });

@@ -21,6 +21,9 @@ namespace win32 {
 inline constexpr std::string_view kSessionManagerKey =
     "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 inline constexpr std::string_view kPendingFileRenameOperations = "PendingFileRenameOperations";
+// Where Windows goes on with the list once the first value is full; the start reads it after
+// the first. Velto only ever appends to the first.
+inline constexpr std::string_view kPendingFileRenameOperations2 = "PendingFileRenameOperations2";
 
 struct PendingRename {
     // Full Windows paths, without the "\??\" prefix of the stored form.
@@ -40,12 +43,13 @@ std::vector<std::uint8_t> EncodePendingRenames(std::span<const PendingRename> li
 // (the last one means delete). Never fails; bytes that hold no entry give an empty list.
 std::vector<PendingRename> DecodePendingRenames(std::span<const std::uint8_t> data);
 
-// The list of the current machine; empty when there is none. nullopt with the last error set
-// when the registry cannot be read or the value is not a REG_MULTI_SZ.
+// The list of the current machine (both values, in the order the start reads them); empty
+// when there is none. nullopt with the last error set when the registry cannot be read or a
+// value is not a REG_MULTI_SZ.
 std::optional<std::vector<PendingRename>> ReadPendingRenames();
 
 // Takes entries that have been carried out off the front of the current machine's list,
-// deleting the value when nothing is left. Entries another process appended meanwhile stay;
+// deleting each value when nothing is left in it. Entries another process appended meanwhile stay;
 // when the list no longer starts with `done` it is left alone and the call fails with
 // ERROR_INVALID_DATA; a registry that cannot be written fails it with the registry's error.
 bool RemovePendingRenames(std::span<const PendingRename> done);

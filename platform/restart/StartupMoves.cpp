@@ -17,7 +17,7 @@ std::optional<std::vector<BootOperation>> ScheduledStartupMoves() {
         return std::nullopt;
     }
     const std::string wininit = *windows + (windows->ends_with('\\') ? "" : "\\") + "wininit.ini";
-    if (GetFileAttributesA(wininit) != INVALID_FILE_ATTRIBUTES) {
+    if (StartReadsWininit() && GetFileAttributesA(wininit) != INVALID_FILE_ATTRIBUTES) {
         const auto host = HostPathOf(wininit);
         if (!host) {
             return std::nullopt;

@@ -2,14 +2,17 @@
 
 #include <algorithm>
 #include <charconv>
-#include <chrono>
 #include <cstdio>
 
 #include "platform/automation/Text.h"
 #include "platform/registry/RegistryStore.h"
+#include "platform/registry/WindowsForm.h"
 
 namespace wine {
 namespace {
+
+using registry::BytesOfUnits;
+using registry::UnitsOfBytes;
 
 constexpr std::uint64_t kTicksPerSecond = 10'000'000;
 constexpr std::uint64_t kTicks1601To1970 = 116'444'736'000'000'000;
@@ -36,25 +39,6 @@ std::string Hex(std::uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "%x", value);
     return text;
-}
-
-std::vector<std::uint8_t> BytesOfUnits(std::u16string_view units) {
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(units.size() * 2);
-    for (const char16_t unit : units) {
-        bytes.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
-    }
-    return bytes;
-}
-
-std::u16string UnitsOfBytes(std::span<const std::uint8_t> bytes) {
-    std::u16string units;
-    units.reserve(bytes.size() / 2);
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        units.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
-    }
-    return units;
 }
 
 std::optional<std::uint32_t> ParseHex32(std::string_view text) {
@@ -207,58 +191,6 @@ std::optional<std::u16string> UnescapeUntil(std::string_view text, std::size_t& 
         }
     }
     return std::nullopt;
-}
-
-std::u16string Utf16FromText(std::string_view utf8) {
-    std::u16string units;
-    units.reserve(utf8.size());
-    std::size_t pos = 0;
-    while (pos < utf8.size()) {
-        const char32_t code = automation::NextCodePoint(utf8, pos);
-        if (code >= 0x10000) {
-            units.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
-            units.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
-        } else {
-            units.push_back(static_cast<char16_t>(code));
-        }
-    }
-    return units;
-}
-
-std::string TextFromUtf16(std::u16string_view units) {
-    if (std::all_of(units.begin(), units.end(), [](char16_t c) { return c < 0x80; })) {
-        return std::string(units.begin(), units.end());
-    }
-    std::string out;
-    out.reserve(units.size());
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        const char16_t c = units[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-            units[i + 1] < 0xE000) {
-            automation::AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) +
-                                            (units[i + 1] - 0xDC00));
-            ++i;
-        } else {
-            automation::AppendUtf8(out, c);
-        }
-    }
-    return out;
-}
-
-std::vector<std::uint8_t> WineData(std::uint32_t type, std::span<const std::uint8_t> storeData) {
-    if (!registry::IsStringType(type)) {
-        return {storeData.begin(), storeData.end()};
-    }
-    const std::string_view text(reinterpret_cast<const char*>(storeData.data()), storeData.size());
-    return BytesOfUnits(Utf16FromText(text));
-}
-
-std::vector<std::uint8_t> StoreData(std::uint32_t type, std::span<const std::uint8_t> wineData) {
-    if (!registry::IsStringType(type)) {
-        return {wineData.begin(), wineData.end()};
-    }
-    const std::string text = TextFromUtf16(UnitsOfBytes(wineData));
-    return {text.begin(), text.end()};
 }
 
 std::optional<ValueLine> ParseValue(std::string_view text) {
@@ -462,13 +394,6 @@ std::optional<std::uint64_t> ParseTimeLine(std::string_view line) {
 
 std::uint32_t SecondsOf(std::uint64_t filetime) {
     return static_cast<std::uint32_t>((filetime - kTicks1601To1970) / kTicksPerSecond);
-}
-
-std::uint64_t FiletimeNow() {
-    const auto since1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                               std::chrono::system_clock::now().time_since_epoch())
-                               .count();
-    return kTicks1601To1970 + static_cast<std::uint64_t>(since1970 / 100);
 }
 
 }  // namespace wine

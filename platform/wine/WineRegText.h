@@ -29,6 +29,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/registry/WindowsForm.h"
+
 namespace wine {
 
 // Wine's own escaping of UTF-16 text; `quotes` are the characters that get a backslash besides
@@ -38,12 +40,15 @@ std::string EscapeUnits(std::u16string_view units, std::string_view quotes);
 // nullopt when the text ends before it.
 std::optional<std::u16string> UnescapeUntil(std::string_view text, std::size_t& pos, char end);
 
-std::u16string Utf16FromText(std::string_view utf8);
-std::string TextFromUtf16(std::u16string_view units);
+using registry::TextFromUtf16;
+using registry::Utf16FromText;
 
-// The data of a value as Wine keeps it (UTF-16 for the string types) and back.
-std::vector<std::uint8_t> WineData(std::uint32_t type, std::span<const std::uint8_t> storeData);
-std::vector<std::uint8_t> StoreData(std::uint32_t type, std::span<const std::uint8_t> wineData);
+// The data of a value as Wine keeps it (UTF-16 for the string types, as Windows) and back.
+inline std::vector<std::uint8_t> WineData(std::uint32_t type,
+                                          std::span<const std::uint8_t> storeData) {
+    return registry::WindowsData(type, storeData);
+}
+using registry::StoreData;
 
 struct ValueLine {
     std::string name;  // UTF-8; empty for the default value
@@ -70,6 +75,6 @@ std::string RenderKeyLine(const KeyLine& key);
 std::string RenderTimeLine(std::uint64_t filetime);
 std::optional<std::uint64_t> ParseTimeLine(std::string_view line);
 std::uint32_t SecondsOf(std::uint64_t filetime);
-std::uint64_t FiletimeNow();
+using registry::FiletimeNow;
 
 }  // namespace wine

@@ -1,11 +1,8 @@
 #include "platform/wine/WineRegistryStore.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
-#include <unordered_set>
 
 #include "platform/win32/kernel32/AtomicFile.h"
 #include "platform/win32/ntdll/HostFiles.h"
@@ -99,23 +96,9 @@ std::unique_ptr<registry::RegistryStore> WineRegistryStore::copyIntoMemory() {
     return std::unique_ptr<registry::RegistryStore>(new WineRegistryStore(*this, InMemory{}));
 }
 
-WineRegistryStore::Stamp WineRegistryStore::StampOf(const std::filesystem::path& file) const {
-    Stamp stamp;
-    struct stat st {};
-    if (::stat(file.c_str(), &st) == 0) {
-        stamp = {true,
-                 static_cast<std::uint64_t>(st.st_dev),
-                 static_cast<std::uint64_t>(st.st_ino),
-                 static_cast<std::uint64_t>(st.st_size),
-                 st.st_mtim.tv_sec,
-                 st.st_mtim.tv_nsec};
-    }
-    return stamp;
-}
-
 void WineRegistryStore::Load(int hive) {
     Hive& h = hives_[hive];
-    const Stamp stamp = StampOf(h.file);
+    const Stamp stamp = Stamp::Of(h.file);
     std::string text;
     const int err = win32::host::ReadWholeFile(h.file, text);
     if (err != 0 && (err != ENOENT || hive == kMachine)) {
@@ -195,7 +178,7 @@ void WineRegistryStore::RefreshIfChanged() {
         return;
     }
     for (int hive = 0; hive < kHives; ++hive) {
-        if (StampOf(hives_[hive].file) != hives_[hive].stamp) {
+        if (Stamp::Of(hives_[hive].file) != hives_[hive].stamp) {
             Load(hive);
         }
     }
@@ -390,16 +373,7 @@ void WineRegistryStore::Rollback() {
 
 template <class F>
 Outcome WineRegistryStore::Mutate(F&& body) {
-    Begin();
-    Outcome outcome;
-    try {
-        outcome = body();
-    } catch (...) {
-        Rollback();
-        throw;
-    }
-    Commit();
-    return outcome;
+    return registry::InFrame([&] { Begin(); }, [&] { Commit(); }, [&] { Rollback(); }, body);
 }
 
 void WineRegistryStore::SaveNode(KeyId key) {
@@ -511,7 +485,7 @@ void WineRegistryStore::WriteDirtyHives() {
                              "): nothing written");
     }
     for (const Hive& hive : hives_) {
-        if (hive.dirty && StampOf(hive.file) != hive.stamp) {
+        if (hive.dirty && Stamp::Of(hive.file) != hive.stamp) {
             throw StoreError(StoreError::Kind::WriteFailed,
                              hive.file.string() +
                                  " was changed by another program since it was read (did Wine "
@@ -529,7 +503,7 @@ void WineRegistryStore::WriteDirtyHives() {
             throw StoreError(StoreError::Kind::WriteFailed,
                              "cannot write " + hive.file.string() + ": " + std::strerror(err));
         }
-        written[i] = StampOf(hive.file);
+        written[i] = Stamp::Of(hive.file);
         ++fileWrites_;
     }
     for (int i = 0; i < kHives; ++i) {
@@ -887,15 +861,7 @@ Outcome WineRegistryStore::subkeys(KeyId key, std::vector<registry::Subkey>& out
 
 Outcome WineRegistryStore::subkeyAt(KeyId key, std::uint32_t index, std::string& name) {
     std::lock_guard lock(mutex_);
-    std::vector<registry::Subkey> all;
-    if (const Outcome outcome = subkeys(key, all); outcome != Outcome::Ok) {
-        return outcome;
-    }
-    if (index >= all.size()) {
-        return Outcome::NotFound;
-    }
-    name = all[index].name;
-    return Outcome::Ok;
+    return registry::SubkeyAtIndex(*this, key, index, name);
 }
 
 Outcome WineRegistryStore::values(KeyId key, std::vector<registry::Value>& out) {
@@ -908,14 +874,7 @@ Outcome WineRegistryStore::values(KeyId key, std::vector<registry::Value>& out) 
         if (!sides.any() && !names.empty()) {
             return Outcome::KeyDeleted;
         }
-        std::unordered_set<std::string> seen;
-        for (const KeyId side : sides.keys()) {
-            for (registry::Value& value : ValuesOf(side)) {
-                if (seen.insert(registry::FoldName(value.name)).second) {
-                    out.push_back(std::move(value));
-                }
-            }
-        }
+        out = registry::MergedValues(sides.keys(), [&](KeyId side) { return ValuesOf(side); });
         return Outcome::Ok;
     }
     if (Live(key) == nullptr) {
@@ -927,27 +886,12 @@ Outcome WineRegistryStore::values(KeyId key, std::vector<registry::Value>& out) 
 
 Outcome WineRegistryStore::valueAt(KeyId key, std::uint32_t index, registry::Value& value) {
     std::lock_guard lock(mutex_);
-    std::vector<registry::Value> all;
-    if (const Outcome outcome = values(key, all); outcome != Outcome::Ok) {
-        return outcome;
-    }
-    if (index >= all.size()) {
-        return Outcome::NotFound;
-    }
-    value = std::move(all[index]);
-    return Outcome::Ok;
+    return registry::ValueAtIndex(*this, key, index, value);
 }
 
 void WineRegistryStore::transaction(const std::function<void()>& body) {
     std::lock_guard lock(mutex_);
-    Begin();
-    try {
-        body();
-    } catch (...) {
-        Rollback();
-        throw;
-    }
-    Commit();
+    registry::InFrame([&] { Begin(); }, [&] { Commit(); }, [&] { Rollback(); }, body);
 }
 
 }  // namespace wine

@@ -31,6 +31,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/registry/FileStoreSupport.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/wine/HiveFile.h"
 
@@ -83,12 +84,7 @@ class WineRegistryStore final : public registry::RegistryStore {
   private:
     static constexpr int kHives = 3;
 
-    struct Stamp {
-        bool exists = false;
-        std::uint64_t device = 0, inode = 0, size = 0;
-        std::int64_t seconds = 0, nanoseconds = 0;
-        bool operator==(const Stamp&) const = default;
-    };
+    using Stamp = registry::FileStamp;
     struct Hive {
         std::filesystem::path file;
         std::string rootName;  // "\Registry\Machine", as links name it
@@ -114,21 +110,7 @@ class WineRegistryStore final : public registry::RegistryStore {
         std::array<std::size_t, kHives> blockCounts{};
         std::array<bool, kHives> dirty{};
     };
-    struct Sides {
-        std::optional<registry::KeyId> user;
-        std::optional<registry::KeyId> machine;
-        bool any() const { return user || machine; }
-        // The sides there are, the user's first: it wins where both hold a value.
-        std::vector<registry::KeyId> keys() const {
-            std::vector<registry::KeyId> found;
-            for (const auto& side : {user, machine}) {
-                if (side) {
-                    found.push_back(*side);
-                }
-            }
-            return found;
-        }
-    };
+    using Sides = registry::ClassesSides;
 
     explicit WineRegistryStore(std::filesystem::path prefix);
     // The copy in memory of `from` (copyIntoMemory).
@@ -137,7 +119,6 @@ class WineRegistryStore final : public registry::RegistryStore {
 
     void Load(int hive);
     void RefreshIfChanged();
-    Stamp StampOf(const std::filesystem::path& file) const;
     registry::KeyId NewNode(int hive, registry::KeyId parent, std::string name);
     Node* Live(registry::KeyId key);
     HiveFile::Block* BlockOf(const Node& node);

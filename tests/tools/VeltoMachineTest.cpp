@@ -145,7 +145,8 @@ TEST_F(VeltoMachine, EachCommandsHelpPrintsItsUsage) {
     } cases[] = {
         {{"check", "--help"}, "usage: velto-machine check DIR|--all [--json] [--types TYPE,...]\n"},
         {{"create", (dir_ / "new").string(), "--help"},
-         "usage: velto-machine create DIR [--platform 9x|nt | --wine] [--demo]\n"},
+         "usage: velto-machine create DIR [--platform 9x|nt | --wine | --offline-windows "
+         "[--release xp|10]] [--demo]\n"},
         {{"boot", "-h"}, "usage: velto-machine boot DIR\n"},
     };
     for (const auto& c : cases) {

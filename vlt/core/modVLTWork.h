@@ -88,6 +88,9 @@ inline constexpr const char* kProcessorNote = "PROCESSOR DOES NOT MATCH";
 // The note of a group in which a file of the platform stands beside programs' copies: "LEFT
 // TO WINE" (the owner in capitals).
 std::string PlatformNote(const std::string& owner);
+// Two copies in one folder whose names differ only in case (NTFS keeps both): Windows opens
+// one of them for either name, so neither can be told apart from the other.
+inline constexpr const char* kCaseNote = "NAMES DIFFER ONLY IN CASE";
 
 // Walks QzFile's finished listing group by group (the progress window is loaded), fills
 // RecommendedList and the review tree, or repairs in automatic mode. Unloads the progress

@@ -122,6 +122,9 @@ struct GroupMatch {
     // is told of it. The group is not judged.
     std::string platformOwner;
     std::string platformText;
+    // A folder that holds two copies whose names differ only in case: the group is shown and
+    // left alone, since a path names either of them.
+    std::string caseClash;
 };
 
 // The copies of one name judged together: all of them, or those of one processor.
@@ -132,10 +135,27 @@ struct Part {
     std::vector<FileProps> props;
 };
 
+// The first folder that holds two of the group's copies (their names differ only in case).
+std::string FolderOfTwo(std::span<const std::string> folders) {
+    std::vector<std::string> seen;
+    for (const std::string& folder : folders) {
+        std::string folded = automation::UCase(folder);
+        if (std::find(seen.begin(), seen.end(), folded) != seen.end()) {
+            return folder;
+        }
+        seen.push_back(std::move(folded));
+    }
+    return {};
+}
+
 // What automatic mode does with a flagged group: the reason it is left alone, or nothing
 // when the matching recommended a copy it may spread.
 std::optional<std::string> WhyNotRepaired(bool allDups, bool smart, bool showRecommended,
                                           const GroupMatch& match) {
+    if (!match.caseClash.empty()) {
+        return match.caseClash +
+               " holds copies whose names differ only in case, which Windows takes for one file";
+    }
     if (!match.platformText.empty()) {
         return match.platformText + ", left to " + match.platformOwner;
     }
@@ -218,7 +238,8 @@ class Matcher {
     void ProcessGroup(const std::string& name, std::span<const std::string> folders);
 
   private:
-    void Judge(const std::string& name, const Part& part);
+    // `caseClash`: the folder that holds two copies Windows takes for one, or "".
+    void Judge(const std::string& name, const Part& part, const std::string& caseClash);
     GroupMatch Match(const std::string& name, const Part& part);
     void AddToTree(const std::string& name, const Part& part, const GroupMatch& match);
 
@@ -284,9 +305,10 @@ void Matcher::ProcessGroup(const std::string& name, std::span<const std::string>
     const std::vector<std::string> distinct =
         listed.size() > 1 ? DistinctCopies(name, listed) : std::vector<std::string>{};
     const std::span<const std::string> folders = listed.size() > 1 ? distinct : listed;
+    const std::string caseClash = FolderOfTwo(listed);
     // A name with a single copy is compared with nothing: only the trace would show its
     // properties being read.
-    if (folders.size() == 1) {
+    if (folders.size() == 1 && caseClash.empty()) {
         dialogs::DoEvents();
         if (vlt::Tracing()) {
             GetFileProps(folders[0] + name);
@@ -301,17 +323,30 @@ void Matcher::ProcessGroup(const std::string& name, std::span<const std::string>
         dialogs::DoEvents();
         props.push_back(GetFileProps(folder + name));
     }
+    // Two files that Windows takes for one are neither judged nor split by processor.
+    if (!caseClash.empty()) {
+        Judge(name, Part{name, {folders.begin(), folders.end()}, std::move(props)}, caseClash);
+        return;
+    }
     for (const Part& part : PartsOf(name, folders, std::move(props))) {
-        Judge(name, part);
+        Judge(name, part, {});
     }
 }
 
-void Matcher::Judge(const std::string& name, const Part& part) {
+void Matcher::Judge(const std::string& name, const Part& part, const std::string& caseClash) {
     GroupMatch match;
     const auto platform =
         std::find_if(part.props.begin(), part.props.end(),
                      [](const FileProps& p) { return !p[kPlatformOwner].empty(); });
-    if (platform != part.props.end()) {
+    match.caseClash = caseClash;
+    if (!match.caseClash.empty()) {
+        vlt::Trace(match.caseClash + " holds copies of " + name +
+                   " whose names differ only in case");
+        match.differs = true;
+        if (!allDups_) {
+            vlt::State().RecommendedList += "||";
+        }
+    } else if (platform != part.props.end()) {
         if (!allDups_) {
             vlt::State().RecommendedList += "||";
         }
@@ -333,15 +368,15 @@ void Matcher::Judge(const std::string& name, const Part& part) {
         vlt::State().RecommendedList += "|" + match.recommended + "|";
     }
     const std::string& recommended = match.recommended;
-    if (match.platformText.empty() && showRecommended_ && match.differs &&
-        (recommended.empty() || recommended == "?")) {
+    if (match.platformText.empty() && match.caseClash.empty() && showRecommended_ &&
+        match.differs && (recommended.empty() || recommended == "?")) {
         std::string lastMatched;
         std::string current;
         if (FilesSame(part.folders, name, lastMatched, current)) {
             match.differs = false;
         }
     }
-    if (!(match.differs || allDups_) || part.folders.size() < 2) {
+    if (!(match.differs || allDups_) || (part.folders.size() < 2 && match.caseClash.empty())) {
         return;
     }
     if (!auto_) {
@@ -372,7 +407,10 @@ void Matcher::AddToTree(const std::string& name, const Part& part, const GroupMa
                                                                    : kImageOtherCopy;
         review.AddCopy(part.key, path, image(picture));
     }
-    if (showRecommended_ && !allDups_ && !hasPath) {
+    if (!match.caseClash.empty()) {
+        review.AddNote(part.key, part.key + " * " + " " + kCaseNote, kCaseNote,
+                       kImageNoRecommendation);
+    } else if (showRecommended_ && !allDups_ && !hasPath) {
         const std::string note = !match.platformOwner.empty() ? PlatformNote(match.platformOwner)
                                  : recommended == "?"         ? kVersionNote
                                  : match.stoppedAt == ProcessorMismatch ? kProcessorNote

@@ -50,7 +50,7 @@ std::optional<BootReport> RunPendingRestart(const BootPrinter& print, BootKeep k
         }
         state.request.reset();
     }
-    return StartMachine(print, keep);
+    return RestartMachine(print, keep);
 }
 
 }  // namespace win32

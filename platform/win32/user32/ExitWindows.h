@@ -40,8 +40,8 @@ std::optional<ExitRequest> PendingExitRequest();
 void ClearExitRequest();
 
 // The program calls this as it ends: when a restart was requested, the current machine is
-// started (its scheduled moves carried out) and the report comes back; otherwise nothing
-// happens. The request is used up either way, so a second call does nothing.
+// started (its scheduled moves carried out; RestartMachine) and the report comes back;
+// otherwise nothing happens. The request is used up either way, so a second call does nothing.
 std::optional<BootReport> RunPendingRestart(const BootPrinter& print = {},
                                             BootKeep keep = BootKeep::Everything);
 

@@ -2,6 +2,7 @@
 // LoadDups over real listings (groups, names, tree images, notes, RecommendedList, cancel),
 // with the automatic repair that only ever acts on a real recommendation.
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -486,6 +487,32 @@ TEST_F(MatchTest, OnA64BitWindowsCopiesAreJudgedPerProcessor) {
          modVLTWork::kImageNoRecommendation},
     };
     EXPECT_EQ(Tree(), expected);
+}
+
+TEST_F(MatchTest, CopiesWhoseNamesDifferOnlyInCaseInOneFolderAreShownAndLeftAlone) {
+    machine.File("C:\\A\\K.DLL", Pe("K", "1.0", "1.0")).File("C:\\B\\K.DLL", Pe("K", "2.0", "2.0"));
+    // A second file beside the first, as NTFS (and any Linux file system) keeps one.
+    const std::string newer = Pe("K", "2.0", "2.0");
+    std::ofstream(machine.HostPath("C:\\A") / "k.dll", std::ios::binary) << newer;
+    Match();
+    bool noted = false;
+    for (const TreeNode& node : Tree()) {
+        noted = noted || node.text == modVLTWork::kCaseNote;
+        EXPECT_NE(node.image, modVLTWork::kImageRecommended) << node.key;
+    }
+    EXPECT_TRUE(noted);
+
+    Store({{"AutoScan", "Y"}});
+    vlt::State().CommandLine = "-S";
+    Tree().clear();
+    Qz_File::modFileList::ResetForTesting();
+    Match();
+    EXPECT_EQ(vlt::State().ActionCount, 0);
+    ASSERT_EQ(vlt::State().LogCount, 1);
+    EXPECT_NE(vlt::State().ActionLog[0][2].find(
+                  "not repaired, C:\\A\\ holds copies whose names differ only in case"),
+              std::string::npos)
+        << vlt::State().ActionLog[0][2];
 }
 
 TEST_F(MatchTest, ByteIdenticalCopiesWithoutARecommendationAreNotFlagged) {
