@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/automation/Text.h"
-#include "platform/restart/Boot.h"
 #include "platform/restart/StartupMoves.h"
 #include "platform/win32/ntdll/LastError.h"
 #include "vlt/core/ActionBatch.h"
@@ -15,25 +14,43 @@ std::optional<ScheduledMoves> ScheduledMoves::Read() {
     TraceScope trace("ScheduledMoves.Read");
     // What the running action list holds back is part of what the restart will do.
     CommitCurrentBatch();
-    const auto moves = win32::ScheduledStartupMoves();
+    auto moves = win32::ScheduledStartupMoves();
     if (!moves) {
         Trace("The moves scheduled for the restart cannot be read: " +
               win32::DescribeWin32Error(win32::GetLastError()));
         return std::nullopt;
     }
-    std::vector<std::string> sources;
-    for (const win32::BootOperation& move : *moves) {
-        if (move.target) {
-            sources.push_back(move.source);
-        }
-    }
-    return ScheduledMoves(std::move(sources));
+    return ScheduledMoves(std::move(*moves));
 }
 
 bool ScheduledMoves::MovesAway(const std::string& path) const {
-    return std::any_of(sources_.begin(), sources_.end(), [&](const std::string& source) {
-        return automation::EqualsIgnoreCase(source, path);
+    return std::any_of(moves_.begin(), moves_.end(), [&](const win32::BootOperation& move) {
+        return move.target && automation::EqualsIgnoreCase(move.source, path);
     });
+}
+
+std::optional<std::string> ScheduledMoves::MovedOntoFrom(const std::string& path) const {
+    for (const win32::BootOperation& move : moves_) {
+        if (move.target && automation::EqualsIgnoreCase(*move.target, path)) {
+            return move.source;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ScheduledMoves::Waits(const std::string& name,
+                                                 std::span<const std::string> folders) const {
+    for (const std::string& folder : folders) {
+        const std::string path = folder + name;
+        for (const win32::BootOperation& move : moves_) {
+            if (automation::EqualsIgnoreCase(move.source, path) ||
+                (move.target && automation::EqualsIgnoreCase(*move.target, path))) {
+                return "a move waiting for the machine's next start changes " + path +
+                       ", so the copies are judged again after the start";
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace vlt

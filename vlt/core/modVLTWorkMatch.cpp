@@ -19,6 +19,7 @@
 #include "platform/win32/kernel32/Paths.h"
 #include "platform/win32/ntdll/HostFiles.h"
 #include "vlt/core/QzBase.h"
+#include "vlt/core/ScheduledMoves.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTProperties.h"
@@ -160,6 +161,9 @@ class Matcher {
         if (auto_ && !vlt::Tracing()) {
             vlt::State().PassBackup = props::Backup();
         }
+        if (auto_) {
+            waiting_ = vlt::ScheduledMoves::Read();
+        }
     }
     ~Matcher() { vlt::State().PassBackup.reset(); }
     Matcher(const Matcher&) = delete;
@@ -177,6 +181,9 @@ class Matcher {
     bool auto_;
     bool smart_;
     bool showRecommended_;
+    // What the machine's next start changes already: the automatic repair leaves those groups
+    // to be judged after it.
+    std::optional<vlt::ScheduledMoves> waiting_;
 };
 
 GroupMatch Matcher::Match(const std::string& name, std::span<const std::string> folders) {
@@ -263,7 +270,11 @@ void Matcher::ProcessGroup(const std::string& name, std::span<const std::string>
         AddToTree(name, folders, match);
         return;
     }
-    if (const auto why = WhyNotRepaired(allDups_, smart_, showRecommended_, match)) {
+    auto why = WhyNotRepaired(allDups_, smart_, showRecommended_, match);
+    if (!why && waiting_) {
+        why = waiting_->Waits(name, folders);
+    }
+    if (why) {
         vlt::Trace("Not repaired: " + name + ", " + *why);
         UpdateActionLog(name, 1, name + ": not repaired, " + *why);
         return;
