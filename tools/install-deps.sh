@@ -18,6 +18,10 @@ packages=(
     wine wine64
     # the launchers' own files: Lutris and Bottles write YAML, Heroic JSON
     libyaml-cpp-dev
+    # SHA-256 of the files a plan touches
+    nettle-dev
+    # the completion of the commands, tried in each shell
+    zsh fish
 )
 
 missing=()

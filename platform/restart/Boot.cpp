@@ -298,7 +298,7 @@ std::string DescribeWin32Error(DWORD code) {
     return text != nullptr ? number + ", " + text : number;
 }
 
-std::string BootOperation::Describe() const {
+std::string BootOperation::What() const {
     std::string line = from == From::Wininit ? "wininit.ini line " + std::to_string(position)
                                              : "pending operation " + std::to_string(position);
     if (target) {
@@ -309,6 +309,11 @@ std::string BootOperation::Describe() const {
     } else {
         line += ": delete " + source;
     }
+    return line;
+}
+
+std::string BootOperation::Describe() const {
+    const std::string line = What();
     if (earlier) {
         return line + ": done by the start that was cut short";
     }

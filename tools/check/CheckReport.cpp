@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "platform/automation/Conversion.h"
+#include "tools/check/CheckReportFacts.h"
 
 namespace velto_check {
 namespace {
@@ -36,6 +37,7 @@ ordered_json ActionJson(const Action& action) {
         json["action"] = "delete";
         json["path"] = action.source;
     }
+    AddHostPaths(action, json);
     json["backup"] = action.backup;
     return json;
 }
@@ -50,7 +52,8 @@ std::string ActionText(const Action& action) {
 
 }  // namespace
 
-void WriteText(const Result& result, const std::filesystem::path& machine, std::ostream& out) {
+void WriteText(const Result& result, const std::filesystem::path& machine, std::ostream& out,
+               bool verbose) {
     out << "Checked " << machine.string() << ": " << result.listed << " files listed ("
         << result.filter << "), " << result.groups.size()
         << (result.groups.size() == 1 ? " group" : " groups") << " flagged.\n";
@@ -73,6 +76,9 @@ void WriteText(const Result& result, const std::filesystem::path& machine, std::
                 << Or(p[modVLTWork::kCompanyName], "no company") << "\n"
                 << "      modified " << p[modVLTWork::kModified] << ", created "
                 << p[modVLTWork::kCreated] << ", " << SizeText(p) << "\n";
+            if (verbose) {
+                WriteMoreProperties(copy, out);
+            }
         }
         if (!group.leftAlone.empty()) {
             out << "  vlt -S: " << group.leftAlone << "\n";
@@ -91,6 +97,7 @@ void WriteText(const Result& result, const std::filesystem::path& machine, std::
             out << "    " << ActionText(action) << "\n";
         }
     }
+    WriteWaitingText(result.waiting, out);
 }
 
 void WriteJson(const Result& result, const std::filesystem::path& machine, std::ostream& out) {
@@ -109,6 +116,7 @@ void WriteJson(const Result& result, const std::filesystem::path& machine, std::
                               {"created", p[modVLTWork::kCreated]},
                               {"modified", p[modVLTWork::kModified]},
                               {"size", SizeOf(p)}});
+            AddCopyFacts(copy, copies.back());
         }
         ordered_json actions = ordered_json::array();
         for (const Action& action : group.unattended) {
@@ -132,12 +140,15 @@ void WriteJson(const Result& result, const std::filesystem::path& machine, std::
         other.push_back(ActionJson(action));
     }
     ordered_json document = ordered_json::object();
+    document["schema"] = "velto-check";
+    document["schemaVersion"] = kCheckSchemaVersion;
     document["machine"] = machine.string();
     document["filter"] = result.filter;
     document["listed"] = result.listed;
     document["flagged"] = result.groups.size();
     document["groups"] = std::move(groups);
     document["otherActions"] = std::move(other);
+    document["waiting"] = WaitingJson(result.waiting);
     // Names that are not UTF-8 come out with replacement characters rather than no document.
     out << document.dump(2, ' ', false, ordered_json::error_handler_t::replace) << "\n";
 }

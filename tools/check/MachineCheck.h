@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/restart/Boot.h"
+#include "vlt/core/DecidedRun.h"
 #include "vlt/core/modVLTWork.h"
 
 namespace velto_check {
@@ -58,6 +60,11 @@ struct Group {
     std::vector<Action> unattended;
     // Why the unattended run leaves the group alone; "" when it repairs it.
     std::string leftAlone;
+    // The unattended run's own entries for the group as it queued them (its backup markers
+    // among them, each marker with the entry after it), and the notes it logged for the group:
+    // what a plan records, to be carried out later exactly so (vlt/core/DecidedRun.h).
+    std::vector<vlt::DecidedEntry> entries;
+    std::vector<vlt::LogEntry> log;
 };
 
 struct Result {
@@ -67,6 +74,13 @@ struct Result {
     std::vector<Group> groups;
     // Entries of the unattended run that belong to no group shown (none is expected).
     std::vector<Action> otherActions;
+    // Notes the unattended run logged of no group shown.
+    std::vector<vlt::LogEntry> otherLog;
+    // The Backup setting the entries were queued with.
+    bool backup = false;
+    // The moves and deletions that wait for the machine's next start, in the order it carries
+    // them out; nullopt when they cannot be read.
+    std::optional<std::vector<win32::BootOperation>> waiting;
 };
 
 struct Options {
@@ -74,6 +88,12 @@ struct Options {
     std::optional<std::vector<std::string>> types;
     // Gets the progress window's item text as the work goes on.
     std::function<void(const std::string&)> progress;
+    // Folders (Windows paths) left out of this check with everything below them, on top of
+    // the machine's stored exclusions; never stored.
+    std::vector<std::string> exclude;
+    // When not empty: only the groups of these file names (any case) are reported, and only
+    // their entries planned.
+    std::vector<std::string> only;
 };
 
 // The scan could not run (no drive to list, a registry that cannot be read).
