@@ -42,6 +42,8 @@ ordered_json ActionJson(const Action& action) {
     return json;
 }
 
+}  // namespace
+
 std::string ActionText(const Action& action) {
     const std::string backup = action.backup ? " (backed up first)" : "";
     if (action.kind == Action::Kind::Copy) {
@@ -49,8 +51,6 @@ std::string ActionText(const Action& action) {
     }
     return "delete " + action.source + backup;
 }
-
-}  // namespace
 
 void WriteText(const Result& result, const std::filesystem::path& machine, std::ostream& out,
                bool verbose) {

@@ -53,6 +53,9 @@ namespace velto_check {
 
 inline constexpr int kCheckSchemaVersion = 1;
 
+// "copy C:\A\X.DLL over C:\B\X.DLL (backed up first)", "delete C:\B\X.DLL".
+std::string ActionText(const Action& action);
+
 // `verbose`: each copy's other version texts too.
 void WriteText(const Result& result, const std::filesystem::path& machine, std::ostream& out,
                bool verbose = false);

@@ -7,29 +7,25 @@
 #include "tools/check/IsoTime.h"
 
 namespace velto_check {
-namespace {
-
 using ordered_json = nlohmann::ordered_json;
 
-ordered_json HostPath(const std::string& windowsPath) {
+ordered_json HostPathJson(const std::string& windowsPath) {
     const auto host = win32::HostPathOf(windowsPath);
     return host ? ordered_json(host->string()) : ordered_json(nullptr);
 }
 
-}  // namespace
-
 void AddHostPaths(const Action& action, ordered_json& json) {
     if (action.kind == Action::Kind::Copy) {
-        json["sourceHost"] = HostPath(action.source);
-        json["targetHost"] = HostPath(action.target);
+        json["sourceHost"] = HostPathJson(action.source);
+        json["targetHost"] = HostPathJson(action.target);
     } else {
-        json["hostPath"] = HostPath(action.source);
+        json["hostPath"] = HostPathJson(action.source);
     }
 }
 
 void AddCopyFacts(const Copy& copy, ordered_json& json) {
     const modVLTWork::FileProps& p = copy.props;
-    json["hostPath"] = HostPath(copy.path);
+    json["hostPath"] = HostPathJson(copy.path);
     win32::host::FileStat stat;
     const auto host = win32::HostPathOf(copy.path);
     const bool known = host && win32::host::Stat(*host, stat) == 0;
@@ -84,9 +80,9 @@ ordered_json WaitingJson(const std::optional<std::vector<win32::BootOperation>>&
              {"position", move.position},
              {"action", move.target ? "move" : "delete"},
              {"source", move.source},
-             {"sourceHost", HostPath(move.source)},
+             {"sourceHost", HostPathJson(move.source)},
              {"target", move.target ? ordered_json(*move.target) : ordered_json(nullptr)},
-             {"targetHost", move.target ? HostPath(*move.target) : ordered_json(nullptr)},
+             {"targetHost", move.target ? HostPathJson(*move.target) : ordered_json(nullptr)},
              {"replace", move.replaceExisting}});
     }
     return list;

@@ -13,6 +13,9 @@
 
 namespace velto_check {
 
+// The host path a Windows path of the current machine stands for; null when it resolves to
+// none.
+nlohmann::ordered_json HostPathJson(const std::string& windowsPath);
 // "sourceHost"/"targetHost" of a copy, "hostPath" of a deletion (null where a path does not
 // resolve).
 void AddHostPaths(const Action& action, nlohmann::ordered_json& json);

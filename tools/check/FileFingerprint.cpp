@@ -59,18 +59,19 @@ std::string FileFingerprint::ChangesSince(const FileFingerprint& then) const {
     if (exists != then.exists) {
         return exists ? "it exists now" : "it is gone";
     }
-    std::string what;
-    const auto add = [&](const char* part) {
-        what += what.empty() ? std::string("its ") + part : std::string(" and ") + part;
-    };
+    std::vector<const char*> parts;
     if (size != then.size) {
-        add("size");
+        parts.push_back("size");
     }
     if (modified.tv_sec != then.modified.tv_sec || modified.tv_nsec != then.modified.tv_nsec) {
-        add("modification time");
+        parts.push_back("modification time");
     }
     if (sha256 != then.sha256) {
-        add("content");
+        parts.push_back("content");
+    }
+    std::string what;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        what += (i == 0 ? "its " : i + 1 == parts.size() ? " and " : ", ") + std::string(parts[i]);
     }
     return what;
 }
