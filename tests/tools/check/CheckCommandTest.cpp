@@ -124,9 +124,16 @@ TEST_F(CheckCommand, ReportsTheDemoMachinesGroupsAndChangesNothing) {
     EXPECT_EQ(copy.at("company"), "Orbis Data Ltd");
     EXPECT_EQ(copy.at("modified"), "02-Feb-2001 00:00:00");
     EXPECT_EQ(copy.at("size"), 2048);
+    const std::string drive = machine + "/drives/C/";
+    const std::string newerHost = drive + "Program Files/Orbis Suite/ORBCALC.DLL";
     const json actions = json::array(
-        {json{{"action", "copy"}, {"source", newer}, {"target", system}, {"backup", true}},
-         json{{"action", "delete"}, {"path", newer}, {"backup", true}}});
+        {json{{"action", "copy"},
+              {"source", newer},
+              {"target", system},
+              {"backup", true},
+              {"sourceHost", newerHost},
+              {"targetHost", drive + "WINDOWS/SYSTEM/ORBCALC.DLL"}},
+         json{{"action", "delete"}, {"path", newer}, {"backup", true}, {"hostPath", newerHost}}});
     EXPECT_EQ(calc->at("unattended"), (json{{"actions", actions}, {"leftAlone", nullptr}}));
 
     // Company names differ: no recommendation, and -S leaves the group alone.
