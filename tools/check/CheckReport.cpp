@@ -37,15 +37,17 @@ ordered_json ActionJson(const Action& action) {
         json["action"] = "delete";
         json["path"] = action.source;
     }
-    AddHostPaths(action, json);
     json["backup"] = action.backup;
+    AddHostPaths(action, json);
+    json["waiting"] = action.waiting;
     return json;
 }
 
 }  // namespace
 
 std::string ActionText(const Action& action) {
-    const std::string backup = action.backup ? " (backed up first)" : "";
+    const std::string backup = std::string(action.backup ? " (backed up first)" : "") +
+                               (action.waiting ? " (waits already for the next start)" : "");
     if (action.kind == Action::Kind::Copy) {
         return "copy " + action.source + " over " + action.target + backup;
     }

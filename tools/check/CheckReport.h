@@ -26,9 +26,10 @@
 //       }],
 //       "unattended": {                     what `vlt -S` would schedule for the next start
 //         "actions": [{"action": "copy", "source": "C:\\...", "target": "C:\\...",
-//                      "backup": true, "sourceHost": "/...", "targetHost": "/..."},
+//                      "backup": true, "sourceHost": "/...", "targetHost": "/...",
+//                      "waiting": false},    the same waits already for the next start
 //                     {"action": "delete", "path": "C:\\...", "backup": true,
-//                      "hostPath": "/..."}],
+//                      "hostPath": "/...", "waiting": false}],
 //         "leftAlone": null                 or why the unattended run leaves the group alone
 //       }
 //     }],

@@ -90,6 +90,9 @@ void AddUnattendedRun(Result& result) {
         action.source = entry[1];
         action.target = action.kind == Action::Kind::Copy ? entry[2] : "";
         action.backup = backup;
+        action.waiting = action.kind == Action::Kind::Copy
+                             ? file.CopyPendingOnRestart(action.source, action.target)
+                             : file.MoveWaitsOnRestart(action.source, "");
         const std::string& affected = action.kind == Action::Kind::Copy ? entry[2] : entry[1];
         if (Group* group = GroupNamed(result.groups, file.GrabFilename(affected))) {
             group->unattended.push_back(std::move(action));

@@ -46,6 +46,10 @@ struct Action {
     std::string target;  // "" for a deletion
     // Whether the file it replaces or deletes is backed up first (backups are on).
     bool backup = false;
+    // The same waits for the machine's next start already (an interrupted run's): the
+    // unattended run neither schedules it again nor takes it back, and its restart carries it
+    // out.
+    bool waiting = false;
 };
 
 // A group the review window would show: copies of one file name that differ.

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include "controls/file/QzFile.h"
 #include "platform/automation/Text.h"
 #include "platform/restart/StartupMoves.h"
 #include "platform/win32/ntdll/LastError.h"
 #include "vlt/core/ActionBatch.h"
 #include "vlt/core/TraceScope.h"
+#include "vlt/core/VltState.h"
 
 namespace vlt {
 
@@ -38,13 +40,25 @@ std::optional<std::string> ScheduledMoves::MovedOntoFrom(const std::string& path
     return std::nullopt;
 }
 
-std::optional<std::string> ScheduledMoves::Waits(const std::string& name,
-                                                 std::span<const std::string> folders) const {
+std::optional<std::string> ScheduledMoves::Unforeseen(
+    const std::string& name, std::span<const std::string> folders,
+    std::span<const std::array<std::string, 3>> queued) const {
+    Qz_File::QzFile& file = QzFile1();
+    const auto foreseen = [&](const win32::BootOperation& move) {
+        return std::any_of(queued.begin(), queued.end(), [&](const auto& entry) {
+            if (move.target) {
+                return entry[0] == "1" && automation::EqualsIgnoreCase(entry[2], *move.target) &&
+                       file.CopyPendingOnRestart(entry[1], entry[2]);
+            }
+            return entry[0] == "2" && automation::EqualsIgnoreCase(entry[1], move.source);
+        });
+    };
     for (const std::string& folder : folders) {
         const std::string path = folder + name;
         for (const win32::BootOperation& move : moves_) {
-            if (automation::EqualsIgnoreCase(move.source, path) ||
-                (move.target && automation::EqualsIgnoreCase(*move.target, path))) {
+            const bool touches = automation::EqualsIgnoreCase(move.source, path) ||
+                                 (move.target && automation::EqualsIgnoreCase(*move.target, path));
+            if (touches && !foreseen(move)) {
                 return "a move waiting for the machine's next start changes " + path +
                        ", so the copies are judged again after the start";
             }

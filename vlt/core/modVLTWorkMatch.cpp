@@ -271,15 +271,24 @@ void Matcher::ProcessGroup(const std::string& name, std::span<const std::string>
         return;
     }
     auto why = WhyNotRepaired(allDups_, smart_, showRecommended_, match);
-    if (!why && waiting_) {
-        why = waiting_->Waits(name, folders);
+    if (!why) {
+        vlt::VltState& state = vlt::State();
+        const std::int32_t first = state.ActionCount;
+        FixSysFile(folders, recommended, static_cast<std::int32_t>(folders.size()));
+        why = waiting_ ? waiting_->Unforeseen(
+                             name, folders,
+                             std::span(state.ActionList)
+                                 .subspan(static_cast<std::size_t>(first),
+                                          static_cast<std::size_t>(state.ActionCount - first)))
+                       : std::nullopt;
+        if (why) {
+            RemoveActions(first, state.ActionCount - 1);
+        }
     }
     if (why) {
         vlt::Trace("Not repaired: " + name + ", " + *why);
         UpdateActionLog(name, 1, name + ": not repaired, " + *why);
-        return;
     }
-    FixSysFile(folders, recommended, static_cast<std::int32_t>(folders.size()));
 }
 
 // Without a comparison (all duplicates shown) there is no recommendation and nothing to say

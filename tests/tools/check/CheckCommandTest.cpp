@@ -138,14 +138,18 @@ TEST_F(CheckCommand, ReportsTheDemoMachinesGroupsAndChangesNothing) {
     EXPECT_EQ(copy.at("size"), 2048);
     const std::string drive = machine + "/drives/C/";
     const std::string newerHost = drive + "Program Files/Orbis Suite/ORBCALC.DLL";
-    const json actions = json::array(
-        {json{{"action", "copy"},
-              {"source", newer},
-              {"target", system},
-              {"backup", true},
-              {"sourceHost", newerHost},
-              {"targetHost", drive + "WINDOWS/SYSTEM/ORBCALC.DLL"}},
-         json{{"action", "delete"}, {"path", newer}, {"backup", true}, {"hostPath", newerHost}}});
+    const json actions = json::array({json{{"action", "copy"},
+                                           {"source", newer},
+                                           {"target", system},
+                                           {"backup", true},
+                                           {"sourceHost", newerHost},
+                                           {"targetHost", drive + "WINDOWS/SYSTEM/ORBCALC.DLL"},
+                                           {"waiting", false}},
+                                      json{{"action", "delete"},
+                                           {"path", newer},
+                                           {"backup", true},
+                                           {"hostPath", newerHost},
+                                           {"waiting", false}}});
     EXPECT_EQ(calc->at("unattended"), (json{{"actions", actions}, {"leftAlone", nullptr}}));
 
     // Company names differ: no recommendation, and -S leaves the group alone.
@@ -190,6 +194,40 @@ TEST_F(CheckCommand, ExitStatusSaysWhetherAnythingWasFlagged) {
         EXPECT_NE((c.status == 0 ? run.out : run.err).find(c.output), std::string::npos)
             << run.out << run.err;
     }
+}
+
+// What waits for the machine's next start is shown, and not proposed again: the copy an
+// interrupted run left waiting is marked so (vlt -S adopts it), and a group that a waiting move
+// changes otherwise is left alone until the start.
+TEST_F(CheckCommand, WhatWaitsIsShownAndNotProposedAgain) {
+    const std::string demo = Create("demo", true);
+    const std::filesystem::path c = std::filesystem::path(demo) / "drives" / "C";
+    std::filesystem::copy_file(c / "Program Files" / "Orbis Suite" / "ORBCALC.DLL",
+                               c / "WINDOWS" / "TEMP" / "VLT1.tmp");
+    std::ofstream(c / "WINDOWS" / "TEMP" / "VLT2.tmp") << "another file";
+    std::ofstream(c / "WINDOWS" / "wininit.ini")
+        << "[Rename]\r\nC:\\WINDOWS\\SYSTEM\\ORBCALC.DLL=C:\\WINDOWS\\TEMP\\VLT1.tmp\r\n"
+           "C:\\WINDOWS\\SYSTEM\\TSSCOMM.DLL=C:\\WINDOWS\\TEMP\\VLT2.tmp\r\n";
+    const auto run = Check({demo, "--json"});
+    ASSERT_EQ(run.status, 1) << run.err;
+    const json document = Parsed(run);
+    EXPECT_EQ(document.at("waiting").size(), 2u);
+    const json actions = GroupNamed(document, "ORBCALC.DLL")->at("unattended").at("actions");
+    ASSERT_EQ(actions.size(), 2u);
+    EXPECT_EQ(actions[0].at("waiting"), true);
+    EXPECT_EQ(actions[1].at("waiting"), false);
+    const json& tsscomm = GroupNamed(document, "TSSCOMM.DLL")->at("unattended");
+    EXPECT_TRUE(tsscomm.at("actions").empty());
+    EXPECT_EQ(tsscomm.at("leftAlone"),
+              "not repaired, a move waiting for the machine's next start changes "
+              "C:\\WINDOWS\\SYSTEM\\TSSCOMM.DLL, "
+              "so the copies are judged again after the start");
+    const auto text = Check({demo});
+    EXPECT_NE(text.out.find("over C:\\WINDOWS\\SYSTEM\\ORBCALC.DLL (backed up first) (waits "
+                            "already for the next start)"),
+              std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("Waiting for the machine's next start"), std::string::npos);
 }
 
 // The filters and the verbosity, each against the demo machine's four flagged groups; what

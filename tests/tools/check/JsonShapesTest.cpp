@@ -53,7 +53,7 @@ void ExpectShape(const json& value, const json& shape, const std::string& where)
     EXPECT_TRUE(fits) << where << " is " << value.dump() << ", not " << kinds;
 }
 
-const json kAction = {{"action", "string"}, {"backup", "boolean"}};
+const json kAction = {{"action", "string"}, {"backup", "boolean"}, {"waiting", "boolean"}};
 const json kWaiting = {{"from", "string"},
                        {"position", "number"},
                        {"action", "string"},
