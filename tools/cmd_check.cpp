@@ -9,7 +9,6 @@
 #include <cstring>
 #include <iostream>
 
-#include "platform/automation/Text.h"
 #include "platform/win32/kernel32/AtomicFile.h"
 #include "platform/win32/kernel32/Paths.h"
 #include "tools/CheckAll.h"
@@ -104,9 +103,8 @@ int Check(const std::vector<std::string>& args) {
     }
     const velto_check::Result& result = *outcome.result;
     for (const std::string& name : options.only) {
-        if (!std::any_of(result.groups.begin(), result.groups.end(), [&](const auto& group) {
-                return automation::EqualsIgnoreCase(group.name, name);
-            })) {
+        if (!std::any_of(result.groups.begin(), result.groups.end(),
+                         [&](const auto& group) { return velto_check::NamesGroup(name, group); })) {
             std::cerr << "velto-machine check: note: no group named " << name << " is flagged\n";
         }
     }

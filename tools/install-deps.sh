@@ -14,8 +14,8 @@ packages=(
     lintian dpkg-dev file desktop-file-utils appstream librsvg2-bin man-db bash-completion
     # the run of vlt on a virtual X display
     xvfb xdotool
-    # Wine, for the checks of real Wine prefixes
-    wine wine64
+    # Wine, for the checks of real Wine prefixes; NSIS, to build real setup programs for them
+    wine wine64 nsis
     # the launchers' own files: Lutris and Bottles write YAML, Heroic JSON
     libyaml-cpp-dev
     # SHA-256 of the files a plan touches

@@ -127,6 +127,10 @@ class QzFile : public automation::Object {
     // path resolved once and the file opened once (for a host that asks all three of many
     // files). The dates are left as they are when the file's times cannot be read, as
     // GetFileDates leaves its arguments.
+    // wineMark tells a module Wine installed by the signature Wine writes into it: "builtin"
+    // (its own library or program), "placeholder" (a stand-in older versions wrote for a
+    // module they provide), or "" for any other file; preferNative, a builtin that makes way
+    // for a program's own copy of itself unless an override says otherwise.
     struct FileFacts {
         automation::Date created;
         automation::Date modified;
@@ -134,6 +138,8 @@ class QzFile : public automation::Object {
         double size = -1;
         std::string imageType;
         clsFileProperties version;
+        std::string wineMark;
+        bool preferNative = false;
     };
     void GetFileFacts(const std::string& sfile, FileFacts& facts);
     // The kind of executable image and its processor, so that copies no program of the other
@@ -141,6 +147,8 @@ class QzFile : public automation::Object {
     // digits ("PE 014C" x86, "PE 8664" x64), "NE" (16-bit), "LE" (virtual device driver); ""
     // for a file that is no image or cannot be read.
     std::string GetImageType(const std::string& sfile);
+    // Wine's mark on the file, as FileFacts::wineMark tells it; preferNative as FileFacts's.
+    std::string GetWineMark(const std::string& sfile, bool* preferNative = nullptr);
     // The attribute word, or -1.
     std::int32_t FileAttributes(const std::string& sfile);
     // The 8.3 form of an existing path; "" when it does not exist.

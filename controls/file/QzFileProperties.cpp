@@ -101,6 +101,18 @@ std::string ImageTypeText(const std::optional<win32::ImageMachine>& image) {
     return {};
 }
 
+std::string WineMarkText(win32::WineMark mark) {
+    switch (mark) {
+        case win32::WineMark::Builtin:
+            return "builtin";
+        case win32::WineMark::Placeholder:
+            return "placeholder";
+        case win32::WineMark::None:
+            break;
+    }
+    return {};
+}
+
 }  // namespace
 
 void QzFile::GetFileProperties(const std::string& sfile, std::string* strCompanyName,
@@ -131,9 +143,19 @@ std::string QzFile::GetImageType(const std::string& sfile) {
     return ImageTypeText(win32::GetImageMachine(sfile));
 }
 
+std::string QzFile::GetWineMark(const std::string& sfile, bool* preferNative) {
+    const win32::WineModule module = win32::GetWineModule(sfile);
+    if (preferNative != nullptr) {
+        *preferNative = module.preferNative;
+    }
+    return WineMarkText(module.mark);
+}
+
 void QzFile::GetFileFacts(const std::string& sfile, FileFacts& facts) {
     const auto target = win32::detail::Resolve(sfile);
     TakeDates(OpenForReading(target), facts.created, &facts.modified, &facts.accessed, &facts.size);
+    facts.wineMark.clear();
+    facts.preferNative = false;
     if (!target) {
         facts.imageType.clear();
         facts.version.FromBlock(nullptr);
@@ -142,6 +164,8 @@ void QzFile::GetFileFacts(const std::string& sfile, FileFacts& facts) {
     const win32::ImageFacts image = win32::ReadImageFacts(target->host);
     facts.imageType = ImageTypeText(image.machine);
     facts.version.FromBlock(image.version.resource ? &image.version.resource->block : nullptr);
+    facts.wineMark = WineMarkText(image.wine.mark);
+    facts.preferNative = image.wine.preferNative;
 }
 
 std::int32_t QzFile::FileAttributes(const std::string& sfile) {

@@ -17,6 +17,29 @@ class RegistryStore;
 
 namespace machine {
 
+// A file that belongs to the platform the machine runs on, not to a program: no copy to judge,
+// move or remove, whatever its version says. For the user: who keeps it ("Wine", "Proton") and
+// what it is ("a file Proton placed and tracks (tracked_files)").
+struct PlatformFile {
+    std::string owner;
+    std::string what;
+};
+
+// How the platform chooses between a library it provides itself and a program's own copy of
+// it: what programs load unless set otherwise ("builtin", "native", "nothing"), why, and the
+// programs set otherwise.
+struct LibraryChoice {
+    std::string platform;
+    std::string byDefault;
+    std::string why;
+    struct Program {
+        std::string program;
+        std::string loads;
+        std::string why;
+    };
+    std::vector<Program> programs;
+};
+
 class MachineKind {
   public:
     using Printer = std::function<void(const std::string& line)>;
@@ -46,6 +69,21 @@ class MachineKind {
     // Whether a document opens with the program the machine's registry names for it. A Wine
     // prefix names Windows programs: starting one would start a wineserver under Velto's feet.
     virtual bool opensDocumentsWithItsPrograms() const = 0;
+
+    // Whether the kind's own records give a host file of the machine to its platform (a
+    // launcher's list of the files it placed). Files a platform marks in their bytes (Wine's
+    // signature) are told by reading them, on every kind. nullopt: a program's file.
+    virtual std::optional<PlatformFile> PlatformFileAt(
+        const std::filesystem::path& /*host*/) const {
+        return std::nullopt;
+    }
+    // How a library named `fileName` ("xinput1_3.dll") is chosen when the platform provides
+    // one itself; `providedPrefersNative`: the platform's own file asks to make way for a
+    // program's copy. nullopt when the kind has no such choice to tell.
+    virtual std::optional<LibraryChoice> LibraryChoiceFor(std::string_view /*fileName*/,
+                                                          bool /*providedPrefersNative*/) const {
+        return std::nullopt;
+    }
 };
 
 }  // namespace machine

@@ -61,4 +61,11 @@ std::optional<WindowsVersion> ParseWindowsVersion(std::string_view text) {
     return WindowsVersion{parts[0], parts[1], parts[2]};
 }
 
+std::optional<ProcessorView> MachineProfile::processorView(std::uint16_t peMachine) const {
+    if (peMachine != kProcessorX86) {
+        return std::nullopt;
+    }
+    return ProcessorView{systemDir(), false};
+}
+
 }  // namespace machine

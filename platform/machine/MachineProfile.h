@@ -45,6 +45,19 @@ struct DriveInfo {
     std::string leftOut;
 };
 
+// How a program for one processor sees the machine: its system folder (a Windows path without
+// a trailing backslash) and whether its HKEY_LOCAL_MACHINE\Software is the 32-bit view of a
+// 64-bit Windows (Software\Wow6432Node), where its setup programs keep their shared-library
+// counts.
+struct ProcessorView {
+    std::string systemDir;
+    bool wow64Registry = false;
+};
+
+// PE images' processors (the Machine field of the file header).
+inline constexpr std::uint16_t kProcessorX86 = 0x014C;
+inline constexpr std::uint16_t kProcessorX64 = 0x8664;
+
 class MachineProfile {
   public:
     virtual ~MachineProfile() = default;
@@ -67,6 +80,10 @@ class MachineProfile {
     // Any other profile value, for facts that only some services read.
     virtual std::optional<std::string> value(std::string_view section,
                                              std::string_view key) const = 0;
+    // The view of programs for the processor `peMachine`; nullopt when the machine runs none
+    // (a 64-bit image on a 32-bit Windows). A 32-bit Windows runs x86 programs only, with
+    // systemDir() as their system folder; a 64-bit kind tells its two views.
+    virtual std::optional<ProcessorView> processorView(std::uint16_t peMachine) const;
 };
 
 }  // namespace machine

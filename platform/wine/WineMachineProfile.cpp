@@ -93,7 +93,9 @@ machine::IniDocument ReadSettings(const fs::path& prefix) {
 
 }  // namespace
 
-WineMachineProfile::WineMachineProfile(const fs::path& prefix, registry::RegistryStore& store) {
+WineMachineProfile::WineMachineProfile(const fs::path& prefix, registry::RegistryStore& store,
+                                       bool win64)
+    : win64_(win64) {
     ReadVersion(store);
     ReadDrives(prefix, store);
     computerName_ =
@@ -211,6 +213,20 @@ std::optional<std::string> WineMachineProfile::value(std::string_view section,
                                                      std::string_view key) const {
     if (machine::text::EqualsNoCase(section, "Folders")) {
         return specialFolder(key);
+    }
+    return std::nullopt;
+}
+
+std::optional<machine::ProcessorView> WineMachineProfile::processorView(
+    std::uint16_t peMachine) const {
+    if (!win64_) {
+        return MachineProfile::processorView(peMachine);
+    }
+    if (peMachine == machine::kProcessorX64) {
+        return machine::ProcessorView{systemDir(), false};
+    }
+    if (peMachine == machine::kProcessorX86) {
+        return machine::ProcessorView{windowsDir() + "\\syswow64", true};
     }
     return std::nullopt;
 }

@@ -5,6 +5,10 @@
 //     version is HKLM\Software\Microsoft\Windows\CurrentVersion "VersionNumber"; anything else
 //     an NT machine with HKLM\Software\Microsoft\Windows NT\CurrentVersion "CurrentVersion",
 //     "CurrentBuildNumber" and "CSDVersion" (a new prefix: 6.1.7601 Service Pack 1);
+//   - processors: a 64-bit prefix (the "#arch=win64" line of system.reg) runs x64 programs with
+//     C:\windows\system32 and x86 programs with C:\windows\syswow64 as their system folder,
+//     the latter with the 32-bit registry view (Software\Wow6432Node); a 32-bit prefix (or one
+//     whose system.reg names no architecture, as Wine takes it) runs x86 programs only;
 //   - folders: C:\windows, C:\windows\system32, C:\windows\temp, the program's folder
 //     C:\Program Files\Velto, the special folders from the user's Shell Folders;
 //   - drives: the links "c:" ... "z:" of dosdevices/, with the types of
@@ -29,7 +33,8 @@ class WineMachineProfile final : public machine::MachineProfile {
     static constexpr const char* kCheckedDrive = "checked";
 
     // Throws machine::MachineError when velto.ini cannot be read.
-    WineMachineProfile(const std::filesystem::path& prefix, registry::RegistryStore& store);
+    WineMachineProfile(const std::filesystem::path& prefix, registry::RegistryStore& store,
+                       bool win64);
 
     machine::Platform platform() const override { return platform_; }
     machine::WindowsVersion version() const override { return version_; }
@@ -43,6 +48,7 @@ class WineMachineProfile final : public machine::MachineProfile {
     std::vector<machine::DriveInfo> drives() const override { return drives_; }
     std::optional<std::string> specialFolder(std::string_view shellName) const override;
     std::optional<std::string> value(std::string_view section, std::string_view key) const override;
+    std::optional<machine::ProcessorView> processorView(std::uint16_t peMachine) const override;
 
     // The Windows version the prefix is set to ("win7"), empty when it keeps Wine's default.
     const std::string& wineVersion() const { return wineVersion_; }
@@ -51,6 +57,7 @@ class WineMachineProfile final : public machine::MachineProfile {
     void ReadVersion(registry::RegistryStore& store);
     void ReadDrives(const std::filesystem::path& prefix, registry::RegistryStore& store);
 
+    bool win64_ = false;
     machine::Platform platform_ = machine::Platform::NT;
     machine::WindowsVersion version_{6, 1, 7601};
     std::string servicePack_ = "Service Pack 1";

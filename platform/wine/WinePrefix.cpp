@@ -2,6 +2,7 @@
 
 #include "platform/machine/MachineError.h"
 #include "platform/machine/Text.h"
+#include "platform/wine/DllOverrides.h"
 #include "platform/wine/WineMachineProfile.h"
 #include "platform/wine/WineServer.h"
 
@@ -27,6 +28,8 @@ std::shared_ptr<machine::Machine> OpenWinePrefix(const std::filesystem::path& fo
         throw machine::MachineError("cannot tell whether Wine is running in " + prefix.string() +
                                     " (" + server.detail + ")");
     }
+    // Taken before anything is read, so that Proton cannot change the prefix meanwhile.
+    auto protonLock = std::make_shared<ProtonLock>(prefix);
     std::shared_ptr<WineRegistryStore> store;
     try {
         store = WineRegistryStore::Open(prefix);
@@ -34,9 +37,17 @@ std::shared_ptr<machine::Machine> OpenWinePrefix(const std::filesystem::path& fo
         throw machine::MachineError(std::string("the prefix's registry cannot be used: ") +
                                     e.what());
     }
-    auto profile = std::make_unique<WineMachineProfile>(prefix, *store);
-    return std::make_shared<machine::Machine>(prefix, std::move(profile),
-                                              std::make_shared<WineKind>(prefix, store));
+    auto profile =
+        std::make_unique<WineMachineProfile>(prefix, *store, store->architecture() == "win64");
+    return std::make_shared<machine::Machine>(
+        prefix, std::move(profile),
+        std::make_shared<WineKind>(prefix, store, ProtonFiles::Read(prefix),
+                                   std::move(protonLock)));
+}
+
+std::optional<machine::LibraryChoice> WineKind::LibraryChoiceFor(std::string_view fileName,
+                                                                 bool providedPrefersNative) const {
+    return ChooseLibrary(*store_, fileName, providedPrefersNative);
 }
 
 std::vector<std::filesystem::path> WineKind::registryFiles() const {

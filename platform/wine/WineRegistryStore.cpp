@@ -631,6 +631,13 @@ std::uint64_t WineRegistryStore::fileWrites() const {
     return fileWrites_;
 }
 
+std::string WineRegistryStore::architecture() const {
+    const std::lock_guard lock(mutex_);
+    const std::string line = hives_[kMachine].doc.archLine();
+    constexpr std::string_view kPrefix = "#arch=";
+    return line.starts_with(kPrefix) ? line.substr(kPrefix.size()) : std::string();
+}
+
 std::string WineRegistryStore::userSid() const {
     std::lock_guard lock(mutex_);
     const std::string& root = hives_[kUser].rootName;

@@ -76,6 +76,9 @@ class WineRegistryStore final : public registry::RegistryStore {
     std::uint64_t fileWrites() const;
     // The user's security identifier, as user.reg names its root.
     std::string userSid() const;
+    // The architecture system.reg names ("win64", "win32"), or "" when it names none (Wine then
+    // takes the prefix as a 32-bit one).
+    std::string architecture() const;
 
   private:
     static constexpr int kHives = 3;

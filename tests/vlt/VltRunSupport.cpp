@@ -90,7 +90,17 @@ Result Tool(std::vector<std::string> args) {
     return {run.status, run.out, run.err};
 }
 
-std::string Dll(const std::string& version, const std::string& company) {
+std::vector<std::string> InWine(const std::filesystem::path& prefix,
+                                std::vector<std::string> args) {
+    std::vector<std::string> argv = {"/usr/bin/env",    "-u",
+                                     "DISPLAY",         "-u",
+                                     "WAYLAND_DISPLAY", "VELTO_NO_LAUNCH=1",
+                                     "WINEDEBUG=-all",  "WINEPREFIX=" + prefix.string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+}
+
+std::string Dll(const std::string& version, const std::string& company, bool x64) {
     imagewriter::StringTable table;
     table.strings = {{"CompanyName", company},
                      {"FileVersion", version},
@@ -98,7 +108,8 @@ std::string Dll(const std::string& version, const std::string& company) {
                      {"ProductName", "Test Library"}};
     imagewriter::VersionInfo info;
     info.tables = {table};
-    const imagewriter::Image image = imagewriter::BuildImage(imagewriter::VersionImage(info));
+    const imagewriter::Image image = imagewriter::BuildImage(imagewriter::VersionImage(
+        info, x64 ? imagewriter::Format::Pe32Plus : imagewriter::Format::Pe32));
     return std::string(image.bytes.begin(), image.bytes.end());
 }
 

@@ -47,8 +47,12 @@ Result Unattended(const std::filesystem::path& machineFolder);
 // velto-machine with `args`, to the end.
 Result Tool(std::vector<std::string> args);
 
-// A PE library with version and company texts.
-std::string Dll(const std::string& version, const std::string& company = "Korvane");
+// A PE library with version and company texts; a 32-bit one unless `x64`.
+std::string Dll(const std::string& version, const std::string& company = "Korvane",
+                bool x64 = false);
+
+// `args` as run in a Wine prefix from outside it: quiet, without a display, nothing launched.
+std::vector<std::string> InWine(const std::filesystem::path& prefix, std::vector<std::string> args);
 
 std::vector<std::string> Lines(const std::string& text);
 using testsupport::Slurp;

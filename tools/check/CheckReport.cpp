@@ -40,7 +40,31 @@ ordered_json ActionJson(const Action& action) {
     json["backup"] = action.backup;
     AddHostPaths(action, json);
     json["waiting"] = action.waiting;
+    if (action.kind == Action::Kind::Delete) {
+        json["useGoesTo"] =
+            action.useGoesTo.empty() ? ordered_json(nullptr) : ordered_json(action.useGoesTo);
+    }
     return json;
+}
+
+ordered_json PlatformJson(const FileProps& props) {
+    if (props[modVLTWork::kPlatformOwner].empty()) {
+        return nullptr;
+    }
+    return {{"owner", props[modVLTWork::kPlatformOwner]},
+            {"what", props[modVLTWork::kPlatformFile]}};
+}
+
+ordered_json LoadingJson(const machine::LibraryChoice& choice) {
+    ordered_json programs = ordered_json::array();
+    for (const machine::LibraryChoice::Program& program : choice.programs) {
+        programs.push_back(
+            {{"program", program.program}, {"loads", program.loads}, {"why", program.why}});
+    }
+    return {{"platform", choice.platform},
+            {"default", choice.byDefault},
+            {"why", choice.why},
+            {"programs", std::move(programs)}};
 }
 
 }  // namespace
@@ -51,7 +75,9 @@ std::string ActionText(const Action& action) {
     if (action.kind == Action::Kind::Copy) {
         return "copy " + action.source + " over " + action.target + backup;
     }
-    return "delete " + action.source + backup;
+    const std::string use =
+        action.useGoesTo.empty() ? "" : "; " + action.useGoesTo + " takes over its use";
+    return "delete " + action.source + backup + use;
 }
 
 void WriteText(const Result& result, const std::filesystem::path& machine, std::ostream& out,
@@ -78,9 +104,17 @@ void WriteText(const Result& result, const std::filesystem::path& machine, std::
                 << Or(p[modVLTWork::kCompanyName], "no company") << "\n"
                 << "      modified " << p[modVLTWork::kModified] << ", created "
                 << p[modVLTWork::kCreated] << ", " << SizeText(p) << "\n";
+            if (!p[modVLTWork::kPlatformOwner].empty()) {
+                out << "      left to " << p[modVLTWork::kPlatformOwner] << ": "
+                    << p[modVLTWork::kPlatformFile] << "\n";
+            }
             if (verbose) {
                 WriteMoreProperties(copy, out);
             }
+        }
+        if (group.loading) {
+            out << "  " << group.loading->platform
+                << " loads: " << modVLTWork::LibraryChoiceText(*group.loading) << "\n";
         }
         if (!group.leftAlone.empty()) {
             out << "  vlt -S: " << group.leftAlone << "\n";
@@ -117,7 +151,8 @@ void WriteJson(const Result& result, const std::filesystem::path& machine, std::
                               {"description", p[modVLTWork::kFileDescription]},
                               {"created", p[modVLTWork::kCreated]},
                               {"modified", p[modVLTWork::kModified]},
-                              {"size", SizeOf(p)}});
+                              {"size", SizeOf(p)},
+                              {"platform", PlatformJson(p)}});
             AddCopyFacts(copy, copies.back());
         }
         ordered_json actions = ordered_json::array();
@@ -135,6 +170,7 @@ void WriteJson(const Result& result, const std::filesystem::path& machine, std::
             {"actions", std::move(actions)},
             {"leftAlone",
              group.leftAlone.empty() ? ordered_json(nullptr) : ordered_json(group.leftAlone)}};
+        entry["loading"] = group.loading ? LoadingJson(*group.loading) : ordered_json(nullptr);
         groups.push_back(std::move(entry));
     }
     ordered_json other = ordered_json::array();

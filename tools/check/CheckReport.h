@@ -19,6 +19,9 @@
 //         "company": "Orbis", "product": "...", "description": "...",
 //         "created": "23-Apr-1999 10:22:00", "modified": "...",  as the review window shows
 //         "size": 24576,                    bytes; -1 when the file cannot be read
+//         "platform": null,                 or, for a file of the platform the machine runs
+//                                           on: {"owner": "Wine",
+//                                                "what": "Wine's own library (builtin)"}
 //         "hostPath": "/home/...",          null when the path does not resolve
 //         "createdAt": "1999-04-23T10:22:00+02:00", "modifiedAt": "...",  null when unknown
 //         "originalName": "", "internalName": "", "copyright": "", "accessed": "...",
@@ -29,9 +32,19 @@
 //                      "backup": true, "sourceHost": "/...", "targetHost": "/...",
 //                      "waiting": false},    the same waits already for the next start
 //                     {"action": "delete", "path": "C:\\...", "backup": true,
-//                      "hostPath": "/...", "waiting": false}],
+//                      "hostPath": "/...", "waiting": false,
+//                      "useGoesTo": "C:\\..."}],  the copy that takes over the deleted
+//                                           copy's use count (the one its program loads
+//                                           from now on), or null
 //         "leftAlone": null                 or why the unattended run leaves the group alone
-//       }
+//       },
+//       "loading": null                     or, where the platform provides the library too,
+//                                           what it loads when programs bring their own copy:
+//         {"platform": "Wine", "default": "builtin", "why": "no override",
+//          "programs": [{"program": "Game.exe", "loads": "native",
+//                        "why": "AppDefaults\\Game.exe: \"native\""}]}
+//                                           "builtin", "native" or "nothing"; the programs
+//                                           set otherwise than the default
 //     }],
 //     "otherActions": [],                   unattended entries of no group shown (none expected)
 //     "waiting": [{                         what waits for the machine's next start (null when

@@ -57,6 +57,13 @@ std::vector<Group> GroupsOf(const RecordingReview& review) {
         }
         group.copies.push_back({node.key, recommended, modVLTWork::GetFileProps(node.key)});
     }
+    for (Group& group : groups) {
+        std::vector<std::string> paths;
+        for (const Copy& copy : group.copies) {
+            paths.push_back(copy.path);
+        }
+        group.loading = modVLTWork::LibraryChoiceOf(paths);
+    }
     return groups;
 }
 
@@ -65,6 +72,26 @@ Group* GroupNamed(std::vector<Group>& groups, const std::string& name) {
         return automation::EqualsIgnoreCase(group.name, name);
     });
     return it == groups.end() ? nullptr : &*it;
+}
+
+// The group an action touches: the one holding the file as a copy, else the first whose
+// copies bear its name (a copy reached there by another path).
+Group* GroupOfFile(std::vector<Group>& groups, const std::string& path) {
+    Qz_File::QzFile& file = vlt::QzFile1();
+    const std::string name = file.GrabFilename(path);
+    Group* named = nullptr;
+    for (Group& group : groups) {
+        for (const Copy& copy : group.copies) {
+            if (automation::EqualsIgnoreCase(copy.path, path)) {
+                return &group;
+            }
+            if (named == nullptr &&
+                automation::EqualsIgnoreCase(file.GrabFilename(copy.path), name)) {
+                named = &group;
+            }
+        }
+    }
+    return named;
 }
 
 // The unattended run's action list and log, laid out by group. Backup markers ("4" on, "5"
@@ -93,8 +120,9 @@ void AddUnattendedRun(Result& result) {
         action.waiting = action.kind == Action::Kind::Copy
                              ? file.CopyPendingOnRestart(action.source, action.target)
                              : file.MoveWaitsOnRestart(action.source, "");
+        action.useGoesTo = modVLTWork::UseGoesTo(i);
         const std::string& affected = action.kind == Action::Kind::Copy ? entry[2] : entry[1];
-        if (Group* group = GroupNamed(result.groups, file.GrabFilename(affected))) {
+        if (Group* group = GroupOfFile(result.groups, affected)) {
             group->unattended.push_back(std::move(action));
             group->entries.insert(group->entries.end(), markers.begin(), markers.end());
             group->entries.push_back(std::move(decided));
@@ -139,13 +167,17 @@ void ExcludeForThisCheck(const std::vector<std::string>& folders) {
 
 void KeepOnly(Result& result, const std::vector<std::string>& names) {
     std::erase_if(result.groups, [&](const Group& group) {
-        return std::none_of(names.begin(), names.end(), [&](const std::string& name) {
-            return automation::EqualsIgnoreCase(group.name, name);
-        });
+        return std::none_of(names.begin(), names.end(),
+                            [&](const std::string& name) { return NamesGroup(name, group); });
     });
 }
 
 }  // namespace
+
+bool NamesGroup(const std::string& name, const Group& group) {
+    return automation::EqualsIgnoreCase(group.name, name) ||
+           automation::EqualsIgnoreCase(group.name.substr(0, group.name.find(" (")), name);
+}
 
 Result RunCheck(const Options& options) {
     std::string error;

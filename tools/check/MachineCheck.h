@@ -34,7 +34,8 @@ inline constexpr const char* kFileTypes[] = {"acm", "dll", "drv", "exe",
 struct Copy {
     std::string path;
     bool recommended = false;
-    // The texts the review window shows for the copy.
+    // The texts the review window shows for the copy (with, for a file of the platform, who
+    // keeps it and what it is: kPlatformOwner, kPlatformFile).
     modVLTWork::FileProps props;
 };
 
@@ -50,9 +51,13 @@ struct Action {
     // unattended run neither schedules it again nor takes it back, and its restart carries it
     // out.
     bool waiting = false;
+    // For a deletion: the copy that takes over the deleted copy's use (its shared-library
+    // count), the one its program loads from now on; "" for none.
+    std::string useGoesTo;
 };
 
-// A group the review window would show: copies of one file name that differ.
+// A group the review window would show: copies of one file name that differ (or, on a
+// machine with a system folder per processor, those of one processor: "NAME (x86)").
 struct Group {
     std::string name;
     // The copy the matching recommends; "" when it recommends none.
@@ -69,6 +74,8 @@ struct Group {
     // what a plan records, to be carried out later exactly so (vlt/core/DecidedRun.h).
     std::vector<vlt::DecidedEntry> entries;
     std::vector<vlt::LogEntry> log;
+    // Where the platform provides the library itself: what it loads (information only).
+    std::optional<machine::LibraryChoice> loading;
 };
 
 struct Result {
@@ -99,6 +106,10 @@ struct Options {
     // their entries planned.
     std::vector<std::string> only;
 };
+
+// Whether `name` (any case) names the group: its whole name, or the file name of a group of one
+// processor's copies ("A.DLL" names "A.DLL (x86)").
+bool NamesGroup(const std::string& name, const Group& group);
 
 // The scan could not run (no drive to list, a registry that cannot be read).
 class CheckError : public std::runtime_error {

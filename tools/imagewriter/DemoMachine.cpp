@@ -256,6 +256,17 @@ std::vector<DemoFile> DemoMixedProcessorFiles(const DemoLayout& layout) {
     return drive.Take();
 }
 
+std::vector<DemoFile> DemoGameFiles(const std::string& gamesFolder, bool x64) {
+    Drive drive;
+    drive.Image(gamesFolder + "\\PadGame", "xinput1_3.dll",
+                {"Microsoft Corporation",
+                 "Microsoft Common Controller API",
+                 {9, 18, 944, 0},
+                 x64 ? Format::Pe32Plus : Format::Pe32},
+                k2001Feb02);
+    return drive.Take();
+}
+
 std::vector<std::pair<std::string, std::uint32_t>> DemoSharedDllCounts(const DemoLayout& layout) {
     const std::string& sys = layout.systemDir;
     return {{sys + "\\LUMGRID.OCX", 3}, {sys + "\\TSSCOMM.DLL", 2},  {sys + "\\ORBDATA.DLL", 2},

@@ -41,6 +41,11 @@ std::vector<DemoFile> DemoFiles(const DemoLayout& layout);
 // spread over copies for the other.
 std::vector<DemoFile> DemoMixedProcessorFiles(const DemoLayout& layout);
 
+// A game that ships its own build of a library Wine provides (xinput1_3.dll beside
+// PadGame.exe), for a 64-bit or a 32-bit Windows: a prefix's demo shows how such a group is
+// left to Wine.
+std::vector<DemoFile> DemoGameFiles(const std::string& gamesFolder, bool x64);
+
 // Use counts of shared files in the system folder, as setup programs leave them under
 // HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs: full path and count.
 std::vector<std::pair<std::string, std::uint32_t>> DemoSharedDllCounts(const DemoLayout& layout);

@@ -86,6 +86,9 @@ struct ImageSpec {
     // size.
     std::uint64_t minimumSize = 0;
     std::string moduleName = "MODULE";  // NE and LE
+    // PE: the signature Wine writes into the modules it installs ("Wine builtin DLL", "Wine
+    // placeholder DLL"), at 0x40 over the DOS stub; empty for a program's own image.
+    std::string wineSignature;
 };
 
 // An image of `format` with one version resource in `language`, the block laid out as the

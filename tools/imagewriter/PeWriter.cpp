@@ -243,6 +243,15 @@ Image BuildPeImage(const ImageSpec& shape) {
     image.format = shape.format;
     ByteWriter out;
     WriteDosHeader(out, kNewHeader, "This program cannot be run in DOS mode.\r\r\n$");
+    if (!shape.wineSignature.empty()) {
+        // As Wine's build tool marks its modules: over the first 32 bytes of the DOS stub.
+        std::vector<std::uint8_t>& bytes = out.Bytes();
+        std::fill(bytes.begin() + 0x40, bytes.begin() + 0x60, 0);
+        std::copy(shape.wineSignature.begin(),
+                  shape.wineSignature.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(
+                                                    shape.wineSignature.size(), 31)),
+                  bytes.begin() + 0x40);
+    }
     image.layout.newHeader = kNewHeader;
     out.Append(std::string_view("PE\0\0", 4));
     out.U16(plus ? 0x8664 : 0x014C);

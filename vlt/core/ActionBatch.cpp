@@ -43,15 +43,17 @@ void ActionBatch::FolderValid(const std::string& asked, const std::string& settl
     validFolders_[asked] = settled;
 }
 
-std::optional<std::optional<std::int32_t>> ActionBatch::Count(const std::string& path) const {
+std::optional<std::optional<std::int32_t>> ActionBatch::Count(const std::string& key,
+                                                              const std::string& path) const {
     using Pending = std::optional<std::optional<std::int32_t>>;
-    const auto found = counts_.find(registry::FoldName(path));
+    const auto found = counts_.find({registry::FoldName(key), registry::FoldName(path)});
     return found == counts_.end() ? Pending() : Pending(found->second);
 }
 
-void ActionBatch::SetCount(const std::string& path, std::optional<std::int32_t> count) {
-    counts_[registry::FoldName(path)] = count;
-    countWrites_.emplace_back(path, count);
+void ActionBatch::SetCount(const std::string& key, const std::string& path,
+                           std::optional<std::int32_t> count) {
+    counts_[{registry::FoldName(key), registry::FoldName(path)}] = count;
+    countWrites_.push_back({key, path, count});
 }
 
 void ActionBatch::ClaimBackup(std::size_t row, const std::string& backup) {
@@ -64,6 +66,20 @@ void ActionBatch::ClaimCopy(std::size_t row, const std::string& target) {
 
 void ActionBatch::ClaimRemoval(std::size_t row) {
     claims_.push_back({row, Claim::Removal, {}});
+}
+
+void ActionBatch::ClaimCount(std::size_t row) {
+    claims_.push_back({row, Claim::Count, {}});
+}
+
+void ActionBatch::CountsNotStored(const std::string& why) {
+    VltState& state = State();
+    for (const ClaimedRow& claimed : claims_) {
+        if (claimed.claim == Claim::Count) {
+            LogEntry& entry = state.ActionLog[claimed.row];
+            entry = {entry[0], "2", "Error: Use count not changed (" + entry[2] + "), " + why};
+        }
+    }
 }
 
 bool ActionBatch::Due() const {
@@ -113,7 +129,9 @@ void ActionBatch::Commit() {
                 count.committed = true;
             }
         } else {
-            // Not stored: there is nothing to take back either.
+            // Not stored: there is nothing to take back either, and the report must not say
+            // they changed.
+            CountsNotStored("the registry could not be written");
             counts.erase(std::remove_if(counts.begin(), counts.end(),
                                         [](const CountChange& c) { return !c.committed; }),
                          counts.end());
@@ -125,13 +143,11 @@ void ActionBatch::Commit() {
 win32::LSTATUS ActionBatch::StoreCounts() {
     Qz_Registry::QzRegistry& registry = QzRegistry1();
     return win32::RegistryTransaction([&] {
-        for (const auto& [path, count] : countWrites_) {
-            const std::int32_t rc = count
-                                        ? registry.SaveRegSetting(path, automation::Variant(*count),
-                                                                  modVLTWork::kSharedDLLsKey,
-                                                                  Qz_Registry::HKEY_LOCAL_MACHINE)
-                                        : registry.DeleteValue(path, modVLTWork::kSharedDLLsKey,
-                                                               Qz_Registry::HKEY_LOCAL_MACHINE);
+        for (const auto& [key, path, count] : countWrites_) {
+            const std::int32_t rc =
+                count ? registry.SaveRegSetting(path, automation::Variant(*count), key,
+                                                Qz_Registry::HKEY_LOCAL_MACHINE)
+                      : registry.DeleteValue(path, key, Qz_Registry::HKEY_LOCAL_MACHINE);
             // A count dropped that the registry no longer holds is dropped.
             if (rc != 0 && (count || rc != 2)) {
                 return static_cast<win32::LSTATUS>(rc);
@@ -160,8 +176,11 @@ void ActionBatch::Fail() {
             case Claim::Removal:
                 entry = {entry[0], "2", "Error: Removal could not be scheduled"};
                 break;
+            case Claim::Count:
+                break;
         }
     }
+    CountsNotStored("nothing of its batch was scheduled");
     auto& changes = state.RestartChanges;
     changes.erase(std::remove_if(changes.begin(), changes.end(),
                                  [](const RestartChange& c) { return !c.committed; }),

@@ -54,15 +54,19 @@ class ActionBatch {
 
     win32::WriteBatch& files() { return files_; }
 
-    // Shared-library counts changed in this batch: the value a count holds now (nullopt:
-    // deleted), or nothing when the batch did not change it.
-    std::optional<std::optional<std::int32_t>> Count(const std::string& path) const;
-    void SetCount(const std::string& path, std::optional<std::int32_t> count);
+    // Shared-library counts changed in this batch, by key (below HKEY_LOCAL_MACHINE) and
+    // value name: the value a count holds now (nullopt: deleted), or nothing when the batch
+    // did not change it.
+    std::optional<std::optional<std::int32_t>> Count(const std::string& key,
+                                                     const std::string& path) const;
+    void SetCount(const std::string& key, const std::string& path,
+                  std::optional<std::int32_t> count);
 
     // Log rows (0-based) that say what the commit makes true.
     void ClaimBackup(std::size_t row, const std::string& backup);
     void ClaimCopy(std::size_t row, const std::string& target);
     void ClaimRemoval(std::size_t row);
+    void ClaimCount(std::size_t row);
     // An operation for the restart was held: once committed, the machine needs a restart.
     void RestartScheduled() { restartScheduled_ = true; }
     // A temporary copy this batch made, deleted when the batch is dropped.
@@ -80,7 +84,7 @@ class ActionBatch {
     void Drop();
 
   private:
-    enum class Claim { Backup, Copy, Removal };
+    enum class Claim { Backup, Copy, Removal, Count };
     struct ClaimedRow {
         std::size_t row;
         Claim claim;
@@ -89,6 +93,8 @@ class ActionBatch {
     bool Empty() const;
     // The batch's changes did not happen: rows corrected, records of them forgotten.
     void Fail();
+    // The counts of the batch were not stored: their rows say so.
+    void CountsNotStored(const std::string& why);
     win32::LSTATUS StoreCounts();
     void Forget();
 
@@ -98,9 +104,14 @@ class ActionBatch {
     bool backup_ = false;
     std::string backupPath_;
     std::map<std::string, std::string> validFolders_;
-    // Count writes in their order, and the latest value of each (by registry name).
-    std::vector<std::pair<std::string, std::optional<std::int32_t>>> countWrites_;
-    std::map<std::string, std::optional<std::int32_t>> counts_;
+    // Count writes in their order, and the latest value of each (by folded key and name).
+    struct CountWrite {
+        std::string key;
+        std::string path;
+        std::optional<std::int32_t> count;
+    };
+    std::vector<CountWrite> countWrites_;
+    std::map<std::pair<std::string, std::string>, std::optional<std::int32_t>> counts_;
     std::vector<ClaimedRow> claims_;
     std::vector<std::string> temporaryCopies_;
     bool restartScheduled_ = false;

@@ -54,6 +54,9 @@ void ReportLists::Add(const std::string& first, std::string_view code, const std
         case kLogCopy:
             copies.emplace_back(first, second);
             break;
+        case kLogCountChange:
+            counts.emplace_back(first, second);
+            break;
         case kLogBackupError:
             notations.push_back(first + " " + second);
             break;
@@ -111,6 +114,9 @@ std::string ReportSummary(std::int32_t fileCount, const ReportLists& lists) {
     if (!lists.copies.empty()) {
         summary += "Files to copy on restart: " + Count(lists.copies.size()) + "\r\n";
     }
+    if (!lists.counts.empty()) {
+        summary += "Use counts changed: " + Count(lists.counts.size()) + "\r\n";
+    }
     return summary;
 }
 
@@ -124,6 +130,9 @@ std::string ReportDocument(const ReportFacts& facts, const ReportLists& lists) {
     }
     if (!lists.copies.empty()) {
         text += SummaryRow("Files to copy on restart:", lists.copies.size());
+    }
+    if (!lists.counts.empty()) {
+        text += SummaryRow("Use counts changed:", lists.counts.size());
     }
     text += "</table>";
 
@@ -143,6 +152,14 @@ std::string ReportDocument(const ReportFacts& facts, const ReportLists& lists) {
     if (!lists.copies.empty()) {
         text += SectionHeader("Files to Copy on restart") + std::string(kSourceTargetHeader);
         for (const auto& row : lists.copies) {
+            text += PairRow(row);
+        }
+    }
+    if (!lists.counts.empty()) {
+        text += SectionHeader("Shared-Library Use Counts") +
+                "</tr><tr><th><font size=\"1\">File</font></th><th><font size=\"1\">Use "
+                "count</font></th>";
+        for (const auto& row : lists.counts) {
             text += PairRow(row);
         }
     }

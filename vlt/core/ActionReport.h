@@ -22,6 +22,8 @@ inline constexpr std::int32_t kLogBackupError = 2;
 inline constexpr std::int32_t kLogBackup = 3;
 inline constexpr std::int32_t kLogCopy = 5;
 inline constexpr std::int32_t kLogRemoval = 7;
+// A shared-library use count changed: the file, and "{before} to {after}: {why}".
+inline constexpr std::int32_t kLogCountChange = 8;
 
 // What the report says about the program and the run, besides the log.
 struct ReportFacts {
@@ -38,10 +40,12 @@ struct ReportLists {
     std::vector<std::pair<std::string, std::string>> backups;  // file, backup file
     std::vector<std::string> removals;
     std::vector<std::pair<std::string, std::string>> copies;  // source, target
+    std::vector<std::pair<std::string, std::string>> counts;  // file, change
     std::vector<std::string> notations;
 
-    // Files one log entry into its list: code 3 backups, 7 removals, 5 copies, 2 (field 0, a
-    // blank and field 2) and 1 (field 2 alone) notations; any other code is left out.
+    // Files one log entry into its list: code 3 backups, 7 removals, 5 copies, 8 use counts,
+    // 2 (field 0, a blank and field 2) and 1 (field 2 alone) notations; any other code is left
+    // out.
     void Add(const std::string& first, std::string_view code, const std::string& second);
 };
 

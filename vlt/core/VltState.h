@@ -52,9 +52,10 @@ struct RestartChange {
     bool committed = true;
 };
 
-// A shared-library count this run changed: the value name and what was stored before
-// (Empty: nothing).
+// A shared-library count this run changed: its key below HKEY_LOCAL_MACHINE, the value name
+// and what was stored before (Empty: nothing).
 struct CountChange {
+    std::string key;
     std::string path;
     automation::Variant before;
     // False while the batch of the running action list keeps the new count, not yet stored.

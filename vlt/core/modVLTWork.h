@@ -11,10 +11,12 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
 #include "platform/automation/Date.h"
+#include "platform/machine/MachineKind.h"
 
 namespace modVLTWork {
 
@@ -37,8 +39,9 @@ void GetAllSubPaths(const std::string& Path);
 // --- Matching ---
 
 // The twelve texts that describe one copy, indexed as the main window's comparison boxes,
-// and the image type (QzFile GetImageType), which only tells copies for different processors
-// apart and is never one of the fields plain mode compares.
+// the image type (QzFile GetImageType), which only tells copies for different processors
+// apart, and, for a file that belongs to the platform the machine runs on, who keeps it and
+// what it is (PlatformFile below); none of the last three is a field plain mode compares.
 enum FilePropsField : int {
     kFileVersion = 0,
     kProductVersion = 1,
@@ -53,9 +56,11 @@ enum FilePropsField : int {
     kLegalCopyright = 10,
     kFileDescription = 11,
     kImageType = 12,
+    kPlatformOwner = 13,
+    kPlatformFile = 14,
 };
 inline constexpr int kComparedFields = 12;
-using FileProps = std::array<std::string, 13>;
+using FileProps = std::array<std::string, 15>;
 
 // CheckProblem's verdict on a candidate copy against the recommended one.
 enum Verdict : std::int16_t {
@@ -74,14 +79,32 @@ inline constexpr int kImageOtherCopy = 2;
 inline constexpr int kImageNoRecommendationCopy = 4;
 inline constexpr int kImageNoRecommendation = 6;
 inline constexpr int kImageHasRecommendation = 7;
+// A copy that belongs to the platform (Wine's own library, a launcher's file).
+inline constexpr int kImagePlatformCopy = 8;
 
 inline constexpr const char* kCompanyNote = "COMPANY NAME DOES NOT MATCH";
 inline constexpr const char* kVersionNote = "VERSION INFORMATION MISSING";
 inline constexpr const char* kProcessorNote = "PROCESSOR DOES NOT MATCH";
+// The note of a group in which a file of the platform stands beside programs' copies: "LEFT
+// TO WINE" (the owner in capitals).
+std::string PlatformNote(const std::string& owner);
 
 // Walks QzFile's finished listing group by group (the progress window is loaded), fills
 // RecommendedList and the review tree, or repairs in automatic mode. Unloads the progress
 // window when it ends.
+//
+// Files of the platform are no copies to judge: a file that carries Wine's signature (QzFile
+// tells it from the bytes, on every kind of machine) or that the machine's kind gives to its
+// platform (a launcher's tracked file) is never recommended, overwritten, removed or copied.
+// A group made only of such files is not flagged; a group in which one stands beside programs'
+// copies gets no recommendation, the note PlatformNote, the platform's picture on those
+// copies, and in automatic mode a notation instead of a repair.
+//
+// On a machine whose processors have system folders of their own (a 64-bit Windows), the
+// copies of one name are judged per processor, each part against its own system folder, as
+// groups of their own keyed "NAME (x86)", "NAME (x64)"; a group whose copies cannot be sorted
+// so (an image for a processor the machine runs no program of, a file that is no image) stays
+// whole.
 void LoadDups();
 
 // True for a problem or a real difference between R (the recommended copy) and C (the
@@ -100,6 +123,21 @@ bool FieldsDiffer(FileProps& R, const FileProps& C, std::int32_t mask);
 // unknown date; a file whose times cannot be read at all keeps the zero date
 // (30-Dec-1899 00:00:00) and the size -1.
 FileProps GetFileProps(const std::string& path);
+// Whether the file at `path` belongs to the platform the machine runs on: by Wine's mark on it
+// (QzFile's wineMark), on every kind of machine, else by the records of the machine's kind.
+std::optional<machine::PlatformFile> PlatformFileOf(const std::string& path,
+                                                    const std::string& wineMark);
+// What the platform loads for a group's name where programs bring their own copies of a
+// library it provides: asked of the machine's kind when a copy carries Wine's builtin mark;
+// nullopt otherwise (or when the kind has nothing to tell). Information only: it never
+// changes what is repaired.
+std::optional<machine::LibraryChoice> LibraryChoiceOf(std::span<const std::string> paths);
+// "builtin by default (no override); native for Game.exe (AppDefaults\\Game.exe: "n")", for
+// people.
+std::string LibraryChoiceText(const machine::LibraryChoice& choice);
+// Whether the copy belongs to the platform, from its properties: "" when not, else the
+// sentence the user is told ("C:\...\X.DLL is Wine's own library (builtin)").
+std::string PlatformFileText(const std::string& path, const FileProps& props);
 
 // True when every copy (folder & FileName for each folder) has the same content. Otherwise
 // False, with lastMatched the last copy that matched the ones before it and current the copy

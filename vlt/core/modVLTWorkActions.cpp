@@ -3,15 +3,16 @@
 #include <algorithm>
 
 #include "controls/file/QzFile.h"
-#include "controls/sysinfo/QzSystemInfo.h"
 #include "platform/automation/Errors.h"
 #include "platform/automation/Text.h"
 #include "platform/win32/kernel32/FileIdentity.h"
 #include "vlt/core/ActionBatch.h"
 #include "vlt/core/QzBase.h"
+#include "vlt/core/SystemFolders.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTProperties.h"
+#include "vlt/core/modVLTWork.h"
 
 namespace modVLTWork {
 namespace {
@@ -35,6 +36,20 @@ bool CopyOfSourceFailed(const std::string& path) {
     return std::any_of(failed.begin(), failed.end(), [&](const std::string& source) {
         return automation::EqualsIgnoreCase(source, path);
     });
+}
+
+// The last look before the restart: a file of the platform is never copied, overwritten or
+// removed, whatever queued it; logged as a notation when it would be.
+bool RefusedAsPlatformFile(const std::string& path, const std::string& what) {
+    if (!File().FileExists(path)) {
+        return false;
+    }
+    const auto platform = PlatformFileOf(path, File().GetWineMark(path));
+    if (!platform) {
+        return false;
+    }
+    UpdateActionLog(path, 2, "Error: Not " + what + ", it is " + platform->what);
+    return true;
 }
 
 // Whether a copy over Target would overwrite the file its group keeps, reached by another
@@ -168,6 +183,11 @@ bool DoNextAction() {
     const std::string& target = entry[2];
     if (kind == "1" && OverwritesTheKeptFile(source, target, keeps)) {
         state.UncopiedSources.push_back(source);
+    } else if (kind == "1" && (RefusedAsPlatformFile(source, "copied") ||
+                               RefusedAsPlatformFile(target, "overwritten"))) {
+        state.UncopiedSources.push_back(source);
+    } else if (kind == "2" && RefusedAsPlatformFile(source, "removed")) {
+        // Nothing to do: the refusal is logged.
     } else if (kind == "2" && !keeps.empty() && win32::SameFile(source, keeps)) {
         // The last look before the restart is told: the file is the copy its group keeps.
         UpdateActionLog(source, 2, "Error: Not removed, it is the same file as " + keeps);
@@ -189,7 +209,7 @@ bool DoNextAction() {
             BackItUp(source);
         }
         vlt::frmStandBy().SetScanItem("Deleting " + source);
-        RemoveFile(source);
+        RemoveFile(source, UseGoesTo(state.NextAction));
     } else if (kind == "4") {
         state.BackupActive = true;
     } else if (kind == "5") {
@@ -275,7 +295,9 @@ void CopyToSystemDir(const std::string& Recommended, std::span<const std::string
         vlt::Trace("No file to move to the system folder: \"" + Recommended + "\"");
         return;
     }
-    const std::string systemDir = QzBase::LastSlash(vlt::Sys1().SystemDir());
+    // The system folder of the copy's processor: a 32-bit copy on a 64-bit Windows goes into
+    // SysWOW64.
+    const std::string systemDir = SystemFolderOf(Recommended);
     const auto inSystemDir = [&](const std::string& folder) {
         return automation::EqualsIgnoreCase(QzBase::LastSlash(folder), systemDir);
     };
@@ -302,6 +324,28 @@ void CopyToSystemDir(const std::string& Recommended, std::span<const std::string
         }
     }
     Last = vlt::State().ActionCount - 1;
+}
+
+std::string UseGoesTo(std::int32_t at) {
+    const vlt::VltState& state = vlt::State();
+    if (at < 0 || at >= state.ActionCount ||
+        static_cast<std::size_t>(at) >= state.ActionKeeps.size()) {
+        return {};
+    }
+    const vlt::ActionEntry& entry = state.ActionList[static_cast<std::size_t>(at)];
+    const std::string& keeps = state.ActionKeeps[static_cast<std::size_t>(at)];
+    if (entry[0] != "2" || keeps.empty() || automation::EqualsIgnoreCase(keeps, entry[1])) {
+        return {};
+    }
+    // The second half of a move (AddAction queues its copy right before it): the copy carried
+    // the use over already.
+    if (at > 0) {
+        const vlt::ActionEntry& before = state.ActionList[static_cast<std::size_t>(at - 1)];
+        if (before[0] == "1" && automation::EqualsIgnoreCase(before[1], entry[1])) {
+            return {};
+        }
+    }
+    return keeps;
 }
 
 void DeleteFile(const std::string& Path) {

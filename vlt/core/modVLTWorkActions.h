@@ -12,7 +12,8 @@
 // Action-log entry (three texts, numbered from 1): a path, the code, a second text.
 //   2 failure note (the file or folder, the error)   3 backup (the file, its backup)
 //   5 copy scheduled (source, target)                 7 removal scheduled (the file, "")
-//   1 note (text in the third field only)
+//   1 note (text in the third field only)             8 use count changed (the file,
+//                                                       "{before} to {after}: {why}")
 //
 // Backup files are named after the full path they save: its first character, "~", the rest
 // from the third character with every "\" as "~", then ".backup" (C:\WINDOWS\SYSTEM\FOO.DLL is
@@ -24,7 +25,11 @@
 // both kinds.
 //
 // Shared-library use counts: the values of kSharedDLLsKey below HKEY_LOCAL_MACHINE, value
-// name = the file's full path, data = its use count (REG_DWORD).
+// name = the file's full path, data = its use count (REG_DWORD); for the 32-bit images of a
+// 64-bit Windows, where their setup programs write them, below kSharedDLLsKey32
+// (SystemFolders.h). A copy removed because its program will load the copy its group keeps
+// from now on hands its use to that copy: its count, or one use when it had none (as a copy
+// into the system folder does). Every count changed is a row of the action log (code 8).
 #pragma once
 
 #include <cstdint>
@@ -35,6 +40,8 @@ namespace modVLTWork {
 
 inline constexpr const char* kSharedDLLsKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+inline constexpr const char* kSharedDLLsKey32 =
+    "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
 // Kinds that AddAction accepts; 3 is stored as a copy followed by a delete.
 inline constexpr std::int32_t kActionCopy = 1;
@@ -83,6 +90,11 @@ void CopyAround(const std::string& Recommended, std::span<const std::string> Fol
 void CopyToSystemDir(const std::string& Recommended, std::span<const std::string> Folders,
                      std::int32_t& First, std::int32_t& Last);
 void DeleteFile(const std::string& Path);
+// The copy that takes over the use of the file the deletion at entry `at` removes: the copy
+// its group keeps, which its program loads from now on; "" when the entry is no deletion, keeps
+// no copy, removes the kept copy itself, or is the second half of a move (whose copy carried
+// the use over).
+std::string UseGoesTo(std::int32_t at);
 
 // --- Execution ---
 
@@ -97,8 +109,11 @@ bool ValidPath(std::string& Folder);
 // Schedules replacing Target by a copy of Source at the next start: 1 when scheduled, else 0.
 // Into the system folder, the target's shared-library count is raised by the source's.
 std::int16_t CopyTo(const std::string& Source, const std::string& Target);
-// Drops Path's shared-library count and schedules its deletion at the next start.
-void RemoveFile(const std::string& Path);
+// Drops Path's shared-library count and schedules its deletion at the next start; with
+// HandUseTo, the copy Path's program loads from now on, that copy takes over Path's use (its
+// count, or one use when it had none and HandUseTo is counted). True when the deletion was
+// scheduled.
+bool RemoveFile(const std::string& Path, const std::string& HandUseTo = {});
 // Schedules the deletion of Path at the next start; true when it was scheduled.
 bool RebootForFileKill(const std::string& Path);
 // Asks whether to restart now.

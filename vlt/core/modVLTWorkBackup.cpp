@@ -24,6 +24,7 @@
 #include "vlt/core/BackupNames.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/Steps.h"
+#include "vlt/core/SystemFolders.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTProperties.h"
@@ -65,16 +66,16 @@ std::string Contents(const std::string& path) {
     return text;
 }
 
-// The use count of a file in SharedDLLs; 0 when it has none (or holds no number). A count
-// the running batch changed reads as it will be stored.
-std::int32_t SharedDllCount(const std::string& path) {
+// The use count of a file in SharedDLLs (below `key`); 0 when it has none (or holds no
+// number). A count the running batch changed reads as it will be stored.
+std::int32_t SharedDllCount(const std::string& key, const std::string& path) {
     if (const vlt::ActionBatch* batch = vlt::CurrentBatch()) {
-        if (const auto pending = batch->Count(path)) {
+        if (const auto pending = batch->Count(key, path)) {
             return pending->value_or(0);
         }
     }
-    const Variant stored = Registry().GetRegSetting(
-        Variant(path), Variant(std::int32_t{0}), kSharedDLLsKey, Qz_Registry::HKEY_LOCAL_MACHINE);
+    const Variant stored = Registry().GetRegSetting(Variant(path), Variant(std::int32_t{0}), key,
+                                                    Qz_Registry::HKEY_LOCAL_MACHINE);
     if (!automation::IsNumeric(stored)) {
         return 0;
     }
@@ -82,40 +83,52 @@ std::int32_t SharedDllCount(const std::string& path) {
 }
 
 // Keeps what a count holds before this run changes it, so that it can be put back.
-void RememberCount(const std::string& path) {
+void RememberCount(const std::string& key, const std::string& path) {
     vlt::VltState& state = vlt::State();
     if (const vlt::ActionBatch* batch = vlt::CurrentBatch()) {
-        if (const auto pending = batch->Count(path)) {
-            state.CountChanges.push_back({path, *pending ? Variant(**pending) : Variant(), false});
+        if (const auto pending = batch->Count(key, path)) {
+            state.CountChanges.push_back(
+                {key, path, *pending ? Variant(**pending) : Variant(), false});
             return;
         }
     }
-    state.CountChanges.push_back(
-        {path,
-         Registry().GetRegSetting(Variant(path), std::nullopt, kSharedDLLsKey,
-                                  Qz_Registry::HKEY_LOCAL_MACHINE),
-         vlt::CurrentBatch() == nullptr});
+    state.CountChanges.push_back({key, path,
+                                  Registry().GetRegSetting(Variant(path), std::nullopt, key,
+                                                           Qz_Registry::HKEY_LOCAL_MACHINE),
+                                  vlt::CurrentBatch() == nullptr});
 }
 
-// Stores a count (nullopt: deletes it), in the running batch when there is one.
-void StoreCount(const std::string& path, std::optional<std::int32_t> count) {
-    if (vlt::ActionBatch* batch = vlt::CurrentBatch()) {
-        batch->SetCount(path, count);
+// Stores a count (nullopt: deletes it), in the running batch when there is one, and says so in
+// the log: the count before, after, and why.
+void StoreCount(const std::string& key, const std::string& path, std::int32_t before,
+                std::optional<std::int32_t> count, const std::string& why) {
+    RememberCount(key, path);
+    vlt::ActionBatch* batch = vlt::CurrentBatch();
+    if (batch != nullptr) {
+        batch->SetCount(key, path, count);
     } else if (count) {
-        Registry().SaveRegSetting(path, Variant(*count), kSharedDLLsKey,
-                                  Qz_Registry::HKEY_LOCAL_MACHINE);
+        Registry().SaveRegSetting(path, Variant(*count), key, Qz_Registry::HKEY_LOCAL_MACHINE);
     } else {
-        Registry().DeleteValue(path, kSharedDLLsKey, Qz_Registry::HKEY_LOCAL_MACHINE);
+        Registry().DeleteValue(path, key, Qz_Registry::HKEY_LOCAL_MACHINE);
     }
+    UpdateActionLog(
+        path, 8,
+        std::to_string(before) + " to " + (count ? std::to_string(*count) : "none") + ": " + why);
+    if (batch != nullptr) {
+        batch->ClaimCount(static_cast<std::size_t>(vlt::State().LogCount - 1));
+    }
+}
+
+// The count of a copy that takes over the use of another counted `use` times: its own count
+// `count` raised by that use, or by one use when the other had none but this one is counted
+// (a use no one counted is still a use).
+std::int32_t WithUse(std::int32_t count, std::int32_t use) {
+    return count + (use == 0 && count > 0 ? 1 : use);
 }
 
 // The last row of the log, just written.
 std::size_t LastRow() {
     return static_cast<std::size_t>(vlt::State().LogCount - 1);
-}
-
-std::string SystemFolder() {
-    return QzBase::LastSlash(vlt::Sys1().SystemDir());
 }
 
 // The log rows of this run that name `backup` name `aside` from now on, where their bytes are.
@@ -343,7 +356,9 @@ std::int16_t CopyTo(const std::string& Source, const std::string& Target) {
     std::string systemFolder;
     bool intoSystem = false;
     steps.run("Checking target folder", [&] {
-        systemFolder = SystemFolder();
+        // The system folder of the copy's processor (SysWOW64 for a 32-bit one on a 64-bit
+        // Windows): a copy into it carries the use counts over.
+        systemFolder = SystemFolderOf(Source);
         intoSystem = automation::EqualsIgnoreCase(QzBase::LastSlash(File().GrabFilePath(Target)),
                                                   systemFolder);
     });
@@ -432,16 +447,12 @@ std::int16_t CopyTo(const std::string& Source, const std::string& Target) {
 
     if (intoSystem) {
         steps.run("Changing DLL Count", [&] {
-            std::int32_t n = SharedDllCount(Target);
-            std::int32_t m = SharedDllCount(Source);
-            if (m == 0 && n > 0) {
-                m = 1;
-            }
-            n += m;
+            const std::string key = SharedDllsKeyOf(Source);
+            const std::int32_t before = SharedDllCount(key, Target);
+            const std::int32_t n = WithUse(before, SharedDllCount(key, Source));
             vlt::Trace(Target + " - Changing DLL Count to " + std::to_string(n));
-            if (n >= 1) {
-                RememberCount(Target);
-                StoreCount(Target, n);
+            if (n >= 1 && n != before) {
+                StoreCount(key, Target, before, n, "takes over the use of " + Source);
             }
         });
     }
@@ -453,19 +464,38 @@ std::int16_t CopyTo(const std::string& Source, const std::string& Target) {
     return 1;
 }
 
-void RemoveFile(const std::string& Path) {
+bool RemoveFile(const std::string& Path, const std::string& HandUseTo) {
     vlt::TraceScope trace("modVLTWork.RemoveFile");
     vlt::Steps steps("modVLTWork.RemoveFile");
+    std::string key;
     std::int32_t n = 0;
-    steps.run("Reading DLL Count", [&] { n = SharedDllCount(Path); });
-    // The count goes only once the deletion is certain to happen.
-    if (RebootForFileKill(Path) && n >= 1) {
+    steps.run("Reading DLL Count", [&] {
+        key = SharedDllsKeyOf(Path);
+        n = SharedDllCount(key, Path);
+    });
+    // The counts change only once the deletion is certain to happen.
+    if (!RebootForFileKill(Path)) {
+        return false;
+    }
+    if (n >= 1) {
         steps.run("Removing DLL Count", [&] {
             vlt::Trace("Removing DLL Count for " + Path);
-            RememberCount(Path);
-            StoreCount(Path, std::nullopt);
+            StoreCount(key, Path, n, std::nullopt, "the file is removed");
         });
     }
+    if (!HandUseTo.empty()) {
+        steps.run("Changing DLL Count", [&] {
+            const std::int32_t before = SharedDllCount(key, HandUseTo);
+            const std::int32_t count = WithUse(before, n);
+            vlt::Trace(HandUseTo + " - Changing DLL Count to " + std::to_string(count));
+            if (count != before) {
+                StoreCount(
+                    key, HandUseTo, before, count,
+                    "takes over the use of " + Path + ", whose program loads it from now on");
+            }
+        });
+    }
+    return true;
 }
 
 bool RebootForFileKill(const std::string& Path) {

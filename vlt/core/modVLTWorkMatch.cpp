@@ -20,6 +20,7 @@
 #include "platform/win32/ntdll/HostFiles.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/ScheduledMoves.h"
+#include "vlt/core/SystemFolders.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTProperties.h"
@@ -53,9 +54,9 @@ std::int64_t SecondsOf(const std::string& field, bool* isDate = nullptr) {
     return std::llround((whole + std::fabs(serial - whole)) * 86400.0);
 }
 
-bool InSystemFolder(const std::string& folder) {
+bool SameFolder(const std::string& folder, const std::string& other) {
     return automation::UCase(QzBase::LastSlash(folder)) ==
-           automation::UCase(QzBase::LastSlash(vlt::Sys1().SystemDir()));
+           automation::UCase(QzBase::LastSlash(other));
 }
 
 // Image types of two copies that no program of the other kind can load; a file that is no
@@ -64,7 +65,6 @@ bool ForDifferentProcessors(const std::string& a, const std::string& b) {
     return !a.empty() && !b.empty() && a != b;
 }
 
-// Host files compared block by block: a copy is only "the same" when every byte is.
 // Host files compared block by block: a copy is only "the same" when every byte is. Neither
 // is opened unless it is a regular file, so a FIFO posing as a copy cannot hold the scan.
 bool SameContent(const std::filesystem::path& a, const std::filesystem::path& b) {
@@ -83,7 +83,7 @@ bool Readable(const std::filesystem::path& host) {
 }
 
 // The folders of a group's distinct copies: one host file reached by several paths (a folder
-// link inside the drive) is one copy. Of its paths the group shows the one in the system
+// link inside the drive) is one copy. Of its paths the group shows the one in a system
 // folder, when one is there (so the repair knows the file lies there already), else the first
 // listed; the others are only traced.
 std::vector<std::string> DistinctCopies(const std::string& name,
@@ -100,7 +100,7 @@ std::vector<std::string> DistinctCopies(const std::string& name,
         }
         std::string& shown = kept[static_cast<std::size_t>(same - ids.begin())];
         vlt::Trace(folder + name + " is the same file as " + shown + name);
-        if (InSystemFolder(folder) && !InSystemFolder(shown)) {
+        if (IsSystemFolder(folder) && !IsSystemFolder(shown)) {
             shown = folder;
         }
     }
@@ -109,8 +109,8 @@ std::vector<std::string> DistinctCopies(const std::string& name,
 
 // What the comparison of one group's copies found.
 struct GroupMatch {
-    // The recommended path; "" when no copy may be recommended (stoppedAt says why), "?" when
-    // version information is missing.
+    // The recommended path; "" when no copy may be recommended (stoppedAt or platform says
+    // why), "?" when version information is missing.
     std::string recommended;
     bool differs = false;
     // The verdict that ended the comparison without a recommendation (CompanyMismatch or
@@ -119,12 +119,27 @@ struct GroupMatch {
     // Some copy got VersionMissing: it was never compared with the others, so a later copy may
     // be recommended over it without anything known of their order.
     bool versionMissing = false;
+    // A copy of the platform stands beside programs' copies: who keeps it, and what the user
+    // is told of it. The group is not judged.
+    std::string platformOwner;
+    std::string platformText;
+};
+
+// The copies of one name judged together: all of them, or those of one processor.
+struct Part {
+    // The group's key in the tree and the log: the name, or the name and the processor.
+    std::string key;
+    std::vector<std::string> folders;
+    std::vector<FileProps> props;
 };
 
 // What automatic mode does with a flagged group: the reason it is left alone, or nothing
 // when the matching recommended a copy it may spread.
 std::optional<std::string> WhyNotRepaired(bool allDups, bool smart, bool showRecommended,
                                           const GroupMatch& match) {
+    if (!match.platformText.empty()) {
+        return match.platformText + ", left to " + match.platformOwner;
+    }
     if (allDups) {
         return "the copies were not compared";
     }
@@ -147,6 +162,41 @@ std::optional<std::string> WhyNotRepaired(bool allDups, bool smart, bool showRec
         return "a copy has no version information, so it was never compared with the others";
     }
     return std::nullopt;
+}
+
+// The parts a group is judged in: one per system folder when every copy is an image for a
+// processor the machine runs and they do not all share one system folder, else the whole
+// group under its name.
+std::vector<Part> PartsOf(const std::string& name, std::span<const std::string> folders,
+                          std::vector<FileProps> props) {
+    std::vector<std::string> systemFolders;
+    for (const FileProps& copy : props) {
+        const auto folder = ProcessorSystemFolder(copy[kImageType]);
+        if (!folder) {
+            return {Part{name, {folders.begin(), folders.end()}, std::move(props)}};
+        }
+        systemFolders.push_back(*folder);
+    }
+    std::vector<Part> parts;
+    std::vector<std::string> partFolders;
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        const auto at = static_cast<std::size_t>(
+            std::find_if(
+                partFolders.begin(), partFolders.end(),
+                [&](const auto& f) { return automation::EqualsIgnoreCase(f, systemFolders[i]); }) -
+            partFolders.begin());
+        if (at == partFolders.size()) {
+            partFolders.push_back(systemFolders[i]);
+            parts.push_back({name + " (" + ProcessorName(props[i][kImageType]) + ")", {}, {}});
+        }
+        Part& part = parts[at];
+        part.folders.push_back(folders[i]);
+        part.props.push_back(std::move(props[i]));
+    }
+    if (parts.size() == 1) {
+        parts.front().key = name;
+    }
+    return parts;
 }
 
 // One pass of LoadDups over the listing, with the settings read once for the whole pass.
@@ -172,9 +222,9 @@ class Matcher {
     void ProcessGroup(const std::string& name, std::span<const std::string> folders);
 
   private:
-    GroupMatch Match(const std::string& name, std::span<const std::string> folders);
-    void AddToTree(const std::string& name, std::span<const std::string> folders,
-                   const GroupMatch& match);
+    void Judge(const std::string& name, const Part& part);
+    GroupMatch Match(const std::string& name, const Part& part);
+    void AddToTree(const std::string& name, const Part& part, const GroupMatch& match);
 
     std::int32_t mask_;
     bool allDups_;
@@ -186,24 +236,15 @@ class Matcher {
     std::optional<vlt::ScheduledMoves> waiting_;
 };
 
-GroupMatch Matcher::Match(const std::string& name, std::span<const std::string> folders) {
+GroupMatch Matcher::Match(const std::string& name, const Part& part) {
     GroupMatch match;
     FileProps R;
     // The image type of the images seen so far: a copy that is no image goes with any, so the
     // recommended copy alone would not tell a later copy for another processor.
     std::string groupImage;
-    // A name with a single copy is compared with nothing: only the trace would show its
-    // properties being read.
-    if (folders.size() == 1 && !vlt::Tracing()) {
-        dialogs::DoEvents();
-        if (smart_) {
-            match.recommended = folders[0] + name;
-        }
-        return match;
-    }
+    const std::vector<std::string>& folders = part.folders;
     for (std::size_t j = 0; j < folders.size(); ++j) {
-        dialogs::DoEvents();
-        const FileProps C = GetFileProps(folders[j] + name);
+        const FileProps& C = part.props[j];
         if (j == 0) {
             R = C;
             if (smart_) {
@@ -250,33 +291,77 @@ void Matcher::ProcessGroup(const std::string& name, std::span<const std::string>
     const std::vector<std::string> distinct =
         listed.size() > 1 ? DistinctCopies(name, listed) : std::vector<std::string>{};
     const std::span<const std::string> folders = listed.size() > 1 ? distinct : listed;
+    // A name with a single copy is compared with nothing: only the trace would show its
+    // properties being read.
+    if (folders.size() == 1) {
+        dialogs::DoEvents();
+        if (vlt::Tracing()) {
+            GetFileProps(folders[0] + name);
+        }
+        if (!allDups_) {
+            vlt::State().RecommendedList += "|" + (smart_ ? folders[0] + name : "") + "|";
+        }
+        return;
+    }
+    std::vector<FileProps> props;
+    for (const std::string& folder : folders) {
+        dialogs::DoEvents();
+        props.push_back(GetFileProps(folder + name));
+    }
+    for (const Part& part : PartsOf(name, folders, std::move(props))) {
+        Judge(name, part);
+    }
+}
+
+void Matcher::Judge(const std::string& name, const Part& part) {
     GroupMatch match;
-    if (!allDups_) {
-        match = Match(name, folders);
+    const auto platform =
+        std::find_if(part.props.begin(), part.props.end(),
+                     [](const FileProps& p) { return !p[kPlatformOwner].empty(); });
+    if (platform != part.props.end()) {
+        if (!allDups_) {
+            vlt::State().RecommendedList += "||";
+        }
+        // Files of the platform only are the platform's business, not a duplicate problem.
+        if (std::all_of(part.props.begin(), part.props.end(),
+                        [](const FileProps& p) { return !p[kPlatformOwner].empty(); })) {
+            return;
+        }
+        const auto at = static_cast<std::size_t>(platform - part.props.begin());
+        match.differs = true;
+        match.platformOwner = (*platform)[kPlatformOwner];
+        match.platformText = PlatformFileText(part.folders[at] + name, *platform);
+    } else if (!allDups_) {
+        if (part.folders.size() > 1) {
+            match = Match(name, part);
+        } else if (smart_) {
+            match.recommended = part.folders[0] + name;
+        }
         vlt::State().RecommendedList += "|" + match.recommended + "|";
     }
     const std::string& recommended = match.recommended;
-    if (showRecommended_ && match.differs && (recommended.empty() || recommended == "?")) {
+    if (match.platformText.empty() && showRecommended_ && match.differs &&
+        (recommended.empty() || recommended == "?")) {
         std::string lastMatched;
         std::string current;
-        if (FilesSame(folders, name, lastMatched, current)) {
+        if (FilesSame(part.folders, name, lastMatched, current)) {
             match.differs = false;
         }
     }
-    if (!(match.differs || allDups_) || folders.size() < 2) {
+    if (!(match.differs || allDups_) || part.folders.size() < 2) {
         return;
     }
     if (!auto_) {
-        AddToTree(name, folders, match);
+        AddToTree(name, part, match);
         return;
     }
     auto why = WhyNotRepaired(allDups_, smart_, showRecommended_, match);
     if (!why) {
         vlt::VltState& state = vlt::State();
         const std::int32_t first = state.ActionCount;
-        FixSysFile(folders, recommended, static_cast<std::int32_t>(folders.size()));
+        FixSysFile(part.folders, recommended, static_cast<std::int32_t>(part.folders.size()));
         why = waiting_ ? waiting_->Unforeseen(
-                             name, folders,
+                             name, part.folders,
                              std::span(state.ActionList)
                                  .subspan(static_cast<std::size_t>(first),
                                           static_cast<std::size_t>(state.ActionCount - first)))
@@ -286,32 +371,33 @@ void Matcher::ProcessGroup(const std::string& name, std::span<const std::string>
         }
     }
     if (why) {
-        vlt::Trace("Not repaired: " + name + ", " + *why);
-        UpdateActionLog(name, 1, name + ": not repaired, " + *why);
+        vlt::Trace("Not repaired: " + part.key + ", " + *why);
+        UpdateActionLog(part.key, 1, part.key + ": not repaired, " + *why);
     }
 }
 
 // Without a comparison (all duplicates shown) there is no recommendation and nothing to say
 // about company names: such a group is marked as having no recommendation, without a note.
-void Matcher::AddToTree(const std::string& name, std::span<const std::string> folders,
-                        const GroupMatch& match) {
+void Matcher::AddToTree(const std::string& name, const Part& part, const GroupMatch& match) {
     vlt::ReviewWindow& review = vlt::frmDupSys();
     const std::string& recommended = match.recommended;
     const bool hasPath = !recommended.empty() && recommended != "?";
     const auto image = [this](int picture) { return showRecommended_ ? picture : 0; };
-    review.AddGroup(name, image(hasPath ? kImageHasRecommendation : kImageNoRecommendation));
-    for (const std::string& folder : folders) {
-        const std::string path = folder + name;
-        const int picture = !hasPath              ? kImageNoRecommendationCopy
-                            : path == recommended ? kImageRecommended
-                                                  : kImageOtherCopy;
-        review.AddCopy(name, path, image(picture));
+    review.AddGroup(part.key, image(hasPath ? kImageHasRecommendation : kImageNoRecommendation));
+    for (std::size_t j = 0; j < part.folders.size(); ++j) {
+        const std::string path = part.folders[j] + name;
+        const int picture = !part.props[j][kPlatformOwner].empty() ? kImagePlatformCopy
+                            : !hasPath                             ? kImageNoRecommendationCopy
+                            : path == recommended                  ? kImageRecommended
+                                                                   : kImageOtherCopy;
+        review.AddCopy(part.key, path, image(picture));
     }
     if (showRecommended_ && !allDups_ && !hasPath) {
-        const char* note = recommended == "?"                     ? kVersionNote
-                           : match.stoppedAt == ProcessorMismatch ? kProcessorNote
-                                                                  : kCompanyNote;
-        review.AddNote(name, name + " * " + " " + note, note, kImageNoRecommendation);
+        const std::string note = !match.platformOwner.empty() ? PlatformNote(match.platformOwner)
+                                 : recommended == "?"         ? kVersionNote
+                                 : match.stoppedAt == ProcessorMismatch ? kProcessorNote
+                                                                        : kCompanyNote;
+        review.AddNote(part.key, part.key + " * " + " " + note, note, kImageNoRecommendation);
     }
 }
 
@@ -376,7 +462,8 @@ bool CheckProblem(const FileProps& R, const FileProps& C, Verdict& verdict,
             verdict = VersionMissing;
             return true;
         }
-        verdict = InSystemFolder(candidateFolder) ? TakeCandidate : KeepRecommended;
+        verdict = SameFolder(candidateFolder, SystemFolderFor(C[kImageType])) ? TakeCandidate
+                                                                              : KeepRecommended;
         return false;
     }
     if (versionMissing) {
@@ -444,6 +531,10 @@ FileProps GetFileProps(const std::string& path) {
     props[kOriginalFileName] = version.OriginalFilename();
     props[kProductVersion] = version.ProductVersion();
     props[kFileVersion] = version.FileVersion();
+    if (const auto platform = PlatformFileOf(path, facts.wineMark)) {
+        props[kPlatformOwner] = platform->owner;
+        props[kPlatformFile] = platform->what;
+    }
     return props;
 }
 
@@ -495,7 +586,10 @@ void FixSysFile(std::span<const std::string> Folders, const std::string& Recomme
     const auto group = Folders.first(static_cast<std::size_t>(n));
     std::int32_t first = 0;
     std::int32_t last = 0;
-    const bool inSystem = std::any_of(group.begin(), group.end(), InSystemFolder);
+    const std::string systemFolder = SystemFolderOf(Recommended);
+    const bool inSystem = std::any_of(group.begin(), group.end(), [&](const std::string& folder) {
+        return SameFolder(folder, systemFolder);
+    });
     if (inSystem) {
         CopyToSystemDir(Recommended, group, first, last);
     } else {

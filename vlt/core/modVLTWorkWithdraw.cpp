@@ -107,9 +107,9 @@ bool WithdrawRestartChanges() {
             const bool restored = Undo("use count of " + count->path, [&] {
                 const std::int32_t rc =
                     count->before.IsEmpty()
-                        ? registry.DeleteValue(count->path, kSharedDLLsKey,
+                        ? registry.DeleteValue(count->path, count->key,
                                                Qz_Registry::HKEY_LOCAL_MACHINE)
-                        : registry.SaveRegSetting(count->path, count->before, kSharedDLLsKey,
+                        : registry.SaveRegSetting(count->path, count->before, count->key,
                                                   Qz_Registry::HKEY_LOCAL_MACHINE);
                 return rc == 0 || (count->before.IsEmpty() && rc == 2);
             });

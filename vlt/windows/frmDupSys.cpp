@@ -14,6 +14,7 @@
 #include "platform/forms/NamedControls.h"
 #include "platform/forms/Twips.h"
 #include "vlt/core/QzBase.h"
+#include "vlt/core/SystemFolders.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTProperties.h"
@@ -411,16 +412,27 @@ void frmDupSys::AddProperties(Node node) {
     if (first.Key().find('*') != std::string::npos || first.Children() > 0) {
         return;
     }
+    std::vector<std::string> paths;
     for (Node child = first; child; child = child.Next()) {
-        if (child.Key().find('*') != std::string::npos) {
-            continue;
+        if (child.Key().find('*') == std::string::npos) {
+            paths.push_back(child.Text());
         }
-        const std::string path = child.Text();
+    }
+    // Where programs bring their own copy of a library the platform provides: what it loads.
+    const auto choice = modVLTWork::LibraryChoiceOf(paths);
+    for (const std::string& path : paths) {
         const modVLTWork::FileProps values = modVLTWork::GetFileProps(path);
         TreeView1->Add(path, forms::tvwChild, path + "*Size",
                        FileSizeText(values[modVLTWork::kSize]));
         for (std::size_t i = 0; i < PropLabels.size(); ++i) {
             AddChild(path, PropLabels[i], values[PropField(i)]);
+        }
+        if (!values[modVLTWork::kPlatformOwner].empty()) {
+            AddChild(path, "Left to " + values[modVLTWork::kPlatformOwner],
+                     values[modVLTWork::kPlatformFile]);
+        }
+        if (choice) {
+            AddChild(path, choice->platform + " loads", modVLTWork::LibraryChoiceText(*choice));
         }
     }
 }
@@ -471,6 +483,9 @@ void frmDupSys::TreeView1_NodeClick(Node node) {
 void frmDupSys::UpdateButtons(Node node) {
     const std::string key = node.Key();
     const std::string name = GroupName(key);
+    const Node group = TreeView1->Find(name);
+    // RecommendedList names paths: the group's copies' file name is what it holds.
+    const std::string fileName = group ? FileNameOf(group) : name;
     const std::string& list = vlt::State().RecommendedList;
     const int picture = node.Image();
     if (picture == kKept || picture == kFlagged) {
@@ -480,22 +495,23 @@ void frmDupSys::UpdateButtons(Node node) {
         cmdFollowRecommendation->setEnabled(false);
     } else {
         cmdUndo->setEnabled(false);
-        cmdFollowRecommendation->setEnabled(list.find(name + "|") != std::string::npos);
+        cmdFollowRecommendation->setEnabled(list.find(fileName + "|") != std::string::npos);
     }
     if (key == name) {
         cmdRemove->setEnabled(false);
         cmdWinSys->setEnabled(false);
     } else {
-        cmdFollowRecommendation->setEnabled(list.find(name) != std::string::npos);
+        cmdFollowRecommendation->setEnabled(list.find(fileName) != std::string::npos);
         cmdRemove->setEnabled(true);
         cmdWinSys->setEnabled(true);
     }
     // A row names its copy: the tip speaks of the copy, not of "path*label".
     const std::string copy = std::string(automation::Trim(key.substr(0, key.find('*'))));
     Qz_File::QzFile& file = vlt::QzFile1();
-    if (file.FileExists(SystemFolderSlash() + name)) {
-        cmdWinSys->setToolTip(
-            Q("Copy " + copy + " to " + SystemFolder() + " and delete from all other folders."));
+    const std::string system = group ? SystemFolderOf(group) : SystemFolderSlash();
+    if (file.FileExists(system + fileName)) {
+        cmdWinSys->setToolTip(Q("Copy " + copy + " to " + WithoutSlash(system) +
+                                " and delete from all other folders."));
     } else {
         cmdWinSys->setToolTip(
             Q("Copy " + copy + " to all folders where " + file.GrabFilename(copy) + " exists."));
@@ -505,16 +521,31 @@ void frmDupSys::UpdateButtons(Node node) {
 // --- Small helpers ---
 
 std::string frmDupSys::GroupName(const std::string& key) {
-    std::string name = vlt::QzFile1().GrabFilename(key);
-    if (const auto star = name.find('*'); star != std::string::npos) {
-        name = std::string(automation::Trim(name.substr(0, star)));
+    const std::string before(automation::Trim(key.substr(0, key.find('*'))));
+    if (before.find('\\') == std::string::npos) {
+        return before;
     }
-    return name;
+    // A copy's group is its parent: the copies of one name may stand in groups of their own
+    // (one per processor), whose keys are not the name.
+    if (const Node copy = TreeView1->Find(before)) {
+        if (const Node group = copy.Parent()) {
+            return group.Key();
+        }
+    }
+    return vlt::QzFile1().GrabFilename(before);
 }
 
 Node frmDupSys::GroupOf(const std::string& key) {
-    const std::string copy(automation::Trim(key.substr(0, key.find('*'))));
-    return TreeView1->Find(vlt::QzFile1().GrabFilename(copy));
+    return TreeView1->Find(GroupName(key));
+}
+
+std::string frmDupSys::FileNameOf(Node group) {
+    for (Node child = group.Child(); child; child = child.Next()) {
+        if (child.Key().find('*') == std::string::npos) {
+            return vlt::QzFile1().GrabFilename(child.Key());
+        }
+    }
+    return group.Key();
 }
 
 void frmDupSys::SetStatus(const std::string& text) {
@@ -526,10 +557,22 @@ std::string frmDupSys::SystemFolderSlash() {
 }
 
 std::string frmDupSys::SystemFolder() {
-    std::string folder = vlt::Sys1().SystemDir();
+    return WithoutSlash(vlt::Sys1().SystemDir());
+}
+
+std::string frmDupSys::WithoutSlash(std::string folder) {
     // A drive root keeps its backslash (C:\), as every folder name of the system does.
     if (folder.size() > 3 && folder.back() == '\\') {
         folder.pop_back();
     }
     return folder;
+}
+
+std::string frmDupSys::SystemFolderOf(Node group) {
+    for (Node child = group.Child(); child; child = child.Next()) {
+        if (child.Key().find('*') == std::string::npos) {
+            return modVLTWork::SystemFolderOf(child.Key());
+        }
+    }
+    return SystemFolderSlash();
 }

@@ -48,7 +48,8 @@ class frmDupSys : public forms::Form, public vlt::ReviewWindow {
     static constexpr int kFlagged = 5;               // a copy flagged to be deleted or overwritten
     static constexpr int kNoRecommendation = 6;      // group without recommendation; note node
     static constexpr int kHasRecommendation = 7;     // group with a recommendation
-    static constexpr int kPictureCount = 7;
+    static constexpr int kPlatformCopy = 8;          // a file of the platform (Wine's own library)
+    static constexpr int kPictureCount = 8;
 
     // The window never gets lower than this (twips, the window's outer height).
     static constexpr double kMinHeight = 7275;
@@ -218,10 +219,20 @@ class frmDupSys : public forms::Form, public vlt::ReviewWindow {
     void On(Sender* sender, Signal signal, Handler handler);
     void BuildMenus();
     void PlaceControls();
-    // The group's file name for any node's key (the file name part, cut at "*").
-    static std::string GroupName(const std::string& key);
+    // The key of the group that the node with this key belongs to: a group's own key (its
+    // file name, or the name and the processor when the copies of a name are judged per
+    // processor), a note's group, a copy's or a row's parent group.
+    std::string GroupName(const std::string& key);
     // The group node that the node with this key belongs to (Nothing when it is gone).
     forms::Node GroupOf(const std::string& key);
+    // The file name of a group's copies.
+    static std::string FileNameOf(forms::Node group);
+    // Whether the copy belongs to the platform; if so the user is told that it is not `what`
+    // ("deleted", "copied over", "copied") and why.
+    bool RefusedAsPlatformFile(const std::string& path, const std::string& what);
+    // Whether a copy of the group belongs to the platform (the user is told so): nothing is
+    // copied over the group's copies then.
+    bool PlatformCopyIn(forms::Node group);
     // "File Size: 1,024 bytes" from the size as text.
     static std::string FileSizeText(const std::string& size);
     // The FileProps field shown under PropLabels entry `label`.
@@ -246,6 +257,10 @@ class frmDupSys : public forms::Form, public vlt::ReviewWindow {
     // The system folder as messages show it (no trailing backslash), and with one.
     static std::string SystemFolder();
     static std::string SystemFolderSlash();
+    static std::string WithoutSlash(std::string folder);
+    // The system folder a group's copies are judged against (their processor's; ending in
+    // "\").
+    static std::string SystemFolderOf(forms::Node group);
 
     std::vector<ActionIDX> actionIDX_;
     // Marks of the command being queued, taken over by the next undo record.

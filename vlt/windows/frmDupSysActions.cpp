@@ -9,9 +9,11 @@
 #include "controls/registry/QzRegistry.h"
 #include "platform/automation/Text.h"
 #include "platform/automation/Variant.h"
+#include "platform/dialogs/App.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/Twips.h"
 #include "vlt/core/QzBase.h"
+#include "vlt/core/SystemFolders.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTFinalize.h"
@@ -79,7 +81,7 @@ void frmDupSys::TreeView1_MouseDown(int button, int /*shift*/, double x, double 
         }
     }
     mnuAccept->setEnabled(cmdFollowRecommendation->isEnabled());
-    const Node group = TreeView1->Find(file.GrabFilename(ClickedKey));
+    const Node group = GroupOf(ClickedKey);
     mnuUndo->setVisible(group && group.Image() == kKept);
     const QPoint at(forms::TwipsToPixels(x), forms::TwipsToPixels(y));
     mnuActions->popup(TreeView1->mapToGlobal(at));
@@ -123,9 +125,23 @@ void frmDupSys::BackupVerify() {
 
 // --- Queuing ---
 
+bool frmDupSys::RefusedAsPlatformFile(const std::string& path, const std::string& what) {
+    const modVLTWork::FileProps props = modVLTWork::GetFileProps(path);
+    const std::string& owner = props[modVLTWork::kPlatformOwner];
+    if (owner.empty()) {
+        return false;
+    }
+    dialogs::MsgBox(modVLTWork::PlatformFileText(path, props) +
+                        ", whatever its version says.\r\nIt is left to " + owner + ": " +
+                        dialogs::App().Title() + " does not " + what + ".",
+                    dialogs::vbExclamation | dialogs::vbOKOnly, "Left to " + owner);
+    SetStatus(path + " is left to " + owner + ".");
+    return true;
+}
+
 void frmDupSys::KillIt(const std::string& path) {
     vlt::TraceScope trace("frmDupSys.KillIt");
-    if (path.empty()) {
+    if (path.empty() || RefusedAsPlatformFile(path, "delete it")) {
         return;
     }
     BackupVerify();
@@ -141,25 +157,30 @@ void frmDupSys::KillIt(const std::string& path) {
     if (const Node node = TreeView1->Find(path)) {
         Mark(pendingMarks_, node, kFlagged);
     }
-    AddActionIDX(vlt::QzFile1().GrabFilename(path), first, state.ActionCount - 1);
+    AddActionIDX(GroupName(path), first, state.ActionCount - 1);
     SetStatus(path + " flagged for delete.");
 }
 
 void frmDupSys::GoCopy(const std::string& path) {
     vlt::TraceScope trace("frmDupSys.GoCopy");
-    if (path.empty()) {
+    if (path.empty() || RefusedAsPlatformFile(path, "copy it over other copies")) {
         return;
     }
     BackupVerify();
-    Qz_File::QzFile& file = vlt::QzFile1();
-    const std::string system = SystemFolderSlash();
-    if (automation::EqualsIgnoreCase(QzBase::LastSlash(file.GrabFilePath(path)), system)) {
-        dialogs::MsgBox("Cannot copy file onto self.", dialogs::vbInformation | dialogs::vbOKOnly,
-                        "Copy to " + SystemFolder());
-        return;
-    }
     const Node group = GroupOf(path);
     if (!group || !group.Child()) {
+        return;
+    }
+    Qz_File::QzFile& file = vlt::QzFile1();
+    // The system folder of the group's processor: a 32-bit copy on a 64-bit Windows goes
+    // into SysWOW64.
+    const std::string system = SystemFolderOf(group);
+    if (automation::EqualsIgnoreCase(QzBase::LastSlash(file.GrabFilePath(path)), system)) {
+        dialogs::MsgBox("Cannot copy file onto self.", dialogs::vbInformation | dialogs::vbOKOnly,
+                        "Copy to " + WithoutSlash(system));
+        return;
+    }
+    if (PlatformCopyIn(group)) {
         return;
     }
     const std::string inSystem = system + file.GrabFilename(path);
@@ -167,11 +188,11 @@ void frmDupSys::GoCopy(const std::string& path) {
         if (dialogs::MsgBox(inSystem + " exists!  Do you want to overlay it anyhow?",
                             dialogs::vbYesNo | dialogs::vbQuestion,
                             std::string("File Exists")) == dialogs::vbNo) {
-            SetStatus("Copying of " + path + " to " + SystemFolder() + " canceled.");
+            SetStatus("Copying of " + path + " to " + WithoutSlash(system) + " canceled.");
             return;
         }
         SetPathArray(group.Child(), false, path);
-        SetStatus(path + " flagged for copied to " + SystemFolder());
+        SetStatus(path + " flagged for copied to " + WithoutSlash(system));
     } else {
         SetPathArray(group.Child(), false, path);
         SetStatus(path + " flagged for copied to all paths where the file exists.");
@@ -185,7 +206,11 @@ bool frmDupSys::SetPathArray(Node start, bool followRecommendation, const std::s
         return false;
     }
     Qz_File::QzFile& file = vlt::QzFile1();
-    const bool inSystem = file.FileExists(SystemFolderSlash() + file.GrabFilename(start.Key()));
+    const Node group = GroupOf(start.Key());
+    if (!group || PlatformCopyIn(group)) {
+        return false;
+    }
+    const bool inSystem = file.FileExists(SystemFolderOf(group) + FileNameOf(group));
     std::vector<Node> copies;
     Node kept;
     for (Node node = start; node; node = node.Next()) {
@@ -216,7 +241,7 @@ bool frmDupSys::SetPathArray(Node start, bool followRecommendation, const std::s
     } else {
         modVLTWork::CopyAround(source, folders, first, last);
     }
-    AddActionIDX(file.GrabFilename(source), first, last);
+    AddActionIDX(group.Key(), first, last);
     return true;
 }
 
@@ -260,7 +285,7 @@ void frmDupSys::AreFilesSame(Node start) {
             folders.push_back(file.GrabFilePath(node.Key()));
         }
     }
-    const std::string name = group.Key();
+    const std::string name = FileNameOf(group);
     std::string matched;
     std::string current;
     if (modVLTWork::FilesSame(folders, name, matched, current)) {
@@ -268,7 +293,7 @@ void frmDupSys::AreFilesSame(Node start) {
                             "\r\nthat were scanned on your system are the same",
                         dialogs::vbInformation | dialogs::vbOKOnly,
                         std::string("File Comparison."));
-        TakeOutOfTree(name, "The group " + name + " (all its copies are the same)");
+        TakeOutOfTree(group.Key(), "The group " + group.Key() + " (all its copies are the same)");
     } else {
         dialogs::MsgBox(
             "Files are not the same\r\n\r\nCompared: \r\n" + matched + "\r\nto\r\n" + current,
@@ -354,7 +379,7 @@ void frmDupSys::mnuExcludePath_Click() {
     }
     const std::string folder = QzBase::LastSlash(vlt::QzFile1().GrabFilePath(ClickedKey));
     // The main window refuses the system folder as an exclusion; this door must not let it in.
-    if (automation::EqualsIgnoreCase(folder, SystemFolderSlash())) {
+    if (modVLTWork::IsSystemFolder(folder)) {
         dialogs::MsgBox("You cannot exclude the system folder from the scan.",
                         dialogs::vbExclamation | dialogs::vbOKOnly,
                         std::string("System folder cannot be excluded"));
@@ -475,10 +500,11 @@ void frmDupSys::TakeOutOfTree(const std::string& key, const std::string& what) {
     }
     // What the tree no longer shows cannot be looked at, undone or carried out at OK.
     const int withdrawn = WithdrawCommands(key);
+    const std::string group = GroupName(key);
     TreeView1->Remove(node);
     std::string status = what + " is taken out of consideration.";
     if (withdrawn > 0) {
-        if (const Node remaining = GroupOf(key)) {
+        if (const Node remaining = TreeView1->Find(group)) {
             PaintQueued(remaining);
         }
         status += " " + std::to_string(withdrawn) +
@@ -503,6 +529,16 @@ void frmDupSys::RunActionReport() {
         }
     } closed(*this);
     modVLTFinalize::DoActionReport();
+}
+
+bool frmDupSys::PlatformCopyIn(Node group) {
+    for (Node child = group.Child(); child; child = child.Next()) {
+        if (child.Key().find('*') == std::string::npos &&
+            RefusedAsPlatformFile(child.Key(), "copy over it")) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void frmDupSys::RefreshSelected() {

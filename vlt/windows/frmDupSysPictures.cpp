@@ -1,6 +1,7 @@
 // The review window's pictures, painted rather than shipped as files: they stay sharp at any
 // scale, need no resource bundle, and each is told apart from the others by colour and shape
-// alone (green tick, grey page, blue arrow, amber page, red cross, amber warning, page stack).
+// alone (green tick, grey page, blue arrow, amber page, red cross, amber warning, page stack,
+// locked wine-red page).
 #include <QPainter>
 #include <QPainterPath>
 
@@ -137,6 +138,22 @@ QPixmap Stack() {
     return pixmap;
 }
 
+// A page the platform keeps: outlined in wine red, with a padlock on it.
+QPixmap LockedPage() {
+    const QColor wine(130, 20, 50);
+    QPixmap pixmap = Blank();
+    QPainter painter(&pixmap);
+    Prepare(painter);
+    Page(painter, QRectF(1.5, 1.5, 10, 13), wine);
+    painter.setPen(QPen(wine, 1.4));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawArc(QRectF(8.5, 5, 5, 6), 0, 180 * 16);
+    painter.setPen(QPen(wine.darker(130), 1));
+    painter.setBrush(wine);
+    painter.drawRect(QRectF(7.5, 8.5, 7, 6));
+    return pixmap;
+}
+
 // The tree's own expand (plus) or collapse (minus) box.
 QPixmap TreeBox(bool plus) {
     QPixmap pixmap = Blank();
@@ -171,6 +188,8 @@ QPixmap frmDupSys::NodePicture(int index) {
             return Warning();
         case kHasRecommendation:
             return Stack();
+        case kPlatformCopy:
+            return LockedPage();
         default:
             automation::Raise(automation::SubscriptOutOfRange, "frmDupSys");
     }

@@ -7,7 +7,6 @@
 // the same way, so that nothing the tree no longer shows is carried out at OK.
 #include <algorithm>
 
-#include "controls/file/QzFile.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTWorkActions.h"
@@ -78,14 +77,13 @@ void frmDupSys::UndoWork(Node node) {
     if (!node) {
         return;
     }
-    Qz_File::QzFile& file = vlt::QzFile1();
     const std::string key = node.Key();
     const bool rowOrNote = key.find_first_of("*?") != std::string::npos;
     const Node owner = rowOrNote ? node.Parent() : node;
     if (!owner) {
         return;
     }
-    const Node group = TreeView1->Find(file.GrabFilename(owner.Key()));
+    const Node group = GroupOf(owner.Key());
     if (!group) {
         return;
     }

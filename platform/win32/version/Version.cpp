@@ -47,6 +47,11 @@ std::optional<ImageMachine> GetImageMachine(std::string_view fileName) {
     return machine;
 }
 
+WineModule GetWineModule(std::string_view fileName) {
+    const auto host = HostPathOf(fileName);
+    return host ? WineModuleOfFile(*host) : WineModule{};
+}
+
 std::optional<VersionValue> VerQueryValueA(std::span<const std::uint8_t> block,
                                            std::string_view subBlock) {
     auto value = QueryVersionBlock(block, subBlock);

@@ -14,6 +14,7 @@
 #include "platform/win32/version/VersionErrors.h"
 #include "platform/win32/version/VersionResource.h"
 #include "platform/win32/version/VersionTypes.h"
+#include "platform/win32/version/WineMark.h"
 
 namespace win32 {
 
@@ -33,6 +34,9 @@ std::optional<std::vector<std::uint8_t>> GetFileVersionInfoA(std::string_view fi
 // nullopt with the last error when the file cannot be read. A file that is no image (or whose
 // headers are damaged) is ImageFormat::NotAnImage.
 std::optional<ImageMachine> GetImageMachine(std::string_view fileName);
+
+// Wine's mark on a file (WineMark.h); none for a file that cannot be read.
+WineModule GetWineModule(std::string_view fileName);
 
 // A value of a version block ("\", "\VarFileInfo\Translation",
 // "\StringFileInfo\040904B0\CompanyName"); nullopt with ERROR_RESOURCE_TYPE_NOT_FOUND when

@@ -137,6 +137,12 @@ std::optional<ImageMachine> ImageMachineOfFile(const std::filesystem::path& host
         });
 }
 
+WineModule WineModuleOfFile(const std::filesystem::path& hostPath) {
+    return WithImageFile<WineModule>(
+        hostPath, [](ImageSource& source) { return ReadWineMark(source); },
+        [](DWORD) { return WineModule{}; });
+}
+
 ImageFacts ReadImageFacts(const std::filesystem::path& hostPath) {
     return WithImageFile<ImageFacts>(
         hostPath,
@@ -144,10 +150,11 @@ ImageFacts ReadImageFacts(const std::filesystem::path& hostPath) {
             ImageFacts facts;
             facts.machine = ReadImageMachine(source);
             facts.version = LoadVersionResource(source);
+            facts.wine = ReadWineMark(source);
             return facts;
         },
         [](DWORD code) {
-            return ImageFacts{VersionLoadResult{{}, code}, MachineOfUnreadable(code)};
+            return ImageFacts{VersionLoadResult{{}, code}, MachineOfUnreadable(code), {}};
         });
 }
 

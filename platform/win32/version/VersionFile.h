@@ -8,6 +8,7 @@
 
 #include "platform/win32/ntdll/WinError.h"
 #include "platform/win32/version/VersionResource.h"
+#include "platform/win32/version/WineMark.h"
 
 namespace win32 {
 
@@ -53,11 +54,15 @@ VersionLoadResult LoadVersionResourceFromFile(const std::filesystem::path& hostP
 // code in `error`, when it cannot be read.
 std::optional<ImageMachine> ImageMachineOfFile(const std::filesystem::path& hostPath, DWORD& error);
 
+// Wine's mark on a host file (WineMark.h); none for a file that cannot be read.
+WineModule WineModuleOfFile(const std::filesystem::path& hostPath);
+
 // Both of the above through one open of the file: what LoadVersionResourceFromFile and
-// ImageMachineOfFile would give.
+// ImageMachineOfFile would give, and Wine's mark on it.
 struct ImageFacts {
     VersionLoadResult version;
     std::optional<ImageMachine> machine;
+    WineModule wine;
 };
 ImageFacts ReadImageFacts(const std::filesystem::path& hostPath);
 

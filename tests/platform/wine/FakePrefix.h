@@ -13,10 +13,12 @@ namespace winetest {
 
 class FakePrefix {
   public:
-    FakePrefix() {
+    // `below`: the prefix lies that far below the temporary folder ("compatdata/10/pfx").
+    explicit FakePrefix(const std::filesystem::path& below = {}) {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "velto-pfx-XXXXXX").string();
-        folder_ = ::mkdtemp(pattern.data());
+        root_ = ::mkdtemp(pattern.data());
+        folder_ = below.empty() ? root_ : root_ / below;
         std::filesystem::create_directories(folder_ / "drive_c" / "windows" / "system32");
         std::filesystem::create_directories(folder_ / "dosdevices");
         Link('c', "../drive_c");
@@ -26,7 +28,7 @@ class FakePrefix {
     }
     ~FakePrefix() {
         std::error_code ec;
-        std::filesystem::remove_all(folder_, ec);
+        std::filesystem::remove_all(root_, ec);
     }
     FakePrefix(const FakePrefix&) = delete;
     FakePrefix& operator=(const FakePrefix&) = delete;
@@ -53,6 +55,7 @@ class FakePrefix {
     }
 
   private:
+    std::filesystem::path root_;
     std::filesystem::path folder_;
 };
 

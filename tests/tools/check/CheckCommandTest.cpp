@@ -136,6 +136,7 @@ TEST_F(CheckCommand, ReportsTheDemoMachinesGroupsAndChangesNothing) {
     EXPECT_EQ(copy.at("company"), "Orbis Data Ltd");
     EXPECT_EQ(copy.at("modified"), "02-Feb-2001 00:00:00");
     EXPECT_EQ(copy.at("size"), 2048);
+    // The moved copy carries its use along; no other copy takes it over.
     const std::string drive = machine + "/drives/C/";
     const std::string newerHost = drive + "Program Files/Orbis Suite/ORBCALC.DLL";
     const json actions = json::array({json{{"action", "copy"},
@@ -149,8 +150,16 @@ TEST_F(CheckCommand, ReportsTheDemoMachinesGroupsAndChangesNothing) {
                                            {"path", newer},
                                            {"backup", true},
                                            {"hostPath", newerHost},
-                                           {"waiting", false}}});
+                                           {"waiting", false},
+                                           {"useGoesTo", nullptr}}});
     EXPECT_EQ(calc->at("unattended"), (json{{"actions", actions}, {"leftAlone", nullptr}}));
+    EXPECT_TRUE(calc->at("loading").is_null());
+    EXPECT_TRUE(copy.at("platform").is_null());
+    // A copy removed beside its program hands its use to the system folder's copy.
+    const json* data = GroupNamed(document, "ORBDATA.DLL");
+    ASSERT_NE(data, nullptr) << run.out;
+    EXPECT_EQ(data->at("unattended").at("actions").back().at("useGoesTo"),
+              "C:\\WINDOWS\\SYSTEM\\ORBDATA.DLL");
 
     // Company names differ: no recommendation, and -S leaves the group alone.
     const json* util = GroupNamed(document, "TESSUTIL.DLL");

@@ -76,15 +76,18 @@ TEST(ActionReport, TwoBackupsAndOneRemovalGiveTheExactDocument) {
               "Files to remove on restart: 1\r\n");
 }
 
-TEST(ActionReport, CopiesAndNotationsFollowInTheirOwnSections) {
+TEST(ActionReport, CopiesCountsAndNotationsFollowInTheirOwnSections) {
     const auto lists = Sorted({
         {"C:\\GONE.DLL", "2", "Error: File does not exist"},
         {"C:\\A\\X.OCX", "5", "C:\\WINDOWS\\SYSTEM\\X.OCX"},
+        {"C:\\WINDOWS\\SYSTEM\\X.OCX", "8", "1 to 2: takes over the use of C:\\A\\X.OCX"},
         {"", "1", "MSVCRT.DLL: not repaired"},
     });
     const std::string expected =
         kHead +
         "\r\n<tr><td width=\"50%\"><font size=\"1\">Files to copy on restart:</font></td>"
+        "<td width=\"50%\">1</td></tr>"
+        "\r\n<tr><td width=\"50%\"><font size=\"1\">Use counts changed:</font></td>"
         "<td width=\"50%\">1</td></tr>"
         "</table>"
         "<p><table border=\"1\" cellpadding=\"1\" cellspacing=\"1\">"
@@ -92,6 +95,11 @@ TEST(ActionReport, CopiesAndNotationsFollowInTheirOwnSections) {
         "<tr><th><font size=\"1\">Source</font></th><th><font size=\"1\">Target</font></th>"
         "\r\n<tr><td width=\"50%\"><font size=\"1\">C:\\A\\X.OCX</font></td>"
         "<td width=\"50%\"><font size=\"1\">C:\\WINDOWS\\SYSTEM\\X.OCX</font></td></tr>"
+        "<th colspan=\"2\"><font size=\"1\">Shared-Library Use Counts</font></th></tr>"
+        "<tr><th><font size=\"1\">File</font></th><th><font size=\"1\">Use count</font></th>"
+        "\r\n<tr><td width=\"50%\"><font size=\"1\">C:\\WINDOWS\\SYSTEM\\X.OCX</font></td>"
+        "<td width=\"50%\"><font size=\"1\">1 to 2: takes over the use of C:\\A\\X.OCX"
+        "</font></td></tr>"
         "<th colspan=\"2\"><font size=\"1\">Notations</font></th>"
         "\r\n<tr><td colspan=\"2\" width=\"100%\"><font size=\"1\">C:\\GONE.DLL Error: File "
         "does not exist</font></td>\r\n</tr>"
@@ -100,7 +108,8 @@ TEST(ActionReport, CopiesAndNotationsFollowInTheirOwnSections) {
         kFooter;
     EXPECT_EQ(ReportDocument(Facts(), lists), expected);
     EXPECT_EQ(ReportSummary(42, lists),
-              "Total System Files scanned: 42\r\nFiles to copy on restart: 1\r\n");
+              "Total System Files scanned: 42\r\nFiles to copy on restart: 1\r\nUse counts "
+              "changed: 1\r\n");
 }
 
 TEST(ActionReport, LogCodesAreSortedAndUnknownOnesLeftOut) {
@@ -113,7 +122,7 @@ TEST(ActionReport, LogCodesAreSortedAndUnknownOnesLeftOut) {
         {{"a", "5", "b"}, 0, 0, 1, 0},  {{"a", "2", "b"}, 0, 0, 0, 1},
         {{"a", "1", "b"}, 0, 0, 0, 1},  {{"a", "4", "b"}, 0, 0, 0, 0},
         {{"a", "", "b"}, 0, 0, 0, 0},   {{"a", "3x", "b"}, 0, 0, 0, 0},
-        {{"a", "-3", "b"}, 0, 0, 0, 0},
+        {{"a", "-3", "b"}, 0, 0, 0, 0}, {{"a", "8", "b"}, 0, 0, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("code '" + c.line.code + "'");
@@ -122,6 +131,7 @@ TEST(ActionReport, LogCodesAreSortedAndUnknownOnesLeftOut) {
         EXPECT_EQ(lists.removals.size(), c.removals);
         EXPECT_EQ(lists.copies.size(), c.copies);
         EXPECT_EQ(lists.notations.size(), c.notations);
+        EXPECT_EQ(lists.counts.size(), c.line.code == "8" ? 1u : 0u);
     }
     EXPECT_EQ(Sorted({{"C:\\X", "2", "Error"}}).notations.front(), "C:\\X Error");
     EXPECT_EQ(Sorted({{"ignored", "1", "why"}}).notations.front(), "why");

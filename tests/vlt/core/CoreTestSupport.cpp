@@ -2,6 +2,8 @@
 
 #include "controls/file/modFileList.h"
 #include "platform/automation/Date.h"
+#include "platform/machine/EmulatedKind.h"
+#include "platform/machine/IniMachineProfile.h"
 #include "tests/support/RegistrySeed.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/modVLTProperties.h"
@@ -64,6 +66,54 @@ CoreTest::CoreTest()
 CoreTest::~CoreTest() {
     vlt::ResetState();
     Qz_File::modFileList::ResetForTesting();
+}
+
+namespace {
+
+// The emulated machine's profile, with the two processor views of a 64-bit Windows.
+class Wow64Profile final : public machine::MachineProfile {
+  public:
+    explicit Wow64Profile(std::unique_ptr<machine::MachineProfile> inner)
+        : inner_(std::move(inner)) {}
+    machine::Platform platform() const override { return inner_->platform(); }
+    machine::WindowsVersion version() const override { return inner_->version(); }
+    std::string servicePack() const override { return inner_->servicePack(); }
+    std::string windowsDir() const override { return inner_->windowsDir(); }
+    std::string systemDir() const override { return inner_->systemDir(); }
+    std::string tempDir() const override { return inner_->tempDir(); }
+    std::string programDir() const override { return inner_->programDir(); }
+    std::string computerName() const override { return inner_->computerName(); }
+    std::string userName() const override { return inner_->userName(); }
+    std::vector<machine::DriveInfo> drives() const override { return inner_->drives(); }
+    std::optional<std::string> specialFolder(std::string_view name) const override {
+        return inner_->specialFolder(name);
+    }
+    std::optional<std::string> value(std::string_view section,
+                                     std::string_view key) const override {
+        return inner_->value(section, key);
+    }
+    std::optional<machine::ProcessorView> processorView(std::uint16_t processor) const override {
+        if (processor == machine::kProcessorX64) {
+            return machine::ProcessorView{systemDir(), false};
+        }
+        if (processor == machine::kProcessorX86) {
+            return machine::ProcessorView{windowsDir() + "\\SYSWOW64", true};
+        }
+        return std::nullopt;
+    }
+
+  private:
+    std::unique_ptr<machine::MachineProfile> inner_;
+};
+
+}  // namespace
+
+void CoreTest::Use64BitWindows() {
+    machine.Platform(machine::Platform::NT);
+    const auto folder = machine.folder();
+    machine::SetCurrentMachine(std::make_shared<machine::Machine>(
+        folder, std::make_unique<Wow64Profile>(machine::IniMachineProfile::Load(folder)),
+        std::make_shared<machine::EmulatedKind>(folder)));
 }
 
 void CoreTest::LoadHost(const std::string& commandLine) {

@@ -99,6 +99,10 @@ class CoreTest : public ::testing::Test {
     bool RegistryHasKey(const std::string& key) const;
     // Stores REG_SZ values under the settings key: {"SmartCheck", "y"}, ...
     void Store(const std::vector<std::pair<std::string, std::string>>& values);
+    // Makes the machine a 64-bit NT one from here on: x64 programs with C:\WINDOWS\SYSTEM32,
+    // x86 programs with C:\WINDOWS\SYSWOW64 and the 32-bit registry view (as a 64-bit Wine
+    // prefix's profile tells them). A later profile change of the builder undoes it.
+    void Use64BitWindows();
 
     testsupport::MachineBuilder machine;
     std::shared_ptr<dialogs::ScriptedDialogs> dialogs =

@@ -9,6 +9,7 @@
 #include "tests/support/LongPaths.h"
 #include "tests/support/RegistrySeed.h"
 #include "tests/vlt/core/CoreTestSupport.h"
+#include "tools/imagewriter/ImageWriter.h"
 #include "vlt/core/BackupNames.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/VltState.h"
@@ -236,7 +237,8 @@ TEST_F(Backups, ChangesOfOneListAreCommittedTogetherAndReadAsTheyWillBe) {
     modVLTWork::AddAction(modVLTWork::kActionMove, "C:\\B\\X.DLL", "C:\\WINDOWS\\SYSTEM\\");
     while (modVLTWork::DoNextAction()) {
     }
-    EXPECT_EQ(Codes(), (Strings{"5", "7", "5", "7"}));
+    // Each copy carries its use into the system folder; each removal drops its own count.
+    EXPECT_EQ(Codes(), (Strings{"8", "5", "7", "8", "8", "5", "7", "8"}));
     const std::string counts = Counts();
     EXPECT_NE(counts.find("SYSTEM\\\\X.DLL\"=dword:00000006"), std::string::npos) << counts;
     EXPECT_EQ(counts.find("A\\\\X.DLL"), std::string::npos) << counts;
@@ -255,9 +257,93 @@ TEST_F(Backups, RemoveFileDropsTheCountAndSchedulesTheDeletion) {
     EXPECT_NE(counts.find("\"C:\\\\A\\\\X.DLL\"=dword:00000001"), std::string::npos);
     EXPECT_NE(Wininit().find("NUL=C:\\WINDOWS\\SYSTEM\\X.DLL\r\n"), std::string::npos);
     EXPECT_TRUE(State().RestartNeeded);
-    ASSERT_EQ(State().LogCount, 1);
+    ASSERT_EQ(State().LogCount, 2);
     EXPECT_EQ(State().ActionLog[0], (vlt::LogEntry{"C:\\WINDOWS\\SYSTEM\\X.DLL", "7", ""}));
+    EXPECT_EQ(State().ActionLog[1],
+              (vlt::LogEntry{"C:\\WINDOWS\\SYSTEM\\X.DLL", "8", "2 to none: the file is removed"}));
     EXPECT_TRUE(machine.Exists("C:\\WINDOWS\\SYSTEM\\X.DLL"));
+}
+
+// A copy removed because its program loads the copy its group keeps from now on hands its use
+// to that copy, so that an uninstaller counting down never removes what the program needs.
+TEST_F(Backups, ARemovedCopyHandsItsUseToTheCopyItsProgramLoadsFromNowOn) {
+    modVLTProperties::Backup(false);
+    const std::string header = std::string("REGEDIT4\r\n\r\n[") + kCounts + "]\r\n";
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, int>> before;
+        // The copy the group keeps (its recommended one).
+        std::string recommended;
+        std::string countsAfter;
+        Strings codes;
+    };
+    const std::vector<Case> cases = {
+        {"a counted system copy, an uncounted one beside a program",
+         {{"C:\\WINDOWS\\SYSTEM\\X.DLL", 1}},
+         "C:\\WINDOWS\\SYSTEM\\X.DLL",
+         header + "\"C:\\\\WINDOWS\\\\SYSTEM\\\\X.DLL\"=dword:00000002\r\n\r\n",
+         {"7", "8"}},
+        {"both counted",
+         {{"C:\\WINDOWS\\SYSTEM\\X.DLL", 3}, {"C:\\A\\X.DLL", 2}},
+         "C:\\WINDOWS\\SYSTEM\\X.DLL",
+         header + "\"C:\\\\WINDOWS\\\\SYSTEM\\\\X.DLL\"=dword:00000005\r\n\r\n",
+         {"7", "8", "8"}},
+        {"neither counted", {}, "C:\\WINDOWS\\SYSTEM\\X.DLL", header + "\r\n", {"7"}},
+        // The moved copy's use goes over with the copy, and is not handed on a second time.
+        {"the program's copy moved into the system folder",
+         {{"C:\\WINDOWS\\SYSTEM\\X.DLL", 3}, {"C:\\A\\X.DLL", 2}},
+         "C:\\A\\X.DLL",
+         header + "\"C:\\\\WINDOWS\\\\SYSTEM\\\\X.DLL\"=dword:00000005\r\n\r\n",
+         {"8", "5", "7", "8"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(machine.HostPath("C:\\WINDOWS\\wininit.ini"));
+        testsupport::SeedRegistry(machine, std::string("REGEDIT4\r\n\r\n[-") + kCounts + "]\r\n");
+        SeedCounts(c.before);
+        State().ActionCount = 0;
+        State().NextAction = 0;
+        State().LogCount = 0;
+        std::int32_t first = 0;
+        std::int32_t last = 0;
+        modVLTWork::CopyToSystemDir(c.recommended, Strings{"C:\\A\\", "C:\\WINDOWS\\SYSTEM\\"},
+                                    first, last);
+        while (modVLTWork::DoNextAction()) {
+        }
+        EXPECT_EQ(Counts(), c.countsAfter);
+        EXPECT_EQ(Codes(), c.codes);
+    }
+    // The report's row says what the count was, is, and why.
+    EXPECT_EQ(State().ActionLog[0], (vlt::LogEntry{"C:\\WINDOWS\\SYSTEM\\X.DLL", "8",
+                                                   "3 to 5: takes over the use of C:\\A\\X.DLL"}));
+}
+
+// A 32-bit copy on a 64-bit Windows is counted where 32-bit setup programs count it.
+TEST_F(Backups, On64BitWindowsA32BitCopysCountIsItsViews) {
+    Use64BitWindows();
+    modVLTProperties::Backup(false);
+    const auto image = [](imagewriter::Format format) {
+        const auto bytes = imagewriter::BuildImage(imagewriter::VersionImage({}, format)).bytes;
+        return std::string(bytes.begin(), bytes.end());
+    };
+    machine.File("C:\\WINDOWS\\SYSWOW64\\X.DLL", image(imagewriter::Format::Pe32))
+        .File("C:\\A\\X.DLL", image(imagewriter::Format::Pe32));
+    const std::string key32 =
+        "HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\"
+        "SharedDLLs";
+    testsupport::SeedRegistry(machine,
+                              "REGEDIT4\r\n\r\n[" + key32 +
+                                  "]\r\n\"C:\\\\WINDOWS\\\\SYSWOW64\\\\X.DLL\"=dword:00000001\r\n");
+    std::int32_t first = 0;
+    std::int32_t last = 0;
+    modVLTWork::CopyToSystemDir("C:\\WINDOWS\\SYSWOW64\\X.DLL",
+                                Strings{"C:\\A\\", "C:\\WINDOWS\\SYSWOW64\\"}, first, last);
+    while (modVLTWork::DoNextAction()) {
+    }
+    EXPECT_NE(testsupport::RegistryText(machine, key32).find("SYSWOW64\\\\X.DLL\"=dword:00000002"),
+              std::string::npos)
+        << testsupport::RegistryText(machine, key32);
+    EXPECT_FALSE(RegistryHasKey(kCounts));
 }
 
 TEST_F(Backups, OnNtRestartMovesGoToThePendingList) {

@@ -24,10 +24,11 @@ using modVLTWork::FileProps;
 using modVLTWork::Verdict;
 
 // A DLL image whose version resource holds these texts (an empty text is left out). Images
-// made from the same texts and size are byte-identical.
+// made from the same texts and size are byte-identical. With a Wine signature, the image is
+// one of Wine's own, as Wine installs them.
 std::string Pe(const std::string& company, const std::string& fileVersion,
                const std::string& productVersion, std::uint64_t size = 0,
-               const std::string& description = "") {
+               const std::string& description = "", const std::string& wineSignature = "") {
     imagewriter::StringTable table;
     for (const auto& [name, value] :
          {std::pair{"CompanyName", company}, std::pair{"FileVersion", fileVersion},
@@ -40,8 +41,14 @@ std::string Pe(const std::string& company, const std::string& fileVersion,
     info.tables = {table};
     imagewriter::ImageSpec shape = imagewriter::VersionImage(info);
     shape.minimumSize = size;
+    shape.wineSignature = wineSignature;
     const imagewriter::Image image = imagewriter::BuildImage(shape);
     return std::string(image.bytes.begin(), image.bytes.end());
+}
+
+// One of Wine's own libraries, with the version texts Wine makes up for it.
+std::string WineOwn(const std::string& version, const std::string& signature = "Wine builtin DLL") {
+    return Pe("Microsoft Corporation", version, version, 0, "", signature);
 }
 
 // A record with the texts CheckProblem looks at.
@@ -409,6 +416,78 @@ TEST_F(MatchTest, CopiesForDifferentProcessorsHaveNoRecommendation) {
     EXPECT_EQ(vlt::State().RecommendedList, "||");
 }
 
+TEST_F(MatchTest, FilesOfThePlatformAreNeverJudged) {
+    const std::string native = Pe("Korvane", "9.18.944.0000", "9.18.944.0000");
+    const std::string wine = WineOwn("10.0.0.0");
+    struct Case {
+        const char* what;
+        std::string a;
+        std::string b;
+        std::vector<TreeNode> tree;
+    } const cases[] = {
+        // Wine's file beside a program's own copy: no recommendation, whatever the versions
+        // say, the note, and Wine's copy marked.
+        {"builtin beside native",
+         wine,
+         native,
+         {{"", "X.DLL", "X.DLL", modVLTWork::kImageNoRecommendation},
+          {"X.DLL", "C:\\A\\X.DLL", "C:\\A\\X.DLL", modVLTWork::kImagePlatformCopy},
+          {"X.DLL", "C:\\B\\X.DLL", "C:\\B\\X.DLL", modVLTWork::kImageNoRecommendationCopy},
+          {"X.DLL", "X.DLL *  LEFT TO WINE", "LEFT TO WINE", modVLTWork::kImageNoRecommendation}}},
+        {"placeholder beside native",
+         WineOwn("1.0", "Wine placeholder DLL"),
+         native,
+         {{"", "X.DLL", "X.DLL", modVLTWork::kImageNoRecommendation},
+          {"X.DLL", "C:\\A\\X.DLL", "C:\\A\\X.DLL", modVLTWork::kImagePlatformCopy},
+          {"X.DLL", "C:\\B\\X.DLL", "C:\\B\\X.DLL", modVLTWork::kImageNoRecommendationCopy},
+          {"X.DLL", "X.DLL *  LEFT TO WINE", "LEFT TO WINE", modVLTWork::kImageNoRecommendation}}},
+        // Only Wine's files, of other versions: no duplicate problem at all.
+        {"two builtins", wine, WineOwn("6.3"), {}},
+    };
+    for (const Case& c : cases) {
+        review->nodes.clear();
+        machine.File("C:\\A\\X.DLL", c.a).File("C:\\B\\X.DLL", c.b);
+        Qz_File::modFileList::ResetForTesting();
+        Match();
+        EXPECT_EQ(Tree(), c.tree) << c.what;
+        EXPECT_EQ(vlt::State().RecommendedList, "||") << c.what;
+    }
+}
+
+TEST_F(MatchTest, OnA64BitWindowsCopiesAreJudgedPerProcessor) {
+    Use64BitWindows();
+    machine.File("C:\\WINDOWS\\SYSTEM32\\Q.DLL", Pe64("K", "2.0"))
+        .File("C:\\WINDOWS\\SYSWOW64\\Q.DLL", Pe("K", "2.0", "2.0"))
+        .File("C:\\APP64\\Q.DLL", Pe64("K", "1.0"))
+        .File("C:\\APP32\\Q.DLL", Pe("K", "1.0", "1.0"))
+        // An image for a processor without a system folder keeps its group whole.
+        .File("C:\\APP32\\R.DLL", Pe("K", "1.0", "1.0"))
+        .File("C:\\ARM\\R.DLL", [] {
+            std::string image = Pe("K", "2.0", "2.0");
+            const std::size_t pe = static_cast<unsigned char>(image[0x3C]);
+            image[pe + 4] = '\x64';
+            image[pe + 5] = '\xAA';
+            return image;
+        }());
+    Match();
+    const std::vector<TreeNode> expected = {
+        {"", "Q.DLL (x86)", "Q.DLL (x86)", modVLTWork::kImageHasRecommendation},
+        {"Q.DLL (x86)", "C:\\APP32\\Q.DLL", "C:\\APP32\\Q.DLL", modVLTWork::kImageOtherCopy},
+        {"Q.DLL (x86)", "C:\\WINDOWS\\SYSWOW64\\Q.DLL", "C:\\WINDOWS\\SYSWOW64\\Q.DLL",
+         modVLTWork::kImageRecommended},
+        {"", "Q.DLL (x64)", "Q.DLL (x64)", modVLTWork::kImageHasRecommendation},
+        {"Q.DLL (x64)", "C:\\APP64\\Q.DLL", "C:\\APP64\\Q.DLL", modVLTWork::kImageOtherCopy},
+        {"Q.DLL (x64)", "C:\\WINDOWS\\SYSTEM32\\Q.DLL", "C:\\WINDOWS\\SYSTEM32\\Q.DLL",
+         modVLTWork::kImageRecommended},
+        {"", "R.DLL", "R.DLL", modVLTWork::kImageNoRecommendation},
+        {"R.DLL", "C:\\APP32\\R.DLL", "C:\\APP32\\R.DLL", modVLTWork::kImageNoRecommendationCopy},
+        {"R.DLL", "C:\\ARM\\R.DLL", "C:\\ARM\\R.DLL", modVLTWork::kImageNoRecommendationCopy},
+        {"R.DLL", "R.DLL *  PROCESSOR DOES NOT MATCH", "PROCESSOR DOES NOT MATCH",
+         modVLTWork::kImageNoRecommendation},
+    };
+    EXPECT_EQ(Tree(), expected);
+}
+
 TEST_F(MatchTest, ByteIdenticalCopiesWithoutARecommendationAreNotFlagged) {
     machine.File("C:\\A\\V.DLL", "same bytes").File("C:\\B\\V.DLL", "same bytes");
     Match();
@@ -570,6 +649,11 @@ TEST_F(AutomaticRepair, GroupsWithoutARealRecommendationQueueNothingAndAreReport
          Pe64("K", "2.0"),
          "G.DLL: not repaired, the copies are for different processors and no copy is "
          "recommended"},
+        {"Wine's own library",
+         {},
+         WineOwn("10.0.0.0"),
+         Pe("K", "1.0", "1.0"),
+         "G.DLL: not repaired, C:\\A\\G.DLL is Wine's own library (builtin), left to Wine"},
     };
     for (const Case& c : cases) {
         vlt::State().ActionCount = 0;
@@ -584,6 +668,28 @@ TEST_F(AutomaticRepair, GroupsWithoutARealRecommendationQueueNothingAndAreReport
         EXPECT_EQ(Notes(), (std::vector<std::string>{c.note})) << c.what;
         EXPECT_TRUE(Tree().empty()) << c.what;
     }
+}
+
+TEST_F(AutomaticRepair, OnA64BitWindowsEachProcessorsCopiesGoToItsOwnSystemFolder) {
+    Use64BitWindows();
+    machine.File("C:\\WINDOWS\\SYSWOW64\\Q.DLL", Pe("K", "1.0", "1.0"))
+        .File("C:\\APP32\\Q.DLL", Pe("K", "2.0", "2.0"))
+        .File("C:\\WINDOWS\\SYSTEM32\\Q.DLL", Pe64("K", "2.0"))
+        .File("C:\\APP64\\Q.DLL", Pe64("K", "1.0"));
+    Match();
+    std::vector<vlt::ActionEntry> work;
+    const vlt::VltState& state = vlt::State();
+    for (std::int32_t i = 0; i < state.ActionCount; ++i) {
+        if (state.ActionList[i][0] == "1" || state.ActionList[i][0] == "2") {
+            work.push_back(state.ActionList[i]);
+        }
+    }
+    // The newer 32-bit copy moves into SysWOW64, the older 64-bit one makes way for System32's.
+    EXPECT_EQ(work, (std::vector<vlt::ActionEntry>{
+                        {"1", "C:\\APP32\\Q.DLL", "C:\\WINDOWS\\SYSWOW64\\Q.DLL"},
+                        {"2", "C:\\APP32\\Q.DLL", ""},
+                        {"2", "C:\\APP64\\Q.DLL", ""},
+                    }));
 }
 
 TEST_F(AutomaticRepair, AGroupWithACopyThatWasNeverComparedIsLeftAlone) {

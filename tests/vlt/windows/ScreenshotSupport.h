@@ -13,8 +13,9 @@
 namespace windowstest {
 
 // The controls of `window` that are cut off: a visible control that does not lie inside its
-// container (the contents of a scroll area, which scroll, excepted), or a caption (button, check box, option button, label, frame title) wider or taller
-// than its control. Each entry names the control and what is wrong.
+// container (the contents of a scroll area, which scroll, excepted), or a caption (button, check
+// box, option button, label, frame title) wider or taller than its control. Each entry names the
+// control and what is wrong.
 std::vector<std::string> ClippedControls(const QWidget& window);
 
 // Writes window.grab() as `name`.png into $VELTO_SCREENSHOTS when that is set; the path

@@ -694,4 +694,51 @@ TEST_F(DupSysCommands, ALicenceThatCannotBeShownKeepsTheQueuedChanges) {
     EXPECT_EQ(Actions(), queued);
 }
 
+// Wine's own library beside programs' copies: the window never deletes it, copies it, or
+// copies over it, and says why; a program's copy may still be deleted.
+class PlatformFiles : public DupSysTest {
+  protected:
+    PlatformFiles() {
+        machine.File(kWine, dupsystest::Dll("Microsoft Corporation", "10.0", 0, "Wine builtin DLL"))
+            .File("C:\\APP\\WINE.DLL", dupsystest::Dll("Korvane", "1.0"))
+            .File("C:\\OLD\\WINE.DLL", dupsystest::Dll("Korvane", "0.5"));
+        Match();
+    }
+    static constexpr const char* kWine = "C:\\WINDOWS\\SYSTEM\\WINE.DLL";
+};
+
+TEST_F(PlatformFiles, AreNeitherDeletedCopiedNorCopiedOver) {
+    EXPECT_EQ(Node(kWine).Image(), frmDupSys::kPlatformCopy);
+    EXPECT_TRUE(window->TreeView1->Exists("WINE.DLL *  LEFT TO WINE"));
+    const std::string why =
+        "C:\\WINDOWS\\SYSTEM\\WINE.DLL is Wine's own library (builtin), whatever its version "
+        "says.\r\nIt is left to Wine: Velto does not ";
+    struct Case {
+        const char* what;
+        std::function<void()> command;
+        std::string refused;
+    } const cases[] = {
+        {"delete it", [&] { window->KillIt(kWine); }, "delete it."},
+        {"copy it", [&] { window->GoCopy(kWine); }, "copy it over other copies."},
+        {"copy a program's copy over it", [&] { window->GoCopy("C:\\APP\\WINE.DLL"); },
+         "copy over it."},
+    };
+    for (const Case& c : cases) {
+        dialogs->Clear();
+        c.command();
+        ASSERT_FALSE(dialogs->MsgBoxes().empty()) << c.what;
+        EXPECT_EQ(dialogs->MsgBoxes().back().title, "Left to Wine") << c.what;
+        EXPECT_EQ(dialogs->MsgBoxes().back().prompt, why + c.refused) << c.what;
+    }
+    EXPECT_TRUE(Actions().empty());
+    // Its property rows say whose it is.
+    window->AddProperties(Node("WINE.DLL"));
+    EXPECT_EQ(Node(std::string(kWine) + "*Left to Wine").Text(),
+              "Left to Wine: Wine's own library (builtin)");
+
+    dialogs->AnswerMsgBox(Yes);
+    window->KillIt("C:\\OLD\\WINE.DLL");
+    EXPECT_EQ(Actions().back(), (ActionEntry{"2", "C:\\OLD\\WINE.DLL", ""}));
+}
+
 }  // namespace

@@ -18,7 +18,8 @@ std::string Bytes(const imagewriter::ImageSpec& shape) {
 
 }  // namespace
 
-std::string Dll(const std::string& company, const std::string& version, std::uint64_t size) {
+std::string Dll(const std::string& company, const std::string& version, std::uint64_t size,
+                const std::string& wineSignature) {
     imagewriter::StringTable table;
     table.strings = {{"CompanyName", company},
                      {"FileVersion", version},
@@ -28,6 +29,7 @@ std::string Dll(const std::string& company, const std::string& version, std::uin
     info.tables = {table};
     imagewriter::ImageSpec shape = imagewriter::VersionImage(info);
     shape.minimumSize = size;
+    shape.wineSignature = wineSignature;
     return Bytes(shape);
 }
 

@@ -16,8 +16,9 @@
 namespace dupsystest {
 
 // A DLL whose version resource holds the company and the version (as file and product
-// version); the same arguments give the same bytes.
-std::string Dll(const std::string& company, const std::string& version, std::uint64_t size = 0);
+// version); the same arguments give the same bytes. With a Wine signature, one of Wine's own.
+std::string Dll(const std::string& company, const std::string& version, std::uint64_t size = 0,
+                const std::string& wineSignature = "");
 // A DLL without version resource, at least `size` bytes long.
 std::string BareDll(std::uint64_t size);
 
