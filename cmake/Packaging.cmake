@@ -2,7 +2,8 @@
 #
 # Installed beside the programs (CMAKE_INSTALL_PREFIX, /usr in the package): the menu entry,
 # the icon in the hicolor theme (scalable, and PNGs rendered from it at build time), the
-# AppStream metainfo, the manual pages, bash completion for velto-machine, and the copyright
+# AppStream metainfo, the manual pages, completion of velto-machine and vlt for bash, zsh and
+# fish (where Debian's shells look for a package's own), and the copyright
 # and changelog files Debian expects. `make package` (the CPack target `package`) builds
 # velto_<version>_amd64.deb from the same install rules.
 
@@ -51,8 +52,13 @@ add_custom_target(velto_packaging_files ALL DEPENDS ${icon_pngs} ${compressed} "
 
 install(FILES "${packaging}/${VELTO_APP_ID}.desktop" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
 install(FILES "${packaging}/${VELTO_APP_ID}.metainfo.xml" DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
-install(FILES "${packaging}/bash-completion/velto-machine"
+install(FILES "${packaging}/bash-completion/velto-machine" "${packaging}/bash-completion/vlt"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/bash-completion/completions")
+install(FILES "${packaging}/zsh/_velto-machine" "${packaging}/zsh/_vlt"
+              "${packaging}/zsh/_velto_machine_machine"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions")
+install(FILES "${packaging}/fish/velto-machine.fish" "${packaging}/fish/vlt.fish"
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d")
 install(FILES "${packaging}/copyright" "${changelog_gz}" DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/velto")
 
 # The Debian package.

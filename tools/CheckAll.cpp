@@ -134,7 +134,9 @@ int CheckAllPrefixes(const velto_check::Options& options, bool json) {
         for (const Checked& checked : all) {
             prefixes.push_back(OneJson(checked));
         }
-        const ordered_json document = {{"prefixes", std::move(prefixes)},
+        const ordered_json document = {{"schema", "velto-check-all"},
+                                       {"schemaVersion", 1},
+                                       {"prefixes", std::move(prefixes)},
                                        {"checked", done},
                                        {"inUse", inUse},
                                        {"failed", failed},

@@ -143,7 +143,8 @@ void WritePrefixesJson(const std::vector<FoundPrefix>& rows, std::ostream& out) 
         entry["notes"] = row.notes;
         prefixes.push_back(std::move(entry));
     }
-    ordered_json document = {{"prefixes", std::move(prefixes)}};
+    ordered_json document = {
+        {"schema", "velto-prefixes"}, {"schemaVersion", 1}, {"prefixes", std::move(prefixes)}};
     // Names that are not UTF-8 come out with replacement characters rather than no document.
     out << document.dump(2, ' ', false, ordered_json::error_handler_t::replace) << "\n";
 }

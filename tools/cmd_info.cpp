@@ -9,6 +9,7 @@
 
 #include "platform/machine/MachineProfile.h"
 #include "platform/machine/SystemStores.h"
+#include "platform/restart/StartupMoves.h"
 #include "tools/velto-machine-commands.h"
 
 namespace velto_machine {
@@ -155,6 +156,19 @@ int Info(const std::vector<std::string>& args) {
             continue;
         }
         std::cout << "  " << Size(space.available) << " free of " << Size(space.capacity) << "\n";
+    }
+    const auto waiting = win32::ScheduledStartupMoves();
+    std::cout << "Next start      ";
+    if (!waiting) {
+        std::cout << "the moves waiting for it cannot be read\n";
+    } else if (waiting->empty()) {
+        std::cout << "nothing waits for it\n";
+    } else {
+        std::cout << waiting->size() << (waiting->size() == 1 ? " move waits" : " moves wait")
+                  << " for it (velto-machine boot carries them out):\n";
+        for (const win32::BootOperation& move : *waiting) {
+            std::cout << "  " << move.What() << "\n";
+        }
     }
     const machine::SystemStores stores(p);
     if (!stores.folders().empty()) {

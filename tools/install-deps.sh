@@ -21,6 +21,10 @@ packages=(
     # Windows installations on a disk: their hives through libhivex, read back in the tests
     # by hivexregedit (libwin-hivex-perl) and regfexport (libregf-utils)
     libhivex-dev libhivex-bin libwin-hivex-perl libregf-utils
+    # SHA-256 of the files a plan touches
+    nettle-dev
+    # the completion of the commands, tried in each shell
+    zsh fish
 )
 
 missing=()

@@ -303,7 +303,7 @@ bool StartReadsWininit() {
     return !current || current->kind().startReadsWininit();
 }
 
-std::string BootOperation::Describe() const {
+std::string BootOperation::What() const {
     std::string line = from == From::Wininit ? "wininit.ini line " + std::to_string(position)
                                              : "pending operation " + std::to_string(position);
     if (target) {
@@ -314,6 +314,11 @@ std::string BootOperation::Describe() const {
     } else {
         line += ": delete " + source;
     }
+    return line;
+}
+
+std::string BootOperation::Describe() const {
+    const std::string line = What();
     if (earlier) {
         return line + ": done by the start that was cut short";
     }

@@ -42,6 +42,8 @@ struct BootOperation {
     bool succeeded() const { return error == ERROR_SUCCESS; }
     // "wininit.ini line 3: move C:\TEMP\VLT1.TMP to C:\WINDOWS\SYSTEM\A.DLL: done"
     std::string Describe() const;
+    // The same without the outcome, for an operation still waiting.
+    std::string What() const;
 };
 
 struct BootReport {

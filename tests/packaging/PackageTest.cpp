@@ -1,8 +1,8 @@
 // The Debian package as a user gets it: built by CPack, lintian-clean, installed with dpkg into
 // an empty root (the fixture velto_package), and run from there: the demo works from the
 // installed files, also once the installed tree has moved; the menu entry, the AppStream
-// metainfo and the manual pages pass their validators, and the manual pages and the bash
-// completion say what --help says.
+// metainfo and the manual pages pass their validators, and the manual pages and the
+// completion of bash, zsh and fish say what --help says.
 
 #include <filesystem>
 #include <fstream>
@@ -224,19 +224,54 @@ TEST(Package, ManualPagesAndCompletionSayWhatHelpSays) {
     }
     EXPECT_TRUE(commands.contains("check"));
 
-    // The completion offers exactly these commands (and help) after velto-machine.
-    const ProgramRun completion =
-        Shell(". /usr/share/bash-completion/bash_completion && . '" +
-              (kRoot / "usr/share/bash-completion/completions/velto-machine").string() +
-              "' && COMP_WORDS=(velto-machine '') COMP_CWORD=1 COMP_LINE='velto-machine ' "
+    // Each shell's completion offers exactly these commands (and help) after velto-machine,
+    // and every option of vlt's --help after vlt.
+    commands.insert("help");
+    const fs::path share = kRoot / "usr/share";
+    const std::string path = "PATH='" + (kRoot / "usr/bin").string() + "':$PATH; ";
+    const auto words = [](const std::string& text) {
+        std::set<std::string> found;
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            found.insert(line.substr(0, line.find('\t')));
+        }
+        return found;
+    };
+    const std::string bash = ". /usr/share/bash-completion/bash_completion && . '" +
+                             (share / "bash-completion/completions/velto-machine").string() +
+                             "' && . '" + (share / "bash-completion/completions/vlt").string() +
+                             "' && ";
+    const ProgramRun bashCommands =
+        Shell(path + bash +
+              "COMP_WORDS=(velto-machine '') COMP_CWORD=1 COMP_LINE='velto-machine ' "
               "COMP_POINT=14 && _velto_machine && printf '%s\\n' \"${COMPREPLY[@]}\"");
-    std::set<std::string> completed;
-    std::istringstream offered(completion.out);
-    for (std::string word; std::getline(offered, word);) {
-        completed.insert(word);
+    std::set<std::string> bashOffered = words(bashCommands.out);
+    bashOffered.erase("--help");
+    EXPECT_EQ(bashOffered, commands) << bashCommands.err;
+    const ProgramRun zshCommands =
+        Shell(path + "zsh -f -c 'fpath=(" + (share / "zsh/vendor-completions").string() +
+              " $fpath); _describe() { local a=${@[-1]}; print -rl -- ${${(P)a}%%:*} }; "
+              "_call_program() { shift; \"$@\" }; compadd() { }; words=(velto-machine \"\"); "
+              "CURRENT=2; autoload -Uz _velto-machine; _velto-machine'");
+    EXPECT_EQ(words(zshCommands.out), commands) << zshCommands.err;
+    const std::string fish = "fish --no-config -c 'source " +
+                             (share / "fish/vendor_completions.d/vlt.fish").string() +
+                             "; complete -C \"";
+    const ProgramRun fishCommands = Shell(path + fish + "velto-machine \"'");
+    EXPECT_EQ(words(fishCommands.out), commands) << fishCommands.err;
+
+    const ProgramRun bashOptions =
+        Shell(path + bash +
+              "COMP_WORDS=(vlt -) COMP_CWORD=1 COMP_LINE='vlt -' COMP_POINT=5 && _vlt && "
+              "printf '%s\\n' \"${COMPREPLY[@]}\"");
+    const ProgramRun fishOptions = Shell(path + fish + "vlt -\"'");
+    for (const std::string& name : helpOptions) {
+        EXPECT_TRUE(words(bashOptions.out).contains(name)) << name << bashOptions.err;
+        EXPECT_TRUE(words(fishOptions.out).contains(name)) << name << fishOptions.err;
     }
-    commands.insert({"help", "--help"});
-    EXPECT_EQ(completed, commands) << completion.err;
+    const ProgramRun zshSyntax =
+        Shell("zsh -n " + (share / "zsh/vendor-completions/_vlt").string());
+    EXPECT_EQ(zshSyntax.status, 0) << zshSyntax.err;
 }
 
 }  // namespace

@@ -143,7 +143,9 @@ TEST_F(VeltoMachine, EachCommandsHelpPrintsItsUsage) {
         std::vector<std::string> args;
         std::string usage;
     } cases[] = {
-        {{"check", "--help"}, "usage: velto-machine check DIR|--all [--json] [--types TYPE,...]\n"},
+        {{"check", "--help"},
+         "usage: velto-machine check DIR|--all [--json] [--types TYPE,...] [--exclude FOLDER]... "
+         "[--only NAME]... [--plan FILE] [-q|-v]\n"},
         {{"create", (dir_ / "new").string(), "--help"},
          "usage: velto-machine create DIR [--platform 9x|nt | --wine | --offline-windows "
          "[--release xp|10]] [--demo]\n"},

@@ -35,22 +35,7 @@ using Strings = std::vector<std::string>;
 constexpr const char* kBackups = "C:\\Program Files\\Velto";
 constexpr auto kLongest = std::chrono::seconds(120);
 
-// Every entry below `folder`: its path, type, size, modification time and, for a file, its
-// bytes; equal before and after when nothing was written.
-std::string Snapshot(const fs::path& folder) {
-    std::string text;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        struct stat st {};
-        ::lstat(entry.path().c_str(), &st);
-        text += fs::relative(entry.path(), folder).string() + " " + std::to_string(st.st_mode) +
-                " " + std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
-                std::to_string(st.st_mtim.tv_nsec) + "\n";
-        if (S_ISREG(st.st_mode)) {
-            text += vltrun::Slurp(entry.path()) + "\n";
-        }
-    }
-    return text;
-}
+using testsupport::FolderSnapshot;
 
 // Runs a program to its end, or kills it after `limit` (status -1).
 vltrun::Result RunUntil(const Strings& argv, const fs::path& output,
@@ -239,7 +224,7 @@ TEST_F(FirstHour, EachFaultIsAnsweredClearlyAndLosesNothing) {
          [&](FirstHour& t) {
              Flagged(readOnly, "C:\\OLD\\A.DLL");
              const fs::path copy = t.ReadOnlyCopy(readOnly, "read-only");
-             before = Snapshot(copy);
+             before = FolderSnapshot(copy);
              if (!t.ReaderMeetsAReadOnlyMachine(copy)) {
                  return vltrun::Result{};
              }
@@ -261,7 +246,7 @@ TEST_F(FirstHour, EachFaultIsAnsweredClearlyAndLosesNothing) {
          2,
          {"cannot be written", "commands that only read it still work"},
          {"aside", "reg import", "readonly database"},
-         [&] { EXPECT_EQ(Snapshot(scratch_ / "read-only"), before); }},
+         [&] { EXPECT_EQ(FolderSnapshot(scratch_ / "read-only"), before); }},
         {"a folder the user may not enter is said to be one",
          [&](FirstHour& t) {
              const fs::path copy = t.ReadOnlyCopy(locked, "locked");
@@ -286,7 +271,7 @@ TEST_F(FirstHour, EachFaultIsAnsweredClearlyAndLosesNothing) {
              }
              fs::create_directories(prefix.folder() / "drive_c" / "windows");
              prefix.Write("drive_c/windows/wininit.ini", wininit);
-             before = Snapshot(prefix.folder());
+             before = FolderSnapshot(prefix.folder());
              return RunUntil({"/usr/bin/env", "PATH=/nonexistent", VELTO_MACHINE_TOOL, "boot",
                               prefix.folder().string()},
                              t.Out("boot"));
@@ -296,12 +281,12 @@ TEST_F(FirstHour, EachFaultIsAnsweredClearlyAndLosesNothing) {
           "still wait",
           "wininit.ini line 6: delete C:\\OLD5.DLL: waits"},
          {},
-         [&] { EXPECT_EQ(Snapshot(prefix.folder()), before); }},
+         [&] { EXPECT_EQ(FolderSnapshot(prefix.folder()), before); }},
         {"an export to a bare file name is written and said to be",
          [&](FirstHour& t) {
              fs::create_directories(scratch_ / "export");
              testsupport::SeedRegistry(exported);
-             before = Snapshot(exported.folder());
+             before = FolderSnapshot(exported.folder());
              return RunUntil(
                  {"/bin/sh", "-c", "cd \"$0\" && exec \"$1\" reg export \"$2\" -o out.reg",
                   (scratch_ / "export").string(), VELTO_MACHINE_TOOL, exported.folder().string()},
@@ -315,12 +300,12 @@ TEST_F(FirstHour, EachFaultIsAnsweredClearlyAndLosesNothing) {
              EXPECT_EQ(std::distance(fs::directory_iterator(scratch_ / "export"),
                                      fs::directory_iterator()),
                        1);
-             EXPECT_EQ(Snapshot(exported.folder()), before);
+             EXPECT_EQ(FolderSnapshot(exported.folder()), before);
          }},
         {"the windows without a display are refused at once",
          [&](FirstHour& t) {
              Flagged(headless, "C:\\OLD\\A.DLL");
-             before = Snapshot(headless.folder());
+             before = FolderSnapshot(headless.folder());
              return RunUntil(
                  {"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM",
                   VLT_BINARY, "--machine", headless.folder().string()},
@@ -329,7 +314,7 @@ TEST_F(FirstHour, EachFaultIsAnsweredClearlyAndLosesNothing) {
          2,
          {"there is no display", "only the unattended run works: vlt -S"},
          {},
-         [&] { EXPECT_EQ(Snapshot(headless.folder()), before); }},
+         [&] { EXPECT_EQ(FolderSnapshot(headless.folder()), before); }},
     };
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.name);

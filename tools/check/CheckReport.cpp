@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "platform/automation/Conversion.h"
+#include "tools/check/CheckReportFacts.h"
 
 namespace velto_check {
 namespace {
@@ -37,6 +38,8 @@ ordered_json ActionJson(const Action& action) {
         json["path"] = action.source;
     }
     json["backup"] = action.backup;
+    AddHostPaths(action, json);
+    json["waiting"] = action.waiting;
     if (action.kind == Action::Kind::Delete) {
         json["useGoesTo"] =
             action.useGoesTo.empty() ? ordered_json(nullptr) : ordered_json(action.useGoesTo);
@@ -64,8 +67,11 @@ ordered_json LoadingJson(const machine::LibraryChoice& choice) {
             {"programs", std::move(programs)}};
 }
 
+}  // namespace
+
 std::string ActionText(const Action& action) {
-    const std::string backup = action.backup ? " (backed up first)" : "";
+    const std::string backup = std::string(action.backup ? " (backed up first)" : "") +
+                               (action.waiting ? " (waits already for the next start)" : "");
     if (action.kind == Action::Kind::Copy) {
         return "copy " + action.source + " over " + action.target + backup;
     }
@@ -74,9 +80,8 @@ std::string ActionText(const Action& action) {
     return "delete " + action.source + backup + use;
 }
 
-}  // namespace
-
-void WriteText(const Result& result, const std::filesystem::path& machine, std::ostream& out) {
+void WriteText(const Result& result, const std::filesystem::path& machine, std::ostream& out,
+               bool verbose) {
     out << "Checked " << machine.string() << ": " << result.listed << " files listed ("
         << result.filter << "), " << result.groups.size()
         << (result.groups.size() == 1 ? " group" : " groups") << " flagged.\n";
@@ -103,6 +108,9 @@ void WriteText(const Result& result, const std::filesystem::path& machine, std::
                 out << "      left to " << p[modVLTWork::kPlatformOwner] << ": "
                     << p[modVLTWork::kPlatformFile] << "\n";
             }
+            if (verbose) {
+                WriteMoreProperties(copy, out);
+            }
         }
         if (group.loading) {
             out << "  " << group.loading->platform
@@ -125,6 +133,7 @@ void WriteText(const Result& result, const std::filesystem::path& machine, std::
             out << "    " << ActionText(action) << "\n";
         }
     }
+    WriteWaitingText(result.waiting, out);
 }
 
 void WriteJson(const Result& result, const std::filesystem::path& machine, std::ostream& out) {
@@ -144,6 +153,7 @@ void WriteJson(const Result& result, const std::filesystem::path& machine, std::
                               {"modified", p[modVLTWork::kModified]},
                               {"size", SizeOf(p)},
                               {"platform", PlatformJson(p)}});
+            AddCopyFacts(copy, copies.back());
         }
         ordered_json actions = ordered_json::array();
         for (const Action& action : group.unattended) {
@@ -168,12 +178,15 @@ void WriteJson(const Result& result, const std::filesystem::path& machine, std::
         other.push_back(ActionJson(action));
     }
     ordered_json document = ordered_json::object();
+    document["schema"] = "velto-check";
+    document["schemaVersion"] = kCheckSchemaVersion;
     document["machine"] = machine.string();
     document["filter"] = result.filter;
     document["listed"] = result.listed;
     document["flagged"] = result.groups.size();
     document["groups"] = std::move(groups);
     document["otherActions"] = std::move(other);
+    document["waiting"] = WaitingJson(result.waiting);
     // Names that are not UTF-8 come out with replacement characters rather than no document.
     out << document.dump(2, ' ', false, ordered_json::error_handler_t::replace) << "\n";
 }

@@ -1,15 +1,17 @@
 #include "tools/check/MachineCheck.h"
 
 #include <algorithm>
-#include <chrono>
 #include <memory>
 
 #include "controls/file/QzFile.h"
+#include "controls/registry/QzRegistry.h"
+#include "controls/sysinfo/QzSystemInfo.h"
 #include "platform/automation/Text.h"
-#include "platform/dialogs/Clock.h"
+#include "platform/restart/StartupMoves.h"
 #include "platform/win32/advapi32/RegistryCopy.h"
+#include "platform/win32/kernel32/FileAttributes.h"
 #include "tools/check/CheckWindows.h"
-#include "vlt/core/GlobalControls.h"
+#include "tools/check/HeadlessProgram.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/VltState.h"
 #include "vlt/core/modVLTProperties.h"
@@ -20,63 +22,6 @@ namespace velto_check {
 namespace {
 
 namespace props = modVLTProperties;
-
-// The control host keeps the splash window up for three seconds as it loads; a check shows
-// no splash window, so its pauses pass at once (the clocks still tell the real time).
-class NoWaitClock : public dialogs::Clock {
-  public:
-    double LocalNow() override { return system_.LocalNow(); }
-    double Monotonic() override { return system_.Monotonic() + skipped_; }
-    void Wait(double seconds) override { skipped_ += std::max(seconds, 0.0); }
-
-  private:
-    dialogs::SystemClock system_;
-    double skipped_ = 0;
-};
-
-// The program as a check runs it: its state, windows and control host for the length of the
-// check, and gone afterwards, however the check ends.
-class HeadlessProgram {
-  public:
-    HeadlessProgram(std::function<void(const std::string&)> progress)
-        : clock_(std::make_shared<NoWaitClock>()) {
-        vlt::ResetState();
-        vlt::Windows& windows = vlt::State().windows;
-        windows.standBy = progress_;
-        windows.review = review_;
-        windows.main = std::make_shared<UnseenMain>();
-        windows.sysInfo = std::make_shared<SystemInfo>();
-        windows.unloadAllForms = [] {};
-        if (progress) {
-            previousHook_ = dialogs::SetDoEventsHook([this, progress = std::move(progress)] {
-                // Between two events of a long loop: often enough to follow, rarely enough
-                // to cost nothing.
-                const auto now = std::chrono::steady_clock::now();
-                if (now - lastReport_ >= std::chrono::milliseconds(100)) {
-                    lastReport_ = now;
-                    progress(progress_->ScanItem());
-                }
-            });
-        }
-        QzBase::LoadControlHost("VLT", false);
-    }
-    ~HeadlessProgram() {
-        vlt::TheGlobalControls().Unload();
-        vlt::ResetState();
-        dialogs::SetDoEventsHook(previousHook_);
-    }
-    HeadlessProgram(const HeadlessProgram&) = delete;
-    HeadlessProgram& operator=(const HeadlessProgram&) = delete;
-
-    const RecordingReview& review() const { return *review_; }
-
-  private:
-    dialogs::ScopedClock clock_;
-    std::shared_ptr<ProgressItem> progress_ = std::make_shared<ProgressItem>();
-    std::shared_ptr<RecordingReview> review_ = std::make_shared<RecordingReview>();
-    std::function<void()> previousHook_;
-    std::chrono::steady_clock::time_point lastReport_{};
-};
 
 void ChooseTypes(const std::vector<std::string>& types) {
     const auto chosen = [&](const char* type) {
@@ -150,15 +95,21 @@ Group* GroupOfFile(std::vector<Group>& groups, const std::string& path) {
 }
 
 // The unattended run's action list and log, laid out by group. Backup markers ("4" on, "5"
-// off) hold for every entry after them.
+// off) hold for every entry after them; each goes with the entry that follows it.
 void AddUnattendedRun(Result& result) {
     const vlt::VltState& state = vlt::State();
+    Qz_File::QzFile& file = vlt::QzFile1();
     bool backup = false;
+    std::vector<vlt::DecidedEntry> markers;
     for (std::int32_t i = 0; i < state.ActionCount; ++i) {
-        const vlt::ActionEntry& entry = state.ActionList[static_cast<std::size_t>(i)];
+        const auto at = static_cast<std::size_t>(i);
+        const vlt::ActionEntry& entry = state.ActionList[at];
+        vlt::DecidedEntry decided{entry,
+                                  at < state.ActionKeeps.size() ? state.ActionKeeps[at] : ""};
         const std::string& kind = entry[0];
         if (kind == "4" || kind == "5") {
             backup = kind == "4";
+            markers.push_back(std::move(decided));
             continue;
         }
         Action action;
@@ -166,26 +117,67 @@ void AddUnattendedRun(Result& result) {
         action.source = entry[1];
         action.target = action.kind == Action::Kind::Copy ? entry[2] : "";
         action.backup = backup;
+        action.waiting = action.kind == Action::Kind::Copy
+                             ? file.CopyPendingOnRestart(action.source, action.target)
+                             : file.MoveWaitsOnRestart(action.source, "");
         action.useGoesTo = modVLTWork::UseGoesTo(i);
         const std::string& affected = action.kind == Action::Kind::Copy ? entry[2] : entry[1];
         if (Group* group = GroupOfFile(result.groups, affected)) {
             group->unattended.push_back(std::move(action));
+            group->entries.insert(group->entries.end(), markers.begin(), markers.end());
+            group->entries.push_back(std::move(decided));
         } else {
             result.otherActions.push_back(std::move(action));
         }
+        markers.clear();
     }
     for (std::int32_t k = 0; k < state.LogCount; ++k) {
         const vlt::LogEntry& entry = state.ActionLog[static_cast<std::size_t>(k)];
         Group* group = entry[1] == "1" ? GroupNamed(result.groups, entry[0]) : nullptr;
         if (group == nullptr) {
+            result.otherLog.push_back(entry);
             continue;
         }
+        group->log.push_back(entry);
         const std::string prefix = entry[0] + ": ";
         group->leftAlone = entry[2].starts_with(prefix) ? entry[2].substr(prefix.size()) : entry[2];
     }
 }
 
+// Leaves each folder and everything below it out of the scan, as the stored exclusions a user
+// marks "with subfolders" do. The registry is the check's copy, so nothing is stored.
+void ExcludeForThisCheck(const std::vector<std::string>& folders) {
+    Qz_Registry::QzRegistry& registry = vlt::QzRegistry1();
+    const std::string system = automation::UCase(QzBase::LastSlash(vlt::Sys1().SystemDir()));
+    for (const std::string& folder : folders) {
+        const std::int32_t attributes = win32::GetFileAttributesA(folder);
+        if (attributes == win32::INVALID_FILE_ATTRIBUTES ||
+            (attributes & win32::FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            throw CheckError("--exclude " + folder + ": there is no such folder on the machine");
+        }
+        // Without the system folder's copies the repair could not tell where a file belongs.
+        if (system.starts_with(automation::UCase(QzBase::LastSlash(folder)))) {
+            throw CheckError("--exclude " + folder +
+                             ": the system folder cannot be left out of the scan");
+        }
+        registry.SaveRegSetting(folder + "  ***", automation::Variant(std::string()),
+                                registry.RegKey() + "\\Exclusions");
+    }
+}
+
+void KeepOnly(Result& result, const std::vector<std::string>& names) {
+    std::erase_if(result.groups, [&](const Group& group) {
+        return std::none_of(names.begin(), names.end(),
+                            [&](const std::string& name) { return NamesGroup(name, group); });
+    });
+}
+
 }  // namespace
+
+bool NamesGroup(const std::string& name, const Group& group) {
+    return automation::EqualsIgnoreCase(group.name, name) ||
+           automation::EqualsIgnoreCase(group.name.substr(0, group.name.find(" (")), name);
+}
 
 Result RunCheck(const Options& options) {
     std::string error;
@@ -201,6 +193,7 @@ Result RunCheck(const Options& options) {
     if (options.types) {
         ChooseTypes(*options.types);
     }
+    ExcludeForThisCheck(options.exclude);
     modVLTWork::StartScan();
     if (!vlt::State().ScanSucceeded) {
         throw CheckError("the machine has no fixed drive to list");
@@ -216,8 +209,13 @@ Result RunCheck(const Options& options) {
     // run's alone: AutoScan stored on and "-S" on the command line.
     props::Auto(true);
     vlt::State().CommandLine = "-S";
+    result.backup = props::Backup();
     modVLTWork::LoadDups();
     AddUnattendedRun(result);
+    if (!options.only.empty()) {
+        KeepOnly(result, options.only);
+    }
+    result.waiting = win32::ScheduledStartupMoves();
     return result;
 }
 

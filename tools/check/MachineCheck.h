@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/restart/Boot.h"
+#include "vlt/core/DecidedRun.h"
 #include "vlt/core/modVLTWork.h"
 
 namespace velto_check {
@@ -45,6 +47,10 @@ struct Action {
     std::string target;  // "" for a deletion
     // Whether the file it replaces or deletes is backed up first (backups are on).
     bool backup = false;
+    // The same waits for the machine's next start already (an interrupted run's): the
+    // unattended run neither schedules it again nor takes it back, and its restart carries it
+    // out.
+    bool waiting = false;
     // For a deletion: the copy that takes over the deleted copy's use (its shared-library
     // count), the one its program loads from now on; "" for none.
     std::string useGoesTo;
@@ -63,6 +69,11 @@ struct Group {
     std::vector<Action> unattended;
     // Why the unattended run leaves the group alone; "" when it repairs it.
     std::string leftAlone;
+    // The unattended run's own entries for the group as it queued them (its backup markers
+    // among them, each marker with the entry after it), and the notes it logged for the group:
+    // what a plan records, to be carried out later exactly so (vlt/core/DecidedRun.h).
+    std::vector<vlt::DecidedEntry> entries;
+    std::vector<vlt::LogEntry> log;
     // Where the platform provides the library itself: what it loads (information only).
     std::optional<machine::LibraryChoice> loading;
 };
@@ -74,6 +85,13 @@ struct Result {
     std::vector<Group> groups;
     // Entries of the unattended run that belong to no group shown (none is expected).
     std::vector<Action> otherActions;
+    // Notes the unattended run logged of no group shown.
+    std::vector<vlt::LogEntry> otherLog;
+    // The Backup setting the entries were queued with.
+    bool backup = false;
+    // The moves and deletions that wait for the machine's next start, in the order it carries
+    // them out; nullopt when they cannot be read.
+    std::optional<std::vector<win32::BootOperation>> waiting;
 };
 
 struct Options {
@@ -81,7 +99,17 @@ struct Options {
     std::optional<std::vector<std::string>> types;
     // Gets the progress window's item text as the work goes on.
     std::function<void(const std::string&)> progress;
+    // Folders (Windows paths) left out of this check with everything below them, on top of
+    // the machine's stored exclusions; never stored.
+    std::vector<std::string> exclude;
+    // When not empty: only the groups of these file names (any case) are reported, and only
+    // their entries planned.
+    std::vector<std::string> only;
 };
+
+// Whether `name` (any case) names the group: its whole name, or the file name of a group of one
+// processor's copies ("A.DLL" names "A.DLL (x86)").
+bool NamesGroup(const std::string& name, const Group& group);
 
 // The scan could not run (no drive to list, a registry that cannot be read).
 class CheckError : public std::runtime_error {

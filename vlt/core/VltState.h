@@ -93,6 +93,9 @@ struct VltState {
     // Whether *.exe files are scanned: chosen anew in every run, never stored.
     bool EXE = false;
     bool ScanSucceeded = false;
+    // When the action list was decided by an earlier run (a plan, DecidedRun.h): the files its
+    // listing held, which the report gives as scanned; QzFile's own count otherwise.
+    std::optional<std::int32_t> DecidedListing;
     // "|path||path|...": the recommended copy of every matched group, between bars.
     std::string RecommendedList;
 

@@ -44,7 +44,7 @@ ReportFacts Facts() {
                     std::to_string(app.Revision());
     facts.programFolder = app.Path();
     facts.dateText = automation::GeneralDateText(dialogs::Now());
-    facts.fileCount = File().FileCount();
+    facts.fileCount = vlt::State().DecidedListing.value_or(File().FileCount());
     facts.copyright = app.LegalCopyright();
     return facts;
 }

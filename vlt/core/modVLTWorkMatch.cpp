@@ -19,6 +19,7 @@
 #include "platform/win32/kernel32/Paths.h"
 #include "platform/win32/ntdll/HostFiles.h"
 #include "vlt/core/QzBase.h"
+#include "vlt/core/ScheduledMoves.h"
 #include "vlt/core/SystemFolders.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
@@ -230,6 +231,9 @@ class Matcher {
         if (auto_ && !vlt::Tracing()) {
             vlt::State().PassBackup = props::Backup();
         }
+        if (auto_) {
+            waiting_ = vlt::ScheduledMoves::Read();
+        }
     }
     ~Matcher() { vlt::State().PassBackup.reset(); }
     Matcher(const Matcher&) = delete;
@@ -248,6 +252,9 @@ class Matcher {
     bool auto_;
     bool smart_;
     bool showRecommended_;
+    // What the machine's next start changes already: the automatic repair leaves those groups
+    // to be judged after it.
+    std::optional<vlt::ScheduledMoves> waiting_;
 };
 
 GroupMatch Matcher::Match(const std::string& name, const Part& part) {
@@ -383,12 +390,25 @@ void Matcher::Judge(const std::string& name, const Part& part, const std::string
         AddToTree(name, part, match);
         return;
     }
-    if (const auto why = WhyNotRepaired(allDups_, smart_, showRecommended_, match)) {
+    auto why = WhyNotRepaired(allDups_, smart_, showRecommended_, match);
+    if (!why) {
+        vlt::VltState& state = vlt::State();
+        const std::int32_t first = state.ActionCount;
+        FixSysFile(part.folders, recommended, static_cast<std::int32_t>(part.folders.size()));
+        why = waiting_ ? waiting_->Unforeseen(
+                             name, part.folders,
+                             std::span(state.ActionList)
+                                 .subspan(static_cast<std::size_t>(first),
+                                          static_cast<std::size_t>(state.ActionCount - first)))
+                       : std::nullopt;
+        if (why) {
+            RemoveActions(first, state.ActionCount - 1);
+        }
+    }
+    if (why) {
         vlt::Trace("Not repaired: " + part.key + ", " + *why);
         UpdateActionLog(part.key, 1, part.key + ": not repaired, " + *why);
-        return;
     }
-    FixSysFile(part.folders, recommended, static_cast<std::int32_t>(part.folders.size()));
 }
 
 // Without a comparison (all duplicates shown) there is no recommendation and nothing to say

@@ -2,34 +2,14 @@
 
 #include <QAbstractItemView>
 
-#include "controls/file/QzFile.h"
 #include "controls/sysinfo/QzSystemInfo.h"
 #include "platform/dialogs/Dialogs.h"
 #include "platform/forms/Twips.h"
-#include "platform/win32/kernel32/FileAttributes.h"
-#include "platform/win32/kernel32/FindFiles.h"
-#include "vlt/core/BackupNames.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/ScheduledMoves.h"
-#include "vlt/core/Steps.h"
 #include "vlt/core/TraceScope.h"
 #include "vlt/core/VltState.h"
-#include "vlt/core/modVLTProperties.h"
 #include "vlt/core/modVLTWorkActions.h"
-
-namespace {
-
-bool MachineFolder(const std::string& path) {
-    const std::int32_t attributes = win32::GetFileAttributesA(path);
-    return attributes != win32::INVALID_FILE_ATTRIBUTES &&
-           (attributes & win32::FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-std::string FolderOf(const std::string& path) {
-    return path.substr(0, path.rfind('\\') + 1);
-}
-
-}  // namespace
 
 frmRestoreBackups::frmRestoreBackups()
     : lbFolder(new QLabel(this)),
@@ -69,27 +49,13 @@ void frmRestoreBackups::ShowModal() {
 void frmRestoreBackups::Form_Load() {
     vlt::TraceScope trace("frmRestoreBackups.Form_Load");
     List1->clear();
-    BackupFiles.clear();
-    readings_.clear();
     RestoreScheduled = false;
-    // The stored folder ends in "\", but the default (the program's folder) does not.
-    folder_ = QzBase::LastSlash(modVLTProperties::BackupPath());
-    lbFolder->setText(QString::fromStdString("Backups in " + folder_));
-    // "*.backup" and the older backups kept aside as "*.backup.1", ".2", ...
-    const auto found = win32::FindFiles(folder_ + "*.backup*", 0);
-    if (!found) {
-        vlt::Trace("No backup folder to list: " + folder_);
-    }
-    for (const win32::WIN32_FIND_DATAA& entry :
-         found.value_or(std::vector<win32::WIN32_FIND_DATAA>{})) {
-        vlt::BackupReading reading = vlt::ReadBackupName(folder_, entry.cFileName);
-        if (reading.path.empty()) {
-            vlt::Trace("Not a backup this program made: " + entry.cFileName);
-            continue;
-        }
-        List1->addItem(QString::fromStdString(reading.path));
-        BackupFiles.push_back(entry.cFileName);
-        readings_.push_back(std::move(reading));
+    backups_ = vlt::ListBackups();
+    lbFolder->setText(QString::fromStdString("Backups in " + backups_.folder));
+    BackupFiles.clear();
+    for (const vlt::BackupEntry& entry : backups_.entries) {
+        List1->addItem(QString::fromStdString(entry.reading.path));
+        BackupFiles.push_back(entry.name);
     }
     List1_Click();
     QzResize1->Resize();
@@ -98,10 +64,6 @@ void frmRestoreBackups::Form_Load() {
 void frmRestoreBackups::Form_Resize() {
     vlt::TraceScope trace("frmRestoreBackups.Form_Resize");
     QzResize1->Resize();
-}
-
-std::string frmRestoreBackups::Source(int line) const {
-    return folder_ + BackupFiles[static_cast<std::size_t>(line)];
 }
 
 std::string frmRestoreBackups::Target(int line) const {
@@ -141,19 +103,29 @@ void frmRestoreBackups::List1_Click() {
                " selected backups when Windows restarts.";
     }
     for (const int line : selected) {
-        const std::string target = Target(line);
-        const std::string where = selected.size() == 1 ? std::string() : target + ": ";
-        const vlt::BackupReading& reading = readings_[static_cast<std::size_t>(line)];
-        if (scheduled && scheduled->MovesAway(Source(line))) {
-            text += "\n(" + where + "already to be restored at the next start of Windows)";
-        } else if (!reading.alsoFits.empty()) {
-            text += "\n(" + where + "the backup's name fits " + reading.alsoFits +
-                    " as well, so it is not restored)";
-        } else if (!reading.problem.empty()) {
-            text += "\n(" + where + reading.problem + ", so it is not restored)";
-        } else if (!MachineFolder(FolderOf(target))) {
-            text += "\n(" + where + "the folder " + FolderOf(target) +
-                    " does not exist on this machine)";
+        const std::string where = selected.size() == 1 ? std::string() : Target(line) + ": ";
+        const vlt::BackupEntry& entry = backups_.entries[static_cast<std::size_t>(line)];
+        switch (vlt::RestoreHindrance(backups_, entry, scheduled)) {
+            case vlt::RestoreStatus::AlreadyWaiting:
+                text += "\n(" + where + "already to be restored at the next start of Windows)";
+                break;
+            case vlt::RestoreStatus::TargetTaken:
+                text += "\n(" + where +
+                        "another backup of it is to be restored at the next start of Windows)";
+                break;
+            case vlt::RestoreStatus::TwoPlaces:
+                text += "\n(" + where + "the backup's name fits " + entry.reading.alsoFits +
+                        " as well, so it is not restored)";
+                break;
+            case vlt::RestoreStatus::NotCertain:
+                text += "\n(" + where + entry.reading.problem + ", so it is not restored)";
+                break;
+            case vlt::RestoreStatus::NoFolder:
+                text += "\n(" + where +
+                        vlt::RestoreReason(vlt::RestoreStatus::NoFolder, backups_, entry) + ")";
+                break;
+            default:
+                break;
         }
     }
     lbRestoreTo->setText(QString::fromStdString(text));
@@ -161,59 +133,56 @@ void frmRestoreBackups::List1_Click() {
 
 void frmRestoreBackups::cmdRestore_Click() {
     vlt::TraceScope trace("frmRestoreBackups.cmdRestore_Click");
-    vlt::Steps steps("frmRestoreBackups.cmdRestore_Click");
-    // Read once, before anything is added: a backup scheduled by an earlier visit (or by
-    // another run) must not be scheduled again, or the second move fails at the start.
-    const std::optional<vlt::ScheduledMoves> scheduled = vlt::ScheduledMoves::Read();
+    const std::vector<int> lines = SelectedLines();
+    const std::vector<vlt::RestoreStatus> statuses =
+        vlt::ScheduleRestores(backups_, std::vector<std::size_t>(lines.begin(), lines.end()));
     std::string report;
     std::string already;
+    std::string taken;
     std::string noFolder;
     std::string unsure;
     std::string unrecorded;
+    // A vanished backup and a scheduled one leave the list; every other line stays, and a
+    // restore that could not be scheduled keeps its line, so nothing claims it was.
     std::vector<int> handled;
-    Qz_File::QzFile& file = vlt::QzFile1();
-    for (const int line : SelectedLines()) {
-        const std::string source = Source(line);
-        const std::string target = Target(line);
-        if (!file.FileExists(source)) {
-            dialogs::MsgBox(source + " no longer exists.  Cannot restore", dialogs::vbExclamation,
-                            std::string("File Does Not Exist"));
-            handled.push_back(line);
-            continue;
-        }
-        if (scheduled && scheduled->MovesAway(source)) {
-            already += target + "\r\n";
-            continue;
-        }
-        // Two files the name could stand for, or a shortened name nothing reads back: a
-        // restore over the wrong file would destroy it.
-        const vlt::BackupReading& reading = readings_[static_cast<std::size_t>(line)];
-        if (!reading.alsoFits.empty()) {
-            unsure += target + " or " + reading.alsoFits + "\r\n";
-            continue;
-        }
-        if (!reading.problem.empty()) {
-            unrecorded += target + ": " + reading.problem + "\r\n";
-            continue;
-        }
-        // The start moves a file into a folder; it makes none. A backup whose folder is gone
-        // stays where it is, and the user hears why.
-        if (!MachineFolder(FolderOf(target))) {
-            noFolder += target + "\r\n";
-            continue;
-        }
-        // A restore that could not be scheduled keeps its line, so nothing claims it was.
-        if (steps.run("Scheduling restore of " + target,
-                      [&] { file.MoveOnRestart(source, target); })) {
-            report += target + "\r\n";
-            RestoreScheduled = true;
-            handled.push_back(line);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const int line = lines[i];
+        const vlt::BackupEntry& entry = backups_.entries[static_cast<std::size_t>(line)];
+        const std::string& target = entry.reading.path;
+        switch (statuses[i]) {
+            case vlt::RestoreStatus::Scheduled:
+                report += target + "\r\n";
+                RestoreScheduled = true;
+                handled.push_back(line);
+                break;
+            case vlt::RestoreStatus::Vanished:
+                dialogs::MsgBox(backups_.Source(entry) + " no longer exists.  Cannot restore",
+                                dialogs::vbExclamation, std::string("File Does Not Exist"));
+                handled.push_back(line);
+                break;
+            case vlt::RestoreStatus::AlreadyWaiting:
+                already += target + "\r\n";
+                break;
+            case vlt::RestoreStatus::TargetTaken:
+                taken += target + "\r\n";
+                break;
+            case vlt::RestoreStatus::TwoPlaces:
+                unsure += target + " or " + entry.reading.alsoFits + "\r\n";
+                break;
+            case vlt::RestoreStatus::NotCertain:
+                unrecorded += target + ": " + entry.reading.problem + "\r\n";
+                break;
+            case vlt::RestoreStatus::NoFolder:
+                noFolder += target + "\r\n";
+                break;
+            case vlt::RestoreStatus::NotScheduled:
+                break;
         }
     }
     for (auto line = handled.rbegin(); line != handled.rend(); ++line) {
         delete List1->takeItem(*line);
         BackupFiles.erase(BackupFiles.begin() + *line);
-        readings_.erase(readings_.begin() + *line);
+        backups_.entries.erase(backups_.entries.begin() + *line);
     }
     List1_Click();
     if (!report.empty()) {
@@ -226,6 +195,13 @@ void frmRestoreBackups::cmdRestore_Click() {
             "again:\r\n" +
                 already,
             dialogs::vbInformation, std::string("Restore Already Scheduled"));
+    }
+    if (!taken.empty()) {
+        dialogs::MsgBox(
+            "Not scheduled: another backup of each of these files is already to be restored at "
+            "the next start of Windows; restoring both would lose one of them.\r\n" +
+                taken,
+            dialogs::vbExclamation, std::string("Restore Already Scheduled"));
     }
     if (!noFolder.empty()) {
         dialogs::MsgBox(

@@ -21,7 +21,7 @@
 
 #include "controls/resize/QzResize.h"
 #include "platform/forms/Form.h"
-#include "vlt/core/BackupNames.h"
+#include "vlt/core/BackupRestore.h"
 
 class frmRestoreBackups : public forms::Form {
   public:
@@ -33,8 +33,8 @@ class frmRestoreBackups : public forms::Form {
     void Form_Load() override;
     void Form_Resize() override;
     void Form_Unload(int& cancel) override;
-    // Schedules the selected backups, except one already scheduled, one whose folder is gone
-    // and one whose name fits two files (each is said, and their lines stay).
+    // Schedules the selected backups, except those BackupRestore.h refuses (each is said, and
+    // their lines stay).
     void cmdRestore_Click();
     // Says where the selected backups go; Restore is enabled only while some are selected.
     void List1_Click();
@@ -51,13 +51,11 @@ class frmRestoreBackups : public forms::Form {
     Qz_Resize::QzResize* QzResize1;
 
   private:
-    // The backup file of line `line`, and the path it goes back to.
-    std::string Source(int line) const;
+    // The path the backup of line `line` goes back to.
     std::string Target(int line) const;
     std::vector<int> SelectedLines() const;
 
-    // The backup folder as this load found it, ending in "\".
-    std::string folder_;
-    // Beside BackupFiles: how each name reads on this machine.
-    std::vector<vlt::BackupReading> readings_;
+    // The backups as this load found them, beside the lines of List1 (vlt/core/BackupRestore.h
+    // lists and schedules them; the window presents and commands).
+    vlt::BackupList backups_;
 };

@@ -733,6 +733,22 @@ TEST_F(AutomaticRepair, AGroupWithACopyThatWasNeverComparedIsLeftAlone) {
     EXPECT_EQ(vlt::State().RecommendedList, "|C:\\C\\M.DLL|");
 }
 
+// A copy that a move waiting for the next start replaces or takes away is judged after the
+// start: repaired now, the group would be repaired twice, or from a copy about to go.
+TEST_F(AutomaticRepair, AGroupTheNextStartChangesIsLeftAloneUntilThen) {
+    machine.File("C:\\A\\N.DLL", Pe("K", "1.0", "1.0"))
+        .File("C:\\B\\N.DLL", Pe("K", "2.0", "2.0"))
+        .File("C:\\A\\N.BAK", "older")
+        .Folder("C:\\WINDOWS");
+    vlt::QzFile1().MoveOnRestart("C:\\A\\N.BAK", "C:\\A\\N.DLL");
+    Match();
+    EXPECT_EQ(vlt::State().ActionCount, 0);
+    EXPECT_EQ(Notes(), (std::vector<std::string>{
+                           "N.DLL: not repaired, a move waiting for the machine's next start "
+                           "changes C:\\A\\N.DLL, so the copies are judged again after the "
+                           "start"}));
+}
+
 TEST_F(MatchTest, FixSysFileRefusesATextThatNamesNoFile) {
     const std::vector<std::string> folders = {"C:\\A\\", "C:\\B\\"};
     for (const char* recommended : {"", "?"}) {

@@ -210,6 +210,28 @@ TEST_F(frmRestoreBackupsTest, ABackupIsNeverScheduledTwice) {
     EXPECT_FALSE(window.RestoreScheduled);
 }
 
+// Two backups of one file (the newer and the one kept aside) never both go back: the start would
+// move the first over the file and then replace it with the second, and the first is lost.
+TEST_F(frmRestoreBackupsTest, TwoBackupsOfOneFileAreNeverScheduledTogether) {
+    Backup("C~~WINDOWS~A.DLL.backup");
+    Backup("C~~WINDOWS~A.DLL.backup.1");
+    window.Show();
+    ASSERT_EQ(Lines().size(), 2u);
+    Select({0, 1});
+    QTest::mouseClick(window.cmdRestore, Qt::LeftButton);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"Files Restored", "Restore Already Scheduled"}));
+    EXPECT_NE(dialogs->MsgBoxes()[1].prompt.find("another backup of each of these files"),
+              std::string::npos);
+    const std::string wininit = Wininit();
+    EXPECT_EQ(wininit.find("C:\\WINDOWS\\A.DLL="), wininit.rfind("C:\\WINDOWS\\A.DLL=")) << wininit;
+    // The one left says why, and stays so on the next visit.
+    ASSERT_EQ(Lines().size(), 1u);
+    Select({0});
+    EXPECT_NE(
+        window.lbRestoreTo->text().toStdString().find("another backup of it is to be restored"),
+        std::string::npos);
+}
+
 // The start moves files into folders and makes none: a backup whose folder is gone is shown
 // under the path it came from, with a word that its folder is missing, and not scheduled.
 TEST_F(frmRestoreBackupsTest, ABackupWhoseFolderIsGoneIsShownAsSuchAndNotScheduled) {
