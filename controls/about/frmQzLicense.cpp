@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "platform/forms/Twips.h"
 #include "controls/pad/QzPAD.h"
+#include "platform/forms/Twips.h"
 
 namespace Qz_About {
 namespace {

@@ -146,7 +146,9 @@ TEST_F(RegTool, WrongArgumentsAndBrokenRegistries) {
         {{"reg", "export", dir, "HKCU", "extra"}, 2, "expected: reg export DIR"},
         {{"reg", "export", dir, "-x"}, 2, "unknown option"},
         // A key not made yet is empty, not a failure.
-        {{"reg", "export", dir, "HKCU\\Nothing"}, 0, "HKEY_CURRENT_USER\\Nothing does not exist (yet)"},
+        {{"reg", "export", dir, "HKCU\\Nothing"},
+         0,
+         "HKEY_CURRENT_USER\\Nothing does not exist (yet)"},
         {{"reg", "export", (scratch_ / "nowhere").string()}, 2, "nowhere"},
         {{"reg", "import", dir}, 2, "expected: reg import DIR FILE"},
         {{"reg", "import", dir, (scratch_ / "missing.reg").string()}, 1, "cannot read"},
