@@ -14,10 +14,6 @@ OfflineMachineProfile::OfflineMachineProfile(const std::filesystem::path& root,
     drive_.hostFolder = root;
 }
 
-machine::WindowsVersion OfflineMachineProfile::version() const {
-    return {facts_.major, facts_.minor, facts_.build};
-}
-
 std::optional<std::string> OfflineMachineProfile::specialFolder(std::string_view shellName) const {
     const auto it = user_.shellFolders.find(registry::FoldName(shellName));
     if (it == user_.shellFolders.end()) {

@@ -40,7 +40,7 @@ class OfflineMachineProfile final : public machine::MachineProfile {
                           InstallationFolders folders, InstallationUser user);
 
     machine::Platform platform() const override { return machine::Platform::NT; }
-    machine::WindowsVersion version() const override;
+    machine::WindowsVersion version() const override { return facts_.version; }
     std::string servicePack() const override { return facts_.servicePack; }
     std::string windowsDir() const override { return folders_.windows; }
     std::string systemDir() const override { return folders_.system; }
