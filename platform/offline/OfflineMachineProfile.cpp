@@ -45,4 +45,12 @@ std::optional<std::string> OfflineMachineProfile::value(std::string_view section
     return std::nullopt;
 }
 
+std::optional<machine::ProcessorView> OfflineMachineProfile::processorView(
+    std::uint16_t peMachine) const {
+    if (folders_.wow64System.empty()) {
+        return MachineProfile::processorView(peMachine);
+    }
+    return X64WindowsView(peMachine, folders_.wow64System);
+}
+
 }  // namespace offline

@@ -218,13 +218,7 @@ std::optional<machine::ProcessorView> WineMachineProfile::processorView(
     if (!win64_) {
         return MachineProfile::processorView(peMachine);
     }
-    if (peMachine == machine::kProcessorX64) {
-        return machine::ProcessorView{systemDir(), false};
-    }
-    if (peMachine == machine::kProcessorX86) {
-        return machine::ProcessorView{windowsDir() + "\\syswow64", true};
-    }
-    return std::nullopt;
+    return X64WindowsView(peMachine, windowsDir() + "\\syswow64");
 }
 
 }  // namespace wine
