@@ -256,9 +256,10 @@ std::shared_ptr<machine::Machine> OpenOfflineInstallation(const fs::path& folder
     }
     const auto store = Store::Open(std::move(hives), chosen.user.sid, std::move(refusal),
                                    access == machine::Access::Read);
-    // Windows XP's WinSxS holds side-by-side assemblies, never linked to anywhere else.
+    // Windows XP's WinSxS holds side-by-side assemblies, never linked to anywhere else. Of a
+    // Windows whose version SOFTWARE does not name, a store it may have is taken for one.
     std::unique_ptr<ComponentStore> componentStore;
-    if (facts.version.major >= kFirstComponentStoreMajor) {
+    if (facts.version.major == 0 || facts.version.major >= kFirstComponentStoreMajor) {
         if (const auto winSxS = EntryNamed(layout->windows, "WinSxS", true)) {
             componentStore =
                 std::make_unique<ComponentStore>(*winSxS, WindowsPathOf(root, *winSxS));
