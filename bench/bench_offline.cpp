@@ -5,7 +5,13 @@
 // (default 300,000 keys, two values each): the check copies the whole registry into memory
 // before it scans, so the hives' size counts as much as the files.
 //
-//   bench_offline [--files N] [--keys N] [--runs N] [--keep]
+//   bench_offline [--files N] [--keys N] [--store N] [--runs N] [--keep]
+//
+// The component store (WinSxS) is shaped as a real one: --store N files (default 60,000; a
+// third of them DLLs and programs, the rest resources, drivers, catalogs) in a folder per
+// component (one per four files), and a component whose files are the thousand linked ones.
+// Before the checks, the store's index is timed in this process: the first question (which
+// walks WinSxS once), then the question for every listed file.
 //
 // Each check runs as a process of its own (velto-machine check DIR --json); per run the wall
 // and processor time and the peak memory, and the median of the runs.
@@ -24,6 +30,7 @@
 #include "bench/TreeGenerator.h"
 #include "platform/offline/HiveEditing.h"
 #include "platform/offline/NewInstallation.h"
+#include "platform/offline/OfflineInstallation.h"
 #include "platform/offline/RegfFormat.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/registry/WindowsForm.h"
@@ -120,6 +127,27 @@ void Grow(const fs::path& software, std::size_t keys) {
     hive.WriteTo(software);
 }
 
+// The kind's answer for every listed file, as the matching asks it: the first question walks
+// the store.
+void TimeStoreIndex(const fs::path& root, const std::vector<fs::path>& images) {
+    const auto opened = offline::OpenOfflineInstallation(root, std::nullopt, machine::Access::Read);
+    const auto start = std::chrono::steady_clock::now();
+    std::size_t owned = opened->kind().PlatformFileAt(images.front()) ? 1 : 0;
+    const auto first = std::chrono::steady_clock::now();
+    for (std::size_t i = 1; i < images.size(); ++i) {
+        owned += opened->kind().PlatformFileAt(images[i]) ? 1 : 0;
+    }
+    const auto end = std::chrono::steady_clock::now();
+    std::printf(
+        "  component store: first question %.1f ms (WinSxS walked), the other %zu questions "
+        "%.1f ms (%.2f us each); %zu files are the store's\n\n",
+        std::chrono::duration<double, std::milli>(first - start).count(), images.size() - 1,
+        std::chrono::duration<double, std::milli>(end - first).count(),
+        std::chrono::duration<double, std::micro>(end - first).count() /
+            static_cast<double>(std::max<std::size_t>(1, images.size() - 1)),
+        owned);
+}
+
 void Report(const std::string& what, std::vector<Figures> runs) {
     std::sort(runs.begin(), runs.end(),
               [](const Figures& a, const Figures& b) { return a.wall < b.wall; });
@@ -137,6 +165,7 @@ void Report(const std::string& what, std::vector<Figures> runs) {
 int main(int argc, char** argv) {
     std::size_t files = 30000;
     std::size_t keys = 300000;
+    std::size_t storeFiles = 60000;
     int runs = 3;
     bool keep = false;
     for (int i = 1; i < argc; ++i) {
@@ -145,13 +174,16 @@ int main(int argc, char** argv) {
             files = std::strtoul(argv[++i], nullptr, 10);
         } else if (arg == "--keys" && i + 1 < argc) {
             keys = std::strtoul(argv[++i], nullptr, 10);
+        } else if (arg == "--store" && i + 1 < argc) {
+            storeFiles = std::strtoul(argv[++i], nullptr, 10);
         } else if (arg == "--runs" && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--keep") {
             keep = true;
         } else {
             std::fprintf(stderr,
-                         "usage: bench_offline [--files N] [--keys N] [--runs N] [--keep]\n");
+                         "usage: bench_offline [--files N] [--keys N] [--store N] [--runs N] "
+                         "[--keep]\n");
             return 2;
         }
     }
@@ -168,6 +200,14 @@ int main(int argc, char** argv) {
     spec.otherFilesPerFolder = 20;
     spec.duplicateShare = 0.1;
     const auto tree = benchtree::GenerateTree(root / "Program Files" / "Bench", spec);
+    benchtree::NameTreeSpec storeShape;
+    storeShape.files = storeFiles;
+    storeShape.depth = 1;
+    storeShape.fanout = std::max<std::size_t>(1, storeFiles / 4);
+    storeShape.matchingShare = 1.0 / 3;
+    storeShape.matchingExtensions = {"dll", "exe"};
+    storeShape.otherExtensions = {"mui", "sys", "cat", "manifest", "xml"};
+    const auto storeCounts = benchtree::GenerateNameTree(root / "Windows" / "WinSxS", storeShape);
     // The component store holds a thousand of them, as Windows projects its own files.
     const fs::path store =
         root / "Windows" / "WinSxS" / "amd64_bench_31bf3856ad364e35_10.0.19041.1_none_0";
@@ -178,8 +218,10 @@ int main(int argc, char** argv) {
     }
     std::printf(
         "bench_offline: a 10-like installation in %s, %zu images and %zu other files in %zu "
-        "folders\n\n",
-        root.c_str(), tree.images.size(), tree.others.size(), tree.folders.size());
+        "folders; WinSxS: %zu files (%zu DLLs and programs) in %zu folders\n\n",
+        root.c_str(), tree.images.size(), tree.others.size(), tree.folders.size(),
+        storeCounts.files + 1000, storeCounts.matching + 1000, storeCounts.folders + 1);
+    TimeStoreIndex(root, tree.images);
 
     const fs::path software = root / "Windows" / "System32" / "config" / "SOFTWARE";
     std::vector<Figures> small;

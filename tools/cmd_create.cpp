@@ -145,6 +145,15 @@ void WriteSharedDllCounts(const machine::Machine& m, const SharedDllCounts& coun
     WriteSharedDllCounts(m, {{kSharedDllsKey, counts}});
 }
 
+std::string WriteDemoProgramCounts(const machine::Machine& m,
+                                   const imagewriter::DemoPrograms& programs, bool win64) {
+    WriteSharedDllCounts(m, {{win64 ? kSharedDllsKey32 : kSharedDllsKey, programs.counts32},
+                             {kSharedDllsKey, programs.counts64}});
+    return std::to_string(programs.counts32.size() + programs.counts64.size()) +
+           " use counts under HKEY_LOCAL_MACHINE\\" + kSharedDllsKey +
+           (win64 ? std::string(" and ") + kSharedDllsKey32 : std::string());
+}
+
 void CopyProgramFiles(const machine::Machine& m, std::ostream& out) {
     const std::string programDir = m.profile().programDir();
     const auto resources = dialogs::App().DataFolder();

@@ -1,8 +1,11 @@
 // velto-machine create DIR --offline-windows [--release xp|10] [--demo]: a small Windows
 // installation laid out as one lies on a disk, with real hive files (offline/NewInstallation.h)
-// and Velto's program folder; --demo adds the demo's duplicates and their use counts. Of a
-// 10-like one, some system files are hard links into the component store (WinSxS), as Windows
-// projects its own files; an XP-like one keeps protected copies in system32\dllcache.
+// and Velto's program folder; --demo adds the demo's duplicates and their use counts, the
+// 32-bit programs' where 32-bit setup programs put them on a 64-bit Windows (SysWOW64, Program
+// Files (x86), the 32-bit registry view). Of a 10-like one, some system files are hard links
+// into the component store (WinSxS), as Windows projects its own files: ORBCALC.DLL of both
+// system folders, which programs bring newer copies of; an XP-like one keeps protected copies
+// in system32\dllcache.
 
 #include <unistd.h>
 
@@ -40,6 +43,8 @@ std::size_t ProjectFromStore(const offline::InstallationLayout& layout) {
     const std::vector<StoreFile> files = {
         {layout.systemDir, "ORBCALC.DLL",
          "amd64_orbis-calculation_31bf3856ad364e35_1.0.0.0_none_5c2f6a1d8e3b4c77"},
+        {layout.wow64SystemDir, "ORBCALC.DLL",
+         "x86_orbis-calculation_31bf3856ad364e35_1.0.0.0_none_00109d99d5dddb41"},
         {layout.systemDir, "QUILLRT.DLL",
          "amd64_quill-runtime_31bf3856ad364e35_2.1.0.0_none_0a7d3e9f2b6c1d48"},
         {layout.wow64SystemDir, "QUILLRT.DLL",
@@ -77,21 +82,18 @@ void FillDemo(const machine::Machine& installation, offline::Release release,
     demo.personal = layout.personal;
     demo.wow64SystemDir = layout.wow64SystemDir;
     demo.programFiles32 = layout.programFiles32;
-    auto files = imagewriter::DemoFiles(demo);
-    auto counts = imagewriter::DemoSharedDllCounts(demo);
+    const bool win64 = installation.profile().processorView(machine::kProcessorX64).has_value();
+    auto programs = imagewriter::DemoProgramsFor(demo, win64);
     if (release == offline::Release::Ten) {
-        for (auto& file : imagewriter::DemoMixedProcessorFiles(demo)) {
-            files.push_back(std::move(file));
+        for (auto& file : imagewriter::DemoComponentFiles(demo)) {
+            programs.files.push_back(std::move(file));
         }
-        counts.emplace_back(layout.systemDir + "\\QUILLRT.DLL", 2);
-        counts.emplace_back(layout.wow64SystemDir + "\\QUILLRT.DLL", 1);
     }
-    for (const auto& file : files) {
+    for (const auto& file : programs.files) {
         WriteDemoFile(file);
     }
-    WriteSharedDllCounts(installation, counts);
-    out << "  demo: " << files.size() << " files on C:, " << counts.size()
-        << " use counts under HKEY_LOCAL_MACHINE\\" << kSharedDllsKey;
+    out << "  demo: " << programs.files.size() << " files on C:, "
+        << WriteDemoProgramCounts(installation, programs, win64);
     if (release == offline::Release::Ten) {
         out << ", " << ProjectFromStore(layout) << " system files hard-linked into "
             << layout.componentStore << "\n";

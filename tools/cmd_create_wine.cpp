@@ -38,38 +38,18 @@ void FillDemo(const machine::Machine& prefix, std::ostream& out) {
     layout.programFiles32 = "C:\\Program Files (x86)";
     // Wine links the user's Documents to the host's home folder; the public one is the prefix's.
     layout.personal = "C:\\users\\Public\\Documents";
-    // The demo's programs are 32-bit ones: on a 64-bit Windows their setup programs put them
-    // where 32-bit programs go (SysWOW64, Program Files (x86)) and count them in the 32-bit
-    // registry view.
     const bool win64 = profile.processorView(machine::kProcessorX64).has_value();
-    imagewriter::DemoLayout programs32 = layout;
-    if (win64) {
-        programs32.systemDir = layout.wow64SystemDir;
-        programs32.programFiles = layout.programFiles32;
-    }
-    auto files = imagewriter::DemoFiles(programs32);
-    SharedDllCounts counts32 = imagewriter::DemoSharedDllCounts(programs32);
-    SharedDllCounts counts64;
-    if (win64) {
-        for (auto& file : imagewriter::DemoMixedProcessorFiles(layout)) {
-            files.push_back(std::move(file));
-        }
-        counts64.emplace_back(layout.systemDir + "\\QUILLRT.DLL", 2);
-        counts32.emplace_back(layout.wow64SystemDir + "\\QUILLRT.DLL", 1);
-    }
+    auto programs = imagewriter::DemoProgramsFor(layout, win64);
     for (auto& file : imagewriter::DemoGameFiles("C:\\Games", win64)) {
-        files.push_back(std::move(file));
+        programs.files.push_back(std::move(file));
     }
     std::size_t written = 0;
-    for (const auto& file : files) {
+    for (const auto& file : programs.files) {
         written += WriteDemoFile(file) ? 1 : 0;
     }
-    WriteSharedDllCounts(prefix, {{win64 ? kSharedDllsKey32 : kSharedDllsKey, counts32},
-                                  {kSharedDllsKey, counts64}});
-    out << "  demo: " << written << " files on C: (" << files.size() - written
-        << " left alone: Wine has files of those names), " << counts32.size() + counts64.size()
-        << " use counts under HKEY_LOCAL_MACHINE\\" << kSharedDllsKey
-        << (win64 ? std::string(" and ") + kSharedDllsKey32 : std::string()) << "\n";
+    out << "  demo: " << written << " files on C: (" << programs.files.size() - written
+        << " left alone: Wine has files of those names), "
+        << WriteDemoProgramCounts(prefix, programs, win64) << "\n";
 }
 
 }  // namespace

@@ -146,5 +146,10 @@ using KeyedCounts = std::pair<std::string, SharedDllCounts>;
 // under each key given.
 void WriteSharedDllCounts(const machine::Machine& m, const SharedDllCounts& counts);
 void WriteSharedDllCounts(const machine::Machine& m, const std::vector<KeyedCounts>& counts);
+// The demo programs' counts, each under the key of its programs' view of the registry (the
+// 32-bit view for the 32-bit programs of a 64-bit Windows); "8 use counts under
+// HKEY_LOCAL_MACHINE\...", for the line that tells what was made.
+std::string WriteDemoProgramCounts(const machine::Machine& m,
+                                   const imagewriter::DemoPrograms& programs, bool win64);
 
 }  // namespace velto_machine

@@ -68,4 +68,15 @@ std::optional<ProcessorView> MachineProfile::processorView(std::uint16_t peMachi
     return ProcessorView{systemDir(), false};
 }
 
+std::optional<ProcessorView> MachineProfile::X64WindowsView(
+    std::uint16_t peMachine, const std::string& wow64SystemDir) const {
+    if (peMachine == kProcessorX64) {
+        return ProcessorView{systemDir(), false};
+    }
+    if (peMachine == kProcessorX86) {
+        return ProcessorView{wow64SystemDir, true};
+    }
+    return std::nullopt;
+}
+
 }  // namespace machine

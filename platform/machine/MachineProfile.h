@@ -84,6 +84,12 @@ class MachineProfile {
     // (a 64-bit image on a 32-bit Windows). A 32-bit Windows runs x86 programs only, with
     // systemDir() as their system folder; a 64-bit kind tells its two views.
     virtual std::optional<ProcessorView> processorView(std::uint16_t peMachine) const;
+
+  protected:
+    // The views of a 64-bit Windows for x64 processors: x64 programs with systemDir(), x86
+    // programs with `wow64SystemDir` and the 32-bit registry view; no other programs.
+    std::optional<ProcessorView> X64WindowsView(std::uint16_t peMachine,
+                                                const std::string& wow64SystemDir) const;
 };
 
 }  // namespace machine

@@ -1,22 +1,13 @@
 #include "platform/offline/InstallationFacts.h"
 
-#include <charconv>
 #include <cstdio>
 
+#include "platform/machine/NtVersion.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/registry/WindowsForm.h"
 
 namespace offline {
 namespace {
-
-std::optional<std::uint32_t> Number(std::string_view text) {
-    std::uint32_t value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 bool IsSystemAccount(std::string_view sid) {
     return sid == "S-1-5-18" || sid == "S-1-5-19" || sid == "S-1-5-20";
@@ -27,30 +18,10 @@ void ReadVersion(const Hive& software, InstallationFacts& facts) {
     if (!key) {
         return;
     }
-    const auto major = DwordValue(software, *key, "CurrentMajorVersionNumber");
-    const auto minor = DwordValue(software, *key, "CurrentMinorVersionNumber");
-    if (major && minor) {
-        facts.major = *major;
-        facts.minor = *minor;
-    } else if (const auto current = StringValue(software, *key, "CurrentVersion")) {
-        const std::size_t dot = current->find('.');
-        const auto a = Number(std::string_view(*current).substr(0, dot));
-        const auto b = dot == std::string::npos
-                           ? std::nullopt
-                           : Number(std::string_view(*current).substr(dot + 1));
-        if (a && b) {
-            facts.major = *a;
-            facts.minor = *b;
-        }
-    }
-    for (const char* name : {"CurrentBuildNumber", "CurrentBuild"}) {
-        if (const auto text = StringValue(software, *key, name)) {
-            if (const auto build = Number(*text)) {
-                facts.build = *build;
-                break;
-            }
-        }
-    }
+    facts.version = machine::NtVersionFrom(
+                        {[&](std::string_view name) { return StringValue(software, *key, name); },
+                         [&](std::string_view name) { return DwordValue(software, *key, name); }})
+                        .value_or(machine::WindowsVersion{});
     facts.servicePack = StringValue(software, *key, "CSDVersion").value_or("");
     facts.productName = StringValue(software, *key, "ProductName").value_or("");
     const auto profiles = FindKey(software, *key, "ProfileList");
@@ -120,12 +91,7 @@ std::optional<std::string> StringValue(const Hive& hive, NodeRef key, std::strin
 
 std::optional<std::uint32_t> DwordValue(const Hive& hive, NodeRef key, std::string_view name) {
     const auto value = hive.Value(key, name);
-    if (!value || value->type != registry::REG_DWORD || value->data.size() != 4) {
-        return std::nullopt;
-    }
-    const auto& d = value->data;
-    return static_cast<std::uint32_t>(d[0] | (d[1] << 8) | (d[2] << 16)) |
-           (static_cast<std::uint32_t>(d[3]) << 24);
+    return value ? registry::DwordOf(value->type, value->data) : std::nullopt;
 }
 
 InstallationFacts ReadInstallationFacts(const Hive& software, const Hive& system) {

@@ -5,10 +5,8 @@
 //                                               "ControlSet%03u", when the hive has that set
 //   SYSTEM\<set>\Control\ComputerName\ComputerName "ComputerName"
 //   SYSTEM\<set>\Control\Session Manager\Environment "PROCESSOR_ARCHITECTURE" (AMD64, x86)
-//   SOFTWARE\Microsoft\Windows NT\CurrentVersion: "CurrentMajorVersionNumber" and
-//       "CurrentMinorVersionNumber" (REG_DWORD, Windows 10 on; they win over "CurrentVersion",
-//       which stays "6.3" there), "CurrentVersion" ("5.1"), "CurrentBuildNumber" (else
-//       "CurrentBuild", which XP kept in an older form), "CSDVersion", "ProductName"
+//   SOFTWARE\Microsoft\Windows NT\CurrentVersion: the version (machine/NtVersion.h),
+//       "CSDVersion", "ProductName"
 //   SOFTWARE\Microsoft\Windows NT\CurrentVersion\ProfileList\<SID> "ProfileImagePath": the
 //       users' profile folders (REG_EXPAND_SZ, "%SystemDrive%\Users\name"); the accounts of
 //       the system itself (S-1-5-18, -19, -20) are no users
@@ -22,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/machine/MachineProfile.h"
 #include "platform/offline/Hive.h"
 
 namespace offline {
@@ -38,9 +37,8 @@ struct UserProfile {
 struct InstallationFacts {
     // "ControlSet001"; empty when Select\Current names no set the hive has.
     std::string controlSet;
-    std::uint32_t major = 0;
-    std::uint32_t minor = 0;
-    std::uint32_t build = 0;
+    // 0.0.0 when SOFTWARE names none.
+    machine::WindowsVersion version;
     std::string servicePack;
     std::string productName;
     std::string computerName;

@@ -19,6 +19,8 @@ using machine::text::EqualsNoCase;
 
 // Where Windows NT puts itself; older releases chose WINNT.
 constexpr const char* kWindowsFolders[] = {"Windows", "WINNT"};
+// Windows Vista (6.0) brought the component store.
+constexpr std::uint32_t kFirstComponentStoreMajor = 6;
 // Where a user's classes are, below the profile folder: Vista on, then 2000 and XP.
 constexpr const char* kUserClassesFolders[] = {
     "AppData\\Local\\Microsoft\\Windows", "Local Settings\\Application Data\\Microsoft\\Windows"};
@@ -254,10 +256,20 @@ std::shared_ptr<machine::Machine> OpenOfflineInstallation(const fs::path& folder
     }
     const auto store = Store::Open(std::move(hives), chosen.user.sid, std::move(refusal),
                                    access == machine::Access::Read);
+    // Windows XP's WinSxS holds side-by-side assemblies, never linked to anywhere else. Of a
+    // Windows whose version SOFTWARE does not name, a store it may have is taken for one.
+    std::unique_ptr<ComponentStore> componentStore;
+    if (facts.version.major == 0 || facts.version.major >= kFirstComponentStoreMajor) {
+        if (const auto winSxS = EntryNamed(layout->windows, "WinSxS", true)) {
+            componentStore =
+                std::make_unique<ComponentStore>(*winSxS, WindowsPathOf(root, *winSxS));
+        }
+    }
     auto profile = std::make_unique<OfflineMachineProfile>(root, std::move(facts),
                                                            std::move(folders), chosen.user);
     return std::make_shared<machine::Machine>(
-        root, std::move(profile), std::make_shared<OfflineKind>(root, store, hiveFiles));
+        root, std::move(profile),
+        std::make_shared<OfflineKind>(root, store, hiveFiles, std::move(componentStore)));
 }
 
 std::string OfflineKind::startCommand() const {

@@ -5,7 +5,8 @@
 // drive C:. Its registry is its hives (OfflineRegistryStore.h); the moves scheduled for its
 // next start go to SYSTEM's PendingFileRenameOperations, which Windows' Session Manager
 // carries out when that Windows starts (or `velto-machine boot`, in its manner, for a user
-// who will not start it).
+// who will not start it). On Windows Vista and later, the files its component store (WinSxS)
+// holds are Windows' own (ComponentStore.h).
 //
 // The user whose HKEY_CURRENT_USER the program uses is the one ProfileList names, when it
 // names one; of several, the one chosen by name (or SID) when the folder is opened, else the
@@ -19,6 +20,7 @@
 #include <string>
 
 #include "platform/machine/Machine.h"
+#include "platform/offline/ComponentStore.h"
 #include "platform/offline/OfflineRegistryStore.h"
 
 namespace offline {
@@ -36,9 +38,14 @@ std::shared_ptr<machine::Machine> OpenOfflineInstallation(
 
 class OfflineKind final : public machine::MachineKind {
   public:
+    // `componentStore`: the store of Windows Vista and later, when the installation has one.
     OfflineKind(std::filesystem::path root, std::shared_ptr<OfflineRegistryStore> store,
-                std::vector<std::filesystem::path> hiveFiles)
-        : root_(std::move(root)), store_(std::move(store)), hiveFiles_(std::move(hiveFiles)) {}
+                std::vector<std::filesystem::path> hiveFiles,
+                std::unique_ptr<ComponentStore> componentStore)
+        : root_(std::move(root)),
+          store_(std::move(store)),
+          hiveFiles_(std::move(hiveFiles)),
+          componentStore_(std::move(componentStore)) {}
 
     std::string_view name() const override { return "Windows installation"; }
     std::shared_ptr<registry::RegistryStore> OpenRegistry() const override { return store_; }
@@ -52,11 +59,17 @@ class OfflineKind final : public machine::MachineKind {
     std::optional<std::string> startedLaterBy() const override;
     std::optional<std::string> whyNotWritable() const override { return store_->writeRefusal(); }
     bool folderIsItsDrive() const override { return true; }
+    // The component store's files (ComponentStore.h).
+    std::optional<machine::PlatformFile> PlatformFileAt(
+        const std::filesystem::path& host) const override {
+        return componentStore_ ? componentStore_->Owner(host) : std::nullopt;
+    }
 
   private:
     std::filesystem::path root_;
     std::shared_ptr<OfflineRegistryStore> store_;
     std::vector<std::filesystem::path> hiveFiles_;
+    std::unique_ptr<ComponentStore> componentStore_;
 };
 
 }  // namespace offline

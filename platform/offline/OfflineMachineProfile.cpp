@@ -14,10 +14,6 @@ OfflineMachineProfile::OfflineMachineProfile(const std::filesystem::path& root,
     drive_.hostFolder = root;
 }
 
-machine::WindowsVersion OfflineMachineProfile::version() const {
-    return {facts_.major, facts_.minor, facts_.build};
-}
-
 std::optional<std::string> OfflineMachineProfile::specialFolder(std::string_view shellName) const {
     const auto it = user_.shellFolders.find(registry::FoldName(shellName));
     if (it == user_.shellFolders.end()) {
@@ -47,6 +43,14 @@ std::optional<std::string> OfflineMachineProfile::value(std::string_view section
         }
     }
     return std::nullopt;
+}
+
+std::optional<machine::ProcessorView> OfflineMachineProfile::processorView(
+    std::uint16_t peMachine) const {
+    if (folders_.wow64System.empty()) {
+        return MachineProfile::processorView(peMachine);
+    }
+    return X64WindowsView(peMachine, folders_.wow64System);
 }
 
 }  // namespace offline

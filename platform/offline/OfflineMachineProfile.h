@@ -3,7 +3,7 @@
 // (InstallationFacts.h for what its hives say):
 //   - an NT-family machine of the version, build and service pack SOFTWARE names;
 //   - its Windows folder, system folder (System32), 32-bit system folder (SysWOW64, on 64-bit
-//     Windows) and temporary folder as the disk spells them;
+//     Windows: the system folder of x86 programs) and temporary folder as the disk spells them;
 //   - drive C:, the folder itself; the program's folder C:\Program Files\Velto;
 //   - the computer's name from SYSTEM, the user's name from their profile folder, the special
 //     folders from the user's Shell Folders;
@@ -40,7 +40,7 @@ class OfflineMachineProfile final : public machine::MachineProfile {
                           InstallationFolders folders, InstallationUser user);
 
     machine::Platform platform() const override { return machine::Platform::NT; }
-    machine::WindowsVersion version() const override;
+    machine::WindowsVersion version() const override { return facts_.version; }
     std::string servicePack() const override { return facts_.servicePack; }
     std::string windowsDir() const override { return folders_.windows; }
     std::string systemDir() const override { return folders_.system; }
@@ -51,6 +51,10 @@ class OfflineMachineProfile final : public machine::MachineProfile {
     std::vector<machine::DriveInfo> drives() const override { return {drive_}; }
     std::optional<std::string> specialFolder(std::string_view shellName) const override;
     std::optional<std::string> value(std::string_view section, std::string_view key) const override;
+    // A 64-bit Windows (one with a SysWOW64 folder) runs x64 programs with System32 and x86
+    // programs with SysWOW64 as their system folder, the latter with the 32-bit registry view;
+    // a 32-bit one runs x86 programs only.
+    std::optional<machine::ProcessorView> processorView(std::uint16_t peMachine) const override;
 
   private:
     InstallationFacts facts_;

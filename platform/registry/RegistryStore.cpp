@@ -34,6 +34,14 @@ bool IsStringType(std::uint32_t type) {
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
+std::optional<std::uint32_t> DwordOf(std::uint32_t type, std::span<const std::uint8_t> data) {
+    if (type != REG_DWORD || data.size() != 4) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(data[0] | (data[1] << 8) | (data[2] << 16)) |
+           (static_cast<std::uint32_t>(data[3]) << 24);
+}
+
 std::string_view RootName(Root root) {
     for (const auto& entry : kRootNames) {
         if (entry.root == root) {

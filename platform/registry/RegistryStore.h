@@ -47,6 +47,8 @@ inline constexpr std::uint32_t REG_RESOURCE_REQUIREMENTS_LIST = 10;
 
 // Text types whose data the program reads as NUL-terminated strings.
 bool IsStringType(std::uint32_t type);
+// The number a REG_DWORD value holds; nullopt for another type or a size other than four.
+std::optional<std::uint32_t> DwordOf(std::uint32_t type, std::span<const std::uint8_t> data);
 
 // "HKEY_LOCAL_MACHINE" for Root::LocalMachine.
 std::string_view RootName(Root root);

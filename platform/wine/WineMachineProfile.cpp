@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <charconv>
 
 #include "platform/machine/IniDocument.h"
 #include "platform/machine/MachineError.h"
+#include "platform/machine/NtVersion.h"
 #include "platform/machine/Text.h"
 #include "platform/win32/ntdll/HostFiles.h"
 
@@ -36,18 +36,26 @@ constexpr std::array<std::pair<std::string_view, DriveType>, 6> kWineDriveTypes 
     {"ram", DriveType::RamDisk},
 }};
 
-// A text value (without its closing NULs), or nullopt.
-std::optional<std::string> Text(registry::RegistryStore& store, registry::Root root,
-                                std::string_view key, std::string_view name) {
+std::optional<registry::ValueData> Query(registry::RegistryStore& store, registry::Root root,
+                                         std::string_view key, std::string_view name) {
     registry::KeyId id = 0;
     registry::ValueData value;
     if (store.openKey(store.rootKey(root), registry::SplitKeyNames(key), id) !=
             registry::Outcome::Ok ||
-        store.queryValue(id, name, value) != registry::Outcome::Ok ||
-        !registry::IsStringType(value.type)) {
+        store.queryValue(id, name, value) != registry::Outcome::Ok) {
         return std::nullopt;
     }
-    std::string text(value.data.begin(), value.data.end());
+    return value;
+}
+
+// A text value (without its closing NULs), or nullopt.
+std::optional<std::string> Text(registry::RegistryStore& store, registry::Root root,
+                                std::string_view key, std::string_view name) {
+    const auto value = Query(store, root, key, name);
+    if (!value || !registry::IsStringType(value->type)) {
+        return std::nullopt;
+    }
+    std::string text(value->data.begin(), value->data.end());
     text.resize(std::min(text.size(), text.find('\0')));
     return text;
 }
@@ -61,16 +69,6 @@ std::vector<registry::Value> Values(registry::RegistryStore& store, registry::Ro
         store.values(id, values);
     }
     return values;
-}
-
-std::optional<std::uint32_t> Number(std::string_view text) {
-    std::uint32_t value = 0;
-    text = machine::text::Trim(text);
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 bool Inside(const fs::path& path, const fs::path& folder) {
@@ -131,18 +129,16 @@ void WineMachineProfile::ReadVersion(registry::RegistryStore& store) {
         }
     }
     const std::string key = "Software\\Microsoft\\Windows NT\\CurrentVersion";
-    if (const auto current = Text(store, registry::Root::LocalMachine, key, "CurrentVersion")) {
-        if (const auto dot = current->find('.'); dot != std::string::npos) {
-            const auto major = Number(std::string_view(*current).substr(0, dot));
-            const auto minor = Number(std::string_view(*current).substr(dot + 1));
-            if (major && minor) {
-                version_ = {*major, *minor, 0};
-                const auto build =
-                    Text(store, registry::Root::LocalMachine, key, "CurrentBuildNumber");
-                version_.build = build ? Number(*build).value_or(0) : 0;
-            }
-        }
-        servicePack_ = Text(store, registry::Root::LocalMachine, key, "CSDVersion").value_or("");
+    const auto text = [&](std::string_view name) {
+        return Text(store, registry::Root::LocalMachine, key, name);
+    };
+    const auto dword = [&](std::string_view name) {
+        const auto value = Query(store, registry::Root::LocalMachine, key, name);
+        return value ? registry::DwordOf(value->type, value->data) : std::nullopt;
+    };
+    if (const auto version = machine::NtVersionFrom({text, dword})) {
+        version_ = *version;
+        servicePack_ = text("CSDVersion").value_or("");
     }
 }
 
@@ -222,13 +218,7 @@ std::optional<machine::ProcessorView> WineMachineProfile::processorView(
     if (!win64_) {
         return MachineProfile::processorView(peMachine);
     }
-    if (peMachine == machine::kProcessorX64) {
-        return machine::ProcessorView{systemDir(), false};
-    }
-    if (peMachine == machine::kProcessorX86) {
-        return machine::ProcessorView{windowsDir() + "\\syswow64", true};
-    }
-    return std::nullopt;
+    return X64WindowsView(peMachine, windowsDir() + "\\syswow64");
 }
 
 }  // namespace wine

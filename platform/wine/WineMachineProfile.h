@@ -3,8 +3,8 @@
 //   - platform and version: the Windows version chosen in the prefix (HKCU\Software\Wine
 //     "Version", Wine's per-prefix setting): win95, win98 and winme make a 9x machine whose
 //     version is HKLM\Software\Microsoft\Windows\CurrentVersion "VersionNumber"; anything else
-//     an NT machine with HKLM\Software\Microsoft\Windows NT\CurrentVersion "CurrentVersion",
-//     "CurrentBuildNumber" and "CSDVersion" (a new prefix: 6.1.7601 Service Pack 1);
+//     an NT machine of the version HKLM\Software\Microsoft\Windows NT\CurrentVersion names
+//     (machine/NtVersion.h) and its "CSDVersion" (none named: 6.1.7601 Service Pack 1);
 //   - processors: a 64-bit prefix (the "#arch=win64" line of system.reg) runs x64 programs with
 //     C:\windows\system32 and x86 programs with C:\windows\syswow64 as their system folder,
 //     the latter with the 32-bit registry view (Software\Wow6432Node); a 32-bit prefix (or one

@@ -1,13 +1,15 @@
 // The unattended check of a Windows installation on a disk from start to Windows' next start,
 // on installations `velto-machine create --offline-windows --demo` makes (XP-like with
-// dllcache, 10-like with SysWOW64 and system files hard-linked into WinSxS): `vlt -S`, whose
-// restart leaves the moves to Windows, then `velto-machine boot` carrying them out as the
-// Session Manager would; what the user finds is read back by hivexregedit. Then a copy of the
+// dllcache, 10-like with the 32-bit programs' files in SysWOW64 and system files hard-linked
+// into WinSxS, which are left to Windows): `vlt -S`, whose restart leaves the moves to Windows,
+// then `velto-machine boot` carrying them out as the Session Manager would; what the user finds
+// is read back by hivexregedit. Then a copy of the
 // installation as it was made, hibernated, and mounted read-only: refused with nothing
 // written. One test for each release, since every test runs as a process of its own and the
 // installation is made once.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -27,14 +29,34 @@ using vltrun::Slurp;
 constexpr const char* kCounts = "Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
 struct Release {
-    std::string name;  // --release
-    std::string windows, system, temp;
+    std::string name;    // --release
+    std::string system;  // System32, which holds the hives
+    // The system folder and the program files folder of the demo's 32-bit programs, and the
+    // key below SOFTWARE of their use counts: on a 64-bit Windows, its 32-bit view.
+    std::string system32, programs32, counts32;
     std::string store;  // the folder of kept copies that must stay as it was
+    // The component store's files, each with its other name in `store` (one file, two names).
+    std::vector<std::pair<std::string, std::string>> linked;
 };
 
 const Release kReleases[] = {
-    {"xp", "WINDOWS", "WINDOWS/system32", "WINDOWS/Temp", "WINDOWS/system32/dllcache"},
-    {"10", "Windows", "Windows/System32", "Windows/Temp", "Windows/WinSxS"},
+    {"xp",
+     "WINDOWS/system32",
+     "WINDOWS/system32",
+     "Program Files",
+     "Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+     "WINDOWS/system32/dllcache",
+     {}},
+    {"10",
+     "Windows/System32",
+     "Windows/SysWOW64",
+     "Program Files (x86)",
+     "Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+     "Windows/WinSxS",
+     {{"Windows/System32/ORBCALC.DLL",
+       "amd64_orbis-calculation_31bf3856ad364e35_1.0.0.0_none_5c2f6a1d8e3b4c77/ORBCALC.DLL"},
+      {"Windows/SysWOW64/ORBCALC.DLL",
+       "x86_orbis-calculation_31bf3856ad364e35_1.0.0.0_none_00109d99d5dddb41/ORBCALC.DLL"}}},
 };
 
 // How ctest names each test.
@@ -68,6 +90,20 @@ std::vector<std::string> Strings(const testsupport::ExportedValue& value) {
     return strings;
 }
 
+// "C:\\Windows\\SysWOW64" for "Windows/SysWOW64".
+std::string WindowsPath(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return "C:\\" + path;
+}
+
+// Whether two names are one file (the same device and inode).
+bool OneFile(const fs::path& a, const fs::path& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 class OfflineEndToEnd : public ::testing::TestWithParam<Release> {
   protected:
     void SetUp() override {
@@ -96,11 +132,36 @@ TEST_P(OfflineEndToEnd, CheckedUntilWindowsNextStartUnlessOnlyCheckable) {
     ASSERT_EQ(created.status, 0) << created.err;
     const fs::path copy = folder_.string() + "-copy";
     fs::copy(folder_, copy, fs::copy_options::recursive);
-    const std::string systemFile = r.system + "/TSSCOMM.DLL";
-    const std::string newer = Slurp(C("Program Files/Tessel Fax/TSSCOMM.DLL"));
+    const std::string systemFile = r.system32 + "/TSSCOMM.DLL";
+    const std::string faxFile = r.programs32 + "/Tessel Fax/TSSCOMM.DLL";
+    const std::string newer = Slurp(C(faxFile));
     const std::string older = Slurp(C(systemFile));
     const auto store = Files(C(r.store));
     ASSERT_FALSE(store.empty());
+    const auto stillLinked = [&](const std::string& when) {
+        for (const auto& [file, inStore] : r.linked) {
+            EXPECT_TRUE(OneFile(C(file), C(r.store + "/" + inStore))) << file << " " << when;
+        }
+    };
+    stillLinked("as made");
+
+    // The component store's groups are left to Windows, each against its own system folder.
+    if (!r.linked.empty()) {
+        const auto check = vltrun::Tool({"check", folder_.string()});
+        for (const auto& [group, file] :
+             {std::pair{"ORBCALC.DLL (x64)", "C:\\Windows\\System32\\ORBCALC.DLL"},
+              std::pair{"ORBCALC.DLL (x86)", "C:\\Windows\\SysWOW64\\ORBCALC.DLL"}}) {
+            EXPECT_NE(
+                check.out.find(std::string(group) + ": no copy is recommended (LEFT TO WINDOWS)"),
+                std::string::npos)
+                << check.out;
+            EXPECT_NE(check.out.find(std::string("vlt -S: not repaired, ") + file +
+                                     " is the component store's file (a hard link into "
+                                     "C:\\Windows\\WinSxS"),
+                      std::string::npos)
+                << check.out;
+        }
+    }
 
     const auto run = vltrun::Unattended(folder_);
     ASSERT_EQ(run.status, 0) << run.out << run.err;
@@ -118,42 +179,53 @@ TEST_P(OfflineEndToEnd, CheckedUntilWindowsNextStartUnlessOnlyCheckable) {
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->type, 7u);
     const auto strings = Strings(*list);
-    const std::string winSystem = "C:\\" + r.system.substr(0, r.system.find('/')) + "\\" +
-                                  r.system.substr(r.system.find('/') + 1);
+    const std::string winSystem32 = WindowsPath(r.system32);
     bool replaces = false;
     bool deletes = false;
     for (std::size_t i = 0; i + 1 < strings.size(); i += 2) {
-        replaces = replaces || strings[i + 1] == "!\\??\\" + winSystem + "\\TSSCOMM.DLL";
-        deletes = deletes || (strings[i] == "\\??\\C:\\Program Files\\Tessel Fax\\TSSCOMM.DLL" &&
-                              strings[i + 1].empty());
+        replaces = replaces || strings[i + 1] == "!\\??\\" + winSystem32 + "\\TSSCOMM.DLL";
+        deletes =
+            deletes || (strings[i] == "\\??\\" + WindowsPath(faxFile) && strings[i + 1].empty());
     }
     EXPECT_TRUE(replaces && deletes) << "the pending list holds no repair of TSSCOMM.DLL";
+    for (const auto& [file, inStore] : r.linked) {
+        for (const std::string& operation : strings) {
+            EXPECT_EQ(operation.find(WindowsPath(file)), std::string::npos) << operation;
+        }
+    }
     // The list ends with the empty string after the last pair.
     EXPECT_TRUE(strings.size() >= 2 && strings[strings.size() - 2].empty());
     EXPECT_EQ(testsupport::ExportWithRegfexport(system).error, "");
 
-    // The backups and the use counts, as readers no one here wrote see them.
-    EXPECT_EQ(Slurp(C("Program Files/Velto/C~~" + r.system.substr(0, r.system.find('/')) + "~" +
-                      r.system.substr(r.system.find('/') + 1) + "~TSSCOMM.DLL.backup")),
-              older);
+    // The backups and the use counts, as readers no one here wrote see them: the 32-bit
+    // programs' counts in their own view.
+    std::string backup = "C~~" + r.system32 + "~TSSCOMM.DLL.backup";
+    std::replace(backup.begin(), backup.end(), '/', '~');
+    EXPECT_EQ(Slurp(C("Program Files/Velto/" + backup)), older);
     const fs::path software = C(r.system + "/config/SOFTWARE");
     const auto counts = testsupport::ExportWithHivexregedit(software);
-    const auto* count = counts.Find(kCounts, winSystem + "\\TSSCOMM.DLL");
+    const auto* count = counts.Find(r.counts32, winSystem32 + "\\TSSCOMM.DLL");
     ASSERT_NE(count, nullptr);
     // Carried over from the copy removed beside the fax program: 2 + 1.
     EXPECT_EQ(count->data, (std::vector<std::uint8_t>{3, 0, 0, 0}));
+    if (r.counts32 != kCounts) {
+        EXPECT_EQ(counts.Find(kCounts, winSystem32 + "\\TSSCOMM.DLL"), nullptr);
+        EXPECT_NE(counts.Find(kCounts, WindowsPath(r.system) + "\\QUILLRT.DLL"), nullptr);
+    }
     EXPECT_EQ(testsupport::ExportWithRegfexport(software).error, "");
+    stillLinked("after vlt -S");
 
     const auto boot = vltrun::Tool({"boot", folder_.string()});
     ASSERT_EQ(boot.status, 0) << boot.out << boot.err;
     EXPECT_NE(boot.out.find("PendingFileRenameOperations cleared"), std::string::npos) << boot.out;
     EXPECT_EQ(Slurp(C(systemFile)), newer);
-    EXPECT_FALSE(fs::exists(C("Program Files/Tessel Fax/TSSCOMM.DLL")));
+    EXPECT_FALSE(fs::exists(C(faxFile)));
     EXPECT_EQ(testsupport::ExportWithHivexregedit(system).Find(
                   "ControlSet001\\Control\\Session Manager", "PendingFileRenameOperations"),
               nullptr);
-    // The system's own store of kept copies was never touched.
+    // The system's own store of kept copies was never touched, nor the names it shares.
     EXPECT_EQ(Files(C(r.store)), store);
+    stillLinked("after boot");
 
     // The installation as it was made, hibernated.
     const fs::path hiberfil = copy / "hiberfil.sys";

@@ -256,6 +256,17 @@ std::vector<DemoFile> DemoMixedProcessorFiles(const DemoLayout& layout) {
     return drive.Take();
 }
 
+std::vector<DemoFile> DemoComponentFiles(const DemoLayout& layout) {
+    Drive drive;
+    const Module older{
+        "Orbis Data Ltd", "Orbis Calculation Engine", {1, 0, 0, 0}, Format::Pe32Plus};
+    const Module newer{
+        "Orbis Data Ltd", "Orbis Calculation Engine", {1, 2, 0, 3}, Format::Pe32Plus};
+    drive.Image(layout.systemDir, "ORBCALC.DLL", older, k1998Oct10);
+    drive.Image(layout.programFiles + "\\Orbis Suite", "ORBCALC.DLL", newer, k2001Feb02);
+    return drive.Take();
+}
+
 std::vector<DemoFile> DemoGameFiles(const std::string& gamesFolder, bool x64) {
     Drive drive;
     drive.Image(gamesFolder + "\\PadGame", "xinput1_3.dll",
@@ -272,6 +283,23 @@ std::vector<std::pair<std::string, std::uint32_t>> DemoSharedDllCounts(const Dem
     return {{sys + "\\LUMGRID.OCX", 3}, {sys + "\\TSSCOMM.DLL", 2},  {sys + "\\ORBDATA.DLL", 2},
             {sys + "\\ORBCALC.DLL", 1}, {sys + "\\LUMCHART.OCX", 1}, {sys + "\\TESSUTIL.DLL", 1},
             {sys + "\\PRNHELP.DRV", 1}, {sys + "\\VNETHLP.VXD", 1}};
+}
+
+DemoPrograms DemoProgramsFor(const DemoLayout& layout, bool win64) {
+    DemoLayout programs32 = layout;
+    if (win64) {
+        programs32.systemDir = layout.wow64SystemDir;
+        programs32.programFiles = layout.programFiles32;
+    }
+    DemoPrograms programs{DemoFiles(programs32), DemoSharedDllCounts(programs32), {}};
+    if (win64) {
+        for (auto& file : DemoMixedProcessorFiles(layout)) {
+            programs.files.push_back(std::move(file));
+        }
+        programs.counts64.emplace_back(layout.systemDir + "\\QUILLRT.DLL", 2);
+        programs.counts32.emplace_back(layout.wow64SystemDir + "\\QUILLRT.DLL", 1);
+    }
+    return programs;
 }
 
 std::vector<std::uint8_t> PlaceholderJpeg() {

@@ -41,6 +41,11 @@ std::vector<DemoFile> DemoFiles(const DemoLayout& layout);
 // spread over copies for the other.
 std::vector<DemoFile> DemoMixedProcessorFiles(const DemoLayout& layout);
 
+// A Windows component that a 64-bit program brings a newer copy of: ORBCALC.DLL, 64-bit, in
+// the system folder and in the program's folder. On a Windows with a component store the
+// system folder's file is the store's (the caller links it there).
+std::vector<DemoFile> DemoComponentFiles(const DemoLayout& layout);
+
 // A game that ships its own build of a library Wine provides (xinput1_3.dll beside
 // PadGame.exe), for a 64-bit or a 32-bit Windows: a prefix's demo shows how such a group is
 // left to Wine.
@@ -49,6 +54,18 @@ std::vector<DemoFile> DemoGameFiles(const std::string& gamesFolder, bool x64);
 // Use counts of shared files in the system folder, as setup programs leave them under
 // HKLM\Software\Microsoft\Windows\CurrentVersion\SharedDLLs: full path and count.
 std::vector<std::pair<std::string, std::uint32_t>> DemoSharedDllCounts(const DemoLayout& layout);
+
+// The demo's programs, with their use counts, on a Windows of either width. They are 32-bit
+// programs: on a 64-bit Windows their setup programs put them where 32-bit programs go (the
+// 32-bit system and program folders) and count them in the 32-bit registry view, and 64-bit
+// programs bring images of the same names beside them (DemoMixedProcessorFiles).
+struct DemoPrograms {
+    std::vector<DemoFile> files;
+    // The 32-bit programs' counts (the 32-bit view on a 64-bit Windows), the 64-bit ones'.
+    std::vector<std::pair<std::string, std::uint32_t>> counts32;
+    std::vector<std::pair<std::string, std::uint32_t>> counts64;
+};
+DemoPrograms DemoProgramsFor(const DemoLayout& layout, bool win64);
 
 // A small valid JPEG (32 x 32, mid grey) standing in for the program's watermark picture.
 std::vector<std::uint8_t> PlaceholderJpeg();

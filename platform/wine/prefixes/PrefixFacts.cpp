@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstring>
 
 #include "platform/machine/MachineProfile.h"
+#include "platform/machine/NtVersion.h"
 #include "platform/machine/Text.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/wine/HiveFile.h"
@@ -51,18 +51,6 @@ std::string StringOf(const ValueLine& value) {
     return std::string(machine::text::Trim(text));
 }
 
-std::optional<unsigned> NumberOf(const ValueLine& value) {
-    if (value.type == registry::REG_DWORD && value.data.size() == 4) {
-        return static_cast<unsigned>(value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
-                                     (static_cast<unsigned>(value.data[3]) << 24));
-    }
-    const std::string text = StringOf(value);
-    unsigned number = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
-    return ec == std::errc() && end == text.data() + text.size() ? std::optional(number)
-                                                                 : std::nullopt;
-}
-
 bool AsciiEqualNoCase(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
@@ -78,34 +66,25 @@ const ValueLine* Named(const std::vector<ValueLine>& values, std::string_view na
     return nullptr;
 }
 
-// "6.3" -> 6, 3.
-bool SplitVersion(const std::string& text, unsigned& major, unsigned& minor) {
-    const std::size_t dot = text.find('.');
-    const char* begin = text.data();
-    const char* end = begin + text.size();
-    return dot != std::string::npos &&
-           std::from_chars(begin, begin + dot, major).ec == std::errc() &&
-           std::from_chars(begin + dot + 1, end, minor).ec == std::errc();
-}
-
 std::string VersionFromKeys(std::string_view systemReg) {
     const auto nt =
         ValuesOfKey(systemReg, {"Software", "Microsoft", "Windows NT", "CurrentVersion"});
+    const auto version = machine::NtVersionFrom(
+        {[&](std::string_view name) -> std::optional<std::string> {
+             const ValueLine* value = Named(nt, name);
+             return value && registry::IsStringType(value->type) ? std::optional(StringOf(*value))
+                                                                 : std::nullopt;
+         },
+         [&](std::string_view name) {
+             const ValueLine* value = Named(nt, name);
+             return value ? registry::DwordOf(value->type, value->data) : std::nullopt;
+         }});
     unsigned major = 0, minor = 0, build = 0;
     bool nine = false;
-    if (const ValueLine* current = Named(nt, "CurrentVersion")) {
-        if (!SplitVersion(StringOf(*current), major, minor)) {
-            return {};
-        }
-        // Windows 10 and later keep "6.3" here for old programs and the truth beside it.
-        const ValueLine* newMajor = Named(nt, "CurrentMajorVersionNumber");
-        const ValueLine* newMinor = Named(nt, "CurrentMinorVersionNumber");
-        if (newMajor && newMinor && NumberOf(*newMajor) && NumberOf(*newMinor)) {
-            major = *NumberOf(*newMajor);
-            minor = *NumberOf(*newMinor);
-        }
-        const ValueLine* number = Named(nt, "CurrentBuildNumber");
-        build = number ? NumberOf(*number).value_or(0) : 0;
+    if (version) {
+        major = version->major;
+        minor = version->minor;
+        build = version->build;
     } else {
         const auto windows =
             ValuesOfKey(systemReg, {"Software", "Microsoft", "Windows", "CurrentVersion"});

@@ -81,6 +81,13 @@ TEST(OfflineInstallation, TheProfileIsReadFromTheInstallation) {
         EXPECT_EQ(p.windowsDir(), c.windows);
         EXPECT_EQ(p.systemDir(), c.system);
         EXPECT_EQ(p.value("Machine", "Wow64SystemDir").value_or(""), c.wow64);
+        // x86 programs' system folder and registry view; x64 programs' on 64-bit Windows only.
+        const auto x86 = p.processorView(machine::kProcessorX86);
+        ASSERT_TRUE(x86);
+        EXPECT_EQ(x86->systemDir, c.wow64.empty() ? c.system : c.wow64);
+        EXPECT_EQ(x86->wow64Registry, !c.wow64.empty());
+        const auto x64 = p.processorView(machine::kProcessorX64);
+        EXPECT_EQ(x64 ? x64->systemDir : "", c.wow64.empty() ? "" : c.system);
         EXPECT_EQ(p.tempDir(), c.temp);
         EXPECT_EQ(p.computerName(), c.computer);
         EXPECT_EQ(p.userName(), "Demo");
@@ -138,6 +145,91 @@ TEST(OfflineInstallation, TheSystemsOwnStoresAreNeverListed) {
     for (const auto& [parent, name] : listed) {
         EXPECT_FALSE(stores.Contains(parent, name)) << parent << name;
     }
+}
+
+// One file under two names.
+void Link(const fs::path& file, const fs::path& otherName) {
+    fs::create_directories(otherName.parent_path());
+    fs::create_hard_link(file, otherName);
+}
+
+TEST(OfflineInstallation, TheComponentStoresFilesAreWindows) {
+    struct Case {
+        const char* file;   // below the installation
+        const char* owner;  // "" for none
+        const char* what;   // how the text begins
+    };
+    const Case cases[] = {
+        {"Windows/System32/linked.dll", "Windows", "the component store's file"},
+        {"Windows/System32/OTHERCASE.DLL", "Windows", "the component store's file"},
+        {"Program Files/App/projected.exe", "Windows", "the component store's file"},
+        // A type Velto does not list (one more walk finds it).
+        {"Windows/System32/drivers/store.sys", "Windows", "the component store's file"},
+        {"Windows/System32/copy.dll", "", ""},
+        {"Windows/System32/twice.dll", "", ""},
+        {"Windows/System32/beyond.dll", "", ""},
+    };
+    Installation installation;
+    const fs::path root = installation.root();
+    const fs::path store = root / "Windows" / "WinSxS";
+    const fs::path component = store / "amd64_app_31bf3856ad364e35_1.0.0.0_none_0";
+    for (const char* file : {"Windows/System32/linked.dll", "Windows/System32/OTHERCASE.DLL",
+                             "Program Files/App/projected.exe",
+                             "Windows/System32/drivers/store.sys", "Windows/System32/copy.dll",
+                             "Windows/System32/twice.dll", "Windows/System32/beyond.dll"}) {
+        WriteFile(root / file, file);
+    }
+    Link(root / "Windows/System32/linked.dll", component / "linked.dll");
+    Link(root / "Windows/System32/OTHERCASE.DLL", component / "othercase.Dll");
+    Link(root / "Program Files/App/projected.exe", component / "projected.exe");
+    Link(root / "Windows/System32/drivers/store.sys", component / "store.sys");
+    fs::copy_file(root / "Windows/System32/copy.dll", component / "copy.dll");
+    // Two names, neither of them the store's (as ntfs-3g counts a DOS name).
+    Link(root / "Windows/System32/twice.dll", root / "Program Files/App/twice.dll");
+    // Reached from the store only through a link, which the store never follows.
+    const fs::path outside = root / "Outside";
+    Link(root / "Windows/System32/beyond.dll", outside / "beyond.dll");
+    fs::create_directory_symlink(outside, store / "x86_linked");
+    const auto opened = installation.Open();
+    for (const Case& c : cases) {
+        const auto platform = opened->kind().PlatformFileAt(root / c.file);
+        EXPECT_EQ(platform ? platform->owner : "", c.owner) << c.file;
+        const std::string what = platform ? platform->what : "";
+        EXPECT_TRUE(what.starts_with(c.what)) << c.file << ": " << what;
+    }
+    EXPECT_NE(opened->kind()
+                  .PlatformFileAt(root / "Windows/System32/linked.dll")
+                  ->what.find("a hard link into C:\\Windows\\WinSxS"),
+              std::string::npos);
+
+    // Windows XP kept side-by-side assemblies in its WinSxS, no store of its own files.
+    Installation xp(Release::Xp);
+    const fs::path xpFile = xp.root() / "WINDOWS/system32/linked.dll";
+    WriteFile(xpFile, "xp");
+    Link(xpFile, xp.root() / "WINDOWS/WinSxS/x86_app_6595b64144ccf1df_1.0.0.0_x-ww_0/linked.dll");
+    EXPECT_FALSE(xp.Open()->kind().PlatformFileAt(xpFile));
+}
+
+TEST(OfflineInstallation, AFileWithOtherNamesIsTheStoresWhenTheStoreCannotBeReadWhole) {
+    Installation installation;
+    const fs::path root = installation.root();
+    fs::path deep = root / "Windows" / "WinSxS";
+    for (int i = 0; i < 40; ++i) {
+        deep /= "d";
+    }
+    fs::create_directories(deep);
+    WriteFile(root / "Windows/System32/twice.dll", "two names");
+    Link(root / "Windows/System32/twice.dll", root / "Program Files/App/twice.dll");
+    WriteFile(root / "Windows/System32/once.dll", "one name");
+    const auto opened = installation.Open();
+    const auto twice = opened->kind().PlatformFileAt(root / "Windows/System32/twice.dll");
+    ASSERT_TRUE(twice);
+    EXPECT_EQ(twice->owner, "Windows");
+    EXPECT_TRUE(
+        twice->what.starts_with("perhaps the component store's file: it has other names, "
+                                "and C:\\Windows\\WinSxS\\d\\d"))
+        << twice->what;
+    EXPECT_FALSE(opened->kind().PlatformFileAt(root / "Windows/System32/once.dll"));
 }
 
 TEST(OfflineInstallation, TheUserIsTheOnlyProfileOrTheOneChosen) {

@@ -80,6 +80,15 @@ TEST(WinePrefix, TheVersionIsThePrefixs) {
          machine::Platform::NT,
          {5, 1, 2600},
          "Service Pack 3"},
+        // A new prefix of Wine 8: Windows 10, which keeps "6.3" for old programs.
+        {"",
+         Key("Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion",
+             "\"CSDVersion\"=\"\"\n\"CurrentBuildNumber\"=\"19043\"\n"
+             "\"CurrentMajorVersionNumber\"=dword:0000000a\n"
+             "\"CurrentMinorVersionNumber\"=dword:00000000\n\"CurrentVersion\"=\"6.3\"\n"),
+         machine::Platform::NT,
+         {10, 0, 19043},
+         ""},
     };
     for (const Case& c : cases) {
         FakePrefix prefix;
