@@ -31,16 +31,23 @@ output=$(VELTO_NO_LAUNCH=1 "$vlt" --machine "$machine" -S </dev/null 2>"$build/d
     status=$?
 echo "vlt ended with status $status (its dialogs: $build/demo-vlt.log)"
 
-report=$(grep -l '^<html><head><title>' "$temp"/VLT*.tmp 2>/dev/null | xargs -r ls -t | head -n 1 || true)
-if [[ -n "$report" ]]; then
-    echo "Action report: $report ($tempShown\\$(basename "$report"))"
+# vlt -S ends with where its report and backups are, then what the restart did; when it
+# names no report, the newest one in the machine's temp folder is shown.
+summary=$(grep -E '^(report|backups): ' <<<"$output" || true)
+moves=$(grep -vE '^(report|backups): ' <<<"$output" || true)
+if [[ -n "$summary" ]]; then
+    echo "$summary"
 else
-    echo "No action report was written."
+    report=$(grep -l '^<html><head><title>' "$temp"/VLT*.tmp 2>/dev/null | xargs -r ls -t | head -n 1 || true)
+    if [[ -n "$report" ]]; then
+        echo "Action report: $report ($tempShown\\$(basename "$report"))"
+    else
+        echo "No action report was written."
+    fi
 fi
-
 echo "Moves the restart carried out:"
-if [[ -n "$output" ]]; then
-    sed 's/^restart: /  /' <<<"$output"
+if [[ -n "$moves" ]]; then
+    sed 's/^restart: /  /' <<<"$moves"
 else
     echo "  none (no restart was needed)"
 fi
