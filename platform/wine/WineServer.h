@@ -7,8 +7,15 @@
 //   ${TMPDIR:-/tmp}/<name>/                   (Debian's builds, which keep <name>, a folder
 //                                              made with mkdtemp, in the prefix's file
 //                                              "wineserver").
+// A server whose lock file lies where this side cannot see it (in a sandbox's own /tmp, as
+// Flatpak launchers and Steam's runtime container give their programs, or below another
+// $TMPDIR) is found among the host's processes instead: a wineserver keeps the prefix folder
+// it serves open for as long as it runs.
+
+#include <sys/types.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,8 +39,29 @@ struct ServerCheck {
     std::string detail;
 };
 
+// The wineservers running on this host and the folders each holds open, read from `proc`
+// (the host's /proc, or a tree of the same shape). Processes of other users, which cannot be
+// looked into, are passed over.
+class ServerProcesses {
+  public:
+    static ServerProcesses Scan(const std::filesystem::path& proc = "/proc");
+    // "process N (wineserver64)" when one of them holds `prefix` open.
+    std::optional<std::string> Serving(const std::filesystem::path& prefix) const;
+
+  private:
+    struct HeldFolder {
+        dev_t device = 0;
+        ino_t inode = 0;
+        std::string process;
+    };
+    std::vector<HeldFolder> held_;
+};
+
 // The lock files a server for `prefix` may hold, in the order they are looked at.
 std::vector<std::filesystem::path> ServerLockFiles(const std::filesystem::path& prefix);
+// Looks at the lock files, then at the host's processes.
 ServerCheck CheckServer(const std::filesystem::path& prefix);
+// The same with processes scanned once for many prefixes.
+ServerCheck CheckServer(const std::filesystem::path& prefix, const ServerProcesses& processes);
 
 }  // namespace wine

@@ -199,7 +199,8 @@ std::string WindowsVersionText(std::string_view systemReg, std::string_view user
     return VersionFromKeys(systemReg);
 }
 
-std::string ReadPrefixFacts(const fs::path& folder, PrefixFacts& facts) {
+std::string ReadPrefixFacts(const fs::path& folder, const ServerProcesses& servers,
+                            PrefixFacts& facts) {
     if (!IsFolder(folder)) {
         std::error_code ec;
         return fs::exists(folder, ec) ? "it is no folder" : "the folder does not exist";
@@ -231,7 +232,7 @@ std::string ReadPrefixFacts(const fs::path& folder, PrefixFacts& facts) {
     facts.windows = WindowsVersionText(*systemReg, userReg);
     facts.changed = std::max({ModifiedTime(systemFile), ModifiedTime(userFile),
                               ModifiedTime(folder / WineRegistryStore::kDefaultUserFile)});
-    facts.server = CheckServer(folder);
+    facts.server = CheckServer(folder, servers);
     return {};
 }
 

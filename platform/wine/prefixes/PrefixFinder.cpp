@@ -65,6 +65,7 @@ std::vector<FoundPrefix> FindPrefixes(const Home& home,
             row.notes.push_back(std::move(entry.note));
         }
     }
+    const ServerProcesses servers = ServerProcesses::Scan();
     for (FoundPrefix& row : rows) {
         if (row.folder.empty()) {
             continue;
@@ -72,7 +73,7 @@ std::vector<FoundPrefix> FindPrefixes(const Home& home,
         if (progress) {
             progress(row.folder.string());
         }
-        row.problem = ReadPrefixFacts(row.folder, row.facts);
+        row.problem = ReadPrefixFacts(row.folder, servers, row.facts);
     }
     return rows;
 }
