@@ -110,14 +110,14 @@ std::string Keys(std::size_t bytes, std::size_t& serial) {
 
 }  // namespace
 
-std::vector<fs::path> GenerateLauncherHome(const fs::path& home, const LauncherHomeSpec& spec,
+std::vector<fs::path> GenerateLauncherHome(const fs::path& home, const LauncherHomeShape& shape,
                                            const std::function<void(const fs::path&)>& makePrefix) {
     std::vector<fs::path> prefixes;
-    Steam(home, spec.steam, prefixes);
-    Lutris(home, spec.lutris, prefixes);
-    Bottles(home, spec.bottles, prefixes);
-    Heroic(home, spec.heroic, prefixes);
-    PlayOnLinux(home, spec.playOnLinux, prefixes);
+    Steam(home, shape.steam, prefixes);
+    Lutris(home, shape.lutris, prefixes);
+    Bottles(home, shape.bottles, prefixes);
+    Heroic(home, shape.heroic, prefixes);
+    PlayOnLinux(home, shape.playOnLinux, prefixes);
     for (const fs::path& prefix : prefixes) {
         makePrefix(prefix);
     }

@@ -11,7 +11,7 @@
 
 namespace benchtree {
 
-struct LauncherHomeSpec {
+struct LauncherHomeShape {
     std::size_t steam = 80;
     std::size_t lutris = 40;
     std::size_t bottles = 40;
@@ -22,7 +22,7 @@ struct LauncherHomeSpec {
 // Writes the launchers' files below `home` and calls `makePrefix` for each prefix folder they
 // name (the folder is not made yet); returns those folders.
 std::vector<std::filesystem::path> GenerateLauncherHome(
-    const std::filesystem::path& home, const LauncherHomeSpec& spec,
+    const std::filesystem::path& home, const LauncherHomeShape& shape,
     const std::function<void(const std::filesystem::path&)>& makePrefix);
 
 // Fills `prefix` with registry files of a fresh 64-bit prefix's size (system.reg of about

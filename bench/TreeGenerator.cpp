@@ -88,7 +88,7 @@ ScratchMachine::~ScratchMachine() {
     std::filesystem::remove_all(folder_, ignored);
 }
 
-GeneratedTree GenerateTree(const std::filesystem::path& root, const TreeSpec& shape) {
+GeneratedTree GenerateTree(const std::filesystem::path& root, const TreeShape& shape) {
     std::mt19937 rng(shape.seed);
     GeneratedTree tree;
     std::filesystem::create_directories(root);
@@ -128,7 +128,7 @@ GeneratedTree GenerateTree(const std::filesystem::path& root, const TreeSpec& sh
     return tree;
 }
 
-NameTreeCounts GenerateNameTree(const std::filesystem::path& root, const NameTreeSpec& shape) {
+NameTreeCounts GenerateNameTree(const std::filesystem::path& root, const NameTreeShape& shape) {
     std::vector<std::filesystem::path> folders{root};
     std::filesystem::create_directories(root);
     for (std::size_t first = 0, level = 0; level < shape.depth; ++level) {

@@ -29,7 +29,7 @@ class ScratchMachine {
     bool keep_ = false;
 };
 
-struct TreeSpec {
+struct TreeShape {
     std::size_t folders = 20;
     std::size_t depth = 3;  // folders nest up to this many levels below the root
     std::size_t imagesPerFolder = 50;
@@ -49,13 +49,13 @@ struct GeneratedTree {
 };
 
 // Writes the tree below `root` (created) and returns what it wrote.
-GeneratedTree GenerateTree(const std::filesystem::path& root, const TreeSpec& shape);
+GeneratedTree GenerateTree(const std::filesystem::path& root, const TreeShape& shape);
 
 // A tree of empty files for walking and listing: `depth` levels of `fanout` subfolders below
 // the root, `files` files spread evenly over every folder. A `matchingShare` of the names end
 // in one of `matchingExtensions` (in upper or lower case), the rest in `otherExtensions`; names
 // repeat across folders, as copies of shared files do.
-struct NameTreeSpec {
+struct NameTreeShape {
     std::size_t files = 100000;
     std::size_t depth = 4;
     std::size_t fanout = 8;
@@ -71,6 +71,6 @@ struct NameTreeCounts {
     std::size_t matching = 0;
 };
 
-NameTreeCounts GenerateNameTree(const std::filesystem::path& root, const NameTreeSpec& shape);
+NameTreeCounts GenerateNameTree(const std::filesystem::path& root, const NameTreeShape& shape);
 
 }  // namespace benchtree

@@ -136,7 +136,7 @@ struct Best {
 
 void Measure(std::size_t files, int runs) {
     benchtree::ScratchMachine scratch;
-    benchtree::NameTreeSpec shape;
+    benchtree::NameTreeShape shape;
     shape.files = files;
     const auto root = scratch.driveC() / "TREE";
     const auto counts = benchtree::GenerateNameTree(root, shape);

@@ -193,14 +193,14 @@ int main(int argc, char** argv) {
     fs::create_directories(root);
     offline::CreateInstallation(root, offline::Release::Ten);
 
-    benchtree::TreeSpec spec;
-    spec.imageExtensions = {".dll"};
-    spec.imagesPerFolder = 100;
-    spec.folders = std::max<std::size_t>(1, files / spec.imagesPerFolder);
-    spec.otherFilesPerFolder = 20;
-    spec.duplicateShare = 0.1;
-    const auto tree = benchtree::GenerateTree(root / "Program Files" / "Bench", spec);
-    benchtree::NameTreeSpec storeShape;
+    benchtree::TreeShape shape;
+    shape.imageExtensions = {".dll"};
+    shape.imagesPerFolder = 100;
+    shape.folders = std::max<std::size_t>(1, files / shape.imagesPerFolder);
+    shape.otherFilesPerFolder = 20;
+    shape.duplicateShare = 0.1;
+    const auto tree = benchtree::GenerateTree(root / "Program Files" / "Bench", shape);
+    benchtree::NameTreeShape storeShape;
     storeShape.files = storeFiles;
     storeShape.depth = 1;
     storeShape.fanout = std::max<std::size_t>(1, storeFiles / 4);

@@ -16,7 +16,7 @@ struct Images {
     std::vector<std::string> windowsPaths;
 
     Images() {
-        benchtree::TreeSpec shape;
+        benchtree::TreeShape shape;
         shape.folders = 30;
         shape.imagesPerFolder = 100;
         shape.otherFilesPerFolder = 0;

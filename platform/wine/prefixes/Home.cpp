@@ -10,8 +10,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// An XDG variable counts only when it holds an absolute path (the base directory
-// specification says to ignore any other).
+// An XDG variable counts only when it holds an absolute path (freedesktop.org's base
+// directory rules have a relative one ignored).
 std::optional<fs::path> AbsoluteFromEnvironment(const char* name) {
     const char* value = std::getenv(name);
     if (value == nullptr || *value != '/') {
