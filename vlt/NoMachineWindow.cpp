@@ -40,9 +40,11 @@ QString Intro(const machine::MachineLocation& location) {
             : "There is no machine in <tt>" + folder + "</tt>, where Velto looks first.";
     return "<p><b>Choose what Velto checks.</b></p>"
            "<p>Velto checks a <b>Wine prefix</b> (the Windows folders a game launcher or "
-           "<tt>wine</tt> itself made, such as <tt>~/.wine</tt>) or an <b>emulated Windows "
-           "machine</b> (a folder with <tt>machine.ini</tt>, <tt>registry.db</tt> and the "
-           "folders of its drives). " +
+           "<tt>wine</tt> itself made, such as <tt>~/.wine</tt>), a <b>Windows installation "
+           "that is not running</b> (a mounted Windows partition or disk image, such as "
+           "<tt>/mnt/windows</tt>: open its folder) or an <b>emulated Windows machine</b> (a "
+           "folder with <tt>machine.ini</tt>, <tt>registry.db</tt> and the folders of its "
+           "drives). " +
            missing + "</p>";
 }
 
