@@ -8,6 +8,7 @@
 #include "platform/automation/Text.h"
 #include "platform/win32/kernel32/Paths.h"
 #include "tools/check/IsoTime.h"
+#include "vlt/core/ActionReport.h"
 
 namespace velto_check {
 namespace {
@@ -115,8 +116,15 @@ std::vector<vlt::LogEntry> ReadNotes(const Reader& r, const json& list, const st
     for (std::size_t i = 0; i < list.size(); ++i) {
         const std::string at = where + "[" + std::to_string(i) + "]";
         const json& note = r.Object(list[i], at);
-        notes.push_back({r.Text(note, "path", at), std::to_string(r.Number(note, "code", at)),
-                         r.Text(note, "text", at)});
+        // A check notes only what it saw or could not do; backups, copies and removals are
+        // written into the report by the run that carries them out, never taken from a file.
+        const std::int64_t code = r.Number(note, "code", at);
+        if (code != modVLTFinalize::kLogNotation && code != modVLTFinalize::kLogBackupError) {
+            r.Damaged(at + ".code is " + std::to_string(code) + ", not " +
+                      std::to_string(modVLTFinalize::kLogNotation) + " (a note) or " +
+                      std::to_string(modVLTFinalize::kLogBackupError) + " (an error)");
+        }
+        notes.push_back({r.Text(note, "path", at), std::to_string(code), r.Text(note, "text", at)});
     }
     return notes;
 }
