@@ -20,6 +20,7 @@
 #include "platform/win32/kernel32/Paths.h"
 #include "platform/win32/ntdll/HostFiles.h"
 #include "platform/win32/ntdll/LastError.h"
+#include "platform/win32/ntdll/WinError.h"
 #include "vlt/core/ActionBatch.h"
 #include "vlt/core/BackupNames.h"
 #include "vlt/core/QzBase.h"
@@ -103,17 +104,27 @@ void RememberCount(const std::string& key, const std::string& path) {
 void StoreCount(const std::string& key, const std::string& path, std::int32_t before,
                 std::optional<std::int32_t> count, const std::string& why) {
     RememberCount(key, path);
+    const std::string change =
+        std::to_string(before) + " to " + (count ? std::to_string(*count) : "none") + ": " + why;
     vlt::ActionBatch* batch = vlt::CurrentBatch();
     if (batch != nullptr) {
         batch->SetCount(key, path, count);
-    } else if (count) {
-        Registry().SaveRegSetting(path, Variant(*count), key, Qz_Registry::HKEY_LOCAL_MACHINE);
     } else {
-        Registry().DeleteValue(path, key, Qz_Registry::HKEY_LOCAL_MACHINE);
+        const std::int32_t result =
+            count ? Registry().SaveRegSetting(path, Variant(*count), key,
+                                              Qz_Registry::HKEY_LOCAL_MACHINE)
+                  : Registry().DeleteValue(path, key, Qz_Registry::HKEY_LOCAL_MACHINE);
+        // A count to delete that is not there is gone already.
+        const bool gone =
+            !count && result == static_cast<std::int32_t>(win32::ERROR_FILE_NOT_FOUND);
+        if (result != 0 && !gone) {
+            UpdateActionLog(
+                path, 2,
+                "Error: Use count not changed (" + change + "), the registry could not be written");
+            return;
+        }
     }
-    UpdateActionLog(
-        path, 8,
-        std::to_string(before) + " to " + (count ? std::to_string(*count) : "none") + ": " + why);
+    UpdateActionLog(path, 8, change);
     if (batch != nullptr) {
         batch->ClaimCount(static_cast<std::size_t>(vlt::State().LogCount - 1));
     }

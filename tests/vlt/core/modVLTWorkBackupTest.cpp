@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <string>
@@ -262,6 +263,29 @@ TEST_F(Backups, RemoveFileDropsTheCountAndSchedulesTheDeletion) {
     EXPECT_EQ(State().ActionLog[1],
               (vlt::LogEntry{"C:\\WINDOWS\\SYSTEM\\X.DLL", "8", "2 to none: the file is removed"}));
     EXPECT_TRUE(machine.Exists("C:\\WINDOWS\\SYSTEM\\X.DLL"));
+}
+
+// Without a batch a count is written at once; a write the registry refuses is logged as a
+// count not changed, never as a change made.
+TEST_F(Backups, ACountTheRegistryRefusesIsLoggedAsNotChanged) {
+    SeedCounts({{"C:\\WINDOWS\\SYSTEM\\X.DLL", 2}});
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((machine.folder() / "registry.db").c_str(), &db), SQLITE_OK);
+    for (const char* change : {"INSERT", "UPDATE", "DELETE"}) {
+        const std::string refuse = std::string("CREATE TRIGGER refuse_") + change + " BEFORE " +
+                                   change + " ON vals BEGIN SELECT RAISE(ABORT, 'refused'); END";
+        EXPECT_EQ(sqlite3_exec(db, refuse.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    sqlite3_close(db);
+    modVLTWork::RemoveFile("C:\\WINDOWS\\SYSTEM\\X.DLL");
+    EXPECT_NE(Counts().find("\"C:\\\\WINDOWS\\\\SYSTEM\\\\X.DLL\"=dword:00000002"),
+              std::string::npos)
+        << Counts();
+    ASSERT_EQ(State().LogCount, 2);
+    EXPECT_EQ(State().ActionLog[1],
+              (vlt::LogEntry{"C:\\WINDOWS\\SYSTEM\\X.DLL", "2",
+                             "Error: Use count not changed (2 to none: the file is removed), the "
+                             "registry could not be written"}));
 }
 
 // A copy removed because its program loads the copy its group keeps from now on hands its use
