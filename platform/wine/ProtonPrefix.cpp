@@ -44,8 +44,14 @@ ProtonFiles ProtonFiles::Read(const fs::path& prefix) {
         return files;
     }
     std::string text;
-    if (win32::host::ReadWholeFile(Beside(prefix, kTrackedFiles), text) != 0) {
-        return files;
+    const fs::path tracked = Beside(prefix, kTrackedFiles);
+    if (const int error = win32::host::ReadWholeFile(tracked, text); error != 0) {
+        // Without the list Proton's own libraries would pass for programs' copies.
+        if (error == ENOENT) {
+            return files;
+        }
+        throw machine::MachineError("cannot read the list of Proton's files " + tracked.string() +
+                                    ": " + std::strerror(error));
     }
     std::istringstream lines(text);
     std::string line;
@@ -75,32 +81,50 @@ std::optional<machine::PlatformFile> ProtonFiles::Owner(const fs::path& host) co
     return machine::PlatformFile{"Proton", "a file Proton placed in the prefix (tracked_files)"};
 }
 
-ProtonLock::ProtonLock(const fs::path& prefix) {
+namespace {
+
+// Takes Proton's lock of a Proton prefix without waiting: the open descriptor holding it, -1
+// when the prefix has no lock file. Throws machine::MachineError while Proton holds it.
+int TakeProtonLock(const fs::path& prefix) {
     if (!ProtonLayout(prefix)) {
-        return;
+        return -1;
     }
     const fs::path lock = Beside(prefix, kLockFile);
     // Never made here: a prefix without the file is no prefix Proton is working on.
-    fd_ = ::open(lock.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd_ < 0) {
+    const int fd = ::open(lock.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
         if (errno == ENOENT) {
-            return;
+            return -1;
         }
         throw machine::MachineError("cannot tell whether Proton is working on the prefix (" +
                                     lock.string() + ": " + std::strerror(errno) + ")");
     }
-    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR) {
             continue;
         }
         const int error = errno;
-        ::close(fd_);
-        fd_ = -1;
+        ::close(fd);
         if (error == EWOULDBLOCK) {
             throw machine::MachineError(kProtonBusyMessage);
         }
         throw machine::MachineError("cannot take Proton's lock " + lock.string() + ": " +
                                     std::strerror(error));
+    }
+    return fd;
+}
+
+}  // namespace
+
+ProtonLock::ProtonLock(const fs::path& prefix) : fd_(TakeProtonLock(prefix)) {}
+
+std::optional<std::string> ProtonAtWork(const fs::path& prefix) {
+    try {
+        // Taken and let go at once: Proton, which waits for the lock, waits no longer.
+        ProtonLock probe(prefix);
+        return std::nullopt;
+    } catch (const machine::MachineError& e) {
+        return std::string(e.what());
     }
 }
 

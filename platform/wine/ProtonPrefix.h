@@ -20,7 +20,7 @@
 namespace wine {
 
 // The files Proton placed, by path relative to the prefix; empty for a prefix that is not
-// Proton's or whose list cannot be read.
+// Proton's or has no list. Throws machine::MachineError when the list cannot be read.
 class ProtonFiles {
   public:
     static ProtonFiles Read(const std::filesystem::path& prefix);
@@ -45,6 +45,10 @@ class ProtonLock {
   private:
     int fd_ = -1;
 };
+
+// Why the prefix should not be read as it stands (Proton is setting it up, or whether it is
+// cannot be told); none when Proton is not at work on it.
+std::optional<std::string> ProtonAtWork(const std::filesystem::path& prefix);
 
 inline constexpr const char* kProtonBusyMessage =
     "Proton is setting this prefix up (it holds pfx.lock): wait until the game has started, or "

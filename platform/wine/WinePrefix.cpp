@@ -28,8 +28,11 @@ std::shared_ptr<machine::Machine> OpenWinePrefix(const std::filesystem::path& fo
         throw machine::MachineError("cannot tell whether Wine is running in " + prefix.string() +
                                     " (" + server.detail + ")");
     }
-    // Taken before anything is read, so that Proton cannot change the prefix meanwhile.
-    auto protonLock = std::make_shared<ProtonLock>(prefix);
+    // Taken before anything is read, so that Proton cannot change the prefix meanwhile; a
+    // reader never holds it (Steam would wait for a window left open), it only says when
+    // Proton is at work (heldByItsOwnPrograms).
+    auto protonLock =
+        access == machine::Access::Read ? nullptr : std::make_shared<ProtonLock>(prefix);
     std::shared_ptr<WineRegistryStore> store;
     try {
         store = WineRegistryStore::Open(prefix);
@@ -64,6 +67,10 @@ std::optional<std::string> WineKind::heldByItsOwnPrograms() const {
     if (server.state == ServerState::Unknown) {
         return "Wine may be running in this prefix (" + server.detail +
                "): the registry files read here may lag behind";
+    }
+    // Probed only by a reader: a machine opened to change holds Proton's lock itself.
+    if (protonLock_ == nullptr) {
+        return ProtonAtWork(prefix_);
     }
     return std::nullopt;
 }

@@ -139,6 +139,12 @@ TEST(ProtonPrefix, WhatProtonPlacedIsProtons) {
     EXPECT_FALSE(opened->kind().PlatformFileAt(system32 / "D3D11.DLL"));
     EXPECT_FALSE(opened->kind().PlatformFileAt(prefix.folder() / "drive_c" / "windows" / "x"));
 
+    // A list that cannot be read leaves the prefix unopened: Proton's files would pass for
+    // programs' copies.
+    FakePrefix unreadable("compatdata/4343/pfx");
+    std::filesystem::create_directory(unreadable.folder().parent_path() / "tracked_files");
+    EXPECT_THROW(kinds::OpenMachine(unreadable.folder()), machine::MachineError);
+
     // The same list beside a prefix that is not named pfx is no launcher's.
     FakePrefix plain("games/prefix");
     std::ofstream(plain.folder().parent_path() / "tracked_files")
@@ -161,7 +167,13 @@ TEST(ProtonPrefix, WhileProtonSetsThePrefixUpItIsNotOpened) {
     } catch (const machine::MachineError& e) {
         EXPECT_EQ(std::string(e.what()), wine::kProtonBusyMessage);
     }
+    {
+        // A reader looks without taking the lock, and says that Proton is at work.
+        const auto read = kinds::OpenToRead(prefix.folder());
+        EXPECT_EQ(read->kind().heldByItsOwnPrograms().value_or(""), wine::kProtonBusyMessage);
+    }
     ::close(fd);
+    EXPECT_EQ(kinds::OpenToRead(prefix.folder())->kind().heldByItsOwnPrograms(), std::nullopt);
     {
         // Opened, the prefix is held for as long as the machine lives: Proton waits.
         const auto opened = kinds::OpenMachine(prefix.folder());
