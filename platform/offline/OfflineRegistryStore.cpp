@@ -779,6 +779,9 @@ Outcome OfflineRegistryStore::deleteTree(KeyId key) {
     } else {
         targets = {key};
     }
+    // HKEY_CLASSES_ROOT itself, like a root, only loses what it holds: its sides are the
+    // machine's and the user's Classes keys, which stay.
+    const bool keepSelf = IsMerged(key) && entries_[static_cast<std::size_t>(key)].merged.empty();
     return Mutate([&] {
         FlushValues();
         for (const KeyId target : targets) {
@@ -787,11 +790,11 @@ Outcome OfflineRegistryStore::deleteTree(KeyId key) {
                 continue;
             }
             Hive& hive = Writable(place->hive);
-            if (place->node != hive.root()) {
+            if (place->node != hive.root() && !keepSelf) {
                 hive.DeleteKey(place->node);
                 continue;
             }
-            // A hive's root stays, emptied.
+            // A hive's root (or a side of HKEY_CLASSES_ROOT) stays, emptied.
             for (const auto& [child, name] : hive.Children(place->node)) {
                 hive.DeleteKey(child);
             }

@@ -293,6 +293,14 @@ TEST(OfflineRegistryStore, ClassesRootIsTheUsersClassesOverTheMachines) {
     EXPECT_EQ(machine.keys.count("Classes\\.new"), 1u);
     EXPECT_EQ(user.keys.count(".new"), 0u);
     EXPECT_EQ(machine.Find("Classes\\.txt", "")->data, testsupport::Utf16z(u"txtfile"));
+
+    // Emptied as a whole, HKEY_CLASSES_ROOT keeps both Classes keys, as a root keeps itself.
+    ASSERT_EQ(store->deleteTree(store->rootKey(Root::ClassesRoot)), Outcome::Ok);
+    const auto emptied = testsupport::ExportWithHivexregedit(installation.Config("SOFTWARE"));
+    EXPECT_EQ(emptied.keys.count("Classes"), 1u);
+    EXPECT_EQ(emptied.keys.count("Classes\\txtfile"), 0u);
+    EXPECT_EQ(testsupport::ExportWithHivexregedit(installation.ClassesHive()).keys.count(".velto"),
+              0u);
 }
 
 TEST(OfflineRegistryStore, DamagedAndUnfinishedHivesAreRefused) {
