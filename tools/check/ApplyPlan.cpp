@@ -7,15 +7,20 @@
 namespace velto_check {
 namespace {
 
+// Two names of one folder; a name that cannot be resolved names no folder the plan was for.
 bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) {
     std::error_code ec;
     if (std::filesystem::equivalent(a, b, ec)) {
         return true;
     }
-    return std::filesystem::weakly_canonical(a, ec) == std::filesystem::weakly_canonical(b, ec);
+    std::error_code ecA;
+    std::error_code ecB;
+    const auto canonicalA = std::filesystem::weakly_canonical(a, ecA);
+    const auto canonicalB = std::filesystem::weakly_canonical(b, ecB);
+    return !ecA && !ecB && canonicalA == canonicalB;
 }
 
-// The first file of the group that is not as the plan saw it, in words.
+// Every file of the group that is not as the plan saw it, in words.
 std::string WhatChanged(const PlannedGroup& group) {
     std::string changed;
     for (const PlannedFile& file : group.files) {
