@@ -213,7 +213,7 @@ void NoMachineWindow::cmdOpen_Click() {
 
 void NoMachineWindow::Open(const std::filesystem::path& folder) {
     try {
-        machine_ = kinds::OpenToChange(folder, holder);
+        machine_ = kinds::OpenToChange(folder, holder, options);
         accept();
     } catch (const machine::MachineError& error) {
         lbStatus->setText(Html(error.what()));

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/kinds/MachineKinds.h"
 #include "platform/machine/Machine.h"
 #include "platform/wine/prefixes/FoundPrefix.h"
 
@@ -44,6 +45,8 @@ class NoMachineWindow : public QDialog {
     std::filesystem::path machineTool;
     // The run the machine's lock is taken for (MachineLock.h).
     std::string holder = "vlt";
+    // How the chosen machine is opened (the user of an installation, from --user).
+    kinds::OpenOptions options;
 
     void cmdOpenPrefix_Click();
     void cmdCreate_Click();

@@ -163,6 +163,7 @@ int main(int argc, char** argv) {
         }
         vltmain::NoMachineWindow window(location, problem);
         window.holder = holder;
+        window.options = {options.user};
         window.ShowPrefixes(wine::prefixes::FindPrefixes(wine::prefixes::Home::FromEnvironment()));
         chosen = window.Ask();
         if (!chosen) {
