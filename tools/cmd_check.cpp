@@ -78,6 +78,9 @@ int Check(const std::vector<std::string>& args) {
     if (all && (plan || parsed.value("--exclude"))) {
         throw UsageError("--plan and --exclude are for one machine, not for --all");
     }
+    if (all && (quiet || verbose)) {
+        throw UsageError("-q and -v are for one machine: --all shows each prefix as check does");
+    }
     velto_check::Options options;
     if (parsed.value("--types")) {
         options.types = ParseTypes(parsed.values);

@@ -264,6 +264,7 @@ TEST_F(CheckCommand, FiltersAndVerbosity) {
         {{"-q", "--json"}, 2, {}, "-q prints nothing but errors"},
         {{"-v"}, 1, {}, "      original name "},
         {{"--all", "--plan", "p.json"}, 2, {}, "--plan and --exclude are for one machine"},
+        {{"--all", "-q"}, 2, {}, "-q and -v are for one machine"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = {demo};
