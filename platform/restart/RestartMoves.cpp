@@ -40,6 +40,17 @@ std::vector<std::uint8_t> AppendEntries(std::span<const std::uint8_t> data,
     return EncodePendingRenames(list);
 }
 
+// A change of the pending list the store did not make (its key went meanwhile) fails the
+// whole transaction: a list half changed, or a move said to be scheduled that is not, would
+// be worse than an error. A value to delete that is gone already is deleted.
+void Stored(registry::Outcome outcome, bool deleting) {
+    if (outcome != registry::Outcome::Ok && !(deleting && outcome == registry::Outcome::NotFound)) {
+        throw registry::StoreError(registry::StoreError::Kind::WriteFailed,
+                                   "the Session Manager key was deleted while the list of moves "
+                                   "for the next start was being changed");
+    }
+}
+
 // Runs `body` on the Session Manager key inside one registry transaction, so that two
 // processes scheduling moves at once never lose each other's entries.
 template <class Body>
@@ -139,10 +150,12 @@ bool RemovePendingRenames(std::span<const PendingRename> done) {
         }
         for (const Part& part : parts) {
             if (part.taken == part.list.size()) {
-                store.deleteValue(key, part.name);
+                Stored(store.deleteValue(key, part.name), true);
             } else {
-                store.setValue(key, part.name, REG_MULTI_SZ,
-                               EncodePendingRenames(std::span(part.list).subspan(part.taken)));
+                Stored(
+                    store.setValue(key, part.name, REG_MULTI_SZ,
+                                   EncodePendingRenames(std::span(part.list).subspan(part.taken))),
+                    false);
             }
         }
         return ERROR_SUCCESS;
@@ -241,10 +254,11 @@ std::optional<std::vector<bool>> WithdrawRestartMoves(
             }
         }
         if (rest.empty()) {
-            store.deleteValue(key, kPendingFileRenameOperations);
+            Stored(store.deleteValue(key, kPendingFileRenameOperations), true);
         } else {
-            store.setValue(key, kPendingFileRenameOperations, REG_MULTI_SZ,
-                           EncodePendingRenames(rest));
+            Stored(store.setValue(key, kPendingFileRenameOperations, REG_MULTI_SZ,
+                                  EncodePendingRenames(rest)),
+                   false);
         }
         return ERROR_SUCCESS;
     });
@@ -305,7 +319,7 @@ bool AppendPendingRenames(std::span<const PendingRename> entries) {
                 value.data.clear();
             }
             const auto data = AppendEntries(value.data, entries);
-            store.setValue(key, kPendingFileRenameOperations, REG_MULTI_SZ, data);
+            Stored(store.setValue(key, kPendingFileRenameOperations, REG_MULTI_SZ, data), false);
             return ERROR_SUCCESS;
         });
     SetLastError(rc);
