@@ -7,51 +7,16 @@
 #include <vector>
 
 #include "platform/machine/Machine.h"
+#include "platform/restart/Boot.h"
 #include "platform/restart/RestartMoves.h"
-#include "platform/restart/Wininit.h"
+#include "platform/restart/StartupMoves.h"
 #include "platform/win32/kernel32/FileAttributes.h"
-#include "platform/win32/kernel32/Files.h"
-#include "platform/win32/kernel32/Paths.h"
-#include "platform/win32/ntdll/HostFiles.h"
+#include "platform/win32/ntdll/LastError.h"
 #include "platform/wine/WineCommands.h"
 #include "platform/wine/WinePrefix.h"
 
 namespace wine {
 namespace {
-
-struct Planned {
-    std::string where;  // "wininit.ini line 3", "pending operation 1"
-    std::string source;
-    std::optional<std::string> target;
-};
-
-std::vector<Planned> PlannedMoves(const machine::Machine& prefix) {
-    std::vector<Planned> planned;
-    const std::string wininit = prefix.profile().windowsDir() + "\\wininit.ini";
-    if (const auto host = win32::HostPathOf(wininit)) {
-        std::string text;
-        if (win32::host::ReadWholeFile(*host, text) == 0) {
-            for (const auto& rename : win32::ParseWininitRenames(text).renames) {
-                planned.push_back({"wininit.ini line " + std::to_string(rename.line), rename.source,
-                                   rename.target});
-            }
-        }
-    }
-    if (const auto pending = win32::ReadPendingRenames()) {
-        for (std::size_t i = 0; i < pending->size(); ++i) {
-            const auto& entry = (*pending)[i];
-            planned.push_back(
-                {"pending operation " + std::to_string(i + 1), entry.source, entry.target});
-        }
-    }
-    return planned;
-}
-
-// "wininit.ini line 3: move C:\TEMP\VLT1.TMP to C:\A.DLL"
-std::string Describe(const Planned& move) {
-    return move.where + ": " +
-           (move.target ? "move " + move.source + " to " + *move.target : "delete " + move.source);
-}
 
 bool Exists(const std::string& path) {
     return win32::GetFileAttributesA(path) != win32::INVALID_FILE_ATTRIBUTES;
@@ -65,7 +30,13 @@ std::optional<bool> WineKind::StartOnHost(const Printer& print) const {
         print("no machine to start");
         return true;
     }
-    const std::vector<Planned> planned = PlannedMoves(*current);
+    const auto scheduled = win32::ScheduledStartupMoves();
+    if (!scheduled) {
+        print("cannot tell what waits for the start: " +
+              win32::DescribeWin32Error(win32::GetLastError()));
+        return true;
+    }
+    const std::vector<win32::BootOperation>& planned = *scheduled;
     if (planned.empty()) {
         print("nothing to carry out");
         return false;
@@ -78,8 +49,8 @@ std::optional<bool> WineKind::StartOnHost(const Printer& print) const {
                 : "the " + std::to_string(planned.size()) + " scheduled moves still wait";
         print("Wine is not installed here, so the prefix was not started: " + moves +
               "; they are carried out at the prefix's next start, or with: " + startCommand());
-        for (const Planned& move : planned) {
-            print(Describe(move) + ": waits");
+        for (const win32::BootOperation& move : planned) {
+            print(move.What() + ": waits");
         }
         return true;
     }
@@ -91,7 +62,7 @@ std::optional<bool> WineKind::StartOnHost(const Printer& print) const {
         print("wineboot -r ended with status " + std::to_string(run.status));
         failed = true;
     }
-    for (const Planned& move : planned) {
+    for (const win32::BootOperation& move : planned) {
         std::string problem;
         if (Exists(move.source)) {
             problem = move.source + " is still there";
@@ -99,8 +70,7 @@ std::optional<bool> WineKind::StartOnHost(const Printer& print) const {
             problem = *move.target + " is missing";
         }
         failed = failed || !problem.empty();
-        print(Describe(move) +
-              (problem.empty() ? ": done" : ": not carried out (" + problem + ")"));
+        print(move.What() + (problem.empty() ? ": done" : ": not carried out (" + problem + ")"));
     }
     if (const auto left = win32::ReadPendingRenames(); left && !left->empty()) {
         print(std::string(win32::kPendingFileRenameOperations) + " still lists " +
