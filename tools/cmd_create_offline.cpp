@@ -89,10 +89,11 @@ void FillDemo(const machine::Machine& installation, offline::Release release,
             programs.files.push_back(std::move(file));
         }
     }
+    std::size_t written = 0;
     for (const auto& file : programs.files) {
-        WriteDemoFile(file);
+        written += WriteDemoFile(file) ? 1 : 0;
     }
-    out << "  demo: " << programs.files.size() << " files on C:, "
+    out << "  demo: " << written << " files on C:, "
         << WriteDemoProgramCounts(installation, programs, win64);
     if (release == offline::Release::Ten) {
         out << ", " << ProjectFromStore(layout) << " system files hard-linked into "
