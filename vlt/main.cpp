@@ -142,7 +142,6 @@ int main(int argc, char** argv) {
     try {
         chosen = kinds::OpenChosenMachine(location, holder, {options.user});
     } catch (const machine::MachineError& error) {
-        chosen.reset();
         problem = error.what();
         std::cerr << "vlt: " << problem << "\n";
         if (!options.desktop) {

@@ -102,11 +102,4 @@ std::optional<FileFingerprint> FingerprintOf(const std::string& windowsPath, std
     return print;
 }
 
-std::string Sha256Hex(const std::string& bytes) {
-    sha256_ctx context;
-    sha256_init(&context);
-    sha256_update(&context, bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));
-    return Finish(context);
-}
-
 }  // namespace velto_check

@@ -27,7 +27,4 @@ struct FileFingerprint {
 // is there but cannot be read.
 std::optional<FileFingerprint> FingerprintOf(const std::string& windowsPath, std::string& error);
 
-// The SHA-256 of some bytes, as 64 lower-case hex digits.
-std::string Sha256Hex(const std::string& bytes);
-
 }  // namespace velto_check

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "platform/win32/kernel32/Paths.h"
+#include "vlt/core/ActionReport.h"
 #include "vlt/core/VltState.h"
 
 namespace vlt {
@@ -21,12 +22,12 @@ std::vector<std::string> RunSummary() {
     if (!state.ReportFile.empty()) {
         lines.push_back("report: " + WithHostPath(state.ReportFile));
     }
-    // Backups are log entries of code 3, the backup's path third; most runs use one folder,
+    // Backups are log entries of their own code, the backup's path third; most runs use one folder,
     // the fallback folder joins it when the chosen one could not be written.
     std::map<std::string, int> folders;
     for (std::int32_t k = 0; k < state.LogCount; ++k) {
         const LogEntry& entry = state.ActionLog[static_cast<std::size_t>(k)];
-        if (entry[1] == "3") {
+        if (entry[1] == std::to_string(modVLTFinalize::kLogBackup)) {
             ++folders[entry[2].substr(0, entry[2].rfind('\\') + 1)];
         }
     }
