@@ -10,6 +10,8 @@
 namespace offline {
 namespace {
 
+using registry::FoldedPath;
+using registry::Joined;
 using registry::KeyId;
 using registry::Outcome;
 using registry::StoreError;
@@ -17,21 +19,6 @@ using registry::StoreError;
 constexpr int kMaxDepth = 512;
 constexpr std::string_view kCurrentControlSet = "CurrentControlSet";
 const std::vector<std::string> kClasses = {"Classes"};
-
-std::string FoldedPath(const std::vector<std::string>& names) {
-    std::string path;
-    for (const std::string& name : names) {
-        path += registry::FoldName(name);
-        path += '\\';
-    }
-    return path;
-}
-
-std::vector<std::string> Joined(const std::vector<std::string>& a, std::span<const std::string> b) {
-    std::vector<std::string> out = a;
-    out.insert(out.end(), b.begin(), b.end());
-    return out;
-}
 
 [[noreturn]] void CannotWrite(const std::string& what) {
     throw StoreError(StoreError::Kind::WriteFailed, what);

@@ -28,6 +28,21 @@ std::vector<KeyId> ClassesSides::keys() const {
     return found;
 }
 
+std::string FoldedPath(const std::vector<std::string>& names) {
+    std::string path;
+    for (const std::string& name : names) {
+        path += FoldName(name);
+        path += '\\';
+    }
+    return path;
+}
+
+std::vector<std::string> Joined(const std::vector<std::string>& a, std::span<const std::string> b) {
+    std::vector<std::string> out = a;
+    out.insert(out.end(), b.begin(), b.end());
+    return out;
+}
+
 Outcome SubkeyAtIndex(RegistryStore& store, KeyId key, std::uint32_t index, std::string& name) {
     std::vector<Subkey> all;
     if (const Outcome outcome = store.subkeys(key, all); outcome != Outcome::Ok) {

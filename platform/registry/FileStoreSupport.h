@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -24,6 +25,12 @@ struct FileStamp {
 
     static FileStamp Of(const std::filesystem::path& file);
 };
+
+// A key's path with every name folded as the registry compares names, each followed by "\\":
+// one text per key, whatever the case it was named in.
+std::string FoldedPath(const std::vector<std::string>& names);
+// The names of `a` followed by those of `b`.
+std::vector<std::string> Joined(const std::vector<std::string>& a, std::span<const std::string> b);
 
 // The keys behind a key of HKEY_CLASSES_ROOT: the user's (HKCU\Software\Classes) and the
 // machine's (HKLM\Software\Classes), either of which may be missing.

@@ -11,6 +11,8 @@
 namespace wine {
 namespace {
 
+using registry::FoldedPath;
+using registry::Joined;
 using registry::KeyId;
 using registry::Outcome;
 using registry::StoreError;
@@ -23,21 +25,6 @@ constexpr int kUser = 1;
 constexpr int kDefaultUser = 2;
 constexpr std::string_view kDefaultSid = "S-1-5-21-0-0-0-1000";
 const std::vector<std::string> kClasses = {"Software", "Classes"};
-
-std::vector<std::string> Joined(const std::vector<std::string>& a, std::span<const std::string> b) {
-    std::vector<std::string> out = a;
-    out.insert(out.end(), b.begin(), b.end());
-    return out;
-}
-
-std::string FoldedPath(const std::vector<std::string>& names) {
-    std::string path;
-    for (const std::string& name : names) {
-        path += registry::FoldName(name);
-        path += '\\';
-    }
-    return path;
-}
 
 // "\Registry\Machine\Software\Classes" starts with the root "\Registry\Machine".
 std::optional<std::string_view> AfterRoot(std::string_view path, std::string_view root) {
