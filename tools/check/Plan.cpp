@@ -7,6 +7,7 @@
 
 #include "platform/automation/Text.h"
 #include "platform/win32/kernel32/Paths.h"
+#include "tools/check/CheckReportFacts.h"
 #include "tools/check/IsoTime.h"
 #include "vlt/core/ActionReport.h"
 
@@ -47,13 +48,13 @@ ordered_json ActionJson(const PlannedEntry& planned) {
     if (entry[0] == "1") {
         action["action"] = "copy";
         action["source"] = entry[1];
-        action["sourceHost"] = HostOf(entry[1]);
+        action["sourceHost"] = HostPathJson(entry[1]);
         action["target"] = entry[2];
-        action["targetHost"] = HostOf(entry[2]);
+        action["targetHost"] = HostPathJson(entry[2]);
     } else {
         action["action"] = "delete";
         action["path"] = entry[1];
-        action["hostPath"] = HostOf(entry[1]);
+        action["hostPath"] = HostPathJson(entry[1]);
     }
     action["keeps"] = OrNull(decided.keeps);
     action["backup"] = planned.backup;
