@@ -613,6 +613,8 @@ std::vector<registry::Value> OfflineRegistryStore::ValuesOf(KeyId key) {
 // ---- the interface ----
 
 std::string OfflineRegistryStore::location() const {
+    // A hive read anew replaces the one held: looked at under the lock.
+    std::lock_guard lock(mutex_);
     const std::string folder = slots_[kSystem].hive->file().parent_path().string();
     return scratch_ ? "a copy in memory of " + folder : folder;
 }
