@@ -838,9 +838,15 @@ Outcome OfflineRegistryStore::setValue(KeyId key, std::string_view name, std::ui
             if (!root) {
                 return Outcome::KeyDeleted;
             }
-            KeyId classes = 0;
-            Mutate([&] { return Walk(HiveRoot(kSoftware), kClasses, true, classes); });
-            return setValue(classes, name, type, data);
+            // The machine's Classes key made and the value set as one change, or neither.
+            return Mutate([&] {
+                KeyId classes = 0;
+                if (const Outcome made = Walk(HiveRoot(kSoftware), kClasses, true, classes);
+                    made != Outcome::Ok) {
+                    return made;
+                }
+                return setValue(classes, name, type, data);
+            });
         }
         return setValue(*target, name, type, data);
     }

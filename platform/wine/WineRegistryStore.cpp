@@ -775,9 +775,15 @@ Outcome WineRegistryStore::setValue(KeyId key, std::string_view name, std::uint3
             if (!names.empty()) {
                 return Outcome::KeyDeleted;
             }
-            KeyId classes = 0;
-            Mutate([&] { return Walk(hives_[kMachine].root, kClasses, true, classes); });
-            return setValue(classes, name, type, data);
+            // The machine's Classes key made and the value set as one change, or neither.
+            return Mutate([&] {
+                KeyId classes = 0;
+                if (const Outcome made = Walk(hives_[kMachine].root, kClasses, true, classes);
+                    made != Outcome::Ok) {
+                    return made;
+                }
+                return setValue(classes, name, type, data);
+            });
         }
         return setValue(*target, name, type, data);
     }
