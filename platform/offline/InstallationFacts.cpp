@@ -39,23 +39,15 @@ void ReadVersion(const Hive& software, InstallationFacts& facts) {
 }
 
 void ReadControlSet(const Hive& system, InstallationFacts& facts) {
-    const auto select = FindKey(system, system.root(), "Select");
-    const auto current = select ? DwordValue(system, *select, "Current") : std::nullopt;
-    // Windows numbers its sets from 1 and keeps a handful; anything else is no set of its.
-    if (!current || *current == 0 || *current > 999) {
-        return;
-    }
-    char name[16];
-    std::snprintf(name, sizeof name, "ControlSet%03u", *current);
-    const auto set = system.Child(system.root(), name);
+    const auto set = CurrentControlSet(system);
     if (!set) {
         return;
     }
-    facts.controlSet = name;
-    if (const auto key = FindKey(system, *set, "Control\\ComputerName\\ComputerName")) {
+    facts.controlSet = set->name;
+    if (const auto key = FindKey(system, set->node, "Control\\ComputerName\\ComputerName")) {
         facts.computerName = StringValue(system, *key, "ComputerName").value_or("");
     }
-    if (const auto key = FindKey(system, *set, "Control\\Session Manager\\Environment")) {
+    if (const auto key = FindKey(system, set->node, "Control\\Session Manager\\Environment")) {
         facts.architecture = StringValue(system, *key, "PROCESSOR_ARCHITECTURE").value_or("");
     }
 }
@@ -92,6 +84,22 @@ std::optional<std::string> StringValue(const Hive& hive, NodeRef key, std::strin
 std::optional<std::uint32_t> DwordValue(const Hive& hive, NodeRef key, std::string_view name) {
     const auto value = hive.Value(key, name);
     return value ? registry::DwordOf(value->type, value->data) : std::nullopt;
+}
+
+std::optional<ControlSet> CurrentControlSet(const Hive& system) {
+    const auto select = FindKey(system, system.root(), "Select");
+    const auto current = select ? DwordValue(system, *select, "Current") : std::nullopt;
+    // Windows numbers its sets from 1 and keeps a handful; anything else is no set of its.
+    if (!current || *current == 0 || *current > 999) {
+        return std::nullopt;
+    }
+    char name[16];
+    std::snprintf(name, sizeof name, "ControlSet%03u", *current);
+    const auto set = system.Child(system.root(), name);
+    if (!set) {
+        return std::nullopt;
+    }
+    return ControlSet{name, *set};
 }
 
 InstallationFacts ReadInstallationFacts(const Hive& software, const Hive& system) {

@@ -48,6 +48,14 @@ struct InstallationFacts {
 
 InstallationFacts ReadInstallationFacts(const Hive& software, const Hive& system);
 
+// The control set SYSTEM\Select "Current" names ("ControlSet001") and its key, when the hive
+// has it; CurrentControlSet stands for it.
+struct ControlSet {
+    std::string name;
+    NodeRef node = 0;
+};
+std::optional<ControlSet> CurrentControlSet(const Hive& system);
+
 // The user's special folders by shell name ("Personal" -> "C:\Users\alice\Documents").
 std::map<std::string, std::string> ReadShellFolders(const Hive& user);
 

@@ -198,16 +198,8 @@ std::optional<OfflineRegistryStore::Place> OfflineRegistryStore::Locate(KeyId ke
 }
 
 std::optional<NodeRef> OfflineRegistryStore::ControlSetNode() {
-    const Slot& system = slots_[kSystem];
-    const Hive& hive = *system.hive;
-    const auto select = FindKey(hive, hive.root(), "Select");
-    const auto current = select ? DwordValue(hive, *select, "Current") : std::nullopt;
-    if (!current || *current == 0 || *current > 999) {
-        return std::nullopt;
-    }
-    char name[16];
-    std::snprintf(name, sizeof name, "ControlSet%03u", *current);
-    return hive.Child(hive.root(), name);
+    const auto set = CurrentControlSet(*slots_[kSystem].hive);
+    return set ? std::optional<NodeRef>(set->node) : std::nullopt;
 }
 
 bool OfflineRegistryStore::IsUserSoftware(const Place& place) {
