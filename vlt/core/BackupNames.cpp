@@ -205,12 +205,6 @@ BackupReading ReadClassic(const std::string& stem, const BackupFolderView& view)
     return {Separated(stem), {}, {}};
 }
 
-bool IsMachineEntry(const std::string& path, bool folder) {
-    const std::int32_t attributes = win32::GetFileAttributesA(path);
-    return attributes != win32::INVALID_FILE_ATTRIBUTES &&
-           ((attributes & win32::FILE_ATTRIBUTE_DIRECTORY) != 0) == folder;
-}
-
 std::optional<std::string> ReadMachineFile(const std::string& path) {
     const auto host = win32::HostPathOf(path);
     std::string text;
@@ -275,6 +269,12 @@ BackupReading ReadBackupName(const std::string& backupName, const BackupFolderVi
     }
     const std::string stem = name.substr(0, name.size() - kExtension.size());
     return !BackupRecordName(name).empty() ? ReadShortened(stem, view) : ReadClassic(stem, view);
+}
+
+bool IsMachineEntry(const std::string& path, bool folder) {
+    const std::int32_t attributes = win32::GetFileAttributesA(path);
+    return attributes != win32::INVALID_FILE_ATTRIBUTES &&
+           ((attributes & win32::FILE_ATTRIBUTE_DIRECTORY) != 0) == folder;
 }
 
 BackupReading ReadBackupName(const std::string& folder, const std::string& backupName) {

@@ -71,4 +71,7 @@ BackupReading ReadBackupName(const std::string& backupName, const BackupFolderVi
 // The same on the current machine, for a backup in `folder` (a Windows path ending in "\").
 BackupReading ReadBackupName(const std::string& folder, const std::string& backupName);
 
+// Whether the machine has a folder (`folder`) or a file (not `folder`) at the Windows path.
+bool IsMachineEntry(const std::string& path, bool folder);
+
 }  // namespace vlt

@@ -4,7 +4,6 @@
 
 #include "controls/file/QzFile.h"
 #include "platform/automation/Text.h"
-#include "platform/win32/kernel32/FileAttributes.h"
 #include "platform/win32/kernel32/FindFiles.h"
 #include "vlt/core/QzBase.h"
 #include "vlt/core/Steps.h"
@@ -14,12 +13,6 @@
 
 namespace vlt {
 namespace {
-
-bool MachineFolder(const std::string& path) {
-    const std::int32_t attributes = win32::GetFileAttributesA(path);
-    return attributes != win32::INVALID_FILE_ATTRIBUTES &&
-           (attributes & win32::FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
 
 std::string FolderOf(const std::string& path) {
     return path.substr(0, path.rfind('\\') + 1);
@@ -75,7 +68,7 @@ RestoreStatus RestoreHindrance(const BackupList& list, const BackupEntry& entry,
     if (!entry.reading.problem.empty()) {
         return RestoreStatus::NotCertain;
     }
-    if (!MachineFolder(FolderOf(target))) {
+    if (!IsMachineEntry(FolderOf(target), true)) {
         return RestoreStatus::NoFolder;
     }
     return RestoreStatus::Scheduled;
