@@ -38,7 +38,6 @@ class ScheduledMoves {
                                           std::span<const std::string> folders,
                                           std::span<const std::array<std::string, 3>> queued) const;
 
-
   private:
     std::vector<win32::BootOperation> moves_;
 };
